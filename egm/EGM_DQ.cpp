@@ -1,0 +1,294 @@
+#include "EGM_DQ.h"
+
+#include <cmath>
+
+#include "Dqtrans.h"
+#include "EGMcircle.h"
+#include "cut_x_section.h"
+#include "egm_constants.h"
+#include "rt_safe_math.h"
+#include "shadow_on_x.h"
+#include "sort1.h"
+
+namespace {
+
+using egm::kHalfPi;
+using egm::kPi;
+using egm::kThreeHalfPi;
+using egm::kTwoPi;
+
+// Ground wires 1 and 2, conductors 1 and 2, as 0-based wire indices.
+constexpr int kShield1 = 0;
+constexpr int kShield2 = 1;
+constexpr int kConductor1 = 2;
+constexpr int kConductor2 = 3;
+
+double groundFactor(const LineGeometry& geometry)
+{
+    const double h = (geometry[4] + geometry[5]) / 2.0;
+    if (h < 40.0) {
+        return 0.17 * std::log(43.0 - h) + 0.36;
+    }
+    return 0.55;
+}
+
+double wrapOnce(double angle)
+{
+    if (angle > kTwoPi) {
+        return angle - kTwoPi;
+    }
+    if (angle < -kTwoPi) {
+        return angle + kTwoPi;
+    }
+    return angle;
+}
+
+// Height of the point of wire i's circle at angle t: Y + r sin t.
+double heightAt(const CurrentStep& s, int i, double t)
+{
+    return s.y[i] + s.r[i] * std::sin(t);
+}
+
+// Angle on the -x half of wire i's circle where it meets y = G, kept in the
+// range of the arc's start angle.
+double farSideCrossing(const CurrentStep& s, int i, double g)
+{
+    const double t = std::asin((g - s.y[i]) / s.r[i]);
+    return s.a[i] > 0.0 ? kPi - t : -kPi - t;
+}
+
+// Moves arc ends that lie on or below the ground's striking line to where the
+// circle meets it, and drops what lies wholly below. The tests run in this
+// order; each sees the angles the earlier ones left.
+void trimAtStrikingLine(CurrentStep& s)
+{
+    const double g = s.groundStrikeHeight;
+    double* a = s.a;
+    double* b = s.b;
+
+    if (a[kConductor1] != 0.0 && b[kConductor1] != 0.0 && heightAt(s, kConductor1, b[kConductor1]) > g) {
+        if (g >= heightAt(s, kConductor1, a[kConductor1])) {
+            a[kConductor1] = std::asin((g - s.y[kConductor1]) / s.r[kConductor1]);
+        }
+    }
+    if (g >= heightAt(s, kConductor1, b[kConductor1])) {
+        a[kConductor1] = 0.0;
+        b[kConductor1] = 0.0;
+    }
+    if (s.y[kShield1] + s.r[kShield1] > g) {
+        if (g >= heightAt(s, kShield1, a[kShield1])) {
+            a[kShield1] = std::asin((g - s.y[kShield1]) / s.r[kShield1]);
+        }
+    }
+    if (g >= s.y[kShield1] + s.r[kShield1]) {
+        a[kShield1] = b[kShield1] = 0.0;
+        a[kConductor1] = b[kConductor1] = 0.0;
+    }
+    if (b[kConductor2] != 0.0 && a[kConductor2] != 0.0 && heightAt(s, kConductor2, a[kConductor2]) > g) {
+        if (g >= heightAt(s, kConductor2, b[kConductor2])) {
+            b[kConductor2] = farSideCrossing(s, kConductor2, g);
+        }
+    }
+    if (g >= heightAt(s, kConductor2, a[kConductor2])) {
+        a[kConductor2] = 0.0;
+        b[kConductor2] = 0.0;
+    }
+    if (s.y[kShield2] + s.r[kShield2] > g) {
+        if (g >= heightAt(s, kShield2, b[kShield2])) {
+            b[kShield2] = farSideCrossing(s, kShield2, g);
+        }
+    }
+    if (g >= s.y[kShield2] + s.r[kShield2]) {
+        a[kShield2] = b[kShield2] = 0.0;
+        a[kConductor2] = b[kConductor2] = 0.0;
+    }
+}
+
+Point pointAt(const CurrentStep& s, int i, double c, double sn)
+{
+    return Point{s.x[i] + s.r[i] * c, s.y[i] + s.r[i] * sn};
+}
+
+} // namespace
+
+void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& geometry,
+                        double voltageTerm, CurrentStep& step)
+{
+    const double kg = groundFactor(geometry);
+    const double p = rt_powd_snf(current, 0.578) * 5.015;
+    step.shieldRadius = rt_powd_snf(p, 1.125) * 1.63;
+    step.conductor1Radius = rt_powd_snf(p + voltageTerm, 1.125) * 1.63;
+    step.conductor2Radius = rt_powd_snf(p - voltageTerm, 1.125) * 1.63;
+    step.groundStrikeHeight = kg * step.shieldRadius;
+
+    CircleSet circles{};
+    for (int i = 0; i < 8; ++i) {
+        circles[i] = geometry[i];
+    }
+    circles[8] = step.shieldRadius;
+    circles[9] = step.shieldRadius;
+    circles[10] = step.conductor1Radius;
+    circles[11] = step.conductor2Radius;
+    CircleSet turned{};
+    Dqtrans(circles, slopeAngle, turned);
+
+    EGMcircle(turned, step.arcTable);
+    for (int i = 0; i < 4; ++i) {
+        step.x[i] = turned[i];
+        step.y[i] = turned[i + 4];
+        step.r[i] = turned[i + 8];
+        step.a[i] = wrapOnce(step.arcTable[i]);
+        step.b[i] = wrapOnce(step.arcTable[32 + i]);
+    }
+
+    if (step.a[kConductor1] < -kHalfPi) {
+        step.a[kConductor1] = -kHalfPi;
+    }
+    if (step.b[kConductor2] > kThreeHalfPi) {
+        step.b[kConductor2] = kThreeHalfPi;
+    }
+    trimAtStrikingLine(step);
+
+    for (int i = 0; i < 4; ++i) {
+        step.start[i] = pointAt(step, i, std::cos(step.a[i]), std::sin(step.a[i]));
+        step.end[i] = pointAt(step, i, std::cos(step.b[i]), std::sin(step.b[i]));
+    }
+}
+
+StrokeAngle strokeAngle(double theta)
+{
+    const double above = kHalfPi + theta;
+    const double below = theta - kHalfPi;
+    return StrokeAngle{theta,           std::tan(theta), std::fabs(std::sin(theta)),
+                       std::cos(above), std::sin(above), std::cos(below),
+                       std::sin(below)};
+}
+
+void evaluateStroke(const CurrentStep& step, const StrokeAngle& angle, StrokeExposure& exposure,
+                    StrokeShadows* shadows)
+{
+    const double theta = angle.theta;
+    const double* a = step.a;
+    const double* b = step.b;
+    const Point* s = step.start;
+    const Point* e = step.end;
+    Point tAbove[4];
+    Point tBelow[4];
+    for (int i = 0; i < 4; ++i) {
+        tAbove[i] = pointAt(step, i, angle.cosAbove, angle.sinAbove);
+        tBelow[i] = pointAt(step, i, angle.cosBelow, angle.sinBelow);
+    }
+
+    // Silhouette points. The sums with 2 theta are kept as (theta + theta) +
+    // pi - angle: the comparisons must see exactly these doubles.
+    Point u[4];
+    Point v[4];
+    const bool fromPlusSide = theta <= kHalfPi;
+    if (fromPlusSide) {
+        u[kShield1] = theta >= b[kShield1] - kHalfPi ? e[kShield1] : tAbove[kShield1];
+        v[kShield1] = kHalfPi + a[kShield1] >= theta ? s[kShield1] : tBelow[kShield1];
+
+        if (b[kConductor1] - kHalfPi >= theta) {
+            u[kConductor1] = tAbove[kConductor1];
+        } else {
+            u[kConductor1] = kHalfPi + a[kConductor1] >= theta ? e[kConductor1] : s[kConductor1];
+        }
+        v[kConductor1] = kHalfPi + a[kConductor1] >= theta ? s[kConductor1] : tBelow[kConductor1];
+
+        u[kShield2] = tAbove[kShield2];
+        v[kShield2] = (theta + theta) + kPi - a[kShield2] > b[kShield2] ? s[kShield2] : e[kShield2];
+
+        if (a[kConductor2] - kHalfPi > theta) {
+            u[kConductor2] = s[kConductor2];
+            v[kConductor2] = e[kConductor2];
+        } else {
+            u[kConductor2] = tAbove[kConductor2];
+            v[kConductor2] = (theta + theta) + kPi - a[kConductor2] > b[kConductor2] ? s[kConductor2]
+                                                                                    : e[kConductor2];
+        }
+
+        // A collapsed conductor arc shrinks to a point of its side's ground
+        // wire; the cut below then leaves it no width.
+        if (a[kConductor1] == b[kConductor1]) {
+            u[kConductor1] = v[kConductor1] = v[kShield1];
+        }
+        if (a[kConductor2] == b[kConductor2]) {
+            u[kConductor2] = v[kConductor2] = v[kShield2];
+        }
+    } else {
+        u[kShield2] = kHalfPi + a[kShield2] > theta ? s[kShield2] : tBelow[kShield2];
+        v[kShield2] = theta >= b[kShield2] - kHalfPi ? e[kShield2] : tAbove[kShield2];
+
+        if (theta >= kHalfPi + a[kConductor2]) {
+            u[kConductor2] = tBelow[kConductor2];
+        } else if (theta > b[kConductor2] - kHalfPi) {
+            u[kConductor2] = s[kConductor2];
+        } else {
+            u[kConductor2] = (theta + theta) + kPi - a[kConductor2] > b[kConductor2] ? s[kConductor2]
+                                                                                    : e[kConductor2];
+        }
+        v[kConductor2] = b[kConductor2] - kHalfPi >= theta ? tAbove[kConductor2] : e[kConductor2];
+
+        u[kShield1] = tBelow[kShield1];
+        v[kShield1] = a[kShield1] > (theta + theta) + kPi - b[kShield1] ? e[kShield1] : s[kShield1];
+
+        u[kConductor1] = kHalfPi + b[kConductor1] > theta ? tBelow[kConductor1] : e[kConductor1];
+        if (theta > kHalfPi + b[kConductor1]) {
+            v[kConductor1] = s[kConductor1];
+        } else {
+            v[kConductor1] = a[kConductor1] > (theta + theta) + kPi - b[kConductor1] ? e[kConductor1]
+                                                                                    : s[kConductor1];
+        }
+
+        if (a[kConductor2] == b[kConductor2]) {
+            u[kConductor2] = v[kConductor2] = v[kShield2];
+        }
+        if (a[kConductor1] == b[kConductor1]) {
+            u[kConductor1] = v[kConductor1] = v[kShield1];
+        }
+    }
+
+    Interval shadow[4];
+    for (int i = 0; i < 4; ++i) {
+        const double su = shadow_on_x(u[i], theta, angle.tanTheta);
+        const double sv = shadow_on_x(v[i], theta, angle.tanTheta);
+        shadow[i] = fromPlusSide ? Interval{su, sv} : Interval{sv, su};
+    }
+
+    // The near conductor is shielded by its own side's ground wire; the far
+    // one by the span of both ground wires and the near conductor, taken
+    // before the near conductor's own cut.
+    const int nearShield = fromPlusSide ? kShield1 : kShield2;
+    const int nearConductor = fromPlusSide ? kConductor1 : kConductor2;
+    const int farConductor = fromPlusSide ? kConductor2 : kConductor1;
+    const int spanWires[3] = {fromPlusSide ? kShield1 : kShield2, fromPlusSide ? kShield2 : kConductor2,
+                              fromPlusSide ? kConductor1 : kShield1};
+    double ends[6];
+    for (int k = 0; k < 3; ++k) {
+        ends[2 * k] = shadow[spanWires[k]].left;
+        ends[2 * k + 1] = shadow[spanWires[k]].right;
+    }
+    b_sort(ends);
+    const Interval combinedSpan{ends[0], ends[5]};
+    cut_x_section(shadow[nearShield], shadow[nearConductor], shadow[nearConductor]);
+    cut_x_section(combinedSpan, shadow[farConductor], shadow[farConductor]);
+
+    for (int i = 0; i < 4; ++i) {
+        exposure[i] = (shadow[i].right - shadow[i].left) * angle.absSinTheta;
+    }
+    if (shadows != nullptr) {
+        for (int i = 0; i < 4; ++i) {
+            shadows->u[i] = u[i];
+            shadows->v[i] = v[i];
+            shadows->shadow[i] = shadow[i];
+        }
+    }
+}
+
+void EGM_DQ(double current, double theta, double slopeAngle, const LineGeometry& geometry,
+            double voltageTerm, StrokeExposure& exposure)
+{
+    CurrentStep step;
+    prepareCurrentStep(current, slopeAngle, geometry, voltageTerm, step);
+    evaluateStroke(step, strokeAngle(theta), exposure);
+}

@@ -1,0 +1,3 @@
+#include "circleCrosspoint_terminate.h"
+
+void circleCrosspoint_terminate() {}
