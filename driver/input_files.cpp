@@ -44,8 +44,8 @@ File openInput(const std::string& path, std::string& reason)
 // Reads one of the two value files; returns false and sets error when the
 // file cannot be opened or read.
 template <class Reader>
-bool readValueFile(const std::string& role, const std::string& path, std::size_t expected,
-                   Reader read, LoadReport& report)
+bool readValueFile(const std::string& role, const std::string& path, std::size_t expected, Reader read,
+                   LoadReport& report)
 {
     std::string reason;
     File f = openInput(path, reason);
@@ -139,8 +139,10 @@ std::size_t readGeometry(std::FILE* stream, RateInputs& inputs)
 LoadReport loadControlledInputs(const std::string& controlPath, RateInputs& inputs)
 {
     LoadReport report;
+    errno = 0;
     File control(std::fopen(controlPath.c_str(), "r"));
     if (!control) {
+        report.notFoundReason = reasonOf(errno);
         return report;
     }
     report.found = true;
@@ -158,12 +160,14 @@ LoadReport loadControlledInputs(const std::string& controlPath, RateInputs& inpu
     }
     // The parameter file is read first, although the control file names the
     // geometry file first.
-    if (!readValueFile("parameter", report.files.parameters, kParameterCount,
-                       [&](std::FILE* f) { return readParameters(f, inputs); }, report)) {
+    if (!readValueFile(
+            "parameter", report.files.parameters, kParameterCount,
+            [&](std::FILE* f) { return readParameters(f, inputs); }, report)) {
         return report;
     }
-    readValueFile("geometry", report.files.geometry, kGeometryCount,
-                  [&](std::FILE* f) { return readGeometry(f, inputs); }, report);
+    readValueFile(
+        "geometry", report.files.geometry, kGeometryCount,
+        [&](std::FILE* f) { return readGeometry(f, inputs); }, report);
     return report;
 }
 

@@ -46,6 +46,7 @@ std::size_t readGeometry(std::FILE* stream, RateInputs& inputs);
 // What loading a control file gave.
 struct LoadReport {
     bool found = false;             // the control file could be opened
+    std::string notFoundReason;     // why it could not, when not found
     ControlFiles files;             // its names, when found
     std::string error;              // one line when the run must stop, else empty
     std::vector<std::string> notes; // warnings: files with fewer values than expected

@@ -30,6 +30,12 @@ int run(int argc, char** argv)
     if (!report.error.empty()) {
         return fail(report.error);
     }
+    if (!report.found && argc > 1) {
+        // Without a readable control file the built-in line is computed, as
+        // with no argument; a name given on purpose deserves a word.
+        std::fprintf(stderr, "%s: warning: cannot open control file '%s': %s; computing the built-in line\n",
+                     kProgram, control.c_str(), report.notFoundReason.c_str());
+    }
     for (const std::string& note : report.notes) {
         std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
     }

@@ -111,8 +111,8 @@ Point pointAt(const CurrentStep& s, int i, double c, double sn)
 
 } // namespace
 
-void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& geometry,
-                        double voltageTerm, CurrentStep& step)
+void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& geometry, double voltageTerm,
+                        CurrentStep& step)
 {
     const double kg = groundFactor(geometry);
     const double p = rt_powd_snf(current, 0.578) * 5.015;
@@ -203,8 +203,8 @@ void evaluateStroke(const CurrentStep& step, const StrokeAngle& angle, StrokeExp
             v[kConductor2] = e[kConductor2];
         } else {
             u[kConductor2] = tAbove[kConductor2];
-            v[kConductor2] = (theta + theta) + kPi - a[kConductor2] > b[kConductor2] ? s[kConductor2]
-                                                                                    : e[kConductor2];
+            v[kConductor2] =
+                (theta + theta) + kPi - a[kConductor2] > b[kConductor2] ? s[kConductor2] : e[kConductor2];
         }
 
         // A collapsed conductor arc shrinks to a point of its side's ground
@@ -224,8 +224,8 @@ void evaluateStroke(const CurrentStep& step, const StrokeAngle& angle, StrokeExp
         } else if (theta > b[kConductor2] - kHalfPi) {
             u[kConductor2] = s[kConductor2];
         } else {
-            u[kConductor2] = (theta + theta) + kPi - a[kConductor2] > b[kConductor2] ? s[kConductor2]
-                                                                                    : e[kConductor2];
+            u[kConductor2] =
+                (theta + theta) + kPi - a[kConductor2] > b[kConductor2] ? s[kConductor2] : e[kConductor2];
         }
         v[kConductor2] = b[kConductor2] - kHalfPi >= theta ? tAbove[kConductor2] : e[kConductor2];
 
@@ -236,8 +236,8 @@ void evaluateStroke(const CurrentStep& step, const StrokeAngle& angle, StrokeExp
         if (theta > kHalfPi + b[kConductor1]) {
             v[kConductor1] = s[kConductor1];
         } else {
-            v[kConductor1] = a[kConductor1] > (theta + theta) + kPi - b[kConductor1] ? e[kConductor1]
-                                                                                    : s[kConductor1];
+            v[kConductor1] =
+                a[kConductor1] > (theta + theta) + kPi - b[kConductor1] ? e[kConductor1] : s[kConductor1];
         }
 
         if (a[kConductor2] == b[kConductor2]) {
@@ -285,8 +285,8 @@ void evaluateStroke(const CurrentStep& step, const StrokeAngle& angle, StrokeExp
     }
 }
 
-void EGM_DQ(double current, double theta, double slopeAngle, const LineGeometry& geometry,
-            double voltageTerm, StrokeExposure& exposure)
+void EGM_DQ(double current, double theta, double slopeAngle, const LineGeometry& geometry, double voltageTerm,
+            StrokeExposure& exposure)
 {
     CurrentStep step;
     prepareCurrentStep(current, slopeAngle, geometry, voltageTerm, step);

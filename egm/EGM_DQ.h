@@ -8,8 +8,8 @@
 // for the line geometry and the conductors' voltage term. Writes the width of
 // each wire's shadow across the stroke direction (m) into exposure, the
 // conductors' after the shielding cut. Nothing is validated: NaN flows on.
-void EGM_DQ(double current, double theta, double slopeAngle, const LineGeometry& geometry,
-            double voltageTerm, StrokeExposure& exposure);
+void EGM_DQ(double current, double theta, double slopeAngle, const LineGeometry& geometry, double voltageTerm,
+            StrokeExposure& exposure);
 
 // The evaluation in two halves. Everything up to the trimmed arcs and their
 // end points depends on the current alone (with the slope, geometry and
@@ -52,8 +52,8 @@ struct StrokeShadows {
 
 // Steps of the current: striking distances, ground striking line, turned
 // circles, exposed arcs, slot 1 of each wire, wrap, clamp, trim, end points.
-void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& geometry,
-                        double voltageTerm, CurrentStep& step);
+void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& geometry, double voltageTerm,
+                        CurrentStep& step);
 
 StrokeAngle strokeAngle(double theta);
 

@@ -167,8 +167,8 @@ void releaseIntegrationTables(IntegrationTables& tables)
     emxFree_real_T(&tables.angleSumC2);
 }
 
-void integrateShieldingFailure(const RateInputs& inputs, StrokeEvaluation evaluation,
-                               RateResult& result, IntegrationTables* tables)
+void integrateShieldingFailure(const RateInputs& inputs, StrokeEvaluation evaluation, RateResult& result,
+                               IntegrationTables* tables)
 {
     IntegrationTables own;
     IntegrationTables& kept = tables != nullptr ? *tables : own;
@@ -189,9 +189,9 @@ void integrateShieldingFailure(const RateInputs& inputs, StrokeEvaluation evalua
     }
 }
 
-void EGMs2x(double groundFlashDensity, double slopeAngle, double minCurrent,
-            const LineGeometry& geometry, double voltageTerm, double currentScale,
-            double currentExponent, double& rateC1, double& rateC2, double& rateTotal)
+void EGMs2x(double groundFlashDensity, double slopeAngle, double minCurrent, const LineGeometry& geometry,
+            double voltageTerm, double currentScale, double currentExponent, double& rateC1, double& rateC2,
+            double& rateTotal)
 {
     RateInputs inputs;
     inputs.groundFlashDensity = groundFlashDensity;

@@ -14,9 +14,9 @@
 // (1/6 below a 20 degree slope, else 1/3). Nothing is validated: NaN and
 // infinities flow into the rates. A minCurrent whose step counts are unusable
 // (see integrationStepCounts) gives NaN rates and evaluates nothing.
-void EGMs2x(double groundFlashDensity, double slopeAngle, double minCurrent,
-            const LineGeometry& geometry, double voltageTerm, double currentScale,
-            double currentExponent, double& rateC1, double& rateC2, double& rateTotal);
+void EGMs2x(double groundFlashDensity, double slopeAngle, double minCurrent, const LineGeometry& geometry,
+            double voltageTerm, double currentScale, double currentExponent, double& rateC1, double& rateC2,
+            double& rateTotal);
 
 // Every input of one rate computation, the built-in example line by default.
 struct RateInputs {
@@ -56,8 +56,8 @@ enum class StrokeEvaluation { split, literal };
 
 // The integration with its working values. tables, when not null, receives
 // the tables (release them with releaseIntegrationTables).
-void integrateShieldingFailure(const RateInputs& inputs, StrokeEvaluation evaluation,
-                               RateResult& result, IntegrationTables* tables = nullptr);
+void integrateShieldingFailure(const RateInputs& inputs, StrokeEvaluation evaluation, RateResult& result,
+                               IntegrationTables* tables = nullptr);
 
 void releaseIntegrationTables(IntegrationTables& tables);
 

@@ -78,7 +78,7 @@ void emxFree_real_T(RealArray** holder)
     if ((*holder)->values != nullptr && (*holder)->ownsValues) {
         ::operator delete((*holder)->values);
     }
-    delete[] (*holder)->dims;
+    delete[](*holder)->dims;
     delete *holder;
     *holder = nullptr;
 }

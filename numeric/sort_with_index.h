@@ -72,8 +72,8 @@ inline void orderGroup(const double a[4], int g, int order[4])
     }
 }
 
-inline void mergeRuns(std::int32_t idx[], double x[], std::int32_t offset, std::int32_t np,
-                      std::int32_t nq, std::int32_t iwork[], double xwork[])
+inline void mergeRuns(std::int32_t idx[], double x[], std::int32_t offset, std::int32_t np, std::int32_t nq,
+                      std::int32_t iwork[], double xwork[])
 {
     if (nq == 0) {
         return;
@@ -111,8 +111,7 @@ inline void mergeRuns(std::int32_t idx[], double x[], std::int32_t offset, std::
     }
 }
 
-template <int N, typename Merge>
-void sortWithIndex(double x[N], std::int32_t idx[N], Merge mergeFn)
+template <int N, typename Merge> void sortWithIndex(double x[N], std::int32_t idx[N], Merge mergeFn)
 {
     double xwork[N] = {};
     std::int32_t iwork[N] = {};

@@ -6,9 +6,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <string>
-
 #include <gtest/gtest.h>
+#include <string>
 
 inline std::uint64_t bitsOf(double x)
 {

@@ -46,9 +46,9 @@ TEST(NonFiniteTests, ClassifyEveryKindOfValue)
         bool inf;
     };
     const Case cases[] = {
-        {0.0, false, false},   {-0.0, false, false},     {1.0, false, false},
-        {1e30, false, false}, {kInf, false, true},    {-kInf, false, true},
-        {kNaN, true, false},   {-kNaN, true, false},     {std::bit_cast<double>(0x7FF0000000000001u), true, false},
+        {0.0, false, false},  {-0.0, false, false}, {1.0, false, false},
+        {1e30, false, false}, {kInf, false, true},  {-kInf, false, true},
+        {kNaN, true, false},  {-kNaN, true, false}, {std::bit_cast<double>(0x7FF0000000000001u), true, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(rtIsNaN(c.x), c.nan) << describe(c.x);

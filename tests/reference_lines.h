@@ -38,8 +38,8 @@ inline std::vector<ReferenceLine> loadReferenceLines()
         ReferenceLine line;
         in >> line.name;
         RateInputs& i = line.inputs;
-        for (double* v : {&i.groundFlashDensity, &i.slopeAngle, &i.minCurrent, &i.voltageTerm, &i.currentScale,
-                          &i.currentExponent}) {
+        for (double* v : {&i.groundFlashDensity, &i.slopeAngle, &i.minCurrent, &i.voltageTerm,
+                          &i.currentScale, &i.currentExponent}) {
             *v = readHexDouble(in);
         }
         for (double& g : i.geometry) {

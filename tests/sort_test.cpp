@@ -34,10 +34,15 @@ TEST(SortSix, StableAscendingNaNsLastWithPermutation)
         {"NaNs in the middle", {3, kNaN, 1, 2, kNegNaN, 0}, {0, 1, 2, 3, kNaN, kNegNaN}, {6, 3, 4, 1, 2, 5}},
         {"+0 before -0", {0.0, -0.0, 1, 1, 1, 1}, {0.0, -0.0, 1, 1, 1, 1}, {1, 2, 3, 4, 5, 6}},
         {"-0 before +0", {-0.0, 0.0, 1, 1, 1, 1}, {-0.0, 0.0, 1, 1, 1, 1}, {1, 2, 3, 4, 5, 6}},
-        {"infinities", {kInf, 1, -kInf, kNaN, 0, -kInf}, {-kInf, -kInf, 0, 1, kInf, kNaN}, {3, 6, 5, 2, 1, 4}},
+        {"infinities",
+         {kInf, 1, -kInf, kNaN, 0, -kInf},
+         {-kInf, -kInf, 0, 1, kInf, kNaN},
+         {3, 6, 5, 2, 1, 4}},
         {"descending", {6, 5, 4, 3, 2, 1}, {1, 2, 3, 4, 5, 6}, {6, 5, 4, 3, 2, 1}},
         {"one NaN last", {2, 1, 2, 1, 2, kNaN}, {1, 1, 2, 2, 2, kNaN}, {2, 4, 1, 3, 5, 6}},
-        {"three NaNs", {kNaN, 2, kPayloadNaN, 1, kNegNaN, 0}, {0, 1, 2, kNaN, kPayloadNaN, kNegNaN},
+        {"three NaNs",
+         {kNaN, 2, kPayloadNaN, 1, kNegNaN, 0},
+         {0, 1, 2, kNaN, kPayloadNaN, kNegNaN},
          {6, 4, 2, 1, 3, 5}},
     };
     for (const SixCase& c : cases) {
@@ -74,10 +79,18 @@ TEST(SortEight, StableAscendingNaNsLastWithPermutation)
     const EightCase cases[] = {
         {"all equal", {2, 2, 2, 2, 2, 2, 2, 2}, {2, 2, 2, 2, 2, 2, 2, 2}, {1, 2, 3, 4, 5, 6, 7, 8}},
         {"descending", {8, 7, 6, 5, 4, 3, 2, 1}, {1, 2, 3, 4, 5, 6, 7, 8}, {8, 7, 6, 5, 4, 3, 2, 1}},
-        {"NaNs and ties", {1, kNaN, 1, kNaN, 0, 0, 0, 1}, {0, 0, 0, 1, 1, 1, kNaN, kNaN}, {5, 6, 7, 1, 3, 8, 2, 4}},
-        {"five values, three NaNs", {kNaN, 3, kNaN, 1, 2, kNaN, 0, -1}, {-1, 0, 1, 2, 3, kNaN, kNaN, kNaN},
+        {"NaNs and ties",
+         {1, kNaN, 1, kNaN, 0, 0, 0, 1},
+         {0, 0, 0, 1, 1, 1, kNaN, kNaN},
+         {5, 6, 7, 1, 3, 8, 2, 4}},
+        {"five values, three NaNs",
+         {kNaN, 3, kNaN, 1, 2, kNaN, 0, -1},
+         {-1, 0, 1, 2, 3, kNaN, kNaN, kNaN},
          {8, 7, 4, 5, 2, 1, 3, 6}},
-        {"ties across the merge", {1, 0, 1, 0, 0, 1, 0, 1}, {0, 0, 0, 0, 1, 1, 1, 1}, {2, 4, 5, 7, 1, 3, 6, 8}},
+        {"ties across the merge",
+         {1, 0, 1, 0, 0, 1, 0, 1},
+         {0, 0, 0, 0, 1, 1, 1, 1},
+         {2, 4, 5, 7, 1, 3, 6, 8}},
     };
     for (const EightCase& c : cases) {
         SCOPED_TRACE(c.name);

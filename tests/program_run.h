@@ -1,0 +1,115 @@
+// Running a built program end to end in a scratch folder of its own.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents at the end of the test.
+class ScratchDir {
+  public:
+    ScratchDir()
+    {
+        std::string pattern = (fs::temp_directory_path() / "egm-test-XXXXXX").string();
+        path_ = fs::path(::mkdtemp(pattern.data()));
+    }
+    ~ScratchDir()
+    {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path_, ec);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const fs::path& path() const { return path_; }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+
+    void write(const std::string& name, const std::string& contents) const
+    {
+        std::ofstream(path_ / name, std::ios::binary) << contents;
+    }
+    std::string read(const std::string& name) const { return readFile(path_ / name); }
+
+    // Names of the entries in the folder, sorted.
+    std::vector<std::string> entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(path_)) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    static std::string readFile(const fs::path& p)
+    {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+  private:
+    fs::path path_;
+};
+
+struct ProgramRun {
+    std::string out;
+    std::string err;
+    int status = -1;
+};
+
+inline std::string shellQuoted(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'') {
+            q += "'\\''";
+        } else {
+            q += c;
+        }
+    }
+    return q + "'";
+}
+
+// Runs program with args in dir; standard output and error are captured in
+// files outside dir, so that dir holds only what the program leaves.
+inline ProgramRun runProgram(const std::string& program, const fs::path& dir,
+                             const std::vector<std::string>& args, const std::string& input = "")
+{
+    static int counter = 0;
+    const fs::path capture = fs::temp_directory_path() /
+                             ("egm-run-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    fs::create_directories(capture);
+    std::string command = "cd " + shellQuoted(dir.string()) + " && " + shellQuoted(program);
+    for (const std::string& a : args) {
+        command += ' ';
+        command += shellQuoted(a);
+    }
+    if (!input.empty()) {
+        std::ofstream(capture / "in", std::ios::binary) << input;
+        command += " <" + shellQuoted((capture / "in").string());
+    } else {
+        command += " </dev/null";
+    }
+    command +=
+        " >" + shellQuoted((capture / "out").string()) + " 2>" + shellQuoted((capture / "err").string());
+    const int raw = std::system(command.c_str());
+    ProgramRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ScratchDir::readFile(capture / "out");
+    run.err = ScratchDir::readFile(capture / "err");
+    fs::remove_all(capture);
+    return run;
+}
+
+inline int lineCount(const std::string& text)
+{
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
