@@ -248,10 +248,21 @@ void evaluateStroke(const CurrentStep& step, const StrokeAngle& angle, StrokeExp
         }
     }
 
+    // Shadows of the eight silhouette points: U of wire i at 2i, V at 2i + 1.
+    double px[8];
+    double py[8];
+    for (int i = 0; i < 4; ++i) {
+        px[2 * i] = u[i].x;
+        py[2 * i] = u[i].y;
+        px[2 * i + 1] = v[i].x;
+        py[2 * i + 1] = v[i].y;
+    }
+    double onGround[8];
+    shadows_on_x(px, py, 8, theta, angle.tanTheta, onGround);
     Interval shadow[4];
     for (int i = 0; i < 4; ++i) {
-        const double su = shadow_on_x(u[i], theta, angle.tanTheta);
-        const double sv = shadow_on_x(v[i], theta, angle.tanTheta);
+        const double su = onGround[2 * i];
+        const double sv = onGround[2 * i + 1];
         shadow[i] = fromPlusSide ? Interval{su, sv} : Interval{sv, su};
     }
 

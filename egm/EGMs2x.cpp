@@ -51,20 +51,18 @@ RealArray* newZeroedArray(std::int32_t dimCount, const std::int32_t* sizes, bool
     } else {
         emxInit_real_T(&array, dimCount);
     }
-    std::int32_t count = 1;
     for (std::int32_t i = 0; i < dimCount; ++i) {
         array->dims[i] = sizes[i];
-        count *= sizes[i];
     }
+    // A fresh array's storage comes zero-filled: that is the zero fill the
+    // sums and the stroke table start from.
     emxEnsureCapacity(array, 0, static_cast<std::int32_t>(sizeof(double)));
-    for (std::int32_t i = 0; i < count; ++i) {
-        array->values[i] = 0.0;
-    }
     return array;
 }
 
 template <class Strokes>
-void integrate(const RateInputs& in, Strokes& strokes, RateResult& result, IntegrationTables& tables)
+void integrate(const RateInputs& in, Strokes& strokes, RateResult& result, IntegrationTables& tables,
+               bool keepStrokeTable)
 {
     const LineGeometry& geometry = in.geometry;
     result.terrainFactor = in.slopeAngle < 20.0 ? 1.0 / 6.0 : 1.0 / 3.0;
@@ -80,16 +78,22 @@ void integrate(const RateInputs& in, Strokes& strokes, RateResult& result, Integ
     }
     result.steps = nSteps;
 
-    const std::int32_t sumSizes[2] = {storageSteps, storageSteps};
+    // Only element j of each sum is ever used, so the second size is 1: the
+    // sums need no square table of the step count.
+    const std::int32_t sumSizes[2] = {storageSteps, 1};
     const std::int32_t tableSizes[3] = {storageSteps, kAngleSteps, 4};
     tables.angleSumTotal = newZeroedArray(2, sumSizes, false);
     tables.angleSumC1 = newZeroedArray(2, sumSizes, false);
     tables.angleSumC2 = newZeroedArray(2, sumSizes, false);
-    tables.strokeTable = newZeroedArray(3, tableSizes, true);
+    // The stroke table is only for callers that read it back: the rates need
+    // each stroke's widths just once.
+    if (keepStrokeTable) {
+        tables.strokeTable = newZeroedArray(3, tableSizes, true);
+    }
     double* sumTotal = tables.angleSumTotal->values;
     double* sumC1 = tables.angleSumC1->values;
     double* sumC2 = tables.angleSumC2->values;
-    double* strokeTable = tables.strokeTable->values;
+    double* strokeTable = keepStrokeTable ? tables.strokeTable->values : nullptr;
 
     double weight[kAngleSteps];
     for (int l = 0; l < kAngleSteps; ++l) {
@@ -110,12 +114,21 @@ void integrate(const RateInputs& in, Strokes& strokes, RateResult& result, Integ
         for (int l = 0; l < kAngleSteps; ++l) {
             StrokeExposure w;
             strokes.stroke(l, w);
-            for (int wire = 0; wire < 4; ++wire) {
-                strokeTable[j + storageSteps * (l + kAngleSteps * wire)] = w[wire];
+            if (strokeTable != nullptr) {
+                for (int wire = 0; wire < 4; ++wire) {
+                    strokeTable[j + storageSteps * (l + kAngleSteps * wire)] = w[wire];
+                }
+            }
+            const double total = ((w[1] + w[0]) + w[2]) + w[3];
+            // A stroke that reaches neither conductor adds a signed zero to
+            // each sum, which leaves it as it is (a sum that starts at +0 is
+            // never -0), unless a zero or non-finite total makes the share
+            // NaN. Most strokes of a line are of that kind.
+            if (w[2] == 0.0 && w[3] == 0.0 && std::isfinite(total) && total != 0.0) {
+                continue;
             }
             // Products left to right, then the division by the total: the
             // order decides the last bit of the rates.
-            const double total = ((w[1] + w[0]) + w[2]) + w[3];
             sumTotal[j] += (w[3] + w[2]) * weight[l] * kPi / 180.0 / total;
             sumC1[j] += w[2] * weight[l] * kPi / 180.0 / total;
             sumC2[j] += w[3] * weight[l] * kPi / 180.0 / total;
@@ -175,10 +188,10 @@ void integrateShieldingFailure(const RateInputs& inputs, StrokeEvaluation evalua
     try {
         if (evaluation == StrokeEvaluation::literal) {
             LiteralStrokes strokes{inputs};
-            integrate(inputs, strokes, result, kept);
+            integrate(inputs, strokes, result, kept, tables != nullptr);
         } else {
             SplitStrokes strokes(inputs);
-            integrate(inputs, strokes, result, kept);
+            integrate(inputs, strokes, result, kept, tables != nullptr);
         }
     } catch (...) {
         releaseIntegrationTables(kept);

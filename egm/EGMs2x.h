@@ -55,7 +55,8 @@ struct IntegrationTables {
 enum class StrokeEvaluation { split, literal };
 
 // The integration with its working values. tables, when not null, receives
-// the tables (release them with releaseIntegrationTables).
+// the tables, the stroke table included (release them with
+// releaseIntegrationTables); without it no stroke table is kept.
 void integrateShieldingFailure(const RateInputs& inputs, StrokeEvaluation evaluation, RateResult& result,
                                IntegrationTables* tables = nullptr);
 

@@ -6,13 +6,22 @@
 
 double shadow_on_x(const Point& point, double theta)
 {
-    return shadow_on_x(point, theta, std::tan(theta));
+    double shadow = 0.0;
+    shadows_on_x(&point.x, &point.y, 1, theta, std::tan(theta), &shadow);
+    return shadow;
 }
 
-double shadow_on_x(const Point& point, double theta, double tanTheta)
+void shadows_on_x(const double* x, const double* y, int n, double theta, double tanTheta, double* shadow)
 {
+    // A vertical stroke lands straight below the point; the test is exact, on
+    // the double nearest pi/2 that the integration's angle 90 produces.
     if (theta == egm::kHalfPi) {
-        return point.x;
+        for (int i = 0; i < n; ++i) {
+            shadow[i] = x[i];
+        }
+        return;
     }
-    return point.x - point.y / tanTheta;
+    for (int i = 0; i < n; ++i) {
+        shadow[i] = x[i] - y[i] / tanTheta;
+    }
 }

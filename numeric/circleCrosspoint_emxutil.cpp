@@ -1,6 +1,7 @@
 #include "circleCrosspoint_emxutil.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -55,14 +56,18 @@ void emxEnsureCapacity(RealArray* array, std::int32_t oldCount, std::int32_t ele
     while (capacity < needed) {
         capacity = capacity > kLastDoubling ? std::numeric_limits<std::int32_t>::max() : capacity * 2;
     }
-    const std::size_t bytes = static_cast<std::size_t>(capacity) * static_cast<std::size_t>(elementSize);
-    auto* storage = static_cast<double*>(::operator new(bytes));
-    std::memset(storage, 0, bytes);
+    // Zero-filled storage straight from the allocator: large blocks come as
+    // fresh zero pages, so untouched elements cost nothing.
+    auto* storage = static_cast<double*>(
+        std::calloc(static_cast<std::size_t>(capacity), static_cast<std::size_t>(elementSize)));
+    if (storage == nullptr) {
+        throw std::bad_alloc();
+    }
     if (array->values != nullptr) {
         std::memcpy(storage, array->values,
                     static_cast<std::size_t>(oldCount) * static_cast<std::size_t>(elementSize));
         if (array->ownsValues) {
-            ::operator delete(array->values);
+            std::free(array->values);
         }
     }
     array->values = storage;
@@ -76,7 +81,7 @@ void emxFree_real_T(RealArray** holder)
         return;
     }
     if ((*holder)->values != nullptr && (*holder)->ownsValues) {
-        ::operator delete((*holder)->values);
+        std::free((*holder)->values);
     }
     delete[](*holder)->dims;
     delete *holder;

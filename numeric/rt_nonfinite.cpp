@@ -26,11 +26,6 @@ void rt_InitInfAndNaN(std::size_t realSize)
     rtMinusInfF = rtGetMinusInfF();
 }
 
-bool rtIsNaN(double x)
-{
-    return x != x;
-}
-
 bool rtIsInf(double x)
 {
     return x == rtInf || x == rtMinusInf;

@@ -17,8 +17,11 @@ extern float rtMinusInfF; // -infinity: 0xFF800000
 void rt_InitInfAndNaN(std::size_t realSize);
 
 // True exactly when x compares unordered with itself: every NaN, any sign or
-// payload.
-bool rtIsNaN(double x);
+// payload. Inline: the sorts ask it of every value they place.
+inline bool rtIsNaN(double x)
+{
+    return x != x;
+}
 // True exactly when x equals rtInf or rtMinusInf; NaN and every finite value,
 // zeros included, give false.
 bool rtIsInf(double x);
