@@ -257,31 +257,31 @@ void evaluateStroke(const CurrentStep& step, const StrokeAngle& angle, StrokeExp
     }
     double onGround[8];
     shadows_on_x(px, py, 8, theta, angle.tanTheta, onGround);
-    Interval shadow[4];
-    for (int i = 0; i < 4; ++i) {
-        const double su = onGround[2 * i];
-        const double sv = onGround[2 * i + 1];
-        shadow[i] = fromPlusSide ? Interval{su, sv} : Interval{sv, su};
-    }
+    // From the +x side U's shadow is the left end, from the -x side the
+    // right end.
+    const int leftEnd = fromPlusSide ? 0 : 1;
+    const int rightEnd = 1 - leftEnd;
+    Interval shield1{onGround[leftEnd], onGround[rightEnd]};
+    Interval shield2{onGround[2 + leftEnd], onGround[2 + rightEnd]};
+    Interval conductor1{onGround[4 + leftEnd], onGround[4 + rightEnd]};
+    Interval conductor2{onGround[6 + leftEnd], onGround[6 + rightEnd]};
 
     // The near conductor is shielded by its own side's ground wire; the far
     // one by the span of both ground wires and the near conductor, taken
     // before the near conductor's own cut.
-    const int nearShield = fromPlusSide ? kShield1 : kShield2;
-    const int nearConductor = fromPlusSide ? kConductor1 : kConductor2;
-    const int farConductor = fromPlusSide ? kConductor2 : kConductor1;
-    const int spanWires[3] = {fromPlusSide ? kShield1 : kShield2, fromPlusSide ? kShield2 : kConductor2,
-                              fromPlusSide ? kConductor1 : kShield1};
-    double ends[6];
-    for (int k = 0; k < 3; ++k) {
-        ends[2 * k] = shadow[spanWires[k]].left;
-        ends[2 * k + 1] = shadow[spanWires[k]].right;
+    if (fromPlusSide) {
+        double ends[6] = {shield1.left, shield1.right, shield2.left, shield2.right, conductor1.left, conductor1.right};
+        b_sort(ends);
+        cut_x_section(shield1, conductor1, conductor1);
+        cut_x_section(Interval{ends[0], ends[5]}, conductor2, conductor2);
+    } else {
+        double ends[6] = {shield2.left, shield2.right, conductor2.left, conductor2.right, shield1.left, shield1.right};
+        b_sort(ends);
+        cut_x_section(shield2, conductor2, conductor2);
+        cut_x_section(Interval{ends[0], ends[5]}, conductor1, conductor1);
     }
-    b_sort(ends);
-    const Interval combinedSpan{ends[0], ends[5]};
-    cut_x_section(shadow[nearShield], shadow[nearConductor], shadow[nearConductor]);
-    cut_x_section(combinedSpan, shadow[farConductor], shadow[farConductor]);
 
+    const Interval shadow[4] = {shield1, shield2, conductor1, conductor2};
     for (int i = 0; i < 4; ++i) {
         exposure[i] = (shadow[i].right - shadow[i].left) * angle.absSinTheta;
     }
