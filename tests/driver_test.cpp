@@ -18,7 +18,7 @@ std::string printed(const RateInputs& in)
 {
     RateResult r;
     integrateShieldingFailure(in, StrokeEvaluation::split, r);
-    char text[64];
+    char text[512]; // "%f" of a huge rate runs to 300 digits and more
     std::snprintf(text, sizeof text, "%f", r.rateTotal);
     return text;
 }

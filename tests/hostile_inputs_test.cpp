@@ -1,0 +1,207 @@
+// Hostile inputs to egm-shielding, each with its outcome: the rate the model
+// gives for what was read (NaN and infinities included), or a refusal in one
+// line with exit status 1. Nothing may crash or leave a partial result file.
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "EGMs2x.h"
+#include "bits.h"
+#include "program_run.h"
+
+namespace {
+
+const std::string kProgram = EGM_SHIELDING_EXE;
+const std::vector<std::string> kParameterTokens = {"2.8", "0", "23.5", "31", "2.8"};
+const std::vector<std::string> kGeometryTokens = {"9.89", "-9.89", "11.2", "-11.2", "57", "57", "42", "42"};
+
+std::string joined(const std::vector<std::string>& tokens)
+{
+    std::string text;
+    for (const std::string& t : tokens) {
+        text += t + " ";
+    }
+    return text;
+}
+
+std::string printedRate(const RateInputs& in)
+{
+    RateResult r;
+    integrateShieldingFailure(in, StrokeEvaluation::split, r);
+    char text[512]; // "%f" of a huge rate runs to 300 digits and more
+    std::snprintf(text, sizeof text, "%f", r.rateTotal);
+    return text;
+}
+
+struct HostileCase {
+    std::string name;
+    std::string parameters = joined(kParameterTokens);
+    std::string geometry = joined(kGeometryTokens);
+    std::string control = "geo.txt par.txt res.txt";
+    bool refused = false;
+    RateInputs expected;         // what must have been read, when not refused
+    std::string mentions;        // part of the message on standard error
+};
+
+void setParameter(RateInputs& in, int position, double value)
+{
+    double* fields[5] = {&in.groundFlashDensity, &in.slopeAngle, &in.minCurrent, &in.currentScale,
+                         &in.currentExponent};
+    *fields[position] = value;
+}
+
+std::vector<HostileCase> hostileCases()
+{
+    std::vector<HostileCase> cases;
+    const auto add = [&](HostileCase c) { cases.push_back(std::move(c)); };
+
+    add({.name = "empty parameter file", .parameters = "", .mentions = "read 0 of 5"});
+    add({.name = "empty geometry file", .geometry = "", .mentions = "read 0 of 8"});
+    add({.name = "white space only", .parameters = " \t\n\r\v\f \n", .geometry = "\n\n", .mentions = "read 0"});
+    add({.name = "binary garbage", .parameters = std::string("\x01\xff\xfe\x00\x7f garbage", 14),
+         .geometry = std::string("\x00\x00\x9f\x80", 4), .mentions = "read 0"});
+    {
+        HostileCase c{.name = "comma decimal separator", .parameters = "2,8 0 23,5 31 2,8", .mentions = "read 1 of 5"};
+        c.expected.groundFlashDensity = 2.0;
+        add(c);
+    }
+    {
+        HostileCase c{.name = "negative heights", .geometry = "9.89 -9.89 11.2 -11.2 -57 -57 -42 -42"};
+        c.expected.geometry = {9.89, -9.89, 11.2, -11.2, -57, -57, -42, -42};
+        add(c);
+    }
+    for (const char* scale : {"0", "-31", "-0"}) {
+        HostileCase c{.name = std::string("current scale ") + scale, .parameters = std::string("2.8 0 23.5 ") + scale + " 2.8"};
+        c.expected.currentScale = std::strtod(scale, nullptr);
+        add(c);
+    }
+
+    // Non-finite, hexadecimal and huge values in every position of both files.
+    const std::vector<std::string> odd = {"nan", "inf", "-inf", "0x1.8p+1", "1e308", "-1e308"};
+    for (int position = 0; position < 5; ++position) {
+        for (const std::string& token : odd) {
+            std::vector<std::string> tokens = kParameterTokens;
+            tokens[position] = token;
+            HostileCase c{.name = "parameter " + std::to_string(position + 1) + " = " + token,
+                          .parameters = joined(tokens)};
+            const double value = std::strtod(token.c_str(), nullptr);
+            setParameter(c.expected, position, value);
+            std::int32_t loop = 0;
+            std::int32_t storage = 0;
+            if (position == 2 && !integrationStepCounts(value, loop, storage)) {
+                c.refused = true;
+                c.mentions = "minimum current";
+            }
+            add(c);
+        }
+    }
+    for (int position = 0; position < 8; ++position) {
+        for (const std::string& token : odd) {
+            std::vector<std::string> tokens = kGeometryTokens;
+            tokens[position] = token;
+            HostileCase c{.name = "geometry " + std::to_string(position + 1) + " = " + token,
+                          .geometry = joined(tokens)};
+            c.expected.geometry[position] = std::strtod(token.c_str(), nullptr);
+            add(c);
+        }
+    }
+
+    // Lowest currents at and around the edge of what steps of 1 kA can reach.
+    struct Current {
+        const char* token;
+        bool refused;
+    };
+    for (const Current& m : {Current{"nan", true}, Current{"-nan", true}, Current{"1e300", true},
+                             Current{"-1e300", true}, Current{"9007199254740992", false},
+                             Current{"9007199254740991", false}, Current{"9007199254740994", true}}) {
+        HostileCase c{.name = std::string("minimum current ") + m.token,
+                      .parameters = std::string("2.8 0 ") + m.token + " 31 2.8", .refused = m.refused};
+        c.expected.minCurrent = std::strtod(m.token, nullptr);
+        if (m.refused) {
+            c.mentions = "minimum current";
+        }
+        add(c);
+    }
+
+    add({.name = "parameter file is a folder", .control = "geo.txt folder res.txt", .refused = true,
+         .mentions = "folder"});
+    add({.name = "geometry file is a folder", .control = "folder par.txt res.txt", .refused = true,
+         .mentions = "folder"});
+    add({.name = "control file names one file", .control = "geo.txt", .refused = true, .mentions = "names 1"});
+    return cases;
+}
+
+TEST(HostileInputs, EachGivesItsOutcome)
+{
+    for (const HostileCase& c : hostileCases()) {
+        SCOPED_TRACE(c.name);
+        ScratchDir dir;
+        dir.write("ctl.txt", c.control);
+        dir.write("par.txt", c.parameters);
+        dir.write("geo.txt", c.geometry);
+        fs::create_directory(dir / "folder");
+        const ProgramRun r = runProgram(kProgram, dir.path(), {"ctl.txt"});
+        std::vector<std::string> left = {"ctl.txt", "folder", "geo.txt", "par.txt"};
+        if (c.refused) {
+            EXPECT_EQ(1, r.status);
+            EXPECT_EQ("", r.out);
+            EXPECT_EQ(1, lineCount(r.err)) << r.err;
+        } else {
+            EXPECT_EQ(0, r.status) << r.err;
+            EXPECT_EQ(printedRate(c.expected), r.out);
+            EXPECT_EQ(r.out, dir.read("res.txt"));
+            EXPECT_LE(lineCount(r.err), 2) << r.err;
+            left.push_back("res.txt");
+            std::sort(left.begin(), left.end());
+        }
+        if (!c.mentions.empty()) {
+            EXPECT_NE(std::string::npos, r.err.find(c.mentions)) << r.err;
+        }
+        EXPECT_EQ(left, dir.entries());
+    }
+}
+
+TEST(HostileInputs, ResultInAMissingFolderLeavesNothing)
+{
+    ScratchDir dir;
+    dir.write("ctl.txt", "geo.txt par.txt missing/deeper/res.txt");
+    dir.write("par.txt", joined(kParameterTokens));
+    dir.write("geo.txt", joined(kGeometryTokens));
+    const ProgramRun r = runProgram(kProgram, dir.path(), {"ctl.txt"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("0.229752", r.out);
+    EXPECT_NE(std::string::npos, r.err.find("missing/deeper/res.txt")) << r.err;
+    EXPECT_EQ((std::vector<std::string>{"ctl.txt", "geo.txt", "par.txt"}), dir.entries());
+}
+
+TEST(HostileInputs, UnreadableGeometryFile)
+{
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root reads every file";
+    }
+    ScratchDir dir;
+    dir.write("ctl.txt", "geo.txt par.txt res.txt");
+    dir.write("par.txt", joined(kParameterTokens));
+    dir.write("geo.txt", joined(kGeometryTokens));
+    fs::permissions(dir / "geo.txt", fs::perms::none);
+    const ProgramRun r = runProgram(kProgram, dir.path(), {"ctl.txt"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_NE(std::string::npos, r.err.find("geo.txt")) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "res.txt"));
+}
+
+TEST(HostileInputs, ControlArgumentLongerThanAPath)
+{
+    ScratchDir dir;
+    const ProgramRun r = runProgram(kProgram, dir.path(), {std::string(5000, 'x')});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("0.229752", r.out); // no control file: the built-in line
+    EXPECT_EQ(1, lineCount(r.err));
+    EXPECT_NE(std::string::npos, r.err.find("too long")) << r.err;
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+} // namespace
