@@ -1,0 +1,173 @@
+#include "study_core.h"
+
+#include <cmath>
+
+#include "EGM_DQ.h"
+
+namespace study {
+
+namespace {
+
+bool hasWidth(double w)
+{
+    return w != 0.0 && !std::isnan(w);
+}
+
+// Keeps the tables of one integration and releases them at the end.
+struct KeptTables {
+    IntegrationTables tables;
+    ~KeptTables() { releaseIntegrationTables(tables); }
+};
+
+std::optional<double> maxCurrentOf(const RateInputs& inputs, const RateResult& rates, const RealArray& table,
+                                   int conductor)
+{
+    const int steps = rates.steps;
+    const int storage = table.dims[0];
+    const int wire = conductor + 1; // conductors are wires 3 and 4
+    int highest = -1;
+    for (int j = steps - 1; j >= 0 && highest < 0; --j) {
+        for (int l = 0; l < kAngleSteps; ++l) {
+            if (hasWidth(table.values[j + storage * (l + kAngleSteps * wire)])) {
+                highest = j;
+                break;
+            }
+        }
+    }
+    if (highest < 0) {
+        return std::nullopt;
+    }
+    double exposed = highest + inputs.minCurrent;
+    if (highest == steps - 1) {
+        return exposed; // exposed up to the top of the range
+    }
+    double shielded = (highest + 1) + inputs.minCurrent;
+    while (shielded - exposed > kCurrentResolution) {
+        const double middle = (exposed + shielded) / 2.0;
+        if (conductorExposed(inputs, middle, conductor)) {
+            exposed = middle;
+        } else {
+            shielded = middle;
+        }
+    }
+    return exposed;
+}
+
+} // namespace
+
+bool conductorExposed(const RateInputs& inputs, double current, int conductor)
+{
+    for (const StrokeRow& row : strokesAtCurrent(inputs, current)) {
+        if (hasWidth(row.widths[conductor + 1])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+CaseResult analyseCase(const RateInputs& inputs)
+{
+    CaseResult result;
+    KeptTables kept;
+    integrateShieldingFailure(inputs, StrokeEvaluation::split, result.rates, &kept.tables);
+    result.currentFrom = inputs.minCurrent;
+    result.currentTo = (result.rates.steps - 1) + inputs.minCurrent;
+    if (kept.tables.strokeTable != nullptr) {
+        for (int c = 1; c <= 2; ++c) {
+            result.maxCurrent[c - 1] = maxCurrentOf(inputs, result.rates, *kept.tables.strokeTable, c);
+        }
+    }
+    return result;
+}
+
+std::vector<StrokeRow> strokeTable(const RateInputs& inputs)
+{
+    RateResult rates;
+    KeptTables kept;
+    integrateShieldingFailure(inputs, StrokeEvaluation::split, rates, &kept.tables);
+    std::vector<StrokeRow> rows;
+    if (kept.tables.strokeTable == nullptr) {
+        return rows;
+    }
+    const RealArray& table = *kept.tables.strokeTable;
+    const int storage = table.dims[0];
+    rows.reserve(static_cast<std::size_t>(rates.steps) * kAngleSteps);
+    for (int j = 0; j < rates.steps; ++j) {
+        for (int l = 0; l < kAngleSteps; ++l) {
+            StrokeRow row{j + inputs.minCurrent, l, integrationAngle(l), {}};
+            for (int w = 0; w < 4; ++w) {
+                row.widths[w] = table.values[j + storage * (l + kAngleSteps * w)];
+            }
+            rows.push_back(row);
+        }
+    }
+    return rows;
+}
+
+std::vector<StrokeRow> strokesAtCurrent(const RateInputs& inputs, double current)
+{
+    CurrentStep step;
+    prepareCurrentStep(current, inputs.slopeAngle, inputs.geometry, inputs.voltageTerm, step);
+    std::vector<StrokeRow> rows(kAngleSteps);
+    for (int l = 0; l < kAngleSteps; ++l) {
+        rows[l].current = current;
+        rows[l].angleStep = l;
+        rows[l].theta = integrationAngle(l);
+        evaluateStroke(step, strokeAngle(rows[l].theta), rows[l].widths);
+    }
+    return rows;
+}
+
+ExposureCurve exposureCurve(const RateInputs& inputs)
+{
+    RateResult rates;
+    KeptTables kept;
+    integrateShieldingFailure(inputs, StrokeEvaluation::split, rates, &kept.tables);
+    ExposureCurve curve;
+    if (kept.tables.angleSumC1 == nullptr) {
+        return curve;
+    }
+    for (int j = 0; j < rates.steps; ++j) {
+        curve.current.push_back(j + inputs.minCurrent);
+        curve.angleSumC1.push_back(kept.tables.angleSumC1->values[j]);
+        curve.angleSumC2.push_back(kept.tables.angleSumC2->values[j]);
+    }
+    return curve;
+}
+
+const std::vector<std::string>& inputNames()
+{
+    static const std::vector<std::string> names = {
+        "flash-density", "slope", "min-current", "voltage-term", "current-scale", "current-exponent",
+        "x1",            "x2",    "x3",          "x4",           "h1",            "h2",
+        "h3",            "h4"};
+    return names;
+}
+
+double* inputField(RateInputs& inputs, std::string_view name)
+{
+    if (name == "flash-density") {
+        return &inputs.groundFlashDensity;
+    }
+    if (name == "slope") {
+        return &inputs.slopeAngle;
+    }
+    if (name == "min-current") {
+        return &inputs.minCurrent;
+    }
+    if (name == "voltage-term") {
+        return &inputs.voltageTerm;
+    }
+    if (name == "current-scale") {
+        return &inputs.currentScale;
+    }
+    if (name == "current-exponent") {
+        return &inputs.currentExponent;
+    }
+    if (name.size() == 2 && (name[0] == 'x' || name[0] == 'h') && name[1] >= '1' && name[1] <= '4') {
+        return &inputs.geometry[(name[0] == 'h' ? 4 : 0) + (name[1] - '1')];
+    }
+    return nullptr;
+}
+
+} // namespace study

@@ -1,0 +1,22 @@
+// A small CSV reader: comma-separated fields, fields in double quotes may hold
+// commas, doubled quotes and line breaks. Each record knows the line it
+// starts on, for messages.
+#pragma once
+
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace study {
+
+struct CsvRecord {
+    int line = 0; // 1-based line where the record starts
+    std::vector<std::string> fields;
+    std::string error; // set when the record is malformed (an unclosed quote)
+};
+
+// Reads the next record; false at the end of the input. Blank lines are
+// skipped. A trailing carriage return is dropped.
+bool readCsvRecord(std::istream& in, int& line, CsvRecord& record);
+
+} // namespace study
