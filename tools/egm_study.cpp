@@ -17,6 +17,7 @@
 #include "input_files.h"
 #include "study_batch.h"
 #include "study_core.h"
+#include "study_draw.h"
 #include "study_format.h"
 
 namespace {
@@ -157,18 +158,58 @@ int runSweep(const InputFlags& flags, const SweepFlags& sweep)
     const std::vector<double> values = sweepValues(sweep);
     const RateInputs base = resolveInputs(flags);
     std::cout << sweep.param << ',' << study::caseCsvHeader() << ",error\n";
-    for (double value : values) {
-        RateInputs inputs = base;
-        *study::inputField(inputs, sweep.param) = value;
-        const std::string problem = minCurrentProblem(inputs.minCurrent);
-        std::cout << study::shortest(value) << ',';
-        if (problem.empty()) {
-            std::cout << study::caseCsvFields(study::analyseCase(inputs)) << ",\n";
+    for (const study::SweepRow& row : study::sweepCases(base, sweep.param, values)) {
+        std::cout << study::shortest(row.value) << ',';
+        if (row.result) {
+            std::cout << study::caseCsvFields(*row.result) << ",\n";
         } else {
-            std::cout << ",,,,," << study::csvField(problem) << '\n';
+            std::cout << ",,,,," << study::csvField(row.error) << '\n';
         }
     }
     return 0;
+}
+
+void requireImageName(const std::string& path)
+{
+    if (!study::imageFormatOf(path)) {
+        throw CLI::ValidationError("--output", "'" + path + "' must end in .svg, .png or .pdf");
+    }
+}
+
+int runDraw(const InputFlags& flags, double current, double angleDegrees, const std::string& output)
+{
+    requireImageName(output);
+    const RateInputs inputs = resolveInputs(flags);
+    study::renderStrokeScene(study::strokeScene(inputs, current, angleDegrees), output);
+    return 0;
+}
+
+int runPlotExposure(const InputFlags& flags, const std::string& output)
+{
+    requireImageName(output);
+    const RateInputs inputs = resolveInputs(flags);
+    requireUsableCurrent(inputs);
+    study::renderChart(study::exposureChart(inputs), output);
+    return 0;
+}
+
+int runPlotSweep(const InputFlags& flags, const SweepFlags& sweep, const std::string& output)
+{
+    requireImageName(output);
+    const std::vector<double> values = sweepValues(sweep);
+    const RateInputs base = resolveInputs(flags);
+    study::renderChart(study::sweepChart(sweep.param, study::sweepCases(base, sweep.param, values)), output);
+    return 0;
+}
+
+void addSweepFlags(CLI::App* app, SweepFlags& sweep)
+{
+    app->add_option("--param", sweep.param, "the input to vary: a flag name or x1..x4, h1..h4")
+        ->required()
+        ->check(CLI::IsMember(study::inputNames()));
+    app->add_option("--from", sweep.from, "first value")->required();
+    app->add_option("--to", sweep.to, "last value")->required();
+    app->add_option("--step", sweep.step, "step between values")->required();
 }
 
 void drawProgress(int done, int total)
@@ -247,12 +288,7 @@ int main(int argc, char** argv)
     SweepFlags sweep;
     CLI::App* sweepCommand = app.add_subcommand("sweep", "rates and maximum currents as one input varies, as CSV");
     addInputFlags(sweepCommand, flags);
-    sweepCommand->add_option("--param", sweep.param, "the input to vary: a flag name or x1..x4, h1..h4")
-        ->required()
-        ->check(CLI::IsMember(study::inputNames()));
-    sweepCommand->add_option("--from", sweep.from, "first value")->required();
-    sweepCommand->add_option("--to", sweep.to, "last value")->required();
-    sweepCommand->add_option("--step", sweep.step, "step between values")->required();
+    addSweepFlags(sweepCommand, sweep);
 
     std::string casesPath;
     std::string resultsPath;
@@ -263,6 +299,25 @@ int main(int argc, char** argv)
         ->required();
     batch->add_option("-o,--output", resultsPath, "CSV file of results, one row per case")->required();
     batch->add_option("--jobs", jobs, "threads; 0 for one per core")->capture_default_str();
+
+    double drawCurrent = 0.0;
+    double drawAngle = 0.0;
+    std::string picture;
+    CLI::App* draw = app.add_subcommand("draw", "picture of one stroke: striking circles, exposed arcs, shadows");
+    addInputFlags(draw, flags);
+    draw->add_option("--current", drawCurrent, "lightning current, kA")->required();
+    draw->add_option("--angle", drawAngle, "incidence angle, degrees from +x (90: vertical)")->required();
+    draw->add_option("-o,--output", picture, "picture file: .svg, .png or .pdf")->required();
+
+    CLI::App* plot = app.add_subcommand("plot", "charts of the exposure against current or of a sweep");
+    plot->require_subcommand(1);
+    CLI::App* plotExposure = plot->add_subcommand("exposure", "each conductor's angle-weighted exposure against current");
+    addInputFlags(plotExposure, flags);
+    plotExposure->add_option("-o,--output", picture, "picture file: .svg, .png or .pdf")->required();
+    CLI::App* plotSweep = plot->add_subcommand("sweep", "the rates against one swept input");
+    addInputFlags(plotSweep, flags);
+    addSweepFlags(plotSweep, sweep);
+    plotSweep->add_option("-o,--output", picture, "picture file: .svg, .png or .pdf")->required();
 
     try {
         app.parse(argc, argv);
@@ -283,6 +338,15 @@ int main(int argc, char** argv)
         }
         if (sweepCommand->parsed()) {
             return runSweep(flags, sweep);
+        }
+        if (draw->parsed()) {
+            return runDraw(flags, drawCurrent, drawAngle, picture);
+        }
+        if (plotExposure->parsed()) {
+            return runPlotExposure(flags, picture);
+        }
+        if (plotSweep->parsed()) {
+            return runPlotSweep(flags, sweep, picture);
         }
         return runBatch(flags, casesPath, resultsPath, jobs);
     } catch (const CLI::ValidationError& e) {

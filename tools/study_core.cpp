@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "EGM_DQ.h"
+#include "input_files.h"
 
 namespace study {
 
@@ -133,6 +134,23 @@ ExposureCurve exposureCurve(const RateInputs& inputs)
         curve.angleSumC2.push_back(kept.tables.angleSumC2->values[j]);
     }
     return curve;
+}
+
+std::vector<SweepRow> sweepCases(const RateInputs& base, const std::string& param, const std::vector<double>& values)
+{
+    std::vector<SweepRow> rows;
+    for (double value : values) {
+        SweepRow row;
+        row.value = value;
+        RateInputs inputs = base;
+        *inputField(inputs, param) = value;
+        row.error = minCurrentProblem(inputs.minCurrent);
+        if (row.error.empty()) {
+            row.result = analyseCase(inputs);
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
 }
 
 const std::vector<std::string>& inputNames()

@@ -60,6 +60,16 @@ struct ExposureCurve {
 };
 ExposureCurve exposureCurve(const RateInputs& inputs);
 
+// One value of a sweep: its case, or why it could not be computed.
+struct SweepRow {
+    double value = 0.0;
+    std::optional<CaseResult> result;
+    std::string error;
+};
+
+// The cases of base with the input called param set to each of values.
+std::vector<SweepRow> sweepCases(const RateInputs& base, const std::string& param, const std::vector<double>& values);
+
 // The inputs by their flag names: flash-density, slope, min-current,
 // voltage-term, current-scale, current-exponent, x1..x4, h1..h4.
 const std::vector<std::string>& inputNames();
