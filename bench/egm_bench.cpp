@@ -3,7 +3,6 @@
 // the striking-circle arcs alone. Prints the ratio of the two integrations
 // after the table.
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
 #include <map>
 #include <string>
@@ -53,7 +52,7 @@ BENCHMARK(BM_EGMcircle)->Unit(benchmark::kMicrosecond);
 // Console table as usual, and the real time per iteration of each run kept
 // for the ratio.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     std::map<std::string, double> seconds;
 
     void ReportRuns(const std::vector<Run>& runs) override
@@ -61,7 +60,8 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                seconds[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+                seconds[run.benchmark_name()] =
+                    run.real_accumulated_time / static_cast<double>(run.iterations);
             }
         }
     }

@@ -270,12 +270,14 @@ void evaluateStroke(const CurrentStep& step, const StrokeAngle& angle, StrokeExp
     // one by the span of both ground wires and the near conductor, taken
     // before the near conductor's own cut.
     if (fromPlusSide) {
-        double ends[6] = {shield1.left, shield1.right, shield2.left, shield2.right, conductor1.left, conductor1.right};
+        double ends[6] = {shield1.left,  shield1.right,   shield2.left,
+                          shield2.right, conductor1.left, conductor1.right};
         b_sort(ends);
         cut_x_section(shield1, conductor1, conductor1);
         cut_x_section(Interval{ends[0], ends[5]}, conductor2, conductor2);
     } else {
-        double ends[6] = {shield2.left, shield2.right, conductor2.left, conductor2.right, shield1.left, shield1.right};
+        double ends[6] = {shield2.left,     shield2.right, conductor2.left,
+                          conductor2.right, shield1.left,  shield1.right};
         b_sort(ends);
         cut_x_section(shield2, conductor2, conductor2);
         cut_x_section(Interval{ends[0], ends[5]}, conductor1, conductor1);

@@ -28,8 +28,7 @@ std::string_view nextPart(std::string_view& rest)
 }
 
 // Reads text with reader through a memory stream, as from a file.
-template <class Reader>
-void readFrom(std::string_view text, Reader read)
+template <class Reader> void readFrom(std::string_view text, Reader read)
 {
     std::string copy(text);
     std::FILE* stream = copy.empty() ? std::tmpfile() : fmemopen(copy.data(), copy.size(), "r");

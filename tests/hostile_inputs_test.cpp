@@ -1,11 +1,10 @@
 // Hostile inputs to egm-shielding, each with its outcome: the rate the model
 // gives for what was read (NaN and infinities included), or a refusal in one
 // line with exit status 1. Nothing may crash or leave a partial result file.
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 #include "EGMs2x.h"
 #include "bits.h"
@@ -41,8 +40,8 @@ struct HostileCase {
     std::string geometry = joined(kGeometryTokens);
     std::string control = "geo.txt par.txt res.txt";
     bool refused = false;
-    RateInputs expected;         // what must have been read, when not refused
-    std::string mentions;        // part of the message on standard error
+    RateInputs expected;  // what must have been read, when not refused
+    std::string mentions; // part of the message on standard error
 };
 
 void setParameter(RateInputs& in, int position, double value)
@@ -59,11 +58,17 @@ std::vector<HostileCase> hostileCases()
 
     add({.name = "empty parameter file", .parameters = "", .mentions = "read 0 of 5"});
     add({.name = "empty geometry file", .geometry = "", .mentions = "read 0 of 8"});
-    add({.name = "white space only", .parameters = " \t\n\r\v\f \n", .geometry = "\n\n", .mentions = "read 0"});
-    add({.name = "binary garbage", .parameters = std::string("\x01\xff\xfe\x00\x7f garbage", 14),
-         .geometry = std::string("\x00\x00\x9f\x80", 4), .mentions = "read 0"});
+    add({.name = "white space only",
+         .parameters = " \t\n\r\v\f \n",
+         .geometry = "\n\n",
+         .mentions = "read 0"});
+    add({.name = "binary garbage",
+         .parameters = std::string("\x01\xff\xfe\x00\x7f garbage", 14),
+         .geometry = std::string("\x00\x00\x9f\x80", 4),
+         .mentions = "read 0"});
     {
-        HostileCase c{.name = "comma decimal separator", .parameters = "2,8 0 23,5 31 2,8", .mentions = "read 1 of 5"};
+        HostileCase c{
+            .name = "comma decimal separator", .parameters = "2,8 0 23,5 31 2,8", .mentions = "read 1 of 5"};
         c.expected.groundFlashDensity = 2.0;
         add(c);
     }
@@ -73,7 +78,8 @@ std::vector<HostileCase> hostileCases()
         add(c);
     }
     for (const char* scale : {"0", "-31", "-0"}) {
-        HostileCase c{.name = std::string("current scale ") + scale, .parameters = std::string("2.8 0 23.5 ") + scale + " 2.8"};
+        HostileCase c{.name = std::string("current scale ") + scale,
+                      .parameters = std::string("2.8 0 23.5 ") + scale + " 2.8"};
         c.expected.currentScale = std::strtod(scale, nullptr);
         add(c);
     }
@@ -117,7 +123,8 @@ std::vector<HostileCase> hostileCases()
                              Current{"-1e300", true}, Current{"9007199254740992", false},
                              Current{"9007199254740991", false}, Current{"9007199254740994", true}}) {
         HostileCase c{.name = std::string("minimum current ") + m.token,
-                      .parameters = std::string("2.8 0 ") + m.token + " 31 2.8", .refused = m.refused};
+                      .parameters = std::string("2.8 0 ") + m.token + " 31 2.8",
+                      .refused = m.refused};
         c.expected.minCurrent = std::strtod(m.token, nullptr);
         if (m.refused) {
             c.mentions = "minimum current";
@@ -125,11 +132,18 @@ std::vector<HostileCase> hostileCases()
         add(c);
     }
 
-    add({.name = "parameter file is a folder", .control = "geo.txt folder res.txt", .refused = true,
+    add({.name = "parameter file is a folder",
+         .control = "geo.txt folder res.txt",
+         .refused = true,
          .mentions = "folder"});
-    add({.name = "geometry file is a folder", .control = "folder par.txt res.txt", .refused = true,
+    add({.name = "geometry file is a folder",
+         .control = "folder par.txt res.txt",
+         .refused = true,
          .mentions = "folder"});
-    add({.name = "control file names one file", .control = "geo.txt", .refused = true, .mentions = "names 1"});
+    add({.name = "control file names one file",
+         .control = "geo.txt",
+         .refused = true,
+         .mentions = "names 1"});
     return cases;
 }
 

@@ -89,8 +89,8 @@ TEST(StudyRate, TextNamesEveryFigure)
     ScratchDir dir;
     const ProgramRun r = study({"rate"}, dir);
     ASSERT_EQ(0, r.status);
-    for (const char* text : {"conductor 1", "0.22975163102229001", "none", "terrain factor", "collection width",
-                             "23.5 to 223.5 kA, 201 steps"}) {
+    for (const char* text : {"conductor 1", "0.22975163102229001", "none", "terrain factor",
+                             "collection width", "23.5 to 223.5 kA, 201 steps"}) {
         EXPECT_NE(std::string::npos, r.out.find(text)) << text;
     }
 }
@@ -142,7 +142,8 @@ TEST(StudyStrokes, WholeTableSample)
 TEST(StudySweep, OneRowPerValue)
 {
     ScratchDir dir;
-    const ProgramRun r = study({"sweep", "--param", "h1", "--from", "55", "--to", "57", "--step", "0.5"}, dir);
+    const ProgramRun r =
+        study({"sweep", "--param", "h1", "--from", "55", "--to", "57", "--step", "0.5"}, dir);
     ASSERT_EQ(0, r.status) << r.err;
     const auto rows = csvOf(r.out);
     ASSERT_EQ(6u, rows.size());
@@ -198,7 +199,8 @@ TEST(StudyErrors, UsageAndInputErrorsAreOneLineWithTheirStatus)
         {{"batch", "badheader.csv", "-o", "out.csv"}, 1, "unknown column 'height'"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args.empty() ? std::string("(none)") : c.args[0] + " " + std::to_string(c.args.size()));
+        SCOPED_TRACE(c.args.empty() ? std::string("(none)")
+                                    : c.args[0] + " " + std::to_string(c.args.size()));
         ScratchDir dir;
         dir.write("ctl.txt", "geo.txt par.txt res.txt");
         dir.write("badheader.csv", "slope,height\n1,2\n");
@@ -214,8 +216,11 @@ TEST(StudyErrors, UsageAndInputErrorsAreOneLineWithTheirStatus)
 TEST(StudyErrors, HelpAndVersion)
 {
     ScratchDir dir;
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--help"}, {"rate", "--help"}, {"strokes", "--help"}, {"sweep", "--help"}, {"batch", "--help"}}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"--help"},
+                                                                                      {"rate", "--help"},
+                                                                                      {"strokes", "--help"},
+                                                                                      {"sweep", "--help"},
+                                                                                      {"batch", "--help"}}) {
         const ProgramRun r = study(args, dir);
         EXPECT_EQ(0, r.status);
         EXPECT_NE(std::string::npos, r.out.find("--")) << r.out;

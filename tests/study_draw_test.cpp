@@ -135,15 +135,18 @@ TEST(StudyDraw, NamesAndFailures)
 TEST(StudyDraw, CommandLine)
 {
     ScratchDir dir;
-    const ProgramRun ok = runProgram(EGM_STUDY_EXE, dir.path(), {"draw", "--current", "23.5", "--angle", "90", "-o", "s.svg"});
+    const ProgramRun ok =
+        runProgram(EGM_STUDY_EXE, dir.path(), {"draw", "--current", "23.5", "--angle", "90", "-o", "s.svg"});
     EXPECT_EQ(0, ok.status) << ok.err;
     EXPECT_TRUE(fs::exists(dir / "s.svg"));
     const ProgramRun plot = runProgram(EGM_STUDY_EXE, dir.path(), {"plot", "exposure", "-o", "e.pdf"});
     EXPECT_EQ(0, plot.status) << plot.err;
-    const ProgramRun bad = runProgram(EGM_STUDY_EXE, dir.path(), {"draw", "--current", "23.5", "--angle", "90", "-o", "s.gif"});
+    const ProgramRun bad =
+        runProgram(EGM_STUDY_EXE, dir.path(), {"draw", "--current", "23.5", "--angle", "90", "-o", "s.gif"});
     EXPECT_EQ(2, bad.status);
     EXPECT_EQ(1, lineCount(bad.err)) << bad.err;
-    const ProgramRun missing = runProgram(EGM_STUDY_EXE, dir.path(), {"plot", "sweep", "--param", "slope", "-o", "p.png"});
+    const ProgramRun missing =
+        runProgram(EGM_STUDY_EXE, dir.path(), {"plot", "sweep", "--param", "slope", "-o", "p.png"});
     EXPECT_EQ(2, missing.status);
     EXPECT_EQ((std::vector<std::string>{"e.pdf", "s.svg"}), dir.entries());
 }

@@ -89,7 +89,8 @@ TEST(StudyMaxCurrent, BracketsTheLastExposureWithinTheResolution)
 
 TEST(StudyBatch, RowsMatchSingleCasesAndBadRowsStayInPlace)
 {
-    std::istringstream cases("slope,h1,h2,name\n-20,55,55,a\n5,57,,b\nfive,57,57,c\n30,60,60,\"d, e\"\n1,2\n");
+    std::istringstream cases(
+        "slope,h1,h2,name\n-20,55,55,a\n5,57,,b\nfive,57,57,c\n30,60,60,\"d, e\"\n1,2\n");
     std::ostringstream results;
     const study::BatchSummary summary = study::runBatch(cases, results, RateInputs{}, 2);
     EXPECT_EQ(5, summary.cases);

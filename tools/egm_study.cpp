@@ -1,17 +1,15 @@
 // egm-study: per-conductor rates, maximum shielding failure currents, the
 // per-stroke table, sweeps of one input and batches of cases, all computed by
 // the same integration and per-stroke evaluation as egm-shielding.
-#include <unistd.h>
-
+#include <CLI/CLI.hpp>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <stdexcept>
 #include <string>
+#include <unistd.h>
 #include <vector>
-
-#include <CLI/CLI.hpp>
 
 #include "circleCrosspoint_initialize.h"
 #include "input_files.h"
@@ -39,23 +37,27 @@ struct InputFlags {
 void addInputFlags(CLI::App* app, InputFlags& f)
 {
     CLI::Option* control = app->add_option(
-        "--control", f.control, "control file naming the geometry, parameter and result files, as egm-shielding reads it");
+        "--control", f.control,
+        "control file naming the geometry, parameter and result files, as egm-shielding reads it");
     const auto excl = [control](CLI::Option* o) { return o->excludes(control); };
-    excl(app->add_option("--geometry", f.geometry,
-                         "x of ground wire 1, ground wire 2, conductor 1, conductor 2, then their heights (m)")
-             ->expected(8)
-             ->type_name("X1 X2 X3 X4 H1 H2 H3 H4"));
+    excl(
+        app->add_option("--geometry", f.geometry,
+                        "x of ground wire 1, ground wire 2, conductor 1, conductor 2, then their heights (m)")
+            ->expected(8)
+            ->type_name("X1 X2 X3 X4 H1 H2 H3 H4"));
     excl(app->add_option("--flash-density", f.values.groundFlashDensity,
                          "ground flash density, per km^2 per year")
              ->capture_default_str());
     excl(app->add_option("--slope", f.values.slopeAngle, "ground slope, degrees")->capture_default_str());
     excl(app->add_option("--min-current", f.values.minCurrent, "lowest current integrated, kA")
              ->capture_default_str());
-    excl(app->add_option("--voltage-term", f.values.voltageTerm, "conductors' voltage term of the striking distance")
+    excl(app->add_option("--voltage-term", f.values.voltageTerm,
+                         "conductors' voltage term of the striking distance")
              ->capture_default_str());
     excl(app->add_option("--current-scale", f.values.currentScale, "scale of the current distribution, kA")
              ->capture_default_str());
-    excl(app->add_option("--current-exponent", f.values.currentExponent, "exponent of the current distribution")
+    excl(app->add_option("--current-exponent", f.values.currentExponent,
+                         "exponent of the current distribution")
              ->capture_default_str());
 }
 
@@ -98,8 +100,9 @@ int runRate(const InputFlags& flags, const std::string& format)
     } else if (format == "csv") {
         std::cout << study::caseCsvHeader() << ",terrainFactor,collectionWidth,currentFrom,currentTo,steps\n"
                   << study::caseCsvFields(result) << ',' << study::shortest(result.rates.terrainFactor) << ','
-                  << study::shortest(result.rates.collectionWidth) << ',' << study::shortest(result.currentFrom)
-                  << ',' << study::shortest(result.currentTo) << ',' << result.rates.steps << '\n';
+                  << study::shortest(result.rates.collectionWidth) << ','
+                  << study::shortest(result.currentFrom) << ',' << study::shortest(result.currentTo) << ','
+                  << result.rates.steps << '\n';
     } else {
         std::cout << study::caseText(result);
     }
@@ -118,7 +121,8 @@ int runStrokes(const InputFlags& flags, const std::vector<double>& current)
     }
     std::string out = "current,theta,degrees,groundWire1,groundWire2,conductor1,conductor2\n";
     for (const study::StrokeRow& r : rows) {
-        out += study::shortest(r.current) + ',' + study::shortest(r.theta) + ',' + std::to_string(r.angleStep + 1);
+        out += study::shortest(r.current) + ',' + study::shortest(r.theta) + ',' +
+               std::to_string(r.angleStep + 1);
         for (double w : r.widths) {
             out += ',' + study::shortest(w);
         }
@@ -216,14 +220,15 @@ void drawProgress(int done, int total)
 {
     constexpr int kWidth = 40;
     const int filled = total > 0 ? done * kWidth / total : kWidth;
-    std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(filled, '#').c_str(), std::string(kWidth - filled, ' ').c_str(),
-                 done, total);
+    std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(filled, '#').c_str(),
+                 std::string(kWidth - filled, ' ').c_str(), done, total);
     if (done == total) {
         std::fputc('\n', stderr);
     }
 }
 
-int runBatch(const InputFlags& flags, const std::string& casesPath, const std::string& resultsPath, unsigned jobs)
+int runBatch(const InputFlags& flags, const std::string& casesPath, const std::string& resultsPath,
+             unsigned jobs)
 {
     const RateInputs defaults = resolveInputs(flags);
     std::ifstream cases(casesPath);
@@ -239,7 +244,8 @@ int runBatch(const InputFlags& flags, const std::string& casesPath, const std::s
         }
         try {
             summary = study::runBatch(cases, results, defaults, jobs,
-                                      ::isatty(STDERR_FILENO) ? study::BatchProgress(drawProgress) : study::BatchProgress());
+                                      ::isatty(STDERR_FILENO) ? study::BatchProgress(drawProgress)
+                                                              : study::BatchProgress());
         } catch (const study::CaseFileError& e) {
             results.close();
             std::remove(temporary.c_str());
@@ -256,8 +262,8 @@ int runBatch(const InputFlags& flags, const std::string& casesPath, const std::s
         throw InputError("cannot write results file '" + resultsPath + "'");
     }
     if (summary.failed > 0) {
-        std::fprintf(stderr, "%s: %d of %d cases could not be computed; see the error column of '%s'\n", kProgram,
-                     summary.failed, summary.cases, resultsPath.c_str());
+        std::fprintf(stderr, "%s: %d of %d cases could not be computed; see the error column of '%s'\n",
+                     kProgram, summary.failed, summary.cases, resultsPath.c_str());
     }
     return 0;
 }
@@ -286,14 +292,16 @@ int main(int argc, char** argv)
     strokes->add_option("--current", strokeCurrent, "only the 180 strokes of this current, kA")->expected(1);
 
     SweepFlags sweep;
-    CLI::App* sweepCommand = app.add_subcommand("sweep", "rates and maximum currents as one input varies, as CSV");
+    CLI::App* sweepCommand =
+        app.add_subcommand("sweep", "rates and maximum currents as one input varies, as CSV");
     addInputFlags(sweepCommand, flags);
     addSweepFlags(sweepCommand, sweep);
 
     std::string casesPath;
     std::string resultsPath;
     unsigned jobs = 0;
-    CLI::App* batch = app.add_subcommand("batch", "one case per row of a CSV file, in parallel, results in order");
+    CLI::App* batch =
+        app.add_subcommand("batch", "one case per row of a CSV file, in parallel, results in order");
     addInputFlags(batch, flags);
     batch->add_option("cases", casesPath, "CSV file, a header naming the columns (flag names, x1..h4, name)")
         ->required();
@@ -303,7 +311,8 @@ int main(int argc, char** argv)
     double drawCurrent = 0.0;
     double drawAngle = 0.0;
     std::string picture;
-    CLI::App* draw = app.add_subcommand("draw", "picture of one stroke: striking circles, exposed arcs, shadows");
+    CLI::App* draw =
+        app.add_subcommand("draw", "picture of one stroke: striking circles, exposed arcs, shadows");
     addInputFlags(draw, flags);
     draw->add_option("--current", drawCurrent, "lightning current, kA")->required();
     draw->add_option("--angle", drawAngle, "incidence angle, degrees from +x (90: vertical)")->required();
@@ -311,7 +320,8 @@ int main(int argc, char** argv)
 
     CLI::App* plot = app.add_subcommand("plot", "charts of the exposure against current or of a sweep");
     plot->require_subcommand(1);
-    CLI::App* plotExposure = plot->add_subcommand("exposure", "each conductor's angle-weighted exposure against current");
+    CLI::App* plotExposure =
+        plot->add_subcommand("exposure", "each conductor's angle-weighted exposure against current");
     addInputFlags(plotExposure, flags);
     plotExposure->add_option("-o,--output", picture, "picture file: .svg, .png or .pdf")->required();
     CLI::App* plotSweep = plot->add_subcommand("sweep", "the rates against one swept input");

@@ -19,8 +19,8 @@ struct Case {
     int line = 0;
     std::string name;
     RateInputs inputs;
-    std::string error;    // why the row cannot be computed, if it cannot
-    std::string results;  // the computed fields
+    std::string error;   // why the row cannot be computed, if it cannot
+    std::string results; // the computed fields
 };
 
 std::string trimmed(const std::string& s)
@@ -72,8 +72,8 @@ void readCase(const std::vector<std::string>& header, const CsvRecord& record, C
         }
         double value = 0.0;
         if (!parseReal(text, value)) {
-            c.error = "line " + std::to_string(record.line) + ": " + header[k] + " '" + text +
-                      "' is not a number";
+            c.error =
+                "line " + std::to_string(record.line) + ": " + header[k] + " '" + text + "' is not a number";
             return;
         }
         *inputField(c.inputs, header[k]) = value;

@@ -136,7 +136,8 @@ ExposureCurve exposureCurve(const RateInputs& inputs)
     return curve;
 }
 
-std::vector<SweepRow> sweepCases(const RateInputs& base, const std::string& param, const std::vector<double>& values)
+std::vector<SweepRow> sweepCases(const RateInputs& base, const std::string& param,
+                                 const std::vector<double>& values)
 {
     std::vector<SweepRow> rows;
     for (double value : values) {
@@ -155,10 +156,20 @@ std::vector<SweepRow> sweepCases(const RateInputs& base, const std::string& para
 
 const std::vector<std::string>& inputNames()
 {
-    static const std::vector<std::string> names = {
-        "flash-density", "slope", "min-current", "voltage-term", "current-scale", "current-exponent",
-        "x1",            "x2",    "x3",          "x4",           "h1",            "h2",
-        "h3",            "h4"};
+    static const std::vector<std::string> names = {"flash-density",
+                                                   "slope",
+                                                   "min-current",
+                                                   "voltage-term",
+                                                   "current-scale",
+                                                   "current-exponent",
+                                                   "x1",
+                                                   "x2",
+                                                   "x3",
+                                                   "x4",
+                                                   "h1",
+                                                   "h2",
+                                                   "h3",
+                                                   "h4"};
     return names;
 }
 

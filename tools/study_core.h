@@ -68,7 +68,8 @@ struct SweepRow {
 };
 
 // The cases of base with the input called param set to each of values.
-std::vector<SweepRow> sweepCases(const RateInputs& base, const std::string& param, const std::vector<double>& values);
+std::vector<SweepRow> sweepCases(const RateInputs& base, const std::string& param,
+                                 const std::vector<double>& values);
 
 // The inputs by their flag names: flash-density, slope, min-current,
 // voltage-term, current-scale, current-exponent, x1..x4, h1..h4.

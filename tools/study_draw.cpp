@@ -1,10 +1,9 @@
 #include "study_draw.h"
 
+#include <algorithm>
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
-
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -31,7 +30,7 @@ const Colour kSeriesColour[3] = {{0.85, 0.18, 0.12}, {0.92, 0.55, 0.0}, {0.2, 0.
 // A cairo surface of the file's format, drawn into and then written to a
 // temporary file beside the target, renamed into place once complete.
 class Canvas {
-public:
+  public:
     explicit Canvas(const std::string& path) : path_(path), temporary_(path + ".partial")
     {
         const std::optional<ImageFormat> format = imageFormatOf(path);
@@ -98,7 +97,7 @@ public:
         done_ = true;
     }
 
-private:
+  private:
     void release()
     {
         if (cr_ != nullptr) {
@@ -431,8 +430,8 @@ Chart exposureChart(const RateInputs& inputs)
     const CaseResult result = analyseCase(inputs);
     for (int c = 0; c < 2; ++c) {
         if (result.maxCurrent[c]) {
-            chart.markers.push_back(Marker{"max. current, conductor " + std::to_string(c + 1) +
-                                               ": " + shortest(*result.maxCurrent[c]) + " kA",
+            chart.markers.push_back(Marker{"max. current, conductor " + std::to_string(c + 1) + ": " +
+                                               shortest(*result.maxCurrent[c]) + " kA",
                                            *result.maxCurrent[c]});
         }
     }

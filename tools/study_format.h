@@ -1,10 +1,9 @@
 // How egm-study writes numbers and results.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "study_core.h"
 
