@@ -6,6 +6,7 @@
 
 #include "EGMs2x.h"
 #include "bits.h"
+#include "expected_output.h"
 #include "program_run.h"
 
 namespace {
@@ -13,15 +14,6 @@ namespace {
 const std::string kProgram = EGM_SHIELDING_EXE;
 const std::string kGeometry = "9.89 -9.89 11.2 -11.2 57 57 42 42\n";
 const std::string kParameters = "2.8 0 23.5 31 2.8\n";
-
-std::string printed(const RateInputs& in)
-{
-    RateResult r;
-    integrateShieldingFailure(in, StrokeEvaluation::split, r);
-    char text[512]; // "%f" of a huge rate runs to 300 digits and more
-    std::snprintf(text, sizeof text, "%f", r.rateTotal);
-    return text;
-}
 
 class Shielding : public ::testing::Test {
   protected:
@@ -67,7 +59,7 @@ TEST_F(Shielding, DefaultControlFileNameIsRead)
     RateInputs in;
     in.groundFlashDensity = 5.6;
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(printed(in), r.out);
+    EXPECT_EQ(printedTotal(in), r.out);
     EXPECT_EQ("0.459503", r.out);
     EXPECT_EQ(r.out, dir.read("res.txt")); // "%lf", no newline
     EXPECT_EQ("", r.err);
@@ -85,7 +77,7 @@ TEST_F(Shielding, ControlFileFromTheArgumentWithEveryValue)
     in.geometry = {10, -10, 12, -12, 50, 50, 40, 40};
     const ProgramRun r = run({"ctl.txt", "ignored-extra-argument"});
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(printed(in), r.out);
+    EXPECT_EQ(printedTotal(in), r.out);
     EXPECT_EQ(r.out, dir.read("res.txt"));
     EXPECT_EQ((std::vector<std::string>{"ctl.txt", "geo.txt", "par.txt", "res.txt"}), dir.entries());
 }
@@ -108,7 +100,7 @@ TEST_F(Shielding, ShortParameterFileChangesOnlyItsFirstValues)
     in.minCurrent = 30;
     const ProgramRun r = run({"ctl.txt"});
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(printed(in), r.out);
+    EXPECT_EQ(printedTotal(in), r.out);
     EXPECT_EQ(1, lineCount(r.err));
     EXPECT_NE(std::string::npos, r.err.find("par.txt")) << r.err;
     EXPECT_NE(std::string::npos, r.err.find("read 3 of 5")) << r.err;
@@ -123,7 +115,7 @@ TEST_F(Shielding, ReadingStopsAtTheFirstTokenThatIsNotANumber)
     in.slopeAngle = 1;
     const ProgramRun r = run({"ctl.txt"});
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(printed(in), r.out);
+    EXPECT_EQ(printedTotal(in), r.out);
     EXPECT_EQ(2, lineCount(r.err)) << r.err;
     EXPECT_NE(std::string::npos, r.err.find("read 2 of 5")) << r.err;
     EXPECT_NE(std::string::npos, r.err.find("read 5 of 8")) << r.err;
@@ -141,7 +133,7 @@ TEST_F(Shielding, SwappedNamesFeedGeometryIntoTheParameters)
     in.geometry = {2.8, 0, 23.5, 31, 2.8, 57, 42, 42};
     const ProgramRun r = run({"ctl.txt"});
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(printed(in), r.out);
+    EXPECT_EQ(printedTotal(in), r.out);
     EXPECT_NE(std::string::npos, r.err.find("read 5 of 8")) << r.err;
 }
 

@@ -7,6 +7,7 @@
 #include "bits.h"
 #include "program_run.h"
 #include "study_csv.h"
+#include "study_csv_text.h"
 
 namespace {
 
@@ -15,18 +16,6 @@ const std::string kStudy = EGM_STUDY_EXE;
 ProgramRun study(const std::vector<std::string>& args, const ScratchDir& dir)
 {
     return runProgram(kStudy, dir.path(), args);
-}
-
-std::vector<study::CsvRecord> csvOf(const std::string& text)
-{
-    std::istringstream in(text);
-    std::vector<study::CsvRecord> records;
-    int line = 0;
-    study::CsvRecord r;
-    while (study::readCsvRecord(in, line, r)) {
-        records.push_back(r);
-    }
-    return records;
 }
 
 double real(const std::string& text)
@@ -78,7 +67,7 @@ TEST(StudyRate, ControlFileIsReadAsTheProgramReadsIt)
     in.slopeAngle = 10;
     RateResult expected;
     integrateShieldingFailure(in, StrokeEvaluation::split, expected);
-    const auto rows = csvOf(r.out);
+    const auto rows = csvRecords(r.out);
     ASSERT_EQ(2u, rows.size());
     EXPECT_SAME_BITS(expected.rateTotal, real(rows[1].fields[2]));
     EXPECT_FALSE(fs::exists(dir / "res.txt")); // studies write no result file
@@ -100,7 +89,7 @@ TEST(StudyStrokes, RowsAreTheStrokeEvaluationBitForBit)
     ScratchDir dir;
     const ProgramRun r = study({"strokes", "--current", "23.5", "--voltage-term", "0"}, dir);
     ASSERT_EQ(0, r.status) << r.err;
-    const auto rows = csvOf(r.out);
+    const auto rows = csvRecords(r.out);
     ASSERT_EQ(181u, rows.size());
     EXPECT_EQ("current", rows[0].fields[0]);
     const LineGeometry g = RateInputs{}.geometry;
@@ -125,7 +114,7 @@ TEST(StudyStrokes, WholeTableSample)
     ScratchDir dir;
     const ProgramRun r = study({"strokes", "--slope", "-15"}, dir);
     ASSERT_EQ(0, r.status) << r.err;
-    const auto rows = csvOf(r.out);
+    const auto rows = csvRecords(r.out);
     ASSERT_EQ(1u + 201 * 180, rows.size());
     const LineGeometry g = RateInputs{}.geometry;
     for (int k = 1; k < static_cast<int>(rows.size()); k += 997) {
@@ -145,7 +134,7 @@ TEST(StudySweep, OneRowPerValue)
     const ProgramRun r =
         study({"sweep", "--param", "h1", "--from", "55", "--to", "57", "--step", "0.5"}, dir);
     ASSERT_EQ(0, r.status) << r.err;
-    const auto rows = csvOf(r.out);
+    const auto rows = csvRecords(r.out);
     ASSERT_EQ(6u, rows.size());
     EXPECT_EQ("h1", rows[0].fields[0]);
     for (int k = 1; k <= 5; ++k) {
@@ -167,7 +156,7 @@ TEST(StudyBatch, FileInFileOutWithABadRow)
     ASSERT_EQ(0, r.status) << r.err;
     EXPECT_EQ("", r.out);
     EXPECT_EQ(1, lineCount(r.err)) << r.err; // how many rows failed
-    const auto rows = csvOf(dir.read("out.csv"));
+    const auto rows = csvRecords(dir.read("out.csv"));
     ASSERT_EQ(5u, rows.size());
     EXPECT_SAME_BITS(0x1.d68805eb8c128p-3, real(rows[1].fields[5]));
     EXPECT_NE(std::string::npos, rows[2].fields[8].find("not a number"));

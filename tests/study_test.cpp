@@ -7,25 +7,15 @@
 #include "study_batch.h"
 #include "study_core.h"
 #include "study_csv.h"
+#include "study_csv_text.h"
 #include "study_format.h"
 
 namespace {
 
-std::vector<study::CsvRecord> readAll(const std::string& text)
-{
-    std::istringstream in(text);
-    std::vector<study::CsvRecord> records;
-    int line = 0;
-    study::CsvRecord r;
-    while (study::readCsvRecord(in, line, r)) {
-        records.push_back(r);
-    }
-    return records;
-}
-
 TEST(StudyCsv, QuotingLineBreaksAndLineNumbers)
 {
-    const auto records = readAll("a,b,c\r\n\n\"x, y\",\"say \"\"hi\"\"\",\n\"two\nlines\",2,3\n1,\"open\n");
+    const auto records =
+        csvRecords("a,b,c\r\n\n\"x, y\",\"say \"\"hi\"\"\",\n\"two\nlines\",2,3\n1,\"open\n");
     ASSERT_EQ(4u, records.size());
     EXPECT_EQ((std::vector<std::string>{"a", "b", "c"}), records[0].fields);
     EXPECT_EQ(1, records[0].line);
@@ -95,7 +85,7 @@ TEST(StudyBatch, RowsMatchSingleCasesAndBadRowsStayInPlace)
     const study::BatchSummary summary = study::runBatch(cases, results, RateInputs{}, 2);
     EXPECT_EQ(5, summary.cases);
     EXPECT_EQ(2, summary.failed);
-    const auto rows = readAll(results.str());
+    const auto rows = csvRecords(results.str());
     ASSERT_EQ(6u, rows.size());
     const struct {
         double slope;

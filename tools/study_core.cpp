@@ -14,10 +14,30 @@ bool hasWidth(double w)
     return w != 0.0 && !std::isnan(w);
 }
 
-// Keeps the tables of one integration and releases them at the end.
-struct KeptTables {
+// One integration with its tables, released at the end of the scope.
+class KeptIntegration {
+  public:
+    explicit KeptIntegration(const RateInputs& inputs)
+    {
+        integrateShieldingFailure(inputs, StrokeEvaluation::split, rates, &tables);
+    }
+    ~KeptIntegration() { releaseIntegrationTables(tables); }
+    KeptIntegration(const KeptIntegration&) = delete;
+    KeptIntegration& operator=(const KeptIntegration&) = delete;
+
+    RateResult rates;
     IntegrationTables tables;
-    ~KeptTables() { releaseIntegrationTables(tables); }
+};
+
+// The scalar inputs by their flag names.
+struct NamedInput {
+    const char* name;
+    double RateInputs::*field;
+};
+constexpr NamedInput kScalarInputs[] = {
+    {"flash-density", &RateInputs::groundFlashDensity}, {"slope", &RateInputs::slopeAngle},
+    {"min-current", &RateInputs::minCurrent},           {"voltage-term", &RateInputs::voltageTerm},
+    {"current-scale", &RateInputs::currentScale},       {"current-exponent", &RateInputs::currentExponent},
 };
 
 std::optional<double> maxCurrentOf(const RateInputs& inputs, const RateResult& rates, const RealArray& table,
@@ -69,13 +89,13 @@ bool conductorExposed(const RateInputs& inputs, double current, int conductor)
 CaseResult analyseCase(const RateInputs& inputs)
 {
     CaseResult result;
-    KeptTables kept;
-    integrateShieldingFailure(inputs, StrokeEvaluation::split, result.rates, &kept.tables);
+    const KeptIntegration integration(inputs);
+    result.rates = integration.rates;
     result.currentFrom = inputs.minCurrent;
     result.currentTo = (result.rates.steps - 1) + inputs.minCurrent;
-    if (kept.tables.strokeTable != nullptr) {
+    if (integration.tables.strokeTable != nullptr) {
         for (int c = 1; c <= 2; ++c) {
-            result.maxCurrent[c - 1] = maxCurrentOf(inputs, result.rates, *kept.tables.strokeTable, c);
+            result.maxCurrent[c - 1] = maxCurrentOf(inputs, result.rates, *integration.tables.strokeTable, c);
         }
     }
     return result;
@@ -83,17 +103,16 @@ CaseResult analyseCase(const RateInputs& inputs)
 
 std::vector<StrokeRow> strokeTable(const RateInputs& inputs)
 {
-    RateResult rates;
-    KeptTables kept;
-    integrateShieldingFailure(inputs, StrokeEvaluation::split, rates, &kept.tables);
+    const KeptIntegration integration(inputs);
     std::vector<StrokeRow> rows;
-    if (kept.tables.strokeTable == nullptr) {
+    if (integration.tables.strokeTable == nullptr) {
         return rows;
     }
-    const RealArray& table = *kept.tables.strokeTable;
+    const RealArray& table = *integration.tables.strokeTable;
     const int storage = table.dims[0];
-    rows.reserve(static_cast<std::size_t>(rates.steps) * kAngleSteps);
-    for (int j = 0; j < rates.steps; ++j) {
+    const int steps = integration.rates.steps;
+    rows.reserve(static_cast<std::size_t>(steps) * kAngleSteps);
+    for (int j = 0; j < steps; ++j) {
         for (int l = 0; l < kAngleSteps; ++l) {
             StrokeRow row{j + inputs.minCurrent, l, integrationAngle(l), {}};
             for (int w = 0; w < 4; ++w) {
@@ -121,17 +140,15 @@ std::vector<StrokeRow> strokesAtCurrent(const RateInputs& inputs, double current
 
 ExposureCurve exposureCurve(const RateInputs& inputs)
 {
-    RateResult rates;
-    KeptTables kept;
-    integrateShieldingFailure(inputs, StrokeEvaluation::split, rates, &kept.tables);
+    const KeptIntegration integration(inputs);
     ExposureCurve curve;
-    if (kept.tables.angleSumC1 == nullptr) {
+    if (integration.tables.angleSumC1 == nullptr) {
         return curve;
     }
-    for (int j = 0; j < rates.steps; ++j) {
+    for (int j = 0; j < integration.rates.steps; ++j) {
         curve.current.push_back(j + inputs.minCurrent);
-        curve.angleSumC1.push_back(kept.tables.angleSumC1->values[j]);
-        curve.angleSumC2.push_back(kept.tables.angleSumC2->values[j]);
+        curve.angleSumC1.push_back(integration.tables.angleSumC1->values[j]);
+        curve.angleSumC2.push_back(integration.tables.angleSumC2->values[j]);
     }
     return curve;
 }
@@ -156,43 +173,27 @@ std::vector<SweepRow> sweepCases(const RateInputs& base, const std::string& para
 
 const std::vector<std::string>& inputNames()
 {
-    static const std::vector<std::string> names = {"flash-density",
-                                                   "slope",
-                                                   "min-current",
-                                                   "voltage-term",
-                                                   "current-scale",
-                                                   "current-exponent",
-                                                   "x1",
-                                                   "x2",
-                                                   "x3",
-                                                   "x4",
-                                                   "h1",
-                                                   "h2",
-                                                   "h3",
-                                                   "h4"};
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> all;
+        for (const NamedInput& input : kScalarInputs) {
+            all.emplace_back(input.name);
+        }
+        for (const char* wire : {"x1", "x2", "x3", "x4", "h1", "h2", "h3", "h4"}) {
+            all.emplace_back(wire);
+        }
+        return all;
+    }();
     return names;
 }
 
 double* inputField(RateInputs& inputs, std::string_view name)
 {
-    if (name == "flash-density") {
-        return &inputs.groundFlashDensity;
+    for (const NamedInput& input : kScalarInputs) {
+        if (name == input.name) {
+            return &(inputs.*input.field);
+        }
     }
-    if (name == "slope") {
-        return &inputs.slopeAngle;
-    }
-    if (name == "min-current") {
-        return &inputs.minCurrent;
-    }
-    if (name == "voltage-term") {
-        return &inputs.voltageTerm;
-    }
-    if (name == "current-scale") {
-        return &inputs.currentScale;
-    }
-    if (name == "current-exponent") {
-        return &inputs.currentExponent;
-    }
+    // x1..x4 and h1..h4: the wires' positions and heights.
     if (name.size() == 2 && (name[0] == 'x' || name[0] == 'h') && name[1] >= '1' && name[1] <= '4') {
         return &inputs.geometry[(name[0] == 'h' ? 4 : 0) + (name[1] - '1')];
     }
