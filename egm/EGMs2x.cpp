@@ -67,12 +67,13 @@ void integrate(const RateInputs& in, Strokes& strokes, RateResult& result, Integ
     const LineGeometry& geometry = in.geometry;
     result.terrainFactor = in.slopeAngle < 20.0 ? 1.0 / 6.0 : 1.0 / 3.0;
     const double shieldSpan = std::fabs(geometry[0] - geometry[1]);
+    // The line's equivalent collection width, metres: 28 h1^0.6 + span.
+    result.collectionWidth = 28.0 * rt_powd_snf(geometry[4], 0.6) + shieldSpan;
 
     std::int32_t nSteps = 0;
     std::int32_t storageSteps = 0;
     if (!integrationStepCounts(in.minCurrent, nSteps, storageSteps)) {
         result.rateC1 = result.rateC2 = result.rateTotal = rtNaN;
-        result.collectionWidth = 28.0 * rt_powd_snf(geometry[4], 0.6) + shieldSpan;
         result.steps = 0;
         return;
     }
@@ -138,7 +139,6 @@ void integrate(const RateInputs& in, Strokes& strokes, RateResult& result, Integ
         integralC2 += sumC2[j] * density;
     }
 
-    result.collectionWidth = 28.0 * rt_powd_snf(geometry[4], 0.6) + shieldSpan;
     const auto rate = [&](double integral) {
         return (result.collectionWidth * ((in.groundFlashDensity * integral / 1000.0) * 100.0)) *
                result.terrainFactor;
