@@ -4,9 +4,11 @@
 
 #include "egm_constants.h"
 
+namespace egm::model {
+
 void Dqtrans(CircleSet& source, double slopeAngle, CircleSet& destination)
 {
-    const double alpha = slopeAngle / 180.0 * egm::kPi;
+    const double alpha = slopeAngle / 180.0 * kPi;
     const double c = std::cos(alpha);
     const double s = std::sin(alpha);
     for (int i = 0; i < 4; ++i) {
@@ -17,3 +19,5 @@ void Dqtrans(CircleSet& source, double slopeAngle, CircleSet& destination)
     }
     destination = source;
 }
+
+} // namespace egm::model

@@ -10,27 +10,17 @@
 #include "shadow_on_x.h"
 #include "sort1.h"
 
-namespace {
+namespace egm::model {
 
-using egm::kHalfPi;
-using egm::kPi;
-using egm::kThreeHalfPi;
-using egm::kTwoPi;
+using namespace egm::numeric;
+
+namespace {
 
 // Ground wires 1 and 2, conductors 1 and 2, as 0-based wire indices.
 constexpr int kShield1 = 0;
 constexpr int kShield2 = 1;
 constexpr int kConductor1 = 2;
 constexpr int kConductor2 = 3;
-
-double groundFactor(const LineGeometry& geometry)
-{
-    const double h = (geometry[4] + geometry[5]) / 2.0;
-    if (h < 40.0) {
-        return 0.17 * std::log(43.0 - h) + 0.36;
-    }
-    return 0.55;
-}
 
 double wrapOnce(double angle)
 {
@@ -111,15 +101,40 @@ Point pointAt(const CurrentStep& s, int i, double c, double sn)
 
 } // namespace
 
-void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& geometry, double voltageTerm,
-                        CurrentStep& step)
+StrikingDistances builtInStrikingDistances(double current, const LineGeometry& geometry, double voltageTerm)
 {
     const double kg = groundFactor(geometry);
     const double p = rt_powd_snf(current, 0.578) * 5.015;
-    step.shieldRadius = rt_powd_snf(p, 1.125) * 1.63;
-    step.conductor1Radius = rt_powd_snf(p + voltageTerm, 1.125) * 1.63;
-    step.conductor2Radius = rt_powd_snf(p - voltageTerm, 1.125) * 1.63;
-    step.groundStrikeHeight = kg * step.shieldRadius;
+    StrikingDistances d;
+    d.groundWire = rt_powd_snf(p, 1.125) * 1.63;
+    d.conductor1 = rt_powd_snf(p + voltageTerm, 1.125) * 1.63;
+    d.conductor2 = rt_powd_snf(p - voltageTerm, 1.125) * 1.63;
+    d.groundStrikeHeight = kg * d.groundWire;
+    return d;
+}
+
+double groundFactor(const LineGeometry& geometry)
+{
+    const double h = (geometry[4] + geometry[5]) / 2.0;
+    if (h < 40.0) {
+        return 0.17 * std::log(43.0 - h) + 0.36;
+    }
+    return 0.55;
+}
+
+void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& geometry, double voltageTerm,
+                        CurrentStep& step)
+{
+    prepareCurrentStep(builtInStrikingDistances(current, geometry, voltageTerm), slopeAngle, geometry, step);
+}
+
+void prepareCurrentStep(const StrikingDistances& distances, double slopeAngle, const LineGeometry& geometry,
+                        CurrentStep& step)
+{
+    step.shieldRadius = distances.groundWire;
+    step.conductor1Radius = distances.conductor1;
+    step.conductor2Radius = distances.conductor2;
+    step.groundStrikeHeight = distances.groundStrikeHeight;
 
     CircleSet circles{};
     for (int i = 0; i < 8; ++i) {
@@ -146,6 +161,10 @@ void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& g
     }
     if (step.b[kConductor2] > kThreeHalfPi) {
         step.b[kConductor2] = kThreeHalfPi;
+    }
+    for (int i = 0; i < 4; ++i) {
+        step.untrimmedA[i] = step.a[i];
+        step.untrimmedB[i] = step.b[i];
     }
     trimAtStrikingLine(step);
 
@@ -303,3 +322,5 @@ void EGM_DQ(double current, double theta, double slopeAngle, const LineGeometry&
     prepareCurrentStep(current, slopeAngle, geometry, voltageTerm, step);
     evaluateStroke(step, strokeAngle(theta), exposure);
 }
+
+} // namespace egm::model

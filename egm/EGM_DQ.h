@@ -1,6 +1,9 @@
 #pragma once
 
+#include "egm/shielding.h"
 #include "egm_types.h"
+
+namespace egm::model {
 
 // Exposure of one stroke of current (kA) and incidence angle theta (rad from
 // +x; below pi/2 the stroke comes from the +x side, pi/2 and above handled as
@@ -21,8 +24,10 @@ struct CurrentStep {
     double x[4];
     double y[4];
     double r[4];
-    double a[4];
+    double a[4]; // arc angles after wrap, clamp and trim
     double b[4];
+    double untrimmedA[4]; // after wrap and clamp, before the trim
+    double untrimmedB[4];
     Point start[4];
     Point end[4];
     double shieldRadius;       // rg, m
@@ -50,9 +55,22 @@ struct StrokeShadows {
     Interval shadow[4]; // shadow intervals on the ground line after the cuts
 };
 
+// The model's own striking distances of one current (kA): both ground
+// wires' 1.63 (5.015 I^0.578)^1.125, conductor 1's and conductor 2's with the
+// voltage term added and subtracted inside the bracket, and the height of the
+// ground's striking line, the ground factor times the ground wires' distance.
+StrikingDistances builtInStrikingDistances(double current, const LineGeometry& geometry, double voltageTerm);
+
+// k_g: 0.17 ln(43 - h) + 0.36 below a mean ground-wire height h of 40 m,
+// else 0.55 (h = 40 exactly gives 0.55).
+double groundFactor(const LineGeometry& geometry);
+
 // Steps of the current: striking distances, ground striking line, turned
 // circles, exposed arcs, slot 1 of each wire, wrap, clamp, trim, end points.
 void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& geometry, double voltageTerm,
+                        CurrentStep& step);
+// The same from striking distances already at hand (any law).
+void prepareCurrentStep(const StrikingDistances& distances, double slopeAngle, const LineGeometry& geometry,
                         CurrentStep& step);
 
 StrokeAngle strokeAngle(double theta);
@@ -61,3 +79,5 @@ StrokeAngle strokeAngle(double theta);
 // widths. shadows, when not null, receives the intermediate points.
 void evaluateStroke(const CurrentStep& step, const StrokeAngle& angle, StrokeExposure& exposure,
                     StrokeShadows* shadows = nullptr);
+
+} // namespace egm::model

@@ -7,12 +7,11 @@
 #include "rt_safe_math.h"
 #include "sort1.h"
 
-namespace {
+namespace egm::model {
 
-using egm::kHalfPi;
-using egm::kNoCrossing;
-using egm::kThreeHalfPi;
-using egm::kTwoPi;
+using namespace egm::numeric;
+
+namespace {
 
 struct Arc {
     double start;
@@ -177,3 +176,5 @@ void EGMcircle(const CircleSet& circles, ArcTable& arcs)
         }
     }
 }
+
+} // namespace egm::model

@@ -2,8 +2,9 @@
 
 #include <cstdint>
 
-#include "circleCrosspoint_emxutil.h"
 #include "egm_types.h"
+
+namespace egm::model {
 
 // Shielding failure rates of the line, strokes per 100 km per year: the
 // conductors' share of the exposure of all four wires, integrated over the
@@ -18,50 +19,6 @@ void EGMs2x(double groundFlashDensity, double slopeAngle, double minCurrent, con
             double voltageTerm, double currentScale, double currentExponent, double& rateC1, double& rateC2,
             double& rateTotal);
 
-// Every input of one rate computation, the built-in example line by default.
-struct RateInputs {
-    double groundFlashDensity = 2.8; // flashes per km^2 per year
-    double slopeAngle = 0.0;         // degrees
-    double minCurrent = 23.5;        // kA
-    LineGeometry geometry = {9.89, -9.89, 11.2, -11.2, 57.0, 57.0, 42.0, 42.0};
-    double voltageTerm = 0.8;
-    double currentScale = 31.0; // kA
-    double currentExponent = 2.8;
-};
-
-struct RateResult {
-    double rateC1 = 0.0;
-    double rateC2 = 0.0;
-    double rateTotal = 0.0;
-    double terrainFactor = 0.0;
-    double collectionWidth = 0.0; // m
-    std::int32_t steps = 0;       // current steps integrated
-};
-
-// The tables of one integration, handed to the caller instead of released:
-// strokeTable is steps x 180 x 4 (current step fastest, then angle, then
-// wire), the angle sums hold element j for current step j. Release each with
-// emxFree_real_T.
-struct IntegrationTables {
-    RealArray* strokeTable = nullptr;
-    RealArray* angleSumTotal = nullptr;
-    RealArray* angleSumC1 = nullptr;
-    RealArray* angleSumC2 = nullptr;
-};
-
-// How each stroke is evaluated. Both give the same bits: the literal way
-// calls EGM_DQ for every stroke, the split way prepares each current once and
-// evaluates only the angle-dependent steps per stroke.
-enum class StrokeEvaluation { split, literal };
-
-// The integration with its working values. tables, when not null, receives
-// the tables, the stroke table included (release them with
-// releaseIntegrationTables); without it no stroke table is kept.
-void integrateShieldingFailure(const RateInputs& inputs, StrokeEvaluation evaluation, RateResult& result,
-                               IntegrationTables* tables = nullptr);
-
-void releaseIntegrationTables(IntegrationTables& tables);
-
 // Step counts of the integration for minCurrent: the loop count
 // trunc((1 - minCurrent) + (minCurrent + 200)) and the storage count
 // ceil((minCurrent + 200) - minCurrent) + 1, both 201 for ordinary values.
@@ -73,3 +30,5 @@ bool integrationStepCounts(double minCurrent, std::int32_t& loopSteps, std::int3
 
 // The i-th incidence angle of the integration, (l + 1) / 180 * pi, l = 0..179.
 double integrationAngle(int l);
+
+} // namespace egm::model

@@ -5,6 +5,10 @@
 #include "egm_constants.h"
 #include "rt_safe_math.h"
 
+namespace egm::model {
+
+using namespace egm::numeric;
+
 void circleCrosspoint(const Circle& a, const Circle& b, Crossing& result)
 {
     const double dx = b.x - a.x;
@@ -25,6 +29,8 @@ void circleCrosspoint(const Circle& a, const Circle& b, Crossing& result)
         result.x2 = std::cos(theta + phi) * a.r + a.x;
         result.y2 = std::sin(theta + phi) * a.r + a.y;
     } else {
-        result = {egm::kNoCrossing, egm::kNoCrossing, egm::kNoCrossing, egm::kNoCrossing};
+        result = {kNoCrossing, kNoCrossing, kNoCrossing, kNoCrossing};
     }
 }
+
+} // namespace egm::model

@@ -1,12 +1,14 @@
 #include "cut_x_section.h"
 
+namespace egm::model {
+
 void cut_x_section(const Interval& shield, const Interval& interval, Interval& result)
 {
     const double sL = shield.left;
     const double sR = shield.right;
     const double iL = interval.left;
     const double iR = interval.right;
-    // Each comparison is kept strict or not exactly as the rule reads: the
+    // Each comparison is kept strict or not as it stands here: the
     // touching cases decide which rule a shadow falls under.
     if (iL > sR) {
         result = {iL, iR};
@@ -20,3 +22,5 @@ void cut_x_section(const Interval& shield, const Interval& interval, Interval& r
         result = {sR, sR};
     }
 }
+
+} // namespace egm::model

@@ -1,7 +1,7 @@
 // Angles and sentinels of the model, as the exact doubles it uses.
 #pragma once
 
-namespace egm {
+namespace egm::model {
 
 inline constexpr double kPi = 3.141592653589793;
 inline constexpr double kTwoPi = 6.283185307179586;      // 2 * kPi, exactly
@@ -12,4 +12,4 @@ inline constexpr double kNoCrossing = -1000.0;
 // A point counts as inside a circle only when it is this far inside, metres.
 inline constexpr double kInsideTolerance = 1e-12;
 
-} // namespace egm
+} // namespace egm::model

@@ -5,6 +5,8 @@
 
 #include <array>
 
+namespace egm::model {
+
 // x of wires 1 to 4, then their heights above the ground.
 using LineGeometry = std::array<double, 8>;
 
@@ -44,3 +46,5 @@ struct Crossing {
     double x2;
     double y2;
 };
+
+} // namespace egm::model

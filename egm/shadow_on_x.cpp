@@ -4,6 +4,8 @@
 
 #include "egm_constants.h"
 
+namespace egm::model {
+
 double shadow_on_x(const Point& point, double theta)
 {
     double shadow = 0.0;
@@ -15,7 +17,7 @@ void shadows_on_x(const double* x, const double* y, int n, double theta, double 
 {
     // A vertical stroke lands straight below the point; the test is exact, on
     // the double nearest pi/2 that the integration's angle 90 produces.
-    if (theta == egm::kHalfPi) {
+    if (theta == kHalfPi) {
         for (int i = 0; i < n; ++i) {
             shadow[i] = x[i];
         }
@@ -25,3 +27,5 @@ void shadows_on_x(const double* x, const double* y, int n, double theta, double 
         shadow[i] = x[i] - y[i] / tanTheta;
     }
 }
+
+} // namespace egm::model

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace egm::numeric {
+
 inline bool machineIsLittleEndian()
 {
     const std::uint16_t one = 1;
@@ -29,3 +31,5 @@ inline float floatFromWord(std::uint32_t word)
     std::memcpy(&value, &word, sizeof value);
     return value;
 }
+
+} // namespace egm::numeric

@@ -7,6 +7,8 @@
 #include <new>
 #include <stdexcept>
 
+namespace egm::numeric {
+
 namespace {
 
 constexpr std::int32_t kMinimumCapacity = 16;
@@ -87,3 +89,5 @@ void emxFree_real_T(RealArray** holder)
     delete *holder;
     *holder = nullptr;
 }
+
+} // namespace egm::numeric

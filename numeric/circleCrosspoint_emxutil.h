@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace egm::numeric {
+
 struct RealArray {
     double* values;        // element storage, or null while none is held
     std::int32_t* dims;    // dimCount sizes
@@ -30,3 +32,5 @@ void emxEnsureCapacity(RealArray* array, std::int32_t oldCount, std::int32_t ele
 
 // Releases the array and sets the holder to null; a null holder is left alone.
 void emxFree_real_T(RealArray** holder);
+
+} // namespace egm::numeric

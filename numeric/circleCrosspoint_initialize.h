@@ -2,4 +2,8 @@
 // before any computation; a second call writes the same values again.
 #pragma once
 
+namespace egm::numeric {
+
 void circleCrosspoint_initialize();
+
+} // namespace egm::numeric

@@ -2,6 +2,8 @@
 
 #include "byte_order.h"
 
+namespace egm::numeric {
+
 // The infinities have the same pattern in either byte order; the test is made
 // all the same, as for the NaN getter.
 double rtGetInf()
@@ -25,3 +27,5 @@ float rtGetMinusInfF()
 {
     return floatFromWord(0xFF800000u);
 }
+
+} // namespace egm::numeric

@@ -2,6 +2,8 @@
 
 #include "byte_order.h"
 
+namespace egm::numeric {
+
 double rtGetNaN()
 {
     if (machineIsLittleEndian()) {
@@ -17,3 +19,5 @@ float rtGetNaNF()
     }
     return floatFromWord(0x7FFFFFFFu);
 }
+
+} // namespace egm::numeric

@@ -3,5 +3,9 @@
 // on a big-endian one 0x7FFFFFFFFFFFFFFF and 0x7FFFFFFF.
 #pragma once
 
+namespace egm::numeric {
+
 double rtGetNaN();
 float rtGetNaNF();
+
+} // namespace egm::numeric

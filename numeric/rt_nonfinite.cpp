@@ -6,6 +6,8 @@
 #include "rtGetInf.h"
 #include "rtGetNaN.h"
 
+namespace egm::numeric {
+
 // Set from the bit patterns at load time as well, so that the constants are
 // right even before the initialisation runs.
 double rtNaN = std::bit_cast<double>(std::uint64_t{0xFFF8000000000000u});
@@ -40,3 +42,5 @@ bool rtIsInfF(float x)
 {
     return x == rtInfF || x == rtMinusInfF;
 }
+
+} // namespace egm::numeric

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+namespace egm::numeric {
+
 extern double rtNaN;      // quiet NaN, sign bit set: 0xFFF8000000000000
 extern double rtInf;      // +infinity: 0x7FF0000000000000
 extern double rtMinusInf; // -infinity: 0xFFF0000000000000
@@ -27,3 +29,5 @@ inline bool rtIsNaN(double x)
 bool rtIsInf(double x);
 bool rtIsNaNF(float x);
 bool rtIsInfF(float x);
+
+} // namespace egm::numeric

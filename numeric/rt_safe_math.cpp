@@ -4,6 +4,8 @@
 
 #include "rt_nonfinite.h"
 
+namespace egm::numeric {
+
 double rt_powd_snf(double u0, double u1)
 {
     if (rtIsNaN(u0) || rtIsNaN(u1)) {
@@ -59,3 +61,5 @@ double rt_atan2d_snf(double y, double x)
     }
     return std::atan2(y, x);
 }
+
+} // namespace egm::numeric

@@ -3,6 +3,8 @@
 // these two, never through pow or atan2 directly.
 #pragma once
 
+namespace egm::numeric {
+
 // u0 raised to u1. The first rule that applies gives the result:
 // NaN in -> NaN; infinite exponent with |u0| == 1 -> NaN; infinite exponent
 // -> +inf or +0 by |u0| and the exponent's sign; exponent +-0 -> 1;
@@ -15,3 +17,5 @@ double rt_powd_snf(double u0, double u1);
 // infinite -> +-pi/4 or +-3pi/4; x == +-0 -> +-pi/2 by the sign of y, or +0
 // for a zero y; otherwise atan2(y, x).
 double rt_atan2d_snf(double y, double x);
+
+} // namespace egm::numeric

@@ -6,6 +6,8 @@
 #include "sortIdx.h"
 #include "sort_with_index.h"
 
+namespace egm::numeric {
+
 void b_sort(double x[6])
 {
     bool anyNaN = false;
@@ -46,3 +48,5 @@ void sort(double x[32])
         }
     }
 }
+
+} // namespace egm::numeric

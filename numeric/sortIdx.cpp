@@ -2,6 +2,8 @@
 
 #include "sort_with_index.h"
 
+namespace egm::numeric {
+
 void merge(std::int32_t idx[], double x[], std::int32_t offset, std::int32_t np, std::int32_t nq,
            std::int32_t iwork[], double xwork[])
 {
@@ -18,3 +20,5 @@ void sortIdx(double x[8], std::int32_t idx[8])
 {
     sort_detail::sortWithIndex<8>(x, idx, merge);
 }
+
+} // namespace egm::numeric

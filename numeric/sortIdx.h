@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace egm::numeric {
+
 void sortIdx(double x[8], std::int32_t idx[8]);
 
 // Merge of two adjacent sorted runs of x, starting at the 0-based offset, of
@@ -15,3 +17,5 @@ void merge(std::int32_t idx[], double x[], std::int32_t offset, std::int32_t np,
            std::int32_t iwork[], double xwork[]);
 void b_merge(std::int32_t idx[], double x[], std::int32_t offset, std::int32_t np, std::int32_t nq,
              std::int32_t iwork[], double xwork[]);
+
+} // namespace egm::numeric

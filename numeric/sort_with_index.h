@@ -8,6 +8,8 @@
 
 #include "rt_nonfinite.h"
 
+namespace egm::numeric {
+
 namespace sort_detail {
 
 // Order of up to four values of the group buffer (0-based slots), earlier
@@ -195,3 +197,5 @@ template <int N, typename Merge> void sortWithIndex(double x[N], std::int32_t id
 }
 
 } // namespace sort_detail
+
+} // namespace egm::numeric

@@ -1,4 +1,4 @@
-// Exposed arcs of four striking circles: the worked example of the built-in
+// Exposed arcs of four striking circles: the reference case of the built-in
 // line, lone, nested and touching circles, the join across the wrap, the
 // clipping of arcs on the -x half, and non-numbers.
 #include <cmath>
@@ -8,6 +8,8 @@
 #include "bits.h"
 
 namespace {
+
+using namespace egm::model;
 
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kHalfPi = 1.5707963267948966;

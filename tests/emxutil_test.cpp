@@ -4,6 +4,8 @@
 
 namespace {
 
+using namespace egm::numeric;
+
 struct Holder {
     RealArray* array = nullptr;
     explicit Holder(std::int32_t dims) { emxInit_real_T(&array, dims); }

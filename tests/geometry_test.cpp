@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace egm::model;
+
 constexpr double kHalfPi = 1.5707963267948966;
 // Crossing points are formed through cos, sin and acos; a few ulps of the
 // coordinates' size cover their rounding.

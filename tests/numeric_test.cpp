@@ -14,6 +14,8 @@ static_assert(FLT_EVAL_METHOD == 0, "doubles must be evaluated in double precisi
 
 namespace {
 
+using namespace egm::numeric;
+
 constexpr double kHalfPi = 1.5707963267948966;
 
 TEST(NonFiniteConstants, HaveTheirBitPatternsAfterInitialisation)

@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace egm::numeric;
+
 const double kNegNaN = std::bit_cast<double>(0xFFF8000000000000u);
 const double kPayloadNaN = std::bit_cast<double>(0x7FF8000000000123u);
 

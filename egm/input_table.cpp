@@ -1,0 +1,348 @@
+#include "egm/input_table.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace egm {
+
+namespace {
+
+constexpr double kNone = std::numeric_limits<double>::infinity();
+
+// Accessors of the wires' positions by index: x1..x4 and h1..h4.
+template <int W> WirePosition& wireAt(Inputs& in)
+{
+    return in.line[kWires[W]];
+}
+template <int W> const WirePosition& wireAt(const Inputs& in)
+{
+    return in.line[kWires[W]];
+}
+template <int W> InputField xField(std::string_view name, std::string_view label)
+{
+    InputField f;
+    f.name = name;
+    f.unit = "m";
+    f.label = label;
+    f.help = label;
+    f.get = [](const Inputs& in) { return wireAt<W>(in).x; };
+    f.set = [](Inputs& in, double v) { wireAt<W>(in).x = v; };
+    return f;
+}
+template <int W> InputField hField(std::string_view name, std::string_view label)
+{
+    InputField f;
+    f.name = name;
+    f.unit = "m";
+    f.label = label;
+    f.help = label;
+    f.get = [](const Inputs& in) { return wireAt<W>(in).height; };
+    f.set = [](Inputs& in, double v) { wireAt<W>(in).height = v; };
+    f.low = 0.0;
+    f.lowOpen = true;
+    return f;
+}
+
+InputField number(std::string_view name, std::string_view unit, std::string_view label, std::string_view help,
+                  double (*get)(const Inputs&), void (*set)(Inputs&, double), double low = -kNone,
+                  bool lowOpen = false, double high = kNone, bool highOpen = false)
+{
+    InputField f;
+    f.name = name;
+    f.unit = unit;
+    f.label = label;
+    f.help = help;
+    f.get = get;
+    f.set = set;
+    f.low = low;
+    f.lowOpen = lowOpen;
+    f.high = high;
+    f.highOpen = highOpen;
+    return f;
+}
+
+InputField group(std::string_view name, std::string_view unit, std::string_view label, std::string_view help,
+                 double (*get)(const Inputs&), void (*set)(Inputs&, double), double low = -kNone,
+                 bool lowOpen = false)
+{
+    InputField f = number(name, unit, label, help, get, set, low, lowOpen);
+    f.kind = InputField::Kind::group;
+    return f;
+}
+
+InputField choice(std::string_view name, std::string_view label, std::string_view help,
+                  std::string_view choices, std::string_view (*get)(const Inputs&),
+                  void (*set)(Inputs&, std::string_view))
+{
+    InputField f;
+    f.kind = InputField::Kind::choice;
+    f.name = name;
+    f.label = label;
+    f.help = help;
+    f.choices = choices;
+    f.getChoice = get;
+    f.setChoice = set;
+    return f;
+}
+
+[[noreturn]] void unknownChoice(std::string_view field, std::string_view text, std::string_view choices)
+{
+    throw InputError(std::string(field) + " '" + std::string(text) + "': must be one of " +
+                     std::string(choices));
+}
+
+const std::vector<InputField>& table()
+{
+    static const std::vector<InputField> fields = [] {
+        std::vector<InputField> t;
+        t.push_back(number(
+            "flash-density", "per km^2 per year", "ground flash density", "ground flash density",
+            [](const Inputs& in) { return in.flashDensity; },
+            [](Inputs& in, double v) { in.flashDensity = v; }, 0.0));
+        t.push_back(number(
+            "slope", "degrees", "ground slope",
+            "ground slope at the tower; positive: the ground falls towards +x, so ground wire 1 and "
+            "conductor 1 (the +x side) are downhill",
+            [](const Inputs& in) { return in.slope; }, [](Inputs& in, double v) { in.slope = v; }, -90.0,
+            true, 90.0, true));
+        t.push_back(number(
+            "min-current", "kA", "lowest current",
+            "lowest current integrated; the integration runs to 200 kA above it in steps of 1 kA",
+            [](const Inputs& in) { return in.lowestCurrent; },
+            [](Inputs& in, double v) { in.lowestCurrent = v; }, 0.0, true, 1e6));
+        t.push_back(number(
+            "voltage-term", "", "voltage term U",
+            "conductors' voltage term U of the built-in law, in the unit of 5.015 I^0.578: striking "
+            "distance 1.63 (5.015 I^0.578 + U)^1.125 for conductor 1, 1.63 (5.015 I^0.578 - U)^1.125 for "
+            "conductor 2; 0 with any other law",
+            [](const Inputs& in) { return in.voltageTerm; },
+            [](Inputs& in, double v) { in.voltageTerm = v; }));
+        t.push_back(choice(
+            "law", "striking-distance law",
+            "striking-distance law: built-in, ieee-1992, love, brown-whitehead, armstrong-whitehead or "
+            "custom "
+            "(with law-a, law-b and law-c, law-d or law-beta)",
+            "built-in|ieee-1992|love|brown-whitehead|armstrong-whitehead|custom",
+            [](const Inputs& in) { return lawName(in.law.kind); },
+            [](Inputs& in, std::string_view text) {
+                const std::optional<StrikingLaw::Kind> kind = lawNamed(text);
+                if (!kind) {
+                    unknownChoice("law", text,
+                                  "built-in, ieee-1992, love, brown-whitehead, "
+                                  "armstrong-whitehead, custom");
+                }
+                in.law.kind = *kind;
+            }));
+        t.push_back(number(
+            "law-a", "", "custom law a", "custom law: wires' striking distance a I^b, factor a (m)",
+            [](const Inputs& in) { return in.law.a; }, [](Inputs& in, double v) { in.law.a = v; }, 0.0,
+            true));
+        t.push_back(number(
+            "law-b", "", "custom law b", "custom law: exponent b of a I^b",
+            [](const Inputs& in) { return in.law.b; }, [](Inputs& in, double v) { in.law.b = v; }, 0.0,
+            true));
+        t.push_back(number(
+            "law-c", "", "custom law c", "custom law: ground's striking line c I^d, factor c (m)",
+            [](const Inputs& in) { return in.law.c; }, [](Inputs& in, double v) { in.law.c = v; }, 0.0,
+            true));
+        t.push_back(number(
+            "law-d", "", "custom law d", "custom law: exponent d of c I^d",
+            [](const Inputs& in) { return in.law.d; }, [](Inputs& in, double v) { in.law.d = v; }, 0.0,
+            true));
+        t.push_back(number(
+            "law-beta", "", "custom law beta",
+            "custom law: ground's striking line beta a I^b instead of c I^d (unset: nan)",
+            [](const Inputs& in) { return in.law.beta ? *in.law.beta : std::nan(""); },
+            [](Inputs& in, double v) {
+                in.law.beta = std::isnan(v) ? std::nullopt : std::optional<double>(v);
+            },
+            0.0, true));
+        t.push_back(choice(
+            "distribution", "current distribution",
+            "distribution of the peak current: built-in (P(>I) = 1 / (1 + (I/scale)^exponent)) or "
+            "log-normal (median, sigma of ln I)",
+            "built-in|log-normal", [](const Inputs& in) { return distributionName(in.distribution.kind); },
+            [](Inputs& in, std::string_view text) {
+                const std::optional<CurrentDistribution::Kind> kind = distributionNamed(text);
+                if (!kind) {
+                    unknownChoice("distribution", text, "built-in, log-normal");
+                }
+                in.distribution.kind = *kind;
+            }));
+        t.push_back(number(
+            "current-scale", "kA", "current scale",
+            "scale of the built-in current distribution: P(>I) = 1 / (1 + (I/scale)^exponent)",
+            [](const Inputs& in) { return in.distribution.scale; },
+            [](Inputs& in, double v) { in.distribution.scale = v; }, 0.0, true));
+        t.push_back(number(
+            "current-exponent", "", "current exponent", "exponent of the built-in current distribution",
+            [](const Inputs& in) { return in.distribution.exponent; },
+            [](Inputs& in, double v) { in.distribution.exponent = v; }, 0.0, true));
+        t.push_back(number(
+            "current-median", "kA", "median current", "median of the log-normal current distribution",
+            [](const Inputs& in) { return in.distribution.median; },
+            [](Inputs& in, double v) { in.distribution.median = v; }, 0.0, true));
+        t.push_back(number(
+            "current-sigma", "", "sigma of ln I", "standard deviation of ln I, log-normal distribution",
+            [](const Inputs& in) { return in.distribution.sigma; },
+            [](Inputs& in, double v) { in.distribution.sigma = v; }, 0.0, true));
+        t.push_back(choice(
+            "evaluation", "evaluation",
+            "sound (default): both sides' outward arcs, mirrored cuts; compat: as egm-shielding computes it",
+            "sound|compat", [](const Inputs& in) { return evaluationName(in.evaluation); },
+            [](Inputs& in, std::string_view text) {
+                const std::optional<Evaluation> e = evaluationNamed(text);
+                if (!e) {
+                    unknownChoice("evaluation", text, "sound, compat");
+                }
+                in.evaluation = *e;
+            }));
+        t.push_back(xField<0>("x1", "x of ground wire 1 (+x side)"));
+        t.push_back(xField<1>("x2", "x of ground wire 2 (-x side)"));
+        t.push_back(xField<2>("x3", "x of conductor 1 (+x side)"));
+        t.push_back(xField<3>("x4", "x of conductor 2 (-x side)"));
+        t.push_back(hField<0>("h1", "height of ground wire 1"));
+        t.push_back(hField<1>("h2", "height of ground wire 2"));
+        t.push_back(hField<2>("h3", "height of conductor 1"));
+        t.push_back(hField<3>("h4", "height of conductor 2"));
+        t.push_back(group(
+            "ground-wire-height", "m", "height of both ground wires", "height of both ground wires (h1 = h2)",
+            [](const Inputs& in) { return (in.line.groundWire1.height + in.line.groundWire2.height) / 2.0; },
+            [](Inputs& in, double v) { in.line.groundWire1.height = in.line.groundWire2.height = v; }, 0.0,
+            true));
+        t.push_back(group(
+            "conductor-height", "m", "height of both conductors", "height of both conductors (h3 = h4)",
+            [](const Inputs& in) { return (in.line.conductor1.height + in.line.conductor2.height) / 2.0; },
+            [](Inputs& in, double v) { in.line.conductor1.height = in.line.conductor2.height = v; }, 0.0,
+            true));
+        t.push_back(group(
+            "ground-wire-spread", "m", "ground-wire spread",
+            "horizontal distance between the ground wires, placed at x1 = -x2 = spread/2",
+            [](const Inputs& in) { return in.line.groundWire1.x - in.line.groundWire2.x; },
+            [](Inputs& in, double v) {
+                in.line.groundWire1.x = v / 2.0;
+                in.line.groundWire2.x = -(v / 2.0);
+            },
+            0.0));
+        t.push_back(group(
+            "conductor-spread", "m", "conductor spread",
+            "horizontal distance between the conductors, placed at x3 = -x4 = spread/2",
+            [](const Inputs& in) { return in.line.conductor1.x - in.line.conductor2.x; },
+            [](Inputs& in, double v) {
+                in.line.conductor1.x = v / 2.0;
+                in.line.conductor2.x = -(v / 2.0);
+            },
+            0.0));
+        return t;
+    }();
+    return fields;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char c = a[i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c == '_') {
+            c = '-';
+        }
+        if (c != b[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::string shortestText(double x)
+{
+    if (std::isnan(x)) {
+        return "nan";
+    }
+    char text[64];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, x);
+    return ec == std::errc() ? std::string(text, end) : std::string("nan");
+}
+
+bool InputField::allows(double x) const
+{
+    if (!std::isfinite(x)) {
+        return false;
+    }
+    const bool aboveLow = lowOpen ? x > low : x >= low;
+    const bool belowHigh = highOpen ? x < high : x <= high;
+    return aboveLow && belowHigh;
+}
+
+namespace {
+
+// " m", or nothing for a pure number.
+std::string unitSuffix(std::string_view unit)
+{
+    std::string suffix;
+    if (!unit.empty()) {
+        suffix.push_back(' ');
+        suffix.append(unit);
+    }
+    return suffix;
+}
+
+} // namespace
+
+std::string InputField::valueText(double x) const
+{
+    return shortestText(x) + unitSuffix(unit);
+}
+
+std::string InputField::rangeText() const
+{
+    const std::string u = unitSuffix(unit);
+    const bool hasLow = std::isfinite(low);
+    const bool hasHigh = std::isfinite(high);
+    if (hasLow && hasHigh) {
+        if (lowOpen && highOpen) {
+            return "must lie strictly between " + shortestText(low) + " and " + shortestText(high) + u;
+        }
+        return std::string("must be ") + (lowOpen ? "greater than " : "at least ") + shortestText(low) + u +
+               " and " + (highOpen ? "less than " : "at most ") + shortestText(high) + u;
+    }
+    if (hasLow) {
+        return lowOpen ? "must be greater than " + shortestText(low) + u
+                       : "must be " + shortestText(low) + u + " or more";
+    }
+    if (hasHigh) {
+        return highOpen ? "must be less than " + shortestText(high) + u
+                        : "must be at most " + shortestText(high) + u;
+    }
+    return "must be a finite number";
+}
+
+std::span<const InputField> inputFields()
+{
+    return table();
+}
+
+const InputField* inputField(std::string_view name)
+{
+    for (const InputField& f : table()) {
+        if (sameName(name, f.name)) {
+            return &f;
+        }
+    }
+    return nullptr;
+}
+
+void settleVoltageTerm(Inputs& inputs, bool voltageTermGiven)
+{
+    if (inputs.law.kind != StrikingLaw::Kind::builtIn && !voltageTermGiven) {
+        inputs.voltageTerm = 0.0;
+    }
+}
+
+} // namespace egm

@@ -1,0 +1,69 @@
+// The rate integration behind EGMs2x and the public interface: the
+// conductors' share of the exposure integrated over current (weighted by the
+// current's probability density) and incidence angle (weighted by
+// 0.75 cos^3(pi/2 - theta)), scaled into strokes per 100 km per year.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "egm/shielding.h"
+#include "egm_types.h"
+
+namespace egm::model {
+
+// Every input of one integration; nothing is validated.
+struct IntegrationCase {
+    double flashDensity = 2.8; // flashes per km^2 per year
+    double slopeAngle = 0.0;   // degrees
+    double minCurrent = 23.5;  // kA
+    LineGeometry geometry = {9.89, -9.89, 11.2, -11.2, 57.0, 57.0, 42.0, 42.0};
+    double voltageTerm = 0.8;
+    CurrentDistribution distribution;
+    StrikingLaw law;
+};
+
+// How each stroke is evaluated.
+//  compat:    the rules egm-shielding keeps, each current prepared once and only the
+//             angle's steps evaluated per stroke;
+//  literal:   the same rules, EGM_DQ called whole for every stroke (the
+//             built-in law only): a check that the per-current preparation
+//             carries nothing stale from one stroke to the next;
+//  sound:     the sound evaluation (sound_stroke.h), with its terrain factor
+//             (1/3 from a slope of 20 degrees either way) and collection width
+//             (from the mean ground-wire height); a stroke no wire collects
+//             adds nothing.
+enum class StrokeRule { compat, literal, sound };
+
+struct IntegrationTotals {
+    double rateC1 = 0.0; // strokes per 100 km per year
+    double rateC2 = 0.0;
+    double rateTotal = 0.0;
+    double terrainFactor = 0.0;
+    double collectionWidth = 0.0; // m
+    std::int32_t steps = 0;       // current steps integrated
+};
+
+// What the caller may want kept of the integration; null: not kept.
+struct IntegrationRecord {
+    // steps x 180 x 4 widths, wire fastest, then angle step.
+    std::vector<double>* widths = nullptr;
+    // Per current step the angle sums: total, conductor 1, conductor 2.
+    std::vector<double>* angleSums = nullptr;
+    // Per current step: bit 0 set when conductor 1 has a width (neither 0
+    // nor NaN) at some angle, bit 1 for conductor 2.
+    std::vector<unsigned char>* exposed = nullptr;
+};
+
+// A lowest current whose step counts are unusable gives NaN rates, 0 steps
+// and evaluates nothing.
+void integrate(const IntegrationCase& in, StrokeRule rule, IntegrationTotals& totals,
+               const IntegrationRecord& record = {});
+
+// Striking distances of the case's law at one current.
+StrikingDistances distancesAt(const IntegrationCase& in, double current);
+
+// The four widths of each of the 180 strokes of one current, by the rule.
+void strokesAt(const IntegrationCase& in, StrokeRule rule, double current, StrokeExposure (&widths)[180]);
+
+} // namespace egm::model

@@ -1,0 +1,148 @@
+#include "striking_law.h"
+
+#include <cmath>
+
+#include "EGM_DQ.h"
+#include "egm_constants.h"
+#include "rt_safe_math.h"
+
+namespace egm::model {
+
+using namespace egm::numeric;
+
+namespace {
+
+struct PowerLaw {
+    double factor;
+    double exponent;
+    double at(double current) const { return factor * rt_powd_snf(current, exponent); }
+};
+
+} // namespace
+
+StrikingDistances lawStrikingDistances(const StrikingLaw& law, double current, const LineGeometry& geometry)
+{
+    PowerLaw wires{10.0, 0.65};
+    StrikingDistances d;
+    switch (law.kind) {
+    case StrikingLaw::Kind::builtIn:
+    case StrikingLaw::Kind::ieee1992:
+        d.groundWire = wires.at(current);
+        d.groundStrikeHeight = groundFactor(geometry) * d.groundWire;
+        break;
+    case StrikingLaw::Kind::love:
+        d.groundWire = wires.at(current);
+        d.groundStrikeHeight = d.groundWire;
+        break;
+    case StrikingLaw::Kind::brownWhitehead:
+        d.groundWire = PowerLaw{7.1, 0.75}.at(current);
+        d.groundStrikeHeight = PowerLaw{6.4, 0.75}.at(current);
+        break;
+    case StrikingLaw::Kind::armstrongWhitehead:
+        d.groundWire = PowerLaw{6.7, 0.80}.at(current);
+        d.groundStrikeHeight = PowerLaw{6.0, 0.80}.at(current);
+        break;
+    case StrikingLaw::Kind::custom:
+        d.groundWire = PowerLaw{law.a, law.b}.at(current);
+        d.groundStrikeHeight = law.beta ? *law.beta * d.groundWire : PowerLaw{law.c, law.d}.at(current);
+        break;
+    }
+    d.conductor1 = d.groundWire;
+    d.conductor2 = d.groundWire;
+    return d;
+}
+
+LineGeometry geometryOf(const Line& line)
+{
+    return LineGeometry{line.groundWire1.x,     line.groundWire2.x,      line.conductor1.x,
+                        line.conductor2.x,      line.groundWire1.height, line.groundWire2.height,
+                        line.conductor1.height, line.conductor2.height};
+}
+
+Line lineOf(const LineGeometry& g)
+{
+    return Line{{g[0], g[4]}, {g[1], g[5]}, {g[2], g[6]}, {g[3], g[7]}};
+}
+
+} // namespace egm::model
+
+namespace egm {
+
+namespace {
+
+struct LawEntry {
+    StrikingLaw::Kind kind;
+    std::string_view name;
+};
+constexpr LawEntry kLawNames[] = {
+    {StrikingLaw::Kind::builtIn, "built-in"},
+    {StrikingLaw::Kind::ieee1992, "ieee-1992"},
+    {StrikingLaw::Kind::love, "love"},
+    {StrikingLaw::Kind::brownWhitehead, "brown-whitehead"},
+    {StrikingLaw::Kind::armstrongWhitehead, "armstrong-whitehead"},
+    {StrikingLaw::Kind::custom, "custom"},
+};
+
+} // namespace
+
+std::string_view lawName(StrikingLaw::Kind kind)
+{
+    for (const LawEntry& e : kLawNames) {
+        if (e.kind == kind) {
+            return e.name;
+        }
+    }
+    return "?";
+}
+
+std::optional<StrikingLaw::Kind> lawNamed(std::string_view name)
+{
+    for (const LawEntry& e : kLawNames) {
+        if (e.name == name) {
+            return e.kind;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string_view distributionName(CurrentDistribution::Kind kind)
+{
+    return kind == CurrentDistribution::Kind::builtIn ? "built-in" : "log-normal";
+}
+
+std::optional<CurrentDistribution::Kind> distributionNamed(std::string_view name)
+{
+    if (name == "built-in") {
+        return CurrentDistribution::Kind::builtIn;
+    }
+    if (name == "log-normal") {
+        return CurrentDistribution::Kind::logNormal;
+    }
+    return std::nullopt;
+}
+
+StrikingDistances strikingDistances(const StrikingLaw& law, double current, const Line& line,
+                                    double voltageTerm)
+{
+    const model::LineGeometry geometry = model::geometryOf(line);
+    if (law.kind == StrikingLaw::Kind::builtIn) {
+        return model::builtInStrikingDistances(current, geometry, voltageTerm);
+    }
+    return model::lawStrikingDistances(law, current, geometry);
+}
+
+double currentDensity(const CurrentDistribution& distribution, double current)
+{
+    if (distribution.kind == CurrentDistribution::Kind::logNormal) {
+        const double z = (std::log(current) - std::log(distribution.median)) / distribution.sigma;
+        return std::exp(-0.5 * z * z) / (current * distribution.sigma * std::sqrt(2.0 * model::kPi));
+    }
+    // The derivative of 1 - 1 / (1 + q^exponent); kept in this order to the
+    // last bit: (q^(e - 1) e) / ((D D) scale), D = q^e + 1.
+    const double q = current / distribution.scale;
+    const double d = numeric::rt_powd_snf(q, distribution.exponent) + 1.0;
+    return (numeric::rt_powd_snf(q, distribution.exponent - 1.0) * distribution.exponent) /
+           ((d * d) * distribution.scale);
+}
+
+} // namespace egm
