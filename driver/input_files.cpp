@@ -1,13 +1,13 @@
 #include "input_files.h"
 
-#include <cctype>
 #include <cerrno>
-#include <cmath>
-#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <random>
+
+#include "numbers.h"
+
+namespace egm::driver {
 
 namespace {
 
@@ -43,8 +43,25 @@ File openInput(const std::string& path, std::string& reason)
     return f;
 }
 
+ValuesRead readValues(std::FILE* stream, double* const* values, std::size_t count)
+{
+    io::WordReader words(stream);
+    ValuesRead read;
+    std::string word;
+    while (read.count < count && words.next(word)) {
+        double value = 0.0;
+        if (!io::parseReal(word, value)) {
+            read.stoppedAtText = true;
+            read.text = word;
+            return read;
+        }
+        *values[read.count++] = value;
+    }
+    return read;
+}
+
 // Reads one of the two value files; returns false and sets error when the
-// file cannot be opened or read.
+// file cannot be opened or read, or holds text where a value belongs.
 template <class Reader>
 bool readValueFile(const std::string& role, const std::string& path, std::size_t expected, Reader read,
                    LoadReport& report)
@@ -56,14 +73,19 @@ bool readValueFile(const std::string& role, const std::string& path, std::size_t
         return false;
     }
     errno = 0;
-    const std::size_t got = read(f.get());
+    const ValuesRead got = read(f.get());
     if (std::ferror(f.get())) {
         report.error = "cannot read " + role + " file " + quoted(path) + ": " + reasonOf(errno);
         return false;
     }
-    if (got < expected) {
+    if (got.stoppedAtText) {
+        report.error = role + " file " + quoted(path) + ": value " + std::to_string(got.count + 1) + " of " +
+                       std::to_string(expected) + " is '" + io::printable(got.text) + "', not a number";
+        return false;
+    }
+    if (got.count < expected) {
         report.notes.push_back("warning: " + role + " file " + quoted(path) + ": read " +
-                               std::to_string(got) + " of " + std::to_string(expected) +
+                               std::to_string(got.count) + " of " + std::to_string(expected) +
                                " values; the rest keep their built-in values");
     }
     return true;
@@ -71,74 +93,37 @@ bool readValueFile(const std::string& role, const std::string& path, std::size_t
 
 } // namespace
 
-bool readWord(std::FILE* stream, std::string& word)
-{
-    word.clear();
-    int c = std::fgetc(stream);
-    while (c != EOF && std::isspace(c)) {
-        c = std::fgetc(stream);
-    }
-    if (c == EOF) {
-        return false;
-    }
-    bool ended = false; // a NUL inside the word ends the name, as in a C string
-    while (c != EOF && !std::isspace(c)) {
-        if (c == '\0') {
-            ended = true;
-        }
-        if (!ended) {
-            word.push_back(static_cast<char>(c));
-        }
-        c = std::fgetc(stream);
-    }
-    if (c != EOF) {
-        std::ungetc(c, stream);
-    }
-    return true;
-}
-
-std::size_t readReals(std::FILE* stream, double* values, std::size_t count)
-{
-    for (std::size_t i = 0; i < count; ++i) {
-        double value = 0.0;
-        if (std::fscanf(stream, "%lf", &value) != 1) {
-            return i;
-        }
-        values[i] = value;
-    }
-    return count;
-}
-
 std::size_t readControl(std::FILE* stream, ControlFiles& files)
 {
+    io::WordReader words(stream);
     std::string* names[3] = {&files.geometry, &files.parameters, &files.result};
     for (std::size_t i = 0; i < 3; ++i) {
-        if (!readWord(stream, *names[i])) {
+        if (!words.next(*names[i])) {
             return i;
         }
+        // A NUL inside the word ends the name, as in a C string.
+        names[i]->resize(std::strlen(names[i]->c_str()));
     }
     return 3;
 }
 
-std::size_t readParameters(std::FILE* stream, RateInputs& inputs)
+ValuesRead readParameters(std::FILE* stream, Inputs& inputs)
 {
-    double values[kParameterCount] = {inputs.groundFlashDensity, inputs.slopeAngle, inputs.minCurrent,
-                                      inputs.currentScale, inputs.currentExponent};
-    const std::size_t got = readReals(stream, values, kParameterCount);
-    inputs.groundFlashDensity = values[0];
-    inputs.slopeAngle = values[1];
-    inputs.minCurrent = values[2];
-    inputs.currentScale = values[3];
-    inputs.currentExponent = values[4];
-    return got;
+    double* values[kParameterCount] = {&inputs.flashDensity, &inputs.slope, &inputs.lowestCurrent,
+                                       &inputs.distribution.scale, &inputs.distribution.exponent};
+    return readValues(stream, values, kParameterCount);
 }
 
-std::size_t readGeometry(std::FILE* stream, RateInputs& inputs)
+ValuesRead readGeometry(std::FILE* stream, Inputs& inputs)
 {
-    return readReals(stream, inputs.geometry.data(), kGeometryCount);
+    Line& l = inputs.line;
+    double* values[kGeometryCount] = {&l.groundWire1.x,     &l.groundWire2.x,      &l.conductor1.x,
+                                      &l.conductor2.x,      &l.groundWire1.height, &l.groundWire2.height,
+                                      &l.conductor1.height, &l.conductor2.height};
+    return readValues(stream, values, kGeometryCount);
 }
 
-LoadReport loadControlledInputs(const std::string& controlPath, RateInputs& inputs)
+LoadReport loadControlledInputs(const std::string& controlPath, Inputs& inputs)
 {
     LoadReport report;
     errno = 0;
@@ -173,54 +158,4 @@ LoadReport loadControlledInputs(const std::string& controlPath, RateInputs& inpu
     return report;
 }
 
-std::string writeResultFile(const std::string& path, double rate)
-{
-    std::random_device entropy;
-    std::string temporary;
-    File out;
-    for (int attempt = 0; attempt < 100 && !out; ++attempt) {
-        temporary = path + ".tmp" + std::to_string(entropy());
-        errno = 0;
-        out.reset(std::fopen(temporary.c_str(), "wx"));
-        if (!out && errno != EEXIST) {
-            return reasonOf(errno);
-        }
-    }
-    if (!out) {
-        return "no free temporary name beside it";
-    }
-    errno = 0;
-    const bool written = std::fprintf(out.get(), "%lf", rate) > 0 && std::fflush(out.get()) == 0;
-    int error = errno;
-    const bool closed = std::fclose(out.release()) == 0;
-    if (!closed && error == 0) {
-        error = errno;
-    }
-    if (!written || !closed) {
-        std::remove(temporary.c_str());
-        return reasonOf(error);
-    }
-    errno = 0;
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = errno;
-        std::remove(temporary.c_str());
-        return reasonOf(error);
-    }
-    return {};
-}
-
-std::string minCurrentProblem(double minCurrent)
-{
-    std::int32_t loop = 0;
-    std::int32_t storage = 0;
-    if (integrationStepCounts(minCurrent, loop, storage)) {
-        return {};
-    }
-    char text[64];
-    std::snprintf(text, sizeof text, "%.17g", minCurrent);
-    if (!std::isfinite(minCurrent)) {
-        return std::string("minimum current ") + text + " kA is not a finite number";
-    }
-    return std::string("minimum current ") + text +
-           " kA cannot be stepped through in steps of 1 kA in double precision";
-}
+} // namespace egm::driver

@@ -1,8 +1,8 @@
-// Reading the control, parameter and geometry files and writing the result
-// file. Values are read as the C library's formatted input reads them: words
-// as "%s" (any length), reals as "%lf" (decimal, exponent, hexadecimal, nan,
-// inf). Reading stops at the first token that is not a number; that value and
-// the later ones of the file keep what they held.
+// Reading the control, parameter and geometry files of egm-shielding (which
+// egm-study's --control reads the same way). Words and values are separated
+// by white space; a UTF-8 byte-order mark at the start of a file is skipped.
+// A file that ends before all its values keeps the built-in values for the
+// rest; a value that is not a number stops the run.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "EGMs2x.h"
+#include "egm/shielding.h"
+
+namespace egm::driver {
 
 // The control file the program reads when given no argument.
 inline constexpr const char* kDefaultControlFile = "rizi_dodUV.txt";
@@ -25,23 +27,23 @@ struct ControlFiles {
     std::string result;
 };
 
-// One whitespace-delimited word, as "%s" reads it; the name ends at a NUL byte
-// inside the word. False at the end of the stream or on a read error.
-bool readWord(std::FILE* stream, std::string& word);
+// How reading a value file went: how many values were read, and when the
+// reading stopped at a word that is not a number, that word.
+struct ValuesRead {
+    std::size_t count = 0;
+    bool stoppedAtText = false;
+    std::string text;
+};
 
-// Reads up to count reals with "%lf" into values, in order; returns how many
-// were read.
-std::size_t readReals(std::FILE* stream, double* values, std::size_t count);
-
-// The three names of a control file; returns how many were read (3 when all).
+// The three names of a control file; returns how many were read (3 when
+// all). A name ends at a NUL byte inside it, as a C string does.
 std::size_t readControl(std::FILE* stream, ControlFiles& files);
 
-// Five parameters into flash density, slope, minimum current, current scale and
-// exponent, in that order; returns how many were read.
-std::size_t readParameters(std::FILE* stream, RateInputs& inputs);
-
-// Eight reals into the line geometry, in order; returns how many were read.
-std::size_t readGeometry(std::FILE* stream, RateInputs& inputs);
+// Five parameters into flash density, slope, lowest current, current scale
+// and exponent, in that order; eight reals into the line (x of ground wire
+// 1, ground wire 2, conductor 1, conductor 2, then their heights).
+ValuesRead readParameters(std::FILE* stream, Inputs& inputs);
+ValuesRead readGeometry(std::FILE* stream, Inputs& inputs);
 
 // What loading a control file gave.
 struct LoadReport {
@@ -52,17 +54,10 @@ struct LoadReport {
     std::vector<std::string> notes; // warnings: files with fewer values than expected
 };
 
-// exist(): the control file opens for reading. If so, reads its three names,
-// then the parameter file, then the geometry file (in that order) into
-// inputs. A missing name, or a named file that cannot be opened or read,
-// sets error.
-LoadReport loadControlledInputs(const std::string& controlPath, RateInputs& inputs);
+// If the control file opens, reads its three names, then the parameter
+// file, then the geometry file (in that order) into inputs. A missing name,
+// a named file that cannot be opened or read, or a value that is not a
+// number sets error.
+LoadReport loadControlledInputs(const std::string& controlPath, Inputs& inputs);
 
-// Writes the total rate with "%lf" and no newline to path, through a temporary
-// file beside it that is renamed into place, so that no half-written result is
-// ever left. Returns an empty string on success, else the reason.
-std::string writeResultFile(const std::string& path, double rate);
-
-// Refusal of a minimum current the integration cannot step through; empty
-// when the current is usable.
-std::string minCurrentProblem(double minCurrent);
+} // namespace egm::driver

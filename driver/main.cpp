@@ -1,18 +1,39 @@
 // egm-shielding: the shielding failure rate of the line that the control file
 // describes (or of the built-in example line), printed and written to the
 // result file.
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 
 #include "EGMs2x.h"
 #include "circleCrosspoint_initialize.h"
 #include "circleCrosspoint_terminate.h"
+#include "egm/input_table.h"
+#include "egm/shielding.h"
 #include "input_files.h"
+#include "output_file.h"
 
 namespace {
 
 constexpr const char* kProgram = "egm-shielding";
+
+constexpr const char* kUsage =
+    "usage: egm-shielding [CONTROL-FILE]\n"
+    "\n"
+    "Lightning shielding failure rate of an overhead line with two ground wires above\n"
+    "two conductors, by the electrogeometric model, in strokes per 100 km per year.\n"
+    "\n"
+    "CONTROL-FILE (default rizi_dodUV.txt in the working directory) names three files:\n"
+    "  the geometry file: x of ground wire 1, ground wire 2, conductor 1, conductor 2,\n"
+    "    then their heights, metres (ground wire 1 and conductor 1 on the +x side);\n"
+    "  the parameter file: ground flash density (per km^2 per year), ground slope\n"
+    "    (degrees), lowest current (kA), current scale (kA), current exponent;\n"
+    "  the result file, which receives the total rate.\n"
+    "Without CONTROL-FILE and without rizi_dodUV.txt the built-in example line is\n"
+    "computed and nothing is written. The total rate goes to standard output with six\n"
+    "decimals and no newline. Exit status 0, or 1 with one line on standard error.\n";
 
 int fail(const std::string& message)
 {
@@ -20,46 +41,87 @@ int fail(const std::string& message)
     return 1;
 }
 
+// "%lf" of the rate, however long.
+std::string formatted(double rate)
+{
+    const int length = std::snprintf(nullptr, 0, "%lf", rate);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    std::snprintf(text.data(), text.size(), "%lf", rate);
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
 int run(int argc, char** argv)
 {
-    circleCrosspoint_initialize();
-    RateInputs inputs;
-    const std::string control = argc > 1 ? argv[1] : kDefaultControlFile;
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        std::string reason;
+        return egm::io::standardOutputWritten(reason) ? 0 : fail("cannot write standard output: " + reason);
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s %s\n", kProgram, egm::version().data());
+        std::string reason;
+        return egm::io::standardOutputWritten(reason) ? 0 : fail("cannot write standard output: " + reason);
+    }
 
-    const LoadReport report = loadControlledInputs(control, inputs);
+    egm::numeric::circleCrosspoint_initialize();
+    egm::Inputs inputs;
+    const std::string control = argc > 1 ? argv[1] : egm::driver::kDefaultControlFile;
+
+    const egm::driver::LoadReport report = egm::driver::loadControlledInputs(control, inputs);
+    if (!report.found && argc > 1) {
+        // A control file named on purpose must be there: computing the
+        // built-in line instead would look like success.
+        return fail("cannot open control file '" + control + "': " + report.notFoundReason);
+    }
     if (!report.error.empty()) {
         return fail(report.error);
-    }
-    if (!report.found && argc > 1) {
-        // Without a readable control file the built-in line is computed, as
-        // with no argument; a name given on purpose deserves a word.
-        std::fprintf(stderr, "%s: warning: cannot open control file '%s': %s; computing the built-in line\n",
-                     kProgram, control.c_str(), report.notFoundReason.c_str());
     }
     for (const std::string& note : report.notes) {
         std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
     }
-    const std::string refusal = minCurrentProblem(inputs.minCurrent);
-    if (!refusal.empty()) {
-        return fail(refusal);
+    const egm::Line& line = inputs.line;
+    if (line.groundWire1.x < line.groundWire2.x) {
+        std::fprintf(
+            stderr,
+            "%s: warning: ground wire 1 lies on the -x side (x1 < x2); the computation expects ground "
+            "wire 1 and conductor 1 on the +x side\n",
+            kProgram);
+    }
+    std::int32_t loop = 0;
+    std::int32_t storage = 0;
+    if (!egm::model::integrationStepCounts(inputs.lowestCurrent, loop, storage)) {
+        return fail("minimum current " + egm::shortestText(inputs.lowestCurrent) +
+                    " kA cannot be stepped through in steps of 1 kA");
     }
 
+    const egm::model::LineGeometry geometry = {
+        line.groundWire1.x,      line.groundWire2.x,      line.conductor1.x,      line.conductor2.x,
+        line.groundWire1.height, line.groundWire2.height, line.conductor1.height, line.conductor2.height};
     double rateC1 = 0.0;
     double rateC2 = 0.0;
     double rateTotal = 0.0;
-    EGMs2x(inputs.groundFlashDensity, inputs.slopeAngle, inputs.minCurrent, inputs.geometry,
-           inputs.voltageTerm, inputs.currentScale, inputs.currentExponent, rateC1, rateC2, rateTotal);
+    egm::model::EGMs2x(inputs.flashDensity, inputs.slope, inputs.lowestCurrent, geometry, inputs.voltageTerm,
+                       inputs.distribution.scale, inputs.distribution.exponent, rateC1, rateC2, rateTotal);
 
-    std::printf("%f", rateTotal);
-    std::fflush(stdout);
+    const std::string text = formatted(rateTotal);
+    std::fputs(text.c_str(), stdout);
     int status = 0;
+    std::string reason;
+    if (!egm::io::standardOutputWritten(reason)) {
+        status = fail("cannot write standard output: " + reason);
+    }
     if (report.found) {
-        const std::string problem = writeResultFile(report.files.result, rateTotal);
-        if (!problem.empty()) {
-            status = fail("cannot write result file '" + report.files.result + "': " + problem);
+        try {
+            egm::io::writeOutput(report.files.result, text, "result file");
+        } catch (const egm::io::FileError& e) {
+            status = fail(e.what());
         }
     }
-    circleCrosspoint_terminate();
+    if (!std::isfinite(rateTotal)) {
+        status = fail("the inputs give no finite rate");
+    }
+    egm::numeric::circleCrosspoint_terminate();
     return status;
 }
 

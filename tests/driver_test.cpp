@@ -2,9 +2,9 @@
 // control, parameter and geometry files, the result file, and every way the
 // files can fail.
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include "EGMs2x.h"
 #include "bits.h"
 #include "expected_output.h"
 #include "program_run.h"
@@ -30,15 +30,6 @@ class Shielding : public ::testing::Test {
         dir.write("par.txt", parameters);
         dir.write("geo.txt", geometry);
     }
-
-    void expectRefused(const ProgramRun& r, const std::string& mentions)
-    {
-        EXPECT_EQ(1, r.status);
-        EXPECT_EQ("", r.out);
-        EXPECT_EQ(1, lineCount(r.err)) << r.err;
-        EXPECT_NE(std::string::npos, r.err.find(mentions)) << r.err;
-        EXPECT_FALSE(fs::exists(dir / "res.txt"));
-    }
 };
 
 TEST_F(Shielding, BuiltInLineWithoutControlFile)
@@ -56,8 +47,8 @@ TEST_F(Shielding, DefaultControlFileNameIsRead)
     dir.write("par.txt", "5.6 0 23.5 31 2.8");
     dir.write("geo.txt", kGeometry);
     const ProgramRun r = run();
-    RateInputs in;
-    in.groundFlashDensity = 5.6;
+    egm::Inputs in;
+    in.flashDensity = 5.6;
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(printedTotal(in), r.out);
     EXPECT_EQ("0.459503", r.out);
@@ -68,13 +59,13 @@ TEST_F(Shielding, DefaultControlFileNameIsRead)
 TEST_F(Shielding, ControlFileFromTheArgumentWithEveryValue)
 {
     writeCase("  geo.txt\n\tpar.txt\n  res.txt\n", "1.5 12 30 28 2.5", "10 -10 12 -12 50 50 40 40");
-    RateInputs in;
-    in.groundFlashDensity = 1.5;
-    in.slopeAngle = 12;
-    in.minCurrent = 30;
-    in.currentScale = 28;
-    in.currentExponent = 2.5;
-    in.geometry = {10, -10, 12, -12, 50, 50, 40, 40};
+    egm::Inputs in;
+    in.flashDensity = 1.5;
+    in.slope = 12;
+    in.lowestCurrent = 30;
+    in.distribution.scale = 28;
+    in.distribution.exponent = 2.5;
+    in.line = {{10, 50}, {-10, 50}, {12, 40}, {-12, 40}};
     const ProgramRun r = run({"ctl.txt", "ignored-extra-argument"});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(printedTotal(in), r.out);
@@ -82,22 +73,28 @@ TEST_F(Shielding, ControlFileFromTheArgumentWithEveryValue)
     EXPECT_EQ((std::vector<std::string>{"ctl.txt", "geo.txt", "par.txt", "res.txt"}), dir.entries());
 }
 
-TEST_F(Shielding, ResultFileIsReplacedWhole)
+TEST_F(Shielding, ByteOrderMarksAndNulInANameAreReadAsTheyMeant)
 {
-    writeCase("geo.txt par.txt res.txt", kParameters, kGeometry);
-    dir.write("res.txt", std::string(1000, 'x'));
+    // Each file begins with a UTF-8 byte-order mark, as an editor may save
+    // it; a NUL inside a name ends the name, as in a C string.
+    const std::string bom = "\xEF\xBB\xBF";
+    writeCase(bom + "geo.txt" + std::string("\0junk", 5) + " par.txt res.txt", bom + "5.6 0 23.5 31 2.8",
+              bom + kGeometry);
+    egm::Inputs in;
+    in.flashDensity = 5.6;
     const ProgramRun r = run({"ctl.txt"});
-    EXPECT_EQ(0, r.status);
-    EXPECT_EQ("0.229752", dir.read("res.txt"));
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(printedTotal(in), r.out);
+    EXPECT_EQ("", r.err);
 }
 
 TEST_F(Shielding, ShortParameterFileChangesOnlyItsFirstValues)
 {
     writeCase("geo.txt par.txt res.txt", "5.6 3 30", kGeometry);
-    RateInputs in;
-    in.groundFlashDensity = 5.6;
-    in.slopeAngle = 3;
-    in.minCurrent = 30;
+    egm::Inputs in;
+    in.flashDensity = 5.6;
+    in.slope = 3;
+    in.lowestCurrent = 30;
     const ProgramRun r = run({"ctl.txt"});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(printedTotal(in), r.out);
@@ -106,69 +103,90 @@ TEST_F(Shielding, ShortParameterFileChangesOnlyItsFirstValues)
     EXPECT_NE(std::string::npos, r.err.find("read 3 of 5")) << r.err;
 }
 
-TEST_F(Shielding, ReadingStopsAtTheFirstTokenThatIsNotANumber)
-{
-    // "1,5" reads as 1, then ",5" stops the reading: the rest keep defaults.
-    writeCase("geo.txt par.txt res.txt", "5.6 1,5 30 31 2.8", "9.89 -9.89 11.2 -11.2 57 x 42 42");
-    RateInputs in;
-    in.groundFlashDensity = 5.6;
-    in.slopeAngle = 1;
-    const ProgramRun r = run({"ctl.txt"});
-    EXPECT_EQ(0, r.status);
-    EXPECT_EQ(printedTotal(in), r.out);
-    EXPECT_EQ(2, lineCount(r.err)) << r.err;
-    EXPECT_NE(std::string::npos, r.err.find("read 2 of 5")) << r.err;
-    EXPECT_NE(std::string::npos, r.err.find("read 5 of 8")) << r.err;
-}
-
 TEST_F(Shielding, SwappedNamesFeedGeometryIntoTheParameters)
 {
     writeCase("par.txt geo.txt res.txt", kParameters, kGeometry);
-    RateInputs in;
-    in.groundFlashDensity = 9.89;
-    in.slopeAngle = -9.89;
-    in.minCurrent = 11.2;
-    in.currentScale = -11.2;
-    in.currentExponent = 57;
-    in.geometry = {2.8, 0, 23.5, 31, 2.8, 57, 42, 42};
+    egm::Inputs in;
+    in.flashDensity = 9.89;
+    in.slope = -9.89;
+    in.lowestCurrent = 11.2;
+    in.distribution.scale = -11.2;
+    in.distribution.exponent = 57;
+    in.line = {{2.8, 2.8}, {0, 57}, {23.5, 42}, {31, 42}};
+    const ProgramRun r = run({"ctl.txt"});
+    EXPECT_EQ(printedTotal(in), r.out);
+    EXPECT_NE(std::string::npos, r.err.find("read 5 of 8")) << r.err;
+    // A negative current scale leaves no finite rate.
+    EXPECT_EQ(1, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("no finite rate")) << r.err;
+}
+
+TEST_F(Shielding, HelpAndVersionAreNotFileNames)
+{
+    const ProgramRun help = run({"--help"});
+    EXPECT_EQ(0, help.status);
+    EXPECT_NE(std::string::npos, help.out.find("usage: egm-shielding [CONTROL-FILE]")) << help.out;
+    const ProgramRun version = run({"--version"});
+    EXPECT_EQ(0, version.status);
+    EXPECT_EQ("egm-shielding 1.1.0\n", version.out);
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST_F(Shielding, LineGivenTheOtherWayRoundIsComputedAsGivenWithAWarning)
+{
+    writeCase("geo.txt par.txt res.txt", kParameters, "-9.89 9.89 -11.2 11.2 57 57 42 42");
+    egm::Inputs in;
+    in.line = {{-9.89, 57}, {9.89, 57}, {-11.2, 42}, {11.2, 42}};
     const ProgramRun r = run({"ctl.txt"});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(printedTotal(in), r.out);
-    EXPECT_NE(std::string::npos, r.err.find("read 5 of 8")) << r.err;
+    EXPECT_EQ(r.out, dir.read("res.txt"));
+    EXPECT_EQ(1, lineCount(r.err));
+    EXPECT_NE(std::string::npos, r.err.find("warning: ground wire 1 lies on the -x side")) << r.err;
 }
 
-TEST_F(Shielding, ParameterFileIsOpenedBeforeTheGeometryFile)
-{
-    dir.write("ctl.txt", "missing-geo.txt missing-par.txt res.txt");
-    expectRefused(run({"ctl.txt"}), "missing-par.txt");
-}
-
+// Each refused with one line on standard error, nothing on standard output,
+// exit status 1 and no result file.
 TEST(ShieldingFaults, EachIsRefusedWithOneLineAndNoResultFile)
 {
     struct Case {
         const char* name;
         std::string control;
         std::string parameters;
+        std::string geometry;
         const char* mentions;
     };
     const Case cases[] = {
-        {"two names", "geo.txt par.txt", kParameters, "names 2 of its 3"},
-        {"empty control file", "", kParameters, "names 0 of its 3"},
-        {"blank control file", " \n\t\n", kParameters, "names 0 of its 3"},
-        {"missing geometry file", "nogeo.txt par.txt res.txt", kParameters, "nogeo.txt"},
-        {"missing parameter file", "geo.txt nopar.txt res.txt", kParameters, "nopar.txt"},
-        {"parameter file is a folder", "geo.txt folder res.txt", kParameters, "folder"},
-        {"geometry file is a folder", "folder par.txt res.txt", kParameters, "folder"},
-        {"minimum current NaN", "geo.txt par.txt res.txt", "2.8 0 nan 31 2.8", "minimum current"},
-        {"minimum current infinite", "geo.txt par.txt res.txt", "2.8 0 -inf 31 2.8", "minimum current"},
-        {"minimum current 1e300", "geo.txt par.txt res.txt", "2.8 0 1e300 31 2.8", "minimum current"},
+        {"two names", "geo.txt par.txt", kParameters, kGeometry, "names 2 of its 3"},
+        {"empty control file", "", kParameters, kGeometry, "names 0 of its 3"},
+        {"blank control file", " \n\t\n", kParameters, kGeometry, "names 0 of its 3"},
+        {"missing geometry file", "nogeo.txt par.txt res.txt", kParameters, kGeometry, "nogeo.txt"},
+        {"missing parameter file", "geo.txt nopar.txt res.txt", kParameters, kGeometry, "nopar.txt"},
+        {"parameter file is a folder", "geo.txt folder res.txt", kParameters, kGeometry, "folder"},
+        {"geometry file is a folder", "folder par.txt res.txt", kParameters, kGeometry, "folder"},
+        {"parameter file opened first", "nogeo.txt nopar.txt res.txt", kParameters, kGeometry, "nopar.txt"},
+        {"minimum current NaN", "geo.txt par.txt res.txt", "2.8 0 nan 31 2.8", kGeometry, "minimum current"},
+        {"minimum current infinite", "geo.txt par.txt res.txt", "2.8 0 -inf 31 2.8", kGeometry,
+         "minimum current"},
+        {"minimum current 1e300", "geo.txt par.txt res.txt", "2.8 0 1e300 31 2.8", kGeometry,
+         "minimum current"},
+        // Reading that stops at text where a value belongs.
+        {"unit after a value", "geo.txt par.txt res.txt", "2.8 0 10kA 31 2.8", kGeometry,
+         "parameter file 'par.txt': value 3 of 5 is '10kA', not a number"},
+        {"decimal comma", "geo.txt par.txt res.txt", "2,8 0 23.5 31 2.8", kGeometry, "value 1 of 5 is '2,8'"},
+        {"comment line first", "geo.txt par.txt res.txt", "# flash density, slope\n2.8 0 23.5 31 2.8",
+         kGeometry, "value 1 of 5 is '#'"},
+        {"metres in the geometry", "geo.txt par.txt res.txt", kParameters,
+         "9.89 -9.89 11.2 -11.2 50m 57 42 42", "geometry file 'geo.txt': value 5 of 8 is '50m'"},
+        {"binary garbage", "geo.txt par.txt res.txt", std::string("\x01\xff\xfe\x00\x7f garbage", 14),
+         kGeometry, "value 1 of 5 is '\\x01\\xff\\xfe\\x00\\x7f'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScratchDir dir;
         dir.write("ctl.txt", c.control);
         dir.write("par.txt", c.parameters);
-        dir.write("geo.txt", kGeometry);
+        dir.write("geo.txt", c.geometry);
         fs::create_directory(dir / "folder");
         const ProgramRun r = runProgram(kProgram, dir.path(), {"ctl.txt"});
         EXPECT_EQ(1, r.status);
@@ -179,14 +197,40 @@ TEST(ShieldingFaults, EachIsRefusedWithOneLineAndNoResultFile)
     }
 }
 
-TEST(ShieldingFaults, ControlFileThatIsAFolderIsRefused)
+TEST(ShieldingFaults, NamedControlFileThatCannotBeOpened)
 {
     ScratchDir dir;
     fs::create_directory(dir / "ctl");
-    const ProgramRun r = runProgram(kProgram, dir.path(), {"ctl"});
+    for (const std::string& name : {std::string("mylinee.txt"), std::string(5000, 'c'), std::string("ctl")}) {
+        SCOPED_TRACE(name.substr(0, 20));
+        const ProgramRun r = runProgram(kProgram, dir.path(), {name});
+        EXPECT_EQ(1, r.status);
+        EXPECT_EQ("", r.out); // not the built-in line's rate
+        EXPECT_EQ(1, lineCount(r.err)) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find("control file '" + name.substr(0, 20))) << r.err;
+    }
+}
+
+TEST(ShieldingFaults, NoFiniteRateIsAFailureButStillPrinted)
+{
+    // Geometry values out at 1e308 m make every stroke's total infinite.
+    ScratchDir dir;
+    dir.write("ctl.txt", "geo.txt par.txt res.txt");
+    dir.write("par.txt", kParameters);
+    dir.write("geo.txt", "16.89 5.11 -7.8 -30.2 68 1e308 44 1e200");
+    const ProgramRun r = runProgram(kProgram, dir.path(), {"ctl.txt"});
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ("", r.out);
-    EXPECT_NE(std::string::npos, r.err.find("ctl")) << r.err;
+    EXPECT_EQ("-nan", r.out);
+    EXPECT_EQ("-nan", dir.read("res.txt"));
+    EXPECT_NE(std::string::npos, r.err.find("no finite rate")) << r.err;
+}
+
+TEST(ShieldingFaults, StandardOutputThatCannotBeWritten)
+{
+    ScratchDir dir;
+    const ProgramRun r = runProgram(kProgram, dir.path(), {}, "", "/dev/full");
+    EXPECT_EQ(1, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("cannot write standard output")) << r.err;
 }
 
 TEST(ShieldingFaults, UnwritableResultStillPrintsTheRate)
@@ -202,11 +246,17 @@ TEST(ShieldingFaults, UnwritableResultStillPrintsTheRate)
         EXPECT_EQ(1, r.status);
         EXPECT_EQ("0.229752", r.out);
         EXPECT_EQ(1, lineCount(r.err)) << r.err;
-        EXPECT_NE(std::string::npos, r.err.find(result)) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find("'" + result + "'")) << r.err;
         // No temporary file is left beside the result.
         EXPECT_EQ((std::vector<std::string>{"ctl.txt", "folder", "geo.txt", "par.txt"}), dir.entries());
         EXPECT_TRUE(fs::is_empty(dir / "folder"));
     }
+    ScratchDir dir;
+    dir.write("ctl.txt", "geo.txt par.txt no-such-folder/res.txt");
+    dir.write("par.txt", kParameters);
+    dir.write("geo.txt", kGeometry);
+    const ProgramRun r = runProgram(kProgram, dir.path(), {"ctl.txt"});
+    EXPECT_NE(std::string::npos, r.err.find("No such file or directory")) << r.err; // the system's reason
 }
 
 TEST(ShieldingFaults, UnreadableParameterFile)
@@ -235,12 +285,55 @@ TEST(ShieldingNames, NamesOfAnyLength)
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("0.229752", r.out);
     EXPECT_EQ("0.229752", dir.read(std::string(150, 'r')));
+}
 
-    // An argument too long to open computes the built-in line, with a warning.
-    const ProgramRun longArg = runProgram(kProgram, dir.path(), {std::string(5000, 'c')});
-    EXPECT_EQ(0, longArg.status);
-    EXPECT_EQ("0.229752", longArg.out);
-    EXPECT_EQ(1, lineCount(longArg.err));
+// The result file is replaced whole, never written in place: a regular
+// file gets a new inode (a hard link to the old one keeps the old text) and
+// keeps its permissions; a symbolic link stays a link and its target gets
+// the rate; a FIFO is written into as it is.
+TEST(ShieldingResult, EveryKindOfPathIsHonoured)
+{
+    ScratchDir dir;
+    dir.write("ctl.txt", "geo.txt par.txt res.txt");
+    dir.write("par.txt", kParameters);
+    dir.write("geo.txt", kGeometry);
+
+    dir.write("res.txt", "old result");
+    fs::permissions(dir / "res.txt", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_hard_link(dir / "res.txt", dir / "hardlink");
+    struct stat before {};
+    ::stat((dir / "res.txt").c_str(), &before);
+    ProgramRun r = runProgram(kProgram, dir.path(), {"ctl.txt"});
+    EXPECT_EQ(0, r.status) << r.err;
+    struct stat after {};
+    ::stat((dir / "res.txt").c_str(), &after);
+    EXPECT_EQ("0.229752", dir.read("res.txt"));
+    EXPECT_EQ("old result", dir.read("hardlink"));
+    EXPECT_NE(before.st_ino, after.st_ino);
+    EXPECT_EQ(before.st_mode & 07777, after.st_mode & 07777);
+
+    fs::create_directory(dir / "kept");
+    dir.write("kept/target.txt", "stale");
+    fs::create_symlink("kept/target.txt", dir / "link.txt");
+    dir.write("ctl.txt", "geo.txt par.txt link.txt");
+    r = runProgram(kProgram, dir.path(), {"ctl.txt"});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
+    EXPECT_EQ("0.229752", dir.read("kept/target.txt"));
+    EXPECT_EQ((std::vector<std::string>{"target.txt"}), ScratchDirEntries(dir / "kept"));
+
+    ASSERT_EQ(0, ::mkfifo((dir / "fifo").c_str(), 0600));
+    dir.write("ctl.txt", "geo.txt par.txt fifo");
+    const std::string reader = "cat " + shellQuoted((dir / "fifo").string()) + " > " +
+                               shellQuoted((dir / "from-fifo").string()) + " &";
+    ASSERT_EQ(0, std::system(reader.c_str()));
+    r = runProgram(kProgram, dir.path(), {"ctl.txt"});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+    for (int wait = 0; wait < 100 && dir.read("from-fifo").empty(); ++wait) {
+        ::usleep(10000);
+    }
+    EXPECT_EQ("0.229752", dir.read("from-fifo"));
 }
 
 } // namespace

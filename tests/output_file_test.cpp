@@ -1,0 +1,190 @@
+// The output writer every program uses, and the number and word readers.
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "bits.h"
+#include "numbers.h"
+#include "output_file.h"
+#include "program_run.h"
+
+namespace {
+
+using egm::io::FileError;
+using egm::io::OutputFile;
+using egm::io::writeOutput;
+
+TEST(Numbers, WholeWordsOnly)
+{
+    struct Case {
+        const char* text;
+        bool number;
+        double value;
+    };
+    const Case cases[] = {
+        {"23.5", true, 23.5}, {"-1e3", true, -1000.0}, {"0x1.8p+1", true, 3.0}, {"inf", true, kInf},
+        {"10kA", false, 0},   {"50m", false, 0},       {"1,5", false, 0},       {"", false, 0},
+        {" 1", false, 0},     {"1 ", false, 0},        {"#", false, 0},         {"nan(1)x", false, 0},
+    };
+    for (const Case& c : cases) {
+        double v = -7.0;
+        EXPECT_EQ(c.number, egm::io::parseReal(c.text, v)) << c.text;
+        if (c.number) {
+            EXPECT_SAME_BITS(c.value, v) << c.text;
+        }
+    }
+    double v = 0.0;
+    EXPECT_FALSE(egm::io::parseReal(std::string("1\0"
+                                                "2",
+                                                3),
+                                    v)); // a NUL inside
+    EXPECT_TRUE(egm::io::parseReal("nan", v));
+    EXPECT_TRUE(std::isnan(v));
+}
+
+TEST(Numbers, WordsSkipAByteOrderMarkOnlyAtTheStart)
+{
+    ScratchDir dir;
+    const struct {
+        std::string text;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"\xEF\xBB\xBF"
+         "a b\n c",
+         {"a", "b", "c"}},
+        {"a \xEF\xBB\xBF"
+         "b",
+         {"a", "\xEF\xBB\xBF"
+               "b"}},
+        {"\xEF\xBB"
+         "x y",
+         {"\xEF\xBB"
+          "x",
+          "y"}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        dir.write("words", c.text);
+        std::FILE* f = std::fopen((dir / "words").c_str(), "r");
+        egm::io::WordReader reader(f);
+        std::vector<std::string> words;
+        std::string w;
+        while (reader.next(w)) {
+            words.push_back(w);
+        }
+        std::fclose(f);
+        EXPECT_EQ(c.words, words) << c.text;
+    }
+    EXPECT_EQ("a\\x00b\\xff", egm::io::printable(std::string("a\0b\xff", 4)));
+}
+
+TEST(OutputFiles, RegularFileReplacedWholeKeepingItsPermissions)
+{
+    ScratchDir dir;
+    dir.write("out.csv", "old");
+    ::chmod((dir / "out.csv").c_str(), 0640);
+    fs::create_hard_link(dir / "out.csv", dir / "other-name");
+    writeOutput((dir / "out.csv").string(), "new", "results file");
+    EXPECT_EQ("new", dir.read("out.csv"));
+    EXPECT_EQ("old", dir.read("other-name")); // a new file, not the old one rewritten
+    struct stat st {};
+    ::stat((dir / "out.csv").c_str(), &st);
+    EXPECT_EQ(0640u, st.st_mode & 07777);
+    EXPECT_EQ((std::vector<std::string>{"other-name", "out.csv"}), dir.entries());
+}
+
+TEST(OutputFiles, SymbolicLinkStaysAndItsTargetIsReplaced)
+{
+    ScratchDir dir;
+    fs::create_directory(dir / "real");
+    dir.write("real/out.csv", "old");
+    fs::create_symlink("real/out.csv", dir / "link.csv");
+    fs::create_symlink("link.csv", dir / "link-to-link.csv");
+    writeOutput((dir / "link-to-link.csv").string(), "new", "results file");
+    EXPECT_TRUE(fs::is_symlink(dir / "link.csv"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link-to-link.csv"));
+    EXPECT_EQ("new", dir.read("real/out.csv"));
+    EXPECT_EQ((std::vector<std::string>{"out.csv"}), ScratchDirEntries(dir / "real"));
+    // A link to a name not yet taken creates the target.
+    fs::create_symlink("real/fresh.csv", dir / "dangling.csv");
+    writeOutput((dir / "dangling.csv").string(), "fresh", "results file");
+    EXPECT_EQ("fresh", dir.read("real/fresh.csv"));
+}
+
+TEST(OutputFiles, FifoIsWrittenAsItIs)
+{
+    ScratchDir dir;
+    ASSERT_EQ(0, ::mkfifo((dir / "pipe").c_str(), 0600));
+    const pid_t reader = ::fork();
+    if (reader == 0) {
+        std::FILE* in = std::fopen((dir / "pipe").c_str(), "r");
+        char text[16] = {};
+        const std::size_t n = std::fread(text, 1, sizeof text - 1, in);
+        ::_exit(n == 5 && std::string(text) == "hello" ? 0 : 1);
+    }
+    writeOutput((dir / "pipe").string(), "hello", "results file");
+    int status = 0;
+    ::waitpid(reader, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+    EXPECT_EQ((std::vector<std::string>{"pipe"}), dir.entries());
+}
+
+TEST(OutputFiles, FailuresNameTheFileAndTheSystemsReason)
+{
+    ScratchDir dir;
+    fs::create_directory(dir / "folder");
+    const struct {
+        std::string path;
+        const char* reason;
+    } cases[] = {
+        {(dir / "no" / "such" / "o.csv").string(), "No such file or directory"},
+        {(dir / "folder").string(), "Is a directory"},
+        {"/dev/full", "No space left on device"},
+    };
+    for (const auto& c : cases) {
+        try {
+            writeOutput(c.path, "text", "results file");
+            ADD_FAILURE() << c.path << " was written";
+        } catch (const FileError& e) {
+            EXPECT_EQ("cannot write results file '" + c.path + "': " + c.reason, std::string(e.what()));
+        }
+    }
+    if (::geteuid() != 0) {
+        fs::create_directory(dir / "read-only");
+        fs::permissions(dir / "read-only", fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_THROW(writeOutput((dir / "read-only" / "o.csv").string(), "x", "results file"), FileError);
+        EXPECT_TRUE(fs::is_empty(dir / "read-only"));
+    }
+    EXPECT_EQ((std::vector<std::string>{"folder"}), dir.entries());
+}
+
+TEST(OutputFiles, NothingIsLeftWithoutCommitOrOnInterruption)
+{
+    ScratchDir dir;
+    dir.write("kept.csv", "kept");
+    {
+        OutputFile out((dir / "kept.csv").string(), "results file");
+        out.write("half of it");
+        EXPECT_EQ(2u, dir.entries().size()); // the temporary file beside it
+    }
+    EXPECT_EQ("kept", dir.read("kept.csv"));
+    EXPECT_EQ((std::vector<std::string>{"kept.csv"}), dir.entries());
+
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            OutputFile out((dir / "batch.csv").string(), "results file");
+            out.write("rows");
+            ::raise(signal);
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal);
+        EXPECT_EQ((std::vector<std::string>{"kept.csv"}), dir.entries()) << "signal " << signal;
+    }
+}
+
+} // namespace
