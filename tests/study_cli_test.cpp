@@ -1,21 +1,23 @@
-// egm-study end to end: each subcommand on the built-in line against the
-// library's own results, and its usage and input errors.
+// egm-study end to end: what each subcommand prints or writes, against the
+// library's own results, and every way a run can fail.
+#include <csignal>
 #include <nlohmann/json.hpp>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include "EGM_DQ.h"
-#include "EGMs2x.h"
 #include "bits.h"
+#include "egm/shielding.h"
 #include "program_run.h"
-#include "study_csv.h"
 #include "study_csv_text.h"
 
 namespace {
 
 const std::string kStudy = EGM_STUDY_EXE;
 
-ProgramRun study(const std::vector<std::string>& args, const ScratchDir& dir)
+ProgramRun study(const std::vector<std::string>& args, const ScratchDir& dir,
+                 const std::string& stdoutPath = "")
 {
-    return runProgram(kStudy, dir.path(), args);
+    return runProgram(kStudy, dir.path(), args, "", stdoutPath);
 }
 
 double real(const std::string& text)
@@ -23,35 +25,55 @@ double real(const std::string& text)
     return std::strtod(text.c_str(), nullptr);
 }
 
-TEST(StudyRate, JsonOnTheBuiltInLine)
+TEST(StudyRate, JsonInBothEvaluations)
 {
     ScratchDir dir;
-    const ProgramRun r = study({"rate", "--format", "json"}, dir);
-    ASSERT_EQ(0, r.status) << r.err;
-    EXPECT_EQ("", r.err);
-    const nlohmann::json j = nlohmann::json::parse(r.out);
-    const RateInputs in;
-    double c1 = 0;
-    double c2 = 0;
-    double total = 0;
-    EGMs2x(in.groundFlashDensity, in.slopeAngle, in.minCurrent, in.geometry, in.voltageTerm, in.currentScale,
-           in.currentExponent, c1, c2, total);
-    EXPECT_SAME_BITS(0x1.d68805eb8c128p-3, j["rates"]["conductor1"].get<double>());
-    EXPECT_SAME_BITS(c1, j["rates"]["conductor1"].get<double>());
-    EXPECT_SAME_BITS(0.0, j["rates"]["conductor2"].get<double>());
-    EXPECT_SAME_BITS(c2, j["rates"]["conductor2"].get<double>());
-    EXPECT_SAME_BITS(total, j["rates"]["total"].get<double>());
-    EXPECT_TRUE(j["maxShieldingFailureCurrent"]["conductor2"].is_null());
-    EXPECT_GT(j["maxShieldingFailureCurrent"]["conductor1"].get<double>(), 23.5);
-    EXPECT_EQ(201, j["currentRange"]["steps"].get<int>());
-    EXPECT_EQ(23.5, j["currentRange"]["from"].get<double>());
-    EXPECT_EQ(223.5, j["currentRange"]["to"].get<double>());
-    EXPECT_SAME_BITS(1.0 / 6.0, j["terrainFactor"].get<double>());
-    for (const char* name : {"flash-density", "slope", "min-current", "voltage-term", "current-scale",
-                             "current-exponent", "geometry"}) {
-        EXPECT_TRUE(j["inputs"].contains(name)) << name;
+    for (const bool compat : {false, true}) {
+        SCOPED_TRACE(compat ? "compat" : "sound");
+        std::vector<std::string> args = {"rate", "--format", "json"};
+        if (compat) {
+            args.push_back("--compat");
+        }
+        const ProgramRun r = study(args, dir);
+        ASSERT_EQ(0, r.status) << r.err;
+        EXPECT_EQ("", r.err);
+        const nlohmann::json j = nlohmann::json::parse(r.out);
+        egm::Inputs in;
+        in.evaluation = compat ? egm::Evaluation::compat : egm::Evaluation::sound;
+        const egm::Result e = egm::computeRates(in);
+        EXPECT_EQ(compat ? "compat" : "sound", j["evaluation"].get<std::string>());
+        EXPECT_EQ("built-in", j["law"].get<std::string>());
+        EXPECT_EQ("built-in", j["distribution"].get<std::string>());
+        EXPECT_SAME_BITS(e.rates.conductor1, j["rates"]["conductor1"].get<double>());
+        EXPECT_SAME_BITS(e.rates.conductor2, j["rates"]["conductor2"].get<double>());
+        EXPECT_SAME_BITS(e.rates.total, j["rates"]["total"].get<double>());
+        EXPECT_SAME_BITS(*e.maxCurrent[0].current,
+                         j["maxShieldingFailureCurrent"]["conductor1"].get<double>());
+        EXPECT_FALSE(j["maxCurrentExposedAtTop"]["conductor1"].get<bool>());
+        EXPECT_EQ(201, j["currentRange"]["steps"].get<int>());
+        EXPECT_EQ(57.0, j["inputs"]["h1"].get<double>());
     }
-    EXPECT_EQ(8u, j["inputs"]["geometry"].size());
+    // The compat total is egm-shielding's.
+    const nlohmann::json j = nlohmann::json::parse(study({"rate", "--compat", "--format", "json"}, dir).out);
+    EXPECT_SAME_BITS(0x1.d68805eb8c128p-3, j["rates"]["total"].get<double>());
+    EXPECT_TRUE(j["maxShieldingFailureCurrent"]["conductor2"].is_null());
+}
+
+TEST(StudyRate, TopOfTheRangeIsAFlagNotJustTheRangesEnd)
+{
+    ScratchDir dir;
+    const ProgramRun r = study({"rate", "--slope", "10", "--format", "csv"}, dir);
+    ASSERT_EQ(0, r.status) << r.err;
+    const auto rows = csvRecords(r.out);
+    ASSERT_EQ(2u, rows.size());
+    const auto column = [&](const std::string& name) {
+        const auto& h = rows[0].fields;
+        return rows[1].fields.at(std::find(h.begin(), h.end(), name) - h.begin());
+    };
+    EXPECT_EQ("223.5", column("maxCurrentConductor1"));
+    EXPECT_EQ("true", column("maxCurrentAtTopConductor1"));
+    const ProgramRun text = study({"rate", "--slope", "10"}, dir);
+    EXPECT_NE(std::string::npos, text.out.find("223.5 kA or more (still exposed at the top of the range)"));
 }
 
 TEST(StudyRate, ControlFileIsReadAsTheProgramReadsIt)
@@ -60,109 +82,214 @@ TEST(StudyRate, ControlFileIsReadAsTheProgramReadsIt)
     dir.write("ctl.txt", "geo.txt par.txt res.txt");
     dir.write("par.txt", "2.8 10 23.5");
     dir.write("geo.txt", "9.89 -9.89 11.2 -11.2 57 57 42 42");
-    const ProgramRun r = study({"rate", "--control", "ctl.txt", "--format", "csv"}, dir);
+    const ProgramRun r = study({"rate", "--control", "ctl.txt", "--compat", "--format", "csv"}, dir);
     ASSERT_EQ(0, r.status) << r.err;
     EXPECT_NE(std::string::npos, r.err.find("read 3 of 5")); // the same warning as egm-shielding's
-    RateInputs in;
-    in.slopeAngle = 10;
-    RateResult expected;
-    integrateShieldingFailure(in, StrokeEvaluation::split, expected);
+    egm::Inputs in;
+    in.slope = 10;
+    in.evaluation = egm::Evaluation::compat;
     const auto rows = csvRecords(r.out);
     ASSERT_EQ(2u, rows.size());
-    EXPECT_SAME_BITS(expected.rateTotal, real(rows[1].fields[2]));
+    EXPECT_SAME_BITS(egm::computeRates(in).rates.total, real(rows[1].fields[2]));
     EXPECT_FALSE(fs::exists(dir / "res.txt")); // studies write no result file
-}
-
-TEST(StudyRate, TextNamesEveryFigure)
-{
-    ScratchDir dir;
-    const ProgramRun r = study({"rate"}, dir);
-    ASSERT_EQ(0, r.status);
-    for (const char* text : {"conductor 1", "0.22975163102229001", "none", "terrain factor",
-                             "collection width", "23.5 to 223.5 kA, 201 steps"}) {
-        EXPECT_NE(std::string::npos, r.out.find(text)) << text;
-    }
 }
 
 TEST(StudyStrokes, RowsAreTheStrokeEvaluationBitForBit)
 {
     ScratchDir dir;
-    const ProgramRun r = study({"strokes", "--current", "23.5", "--voltage-term", "0"}, dir);
+    const ProgramRun r = study({"strokes", "--current", "23.5", "--voltage-term", "0", "-o", "s.csv"}, dir);
     ASSERT_EQ(0, r.status) << r.err;
-    const auto rows = csvRecords(r.out);
+    EXPECT_EQ("", r.out);
+    const auto rows = csvRecords(dir.read("s.csv"));
     ASSERT_EQ(181u, rows.size());
-    EXPECT_EQ("current", rows[0].fields[0]);
-    const LineGeometry g = RateInputs{}.geometry;
+    EXPECT_EQ((std::vector<std::string>{"current", "theta", "degrees", "groundWire1", "groundWire2",
+                                        "conductor1", "conductor2", "evaluation", "law"}),
+              rows[0].fields);
+    egm::Inputs in;
+    in.voltageTerm = 0.0;
+    const auto expected = egm::strokesAtCurrent(in, 23.5);
     for (int l = 0; l < 180; ++l) {
         const auto& f = rows[l + 1].fields;
-        StrokeExposure e{};
-        EGM_DQ(23.5, integrationAngle(l), 0.0, g, 0.0, e);
-        EXPECT_SAME_BITS(integrationAngle(l), real(f[1]));
+        EXPECT_SAME_BITS(egm::incidenceAngle(l), real(f[1]));
         EXPECT_EQ(std::to_string(l + 1), f[2]);
         for (int w = 0; w < 4; ++w) {
-            ASSERT_EQ(bitsOf(e[w]), bitsOf(real(f[3 + w]))) << "angle " << l + 1 << ", wire " << w + 1;
+            ASSERT_EQ(bitsOf(expected[l][w]), bitsOf(real(f[3 + w])))
+                << "angle " << l + 1 << ", wire " << w + 1;
         }
+        EXPECT_EQ("sound", f[7]);
     }
-    // The worked example at 30 and 90 degrees.
-    EXPECT_NEAR(111.4620, real(rows[30].fields[3]), 5e-5);
-    EXPECT_NEAR(12.2605, real(rows[30].fields[5]), 5e-5);
-    EXPECT_NEAR(1.3100, real(rows[90].fields[6]), 5e-5);
+    // Mirror images either side of vertical incidence (ground wire 1 at 91
+    // degrees is ground wire 2 at 89).
+    EXPECT_NEAR(real(rows[89].fields[4]), real(rows[91].fields[3]), 1e-9);
+    EXPECT_NEAR(real(rows[89].fields[6]), real(rows[91].fields[5]), 1e-9);
 }
 
 TEST(StudyStrokes, WholeTableSample)
 {
     ScratchDir dir;
-    const ProgramRun r = study({"strokes", "--slope", "-15"}, dir);
+    const ProgramRun r = study({"strokes", "--slope", "-15", "--compat"}, dir);
     ASSERT_EQ(0, r.status) << r.err;
     const auto rows = csvRecords(r.out);
     ASSERT_EQ(1u + 201 * 180, rows.size());
-    const LineGeometry g = RateInputs{}.geometry;
+    egm::Inputs in;
+    in.slope = -15;
+    in.evaluation = egm::Evaluation::compat;
     for (int k = 1; k < static_cast<int>(rows.size()); k += 997) {
         const auto& f = rows[k].fields;
         const int l = std::stoi(f[2]) - 1;
-        StrokeExposure e{};
-        EGM_DQ(real(f[0]), integrationAngle(l), -15.0, g, 0.8, e);
+        const auto expected = egm::strokesAtCurrent(in, real(f[0]));
         for (int w = 0; w < 4; ++w) {
-            ASSERT_EQ(bitsOf(e[w]), bitsOf(real(f[3 + w]))) << "row " << k << ", wire " << w + 1;
+            ASSERT_EQ(bitsOf(expected[l][w]), bitsOf(real(f[3 + w]))) << "row " << k << ", wire " << w + 1;
         }
     }
 }
 
-TEST(StudySweep, OneRowPerValue)
+TEST(StudySweep, OneRowPerValueAndTheLastKept)
 {
     ScratchDir dir;
     const ProgramRun r =
-        study({"sweep", "--param", "h1", "--from", "55", "--to", "57", "--step", "0.5"}, dir);
+        study({"sweep", "--param", "voltage-term", "--from", "0", "--to", "0.3", "--step", "0.1"}, dir);
     ASSERT_EQ(0, r.status) << r.err;
     const auto rows = csvRecords(r.out);
-    ASSERT_EQ(6u, rows.size());
-    EXPECT_EQ("h1", rows[0].fields[0]);
-    for (int k = 1; k <= 5; ++k) {
-        RateInputs in;
-        in.geometry[4] = 55.0 + (k - 1) * 0.5;
-        EXPECT_EQ(in.geometry[4], real(rows[k].fields[0]));
-        RateResult expected;
-        integrateShieldingFailure(in, StrokeEvaluation::split, expected);
-        EXPECT_SAME_BITS(expected.rateC1, real(rows[k].fields[1]));
-        EXPECT_SAME_BITS(expected.rateTotal, real(rows[k].fields[3]));
+    ASSERT_EQ(5u, rows.size());
+    EXPECT_EQ("voltage-term", rows[0].fields[0]);
+    const char* values[] = {"0", "0.1", "0.2", "0.3"};
+    for (int k = 1; k <= 4; ++k) {
+        EXPECT_EQ(values[k - 1], rows[k].fields[0]);
+        egm::Inputs in;
+        in.voltageTerm = real(values[k - 1]);
+        const egm::Result e = egm::computeRates(in);
+        EXPECT_SAME_BITS(e.rates.conductor1, real(rows[k].fields[1]));
+        EXPECT_SAME_BITS(e.rates.conductor2, real(rows[k].fields[2]));
+        EXPECT_EQ("", rows[k].fields.back());
     }
+}
+
+TEST(StudySweep, RowsThatFailGiveExitStatusOne)
+{
+    ScratchDir dir;
+    const ProgramRun r = study(
+        {"sweep", "--param", "slope", "--from", "80", "--to", "100", "--step", "10", "-o", "s.csv"}, dir);
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(1, lineCount(r.err)) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("2 of 3 cases could not be computed")) << r.err;
+    const auto rows = csvRecords(dir.read("s.csv"));
+    ASSERT_EQ(4u, rows.size());
+    EXPECT_EQ("", rows[1].fields.back());
+    EXPECT_EQ("slope 90 degrees: must lie strictly between -90 and 90 degrees", rows[2].fields.back());
 }
 
 TEST(StudyBatch, FileInFileOutWithABadRow)
 {
     ScratchDir dir;
     dir.write("cases.csv", "name,slope,min-current\nflat,0,23.5\nbad,zero,23.5\nsteep,25,\nhuge,0,1e300\n");
-    const ProgramRun r = study({"batch", "cases.csv", "-o", "out.csv", "--jobs", "2"}, dir);
-    ASSERT_EQ(0, r.status) << r.err;
+    const ProgramRun r = study({"batch", "cases.csv", "-o", "out.csv", "--jobs", "2", "--compat"}, dir);
+    EXPECT_EQ(1, r.status) << r.err;
     EXPECT_EQ("", r.out);
-    EXPECT_EQ(1, lineCount(r.err)) << r.err; // how many rows failed
+    EXPECT_EQ(1, lineCount(r.err)) << r.err;
+    EXPECT_NE(std::string::npos,
+              r.err.find("2 of 4 cases could not be computed; see the error column of 'out.csv'"));
     const auto rows = csvRecords(dir.read("out.csv"));
     ASSERT_EQ(5u, rows.size());
+    EXPECT_EQ("1", rows[1].fields[0]);
     EXPECT_SAME_BITS(0x1.d68805eb8c128p-3, real(rows[1].fields[5]));
-    EXPECT_NE(std::string::npos, rows[2].fields[8].find("not a number"));
-    EXPECT_EQ("", rows[3].fields[8]);
-    EXPECT_NE(std::string::npos, rows[4].fields[8].find("minimum current"));
+    EXPECT_EQ("line 3: slope 'zero' is not a number", rows[2].fields.back());
+    EXPECT_EQ("", rows[3].fields.back());
+    EXPECT_NE(std::string::npos, rows[4].fields.back().find("line 5: min-current 1e+300 kA"))
+        << rows[4].fields.back();
     EXPECT_EQ((std::vector<std::string>{"cases.csv", "out.csv"}), dir.entries());
+}
+
+TEST(StudyBatch, ABadHeaderLeavesNoFile)
+{
+    ScratchDir dir;
+    dir.write("cases.csv", "slope,height\n1,2\n");
+    const ProgramRun r = study({"batch", "cases.csv", "-o", "out.csv"}, dir);
+    EXPECT_EQ(1, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("unknown column 'height'")) << r.err;
+    EXPECT_EQ((std::vector<std::string>{"cases.csv"}), dir.entries());
+}
+
+TEST(StudyBatch, InterruptedBatchLeavesNoPartialFile)
+{
+    ScratchDir dir;
+    std::string cases = "slope\n";
+    for (int k = 0; k < 4000; ++k) {
+        cases += std::to_string(k % 40 - 20) + "\n";
+    }
+    dir.write("cases.csv", cases);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::chdir(dir.path().c_str());
+        ::execl(kStudy.c_str(), kStudy.c_str(), "batch", "cases.csv", "-o", "out.csv",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    bool started = false;
+    for (int wait = 0; wait < 500 && !started; ++wait) {
+        ::usleep(10000);
+        started = dir.entries().size() > 1; // the temporary file is there
+    }
+    ::kill(child, SIGINT);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ((std::vector<std::string>{"cases.csv"}), dir.entries());
+}
+
+TEST(StudyCompare, EveryLawWithItsFigures)
+{
+    ScratchDir dir;
+    const ProgramRun r = study({"compare", "--format", "json"}, dir);
+    ASSERT_EQ(0, r.status) << r.err;
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    ASSERT_EQ(5u, j.size());
+    const char* laws[] = {"built-in", "ieee-1992", "love", "brown-whitehead", "armstrong-whitehead"};
+    for (std::size_t k = 0; k < 5; ++k) {
+        SCOPED_TRACE(laws[k]);
+        EXPECT_EQ(laws[k], j[k]["law"].get<std::string>());
+        EXPECT_EQ("built-in", j[k]["distribution"].get<std::string>());
+        egm::Inputs in;
+        in.law.kind = *egm::lawNamed(laws[k]);
+        if (k > 0) {
+            in.voltageTerm = 0.0;
+        }
+        EXPECT_SAME_BITS(egm::computeRates(in).rates.total, j[k]["rates"]["total"].get<double>());
+    }
+    const ProgramRun text = study({"compare", "--distribution", "log-normal"}, dir);
+    ASSERT_EQ(0, text.status) << text.err;
+    EXPECT_EQ(9, lineCount(text.out)) << text.out;
+    EXPECT_NE(std::string::npos, text.out.find("current distribution log-normal"));
+    const auto csv = csvRecords(study({"compare", "--format", "csv"}, dir).out);
+    ASSERT_EQ(6u, csv.size());
+    EXPECT_EQ("love", csv[3].fields[0]);
+}
+
+TEST(StudyDesignAndRoute, EndToEnd)
+{
+    ScratchDir dir;
+    const ProgramRun d =
+        study({"design", "--variable", "shielding-angle", "--target", "total=0.05", "--format", "json"}, dir);
+    ASSERT_EQ(0, d.status) << d.err;
+    const nlohmann::json j = nlohmann::json::parse(d.out);
+    EXPECT_TRUE(j["met"].get<bool>());
+    EXPECT_LE(j["solution"]["rates"]["total"].get<double>(), 0.05);
+    EXPECT_LE(j["evaluations"].get<int>(), 40);
+    const ProgramRun unmet =
+        study({"design", "--variable", "spread", "--target", "total=0", "--range", "0", "10"}, dir);
+    EXPECT_EQ(1, unmet.status);
+    EXPECT_NE(std::string::npos, unmet.out.find("cannot be met inside the range")) << unmet.out;
+
+    dir.write("towers.csv", "name,length,slope\nT1,400,0\nT2,,5\nT3,350,20\n");
+    const ProgramRun r = study({"route", "towers.csv", "--flag-above", "1", "--format", "json"}, dir);
+    EXPECT_EQ(1, r.status); // T2 has no length
+    const nlohmann::json route = nlohmann::json::parse(r.out);
+    EXPECT_EQ(1, route["summary"]["failed"].get<int>());
+    EXPECT_EQ("line 3: the span's length is missing", route["spans"][1]["error"].get<std::string>());
+    EXPECT_NEAR(0.75, route["summary"]["lengthKm"].get<double>(), 1e-12);
+    ASSERT_EQ(1u, route["summary"]["flaggedStretches"].size());
+    EXPECT_NEAR(0.4, route["summary"]["flaggedStretches"][0]["fromKm"].get<double>(), 1e-12);
 }
 
 TEST(StudyErrors, UsageAndInputErrorsAreOneLineWithTheirStatus)
@@ -174,49 +301,108 @@ TEST(StudyErrors, UsageAndInputErrorsAreOneLineWithTheirStatus)
     };
     const Case cases[] = {
         {{}, 2, "subcommand"},
+        {{"rates"}, 2, "unknown subcommand 'rates'"},
         {{"rate", "--bogus"}, 2, "--bogus"},
         {{"rate", "--format", "xml"}, 2, "xml"},
         {{"rate", "--geometry", "1", "2", "3"}, 2, "--geometry"},
-        {{"rate", "--control", "ctl.txt", "--slope", "5"}, 2, "excludes"},
-        {{"rate", "--slope", "steep"}, 2, "steep"},
+        {{"rate", "--control", "ctl.txt", "--slope", "5"}, 2, "--control gives every input"},
+        {{"rate", "--slope", "steep"}, 2, "--slope 'steep' is not a number"},
+        {{"rate", "--law", "love", "--voltage-term", "0.8"}, 2, "--voltage-term belongs to the built-in law"},
+        {{"rate", "--law", "brown"}, 2, "law 'brown': must be one of"},
+        {{"rate", "--law-coefficients", "8,0.65,6,0.7"}, 2, "--law-coefficients goes with --law custom"},
         {{"sweep", "--param", "h1", "--from", "5", "--to", "1", "--step", "1"}, 2, "--step"},
         {{"sweep", "--param", "h9", "--from", "1", "--to", "2", "--step", "1"}, 2, "h9"},
         {{"batch", "cases.csv"}, 2, "--output"},
-        {{"rate", "--control", "missing.txt"}, 1, "missing.txt"},
-        {{"rate", "--min-current", "nan"}, 1, "minimum current"},
-        {{"batch", "missing.csv", "-o", "out.csv"}, 1, "missing.csv"},
-        {{"batch", "badheader.csv", "-o", "out.csv"}, 1, "unknown column 'height'"},
+        {{"draw", "--current", "23.5", "--angle", "90", "-o", "s.gif"}, 2, "must end in .svg, .png or .pdf"},
+        {{"rate", "--control", "missing.txt"}, 1, "cannot open control file 'missing.txt': No such file"},
+        {{"rate", "--h1", "-57"}, 1, "h1 -57 m: must be greater than 0 m"},
+        {{"rate", "--min-current", "0"}, 1, "min-current 0 kA: must be greater than 0 kA"},
+        {{"rate", "--current-scale", "0"}, 1, "current-scale 0 kA: must be greater than 0 kA"},
+        {{"rate", "--slope", "nan"}, 1, "slope nan degrees"},
+        {{"rate", "--x3", "inf"}, 1, "x3 inf m: must be a finite number"},
+        {{"rate", "--flash-density", "-1"}, 1, "flash-density -1 per km^2 per year"},
+        {{"rate", "--current-exponent", "0"}, 1, "current-exponent 0: must be greater than 0"},
+        {{"rate", "--slope", "90"}, 1, "slope 90 degrees: must lie strictly between -90 and 90 degrees"},
+        {{"rate", "--voltage-term", "40"},
+         1,
+         "voltage-term 40: makes conductor 2's striking distance undefined"},
+        {{"draw", "--current", "-5", "--angle", "90", "-o", "s.svg"},
+         1,
+         "--current -5 kA: must be greater than 0"},
+        {{"batch", "missing.csv", "-o", "out.csv"}, 1, "cannot open case file 'missing.csv'"},
+        {{"rate", "-o", "/nonexistent/dir/o.csv"},
+         1,
+         "cannot write results file '/nonexistent/dir/o.csv': No such file or directory"},
+        {{"rate", "-o", "/dev/full"}, 1, "cannot write results file '/dev/full': No space left on device"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args.empty() ? std::string("(none)")
-                                    : c.args[0] + " " + std::to_string(c.args.size()));
+        std::string name;
+        for (const std::string& a : c.args) {
+            name += a + " ";
+        }
+        SCOPED_TRACE(name);
         ScratchDir dir;
         dir.write("ctl.txt", "geo.txt par.txt res.txt");
-        dir.write("badheader.csv", "slope,height\n1,2\n");
         const ProgramRun r = study(c.args, dir);
         EXPECT_EQ(c.status, r.status) << r.err;
         EXPECT_EQ("", r.out);
         EXPECT_EQ(1, lineCount(r.err)) << r.err;
         EXPECT_NE(std::string::npos, r.err.find(c.mentions)) << r.err;
-        EXPECT_FALSE(fs::exists(dir / "out.csv"));
+        EXPECT_EQ((std::vector<std::string>{"ctl.txt"}), dir.entries());
     }
 }
 
-TEST(StudyErrors, HelpAndVersion)
+TEST(StudyErrors, StandardOutputThatCannotBeWritten)
 {
     ScratchDir dir;
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"--help"},
-                                                                                      {"rate", "--help"},
-                                                                                      {"strokes", "--help"},
-                                                                                      {"sweep", "--help"},
-                                                                                      {"batch", "--help"}}) {
-        const ProgramRun r = study(args, dir);
-        EXPECT_EQ(0, r.status);
-        EXPECT_NE(std::string::npos, r.out.find("--")) << r.out;
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"rate"},
+             {"strokes", "--current", "30"},
+             {"sweep", "--param", "slope", "--from", "0", "--to", "1", "--step", "1"}}) {
+        const ProgramRun r = study(args, dir, "/dev/full");
+        EXPECT_EQ(1, r.status) << args[0];
+        EXPECT_NE(std::string::npos, r.err.find("No space left on device")) << r.err;
     }
+}
+
+TEST(StudyErrors, HelpSaysWhatAnEngineerNeeds)
+{
+    ScratchDir dir;
+    const ProgramRun top = study({"--help"}, dir);
+    EXPECT_EQ(0, top.status);
+    for (const char* text : {"falls towards +x", "Ground wire 1 and conductor 1 are the wires on the +x side",
+                             "1.63 (5.015 I^0.578 + U)^1.125", "1.63 (5.015 I^0.578 - U)^1.125",
+                             "P(>I) = 1/(1 + (I/scale)^exponent)", "200 kA above it in steps", "--compat"}) {
+        EXPECT_NE(std::string::npos, top.out.find(text)) << text;
+    }
+    for (const char* sub : {"rate", "strokes", "sweep", "batch", "compare", "design", "route", "draw"}) {
+        const ProgramRun r = study({sub, "--help"}, dir);
+        EXPECT_EQ(0, r.status) << sub;
+        EXPECT_EQ(std::string::npos, r.out.find(" x 8")) << sub;
+        EXPECT_EQ(std::string::npos, r.out.find("Excludes")) << sub;
+        EXPECT_NE(std::string::npos, r.out.find("(degrees; default 0)")) << sub; // --slope's unit and default
+    }
+    EXPECT_NE(std::string::npos, study({"batch", "--help"}, dir).out.find("exit status 1"));
+    EXPECT_NE(std::string::npos, study({"rate", "--help"}, dir).out.find("maxCurrentAtTopConductor1"));
     const ProgramRun v = study({"--version"}, dir);
     EXPECT_EQ(0, v.status);
-    EXPECT_EQ("1.0.0\n", v.out);
+    EXPECT_EQ("egm-study 1.1.0\n", v.out);
+}
+
+TEST(StudyPictures, EachCommandWritesItsPicture)
+{
+    ScratchDir dir;
+    const std::vector<std::vector<std::string>> runs = {
+        {"draw", "--current", "23.5", "--angle", "90", "-o", "s.svg"},
+        {"plot", "exposure", "-o", "e.pdf"},
+        {"plot", "sweep", "--param", "slope", "--from", "0", "--to", "0", "--step", "1", "-o", "w.png"},
+        {"plot", "compare", "-o", "c.svg"},
+    };
+    for (const auto& args : runs) {
+        const ProgramRun r = study(args, dir);
+        EXPECT_EQ(0, r.status) << args[0] << " " << args[1] << ": " << r.err;
+    }
+    EXPECT_EQ((std::vector<std::string>{"c.svg", "e.pdf", "s.svg", "w.png"}), dir.entries());
 }
 
 } // namespace

@@ -1,124 +1,379 @@
-// What egm-study computes, in process: the CSV reader, the inputs by name,
-// the maximum shielding failure current and the batch against single cases.
+// What egm-study computes and writes, in process: the CSV reader and case
+// files, batches against single cases, sweep values, the formats, design
+// and route studies.
+#include <fstream>
 #include <sstream>
 
 #include "bits.h"
-#include "circleCrosspoint_initialize.h"
+#include "egm/input_table.h"
 #include "study_batch.h"
 #include "study_core.h"
 #include "study_csv.h"
 #include "study_csv_text.h"
+#include "study_design.h"
 #include "study_format.h"
+#include "study_inputs.h"
+#include "study_route.h"
 
 namespace {
 
-TEST(StudyCsv, QuotingLineBreaksAndLineNumbers)
+double real(const std::string& text)
 {
-    const auto records =
-        csvRecords("a,b,c\r\n\n\"x, y\",\"say \"\"hi\"\"\",\n\"two\nlines\",2,3\n1,\"open\n");
+    return std::strtod(text.c_str(), nullptr);
+}
+
+egm::Options cheap()
+{
+    egm::Options o;
+    o.classicalMaxCurrents = false;
+    return o;
+}
+
+TEST(StudyCsv, QuotingLineBreaksCommentsAndLineNumbers)
+{
+    const auto records = csvRecords("\xEF\xBB\xBF"
+                                    "a,b,c\r\n\n# a comment\n\"x, y\",\"say \"\"hi\"\"\",\n"
+                                    "\"two\nlines\",2,3\n1,\"open\n");
     ASSERT_EQ(4u, records.size());
     EXPECT_EQ((std::vector<std::string>{"a", "b", "c"}), records[0].fields);
     EXPECT_EQ(1, records[0].line);
     EXPECT_EQ((std::vector<std::string>{"x, y", "say \"hi\"", ""}), records[1].fields);
-    EXPECT_EQ(3, records[1].line);
+    EXPECT_EQ(4, records[1].line);
     EXPECT_EQ((std::vector<std::string>{"two\nlines", "2", "3"}), records[2].fields);
-    EXPECT_EQ(4, records[2].line);
-    EXPECT_EQ(6, records[3].line);
+    EXPECT_EQ(5, records[2].line);
+    EXPECT_EQ(7, records[3].line);
     EXPECT_EQ("unclosed quote", records[3].error);
+    // Written back, a name with a comma, a quote or a line break reads the same.
+    for (const std::string name : {"plain", "a, b", "say \"hi\"", "two\nlines", "cr\rhere"}) {
+        const auto back = csvRecords(study::csvField(name) + ",1\n");
+        ASSERT_EQ(1u, back.size());
+        EXPECT_EQ(name, back[0].fields[0]);
+    }
 }
 
-TEST(StudyFormat, ShortestNumbersReadBackExactly)
-{
-    for (double x : {0x1.d68805eb8c128p-3, 0.1, 23.5, -0.0, 1e308, 5e-324, 336.50543752035856}) {
-        const std::string text = study::shortest(x);
-        EXPECT_SAME_BITS(x, std::strtod(text.c_str(), nullptr)) << text;
-    }
-    EXPECT_EQ("0.22975163102229001", study::shortest(0x1.d68805eb8c128p-3));
-    EXPECT_EQ("nan", study::shortest(-kNaN));
-    EXPECT_EQ("-inf", study::shortest(-kInf));
-    EXPECT_EQ("\"a, \"\"b\"\"\"", study::csvField("a, \"b\""));
-}
+struct BatchRun {
+    study::BatchSummary summary;
+    std::vector<study::CsvRecord> rows;
+};
 
-TEST(StudyInputs, EveryNameReachesItsField)
+BatchRun batch(const std::string& cases, const egm::Inputs& defaults = egm::Inputs{})
 {
-    RateInputs in;
-    double value = 100.0;
-    for (const std::string& name : study::inputNames()) {
-        double* field = study::inputField(in, name);
-        ASSERT_NE(nullptr, field) << name;
-        *field = ++value;
-    }
-    EXPECT_EQ(101.0, in.groundFlashDensity);
-    EXPECT_EQ(103.0, in.minCurrent);
-    EXPECT_EQ(107.0, in.geometry[0]);
-    EXPECT_EQ(114.0, in.geometry[7]);
-    EXPECT_EQ(nullptr, study::inputField(in, "h5"));
-    EXPECT_EQ(nullptr, study::inputField(in, "slop"));
-}
-
-TEST(StudyMaxCurrent, BracketsTheLastExposureWithinTheResolution)
-{
-    circleCrosspoint_initialize();
-    RateInputs in;
-    in.voltageTerm = 0.0;
-    const study::CaseResult r = study::analyseCase(in);
-    for (int c = 1; c <= 2; ++c) {
-        SCOPED_TRACE(c);
-        ASSERT_TRUE(r.maxCurrent[c - 1].has_value());
-        const double last = *r.maxCurrent[c - 1];
-        EXPECT_TRUE(study::conductorExposed(in, last, c));
-        EXPECT_FALSE(study::conductorExposed(in, last + study::kCurrentResolution, c));
-        EXPECT_FALSE(study::conductorExposed(in, std::floor(last - in.minCurrent) + 1.0 + in.minCurrent, c));
-    }
-    // The built-in line never exposes conductor 2.
-    const study::CaseResult builtIn = study::analyseCase(RateInputs{});
-    EXPECT_FALSE(builtIn.maxCurrent[1].has_value());
-    EXPECT_TRUE(builtIn.maxCurrent[0].has_value());
-    EXPECT_SAME_BITS(0x1.d68805eb8c128p-3, builtIn.rates.rateTotal);
+    std::istringstream in(cases);
+    std::string out;
+    BatchRun run;
+    run.summary = study::runBatch(in, out, defaults, false, 2);
+    run.rows = csvRecords(out);
+    return run;
 }
 
 TEST(StudyBatch, RowsMatchSingleCasesAndBadRowsStayInPlace)
 {
-    std::istringstream cases(
-        "slope,h1,h2,name\n-20,55,55,a\n5,57,,b\nfive,57,57,c\n30,60,60,\"d, e\"\n1,2\n");
-    std::ostringstream results;
-    const study::BatchSummary summary = study::runBatch(cases, results, RateInputs{}, 2);
-    EXPECT_EQ(5, summary.cases);
-    EXPECT_EQ(2, summary.failed);
-    const auto rows = csvRecords(results.str());
-    ASSERT_EQ(6u, rows.size());
+    const BatchRun run = batch("\xEF\xBB\xBF"
+                               "Slope,H1,h2,NAME,\n# skipped\n-20,55,55,a,\n5,57,,b\nfive,57,57,c,\n"
+                               "30,60,60,\"d, e\",\n1,2\n7,57,57,many,1,2\n");
+    EXPECT_EQ(6, run.summary.cases);
+    EXPECT_EQ(3, run.summary.failed);
+    ASSERT_EQ(7u, run.rows.size());
+    const std::vector<std::string>& header = run.rows[0].fields;
+    EXPECT_EQ("case", header[0]);
+    EXPECT_EQ("error", header.back());
     const struct {
+        int row;
         double slope;
         double h1;
         double h2;
-    } good[] = {{-20, 55, 55}, {5, 57, 57}, {0, 0, 0}, {30, 60, 60}};
-    for (int k : {0, 1, 3}) {
-        SCOPED_TRACE(k);
-        RateInputs in;
-        in.slopeAngle = good[k].slope;
-        in.geometry[4] = good[k].h1;
-        in.geometry[5] = good[k].h2;
-        const study::CaseResult single = study::analyseCase(in);
-        const std::vector<std::string>& f = rows[k + 1].fields;
-        ASSERT_EQ(9u, f.size());
-        EXPECT_SAME_BITS(single.rates.rateC1, std::strtod(f[3].c_str(), nullptr));
-        EXPECT_SAME_BITS(single.rates.rateC2, std::strtod(f[4].c_str(), nullptr));
-        EXPECT_SAME_BITS(single.rates.rateTotal, std::strtod(f[5].c_str(), nullptr));
-        EXPECT_EQ("", f[8]);
+    } good[] = {{1, -20, 55, 55}, {2, 5, 57, 57}, {4, 30, 60, 60}};
+    for (const auto& g : good) {
+        SCOPED_TRACE(g.row);
+        egm::Inputs in;
+        in.slope = g.slope;
+        in.line.groundWire1.height = g.h1;
+        in.line.groundWire2.height = g.h2;
+        const egm::Result single = egm::computeRates(in);
+        const std::vector<std::string>& f = run.rows[g.row].fields;
+        ASSERT_EQ(header.size(), f.size());
+        EXPECT_EQ(std::to_string(g.row), f[0]); // cases count from 1
+        EXPECT_SAME_BITS(single.rates.conductor1, real(f[3]));
+        EXPECT_SAME_BITS(single.rates.conductor2, real(f[4]));
+        EXPECT_SAME_BITS(single.rates.total, real(f[5]));
+        EXPECT_EQ(study::resultCsvFields(single), [&] {
+            std::string joined;
+            for (std::size_t k = 3; k + 1 < f.size(); ++k) {
+                joined += (k > 3 ? "," : "") + study::csvField(f[k]);
+            }
+            return joined;
+        }());
+        EXPECT_EQ("", f.back());
     }
-    EXPECT_EQ("d, e", rows[4].fields[2]);
-    EXPECT_EQ("c", rows[3].fields[2]);
-    EXPECT_NE(std::string::npos, rows[3].fields[8].find("line 4: slope 'five' is not a number"));
-    EXPECT_NE(std::string::npos, rows[5].fields[8].find("line 6: 2 fields"));
+    EXPECT_EQ("d, e", run.rows[4].fields[2]);
+    EXPECT_EQ("c", run.rows[3].fields[2]);
+    EXPECT_EQ("line 5: slope 'five' is not a number", run.rows[3].fields.back());
+    EXPECT_EQ("line 7: 2 fields where the header has 4", run.rows[5].fields.back());
+    // More fields than the header: an error, the row's name kept.
+    EXPECT_EQ("many", run.rows[6].fields[2]);
+    EXPECT_EQ("line 8: 6 fields where the header has 4", run.rows[6].fields.back());
+    EXPECT_EQ("6", run.rows[6].fields[0]);
+    EXPECT_EQ("8", run.rows[6].fields[1]);
+}
+
+TEST(StudyBatch, LawsDistributionsAndGroupsAsColumns)
+{
+    const BatchRun run = batch("law,distribution,ground-wire-height,h2\nlove,log-normal,60,61\nbuilt-in,,,\n"
+                               "brown,,,\n");
+    ASSERT_EQ(4u, run.rows.size());
+    egm::Inputs in;
+    in.law.kind = egm::StrikingLaw::Kind::love;
+    in.voltageTerm = 0.0; // the built-in law's default does not apply
+    in.distribution.kind = egm::CurrentDistribution::Kind::logNormal;
+    in.line.groundWire1.height = 60.0;
+    in.line.groundWire2.height = 61.0; // the single wire after its group
+    EXPECT_SAME_BITS(egm::computeRates(in).rates.total, real(run.rows[1].fields[5]));
+    EXPECT_SAME_BITS(egm::computeRates(egm::Inputs{}).rates.total, real(run.rows[2].fields[5]));
+    EXPECT_EQ(0u, run.rows[3].fields.back().find("line 4: law 'brown': must be one of"))
+        << run.rows[3].fields.back();
 }
 
 TEST(StudyBatch, UnusableHeaderIsRefusedWhole)
 {
-    for (const char* text : {"", "slope,height\n1,2\n", "slope,slope\n1,2\n"}) {
+    for (const char* text : {"", "slope,height\n1,2\n", "slope,SLOPE\n1,2\n", ",slope\n1,2\n"}) {
         std::istringstream cases(text);
-        std::ostringstream results;
-        EXPECT_THROW(study::runBatch(cases, results, RateInputs{}, 1), study::CaseFileError) << text;
+        std::string results;
+        EXPECT_THROW(study::runBatch(cases, results, egm::Inputs{}, false, 1), study::CaseFileError) << text;
     }
+}
+
+TEST(StudySweep, ValuesFromPlusIStepWithTheLastKept)
+{
+    struct Case {
+        double from, to, step;
+        std::vector<double> values;
+    };
+    const Case cases[] = {
+        {0.0, 0.3, 0.1, {0.0, 0.1, 0.2, 0.3}},   {0.0, 0.6, 0.2, {0.0, 0.2, 0.4, 0.6}},
+        {0.5, 0.7, 0.1, {0.5, 0.6, 0.7}},        {-30, 30, 20, {-30, -10, 10, 30}},
+        {55, 57, 0.5, {55, 55.5, 56, 56.5, 57}}, {1, 1, 1, {1}},
+        {0, 1, 0.3, {0, 0.3, 0.6, 0.9}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<double> values = study::sweepValues(c.from, c.to, c.step);
+        ASSERT_EQ(c.values.size(), values.size()) << c.from << " " << c.to << " " << c.step;
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            EXPECT_SAME_BITS(c.values[k], values[k]);
+        }
+    }
+    EXPECT_THROW(study::sweepValues(1, 0, 1), study::UsageError);
+    EXPECT_THROW(study::sweepValues(0, 1, 0), study::UsageError);
+    EXPECT_THROW(study::sweepValues(0, 1e9, 1e-3), study::UsageError);
+}
+
+TEST(StudySweep, GroupsMoveBothWires)
+{
+    const std::vector<study::SweepPoint> points =
+        study::sweepCases(egm::Inputs{}, *egm::inputField("ground-wire-spread"), {16.0, 24.0}, 2, cheap());
+    ASSERT_EQ(2u, points.size());
+    egm::Inputs in;
+    in.line.groundWire1.x = 12.0;
+    in.line.groundWire2.x = -12.0;
+    EXPECT_SAME_BITS(egm::computeRates(in, cheap()).rates.total, points[1].result->rates.total);
+}
+
+TEST(StudyFormat, TextShowsEachConductorsOwnFigures)
+{
+    egm::Inputs in;
+    in.line = {{12, 50}, {-8, 45}, {15, 38}, {-10, 33}};
+    in.voltageTerm = 0.3;
+    const egm::Result r = egm::computeRates(in);
+    ASSERT_NE(r.rates.conductor1, r.rates.conductor2);
+    ASSERT_NE(r.maxCurrent[0].current, r.maxCurrent[1].current);
+    const std::string text = study::resultText(r);
+    std::istringstream lines(text);
+    std::vector<std::string> all;
+    for (std::string l; std::getline(lines, l);) {
+        all.push_back(l);
+    }
+    ASSERT_GE(all.size(), 11u);
+    EXPECT_EQ("  conductor 1            " + egm::shortestText(r.rates.conductor1), all[1]);
+    EXPECT_EQ("  conductor 2            " + egm::shortestText(r.rates.conductor2), all[2]);
+    EXPECT_EQ("  conductor 1            " + study::maxCurrentText(r.maxCurrent[0]), all[5]);
+    EXPECT_EQ("  conductor 2            " + study::maxCurrentText(r.maxCurrent[1]), all[6]);
+    const auto fields = csvRecords(study::resultCsvHeader() + "\n" + study::resultCsvFields(r) + "\n");
+    ASSERT_EQ(2u, fields.size());
+    const std::vector<std::string>& names = fields[0].fields;
+    const std::vector<std::string>& values = fields[1].fields;
+    ASSERT_EQ(names.size(), values.size());
+    const auto column = [&](const std::string& name) {
+        return values[std::find(names.begin(), names.end(), name) - names.begin()];
+    };
+    EXPECT_SAME_BITS(*r.maxCurrent[0].current, real(column("maxCurrentConductor1")));
+    EXPECT_SAME_BITS(*r.maxCurrent[1].current, real(column("maxCurrentConductor2")));
+    EXPECT_EQ("false", column("maxCurrentAtTopConductor1"));
+    EXPECT_EQ("sound", column("evaluation"));
+    EXPECT_EQ(names.size() - 1, study::resultCsvEmptyFields().size());
+}
+
+TEST(StudyFormat, JsonKeepsNaNApartFromNone)
+{
+    EXPECT_EQ("\"nan\"", study::jsonNumber(kNaN).dump());
+    EXPECT_EQ("\"-inf\"", study::jsonNumber(-kInf).dump());
+    EXPECT_EQ("0.25", study::jsonNumber(0.25).dump());
+    const nlohmann::json inputs = study::inputsJson(egm::Inputs{}, "");
+    EXPECT_TRUE(inputs["control"].is_null());
+    EXPECT_TRUE(inputs["law-beta"].is_null());
+    EXPECT_EQ(57.0, inputs["h1"].get<double>());
+    EXPECT_EQ("built-in", inputs["law"].get<std::string>());
+}
+
+TEST(StudyDesign, SolvedValueFedBackMeetsTheTarget)
+{
+    const egm::Inputs base;
+    struct Case {
+        study::DesignRequest request;
+        study::DesignVariable variable;
+        double step; // towards values that miss the target
+    };
+    const Case cases[] = {
+        {{"shielding-angle", "total=0.05", {}, 11}, study::DesignVariable::shieldingAngle, 0.01},
+        {{"spread", "total=0.05", {10.0, 40.0}, 11}, study::DesignVariable::spread, -0.01},
+        {{"conductor-height", "each=0.02", {}, 11}, study::DesignVariable::conductorHeight, 0.01},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.request.variable);
+        const study::DesignOutcome o = study::solveDesign(base, c.request);
+        ASSERT_TRUE(o.met);
+        ASSERT_EQ(1u, o.crossings.size());
+        EXPECT_TRUE(o.monotone);
+        EXPECT_LE(o.evaluations, 40);
+        const double solved = o.crossings[0].value;
+        EXPECT_SAME_BITS(std::round(solved * 100.0) / 100.0, solved);
+        // Fed back: the solved value meets the target, 0.01 further does not.
+        const auto responseAt = [&](double v) {
+            const egm::Result r = egm::computeRates(study::withDesignValue(base, c.variable, v), cheap());
+            return c.request.target[0] == 'e' ? std::max(r.rates.conductor1, r.rates.conductor2)
+                                              : r.rates.total;
+        };
+        const double target = std::strtod(c.request.target.c_str() + c.request.target.find('=') + 1, nullptr);
+        EXPECT_LE(responseAt(solved), target);
+        EXPECT_GT(responseAt(solved + c.step), target);
+    }
+}
+
+TEST(StudyDesign, ShieldingAngleMovesTheGroundWiresAcross)
+{
+    // 20 degrees outwards: each ground wire stands 15 m tan 20 inside its
+    // conductor on the built-in line (57 m over 42 m).
+    const egm::Inputs moved =
+        study::withDesignValue(egm::Inputs{}, study::DesignVariable::shieldingAngle, 20.0);
+    EXPECT_NEAR(11.2 - 15.0 * 0.36397023426620234, moved.line.groundWire1.x, 1e-12);
+    EXPECT_NEAR(-11.2 + 15.0 * 0.36397023426620234, moved.line.groundWire2.x, 1e-12);
+    EXPECT_SAME_BITS(57.0, moved.line.groundWire1.height);
+}
+
+TEST(StudyDesign, TargetOutOfReachAndAResponseThatTurns)
+{
+    // Against the ground wires' height the total rate falls, then rises
+    // again (the collection width grows with the height): no height of the
+    // range gives 0.05; 0.2 is met between two crossings.
+    const egm::Inputs base;
+    const study::DesignOutcome unmet = study::solveDesign(base, {"ground-wire-height", "total=0.05", {}, 11});
+    EXPECT_FALSE(unmet.met);
+    EXPECT_TRUE(unmet.crossings.empty());
+    EXPECT_FALSE(unmet.monotone);
+    for (const study::DesignSample& s : unmet.table) {
+        EXPECT_LE(unmet.best.response, s.response);
+    }
+    EXPECT_NE(std::string::npos, study::designReport(unmet, "text").find("cannot be met inside the range"));
+
+    const study::DesignOutcome turns = study::solveDesign(base, {"ground-wire-height", "total=0.2", {}, 11});
+    ASSERT_EQ(2u, turns.crossings.size());
+    EXPECT_LT(turns.crossings[0].value, turns.crossings[1].value);
+    for (const study::DesignSample& s : turns.crossings) {
+        EXPECT_LE(s.response, 0.2);
+    }
+    EXPECT_NE(std::string::npos, study::designReport(turns, "text").find("NOT steady"));
+    EXPECT_THROW(study::solveDesign(base, {"height", "total=1", {}, 11}), study::UsageError);
+    EXPECT_THROW(study::solveDesign(base, {"spread", "rate=1", {}, 11}), study::UsageError);
+    EXPECT_THROW(study::solveDesign(base, {"spread", "total=1", {5.0, 1.0}, 11}), study::UsageError);
+}
+
+study::RouteOutcome route(const std::string& text, const std::string& file)
+{
+    const std::string path = ::testing::TempDir() + file;
+    std::ofstream(path) << text;
+    study::InputFlags flags;
+    CLI::App app;
+    flags.addTo(&app);
+    app.parse(std::vector<std::string>{});
+    study::RouteRequest request;
+    request.spans = path;
+    request.flagAbove = 0.5;
+    return study::computeRoute(flags, request, {});
+}
+
+TEST(StudyRoute, TotalsAreTheSumsOverTheSpansAndPartsAddUp)
+{
+    const std::string header = "name,km,length,slope,h1,h2\n";
+    const std::string spans[] = {"a,0,400,0,57,57\n", "b,,350,12,60,58\n", "c,,500,-8,55,55\n",
+                                 "d,,300,25,57,57\n", "e,,0,0,57,57\n"};
+    const double length[] = {400, 350, 500, 300, 0};
+    std::string whole = header;
+    for (const std::string& s : spans) {
+        whole += s;
+    }
+    const study::RouteOutcome all = route(whole, "route-whole.csv");
+    ASSERT_EQ(5, all.summary.spans);
+    ASSERT_EQ(0, all.summary.failed);
+
+    // The same towers as a batch: the rates per span, summed here.
+    const BatchRun rates =
+        batch("name,slope,h1,h2\na,0,57,57\nb,12,60,58\nc,-8,55,55\nd,25,57,57\ne,0,57,57\n");
+    double expected[3] = {0, 0, 0};
+    double km = 0.0;
+    for (int k = 0; k < 5; ++k) {
+        for (int c = 0; c < 3; ++c) {
+            expected[c] += real(rates.rows[k + 1].fields[3 + c]) * length[k] / 100000.0;
+        }
+        km += length[k] / 1000.0;
+    }
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_SAME_BITS(expected[c], all.summary.failuresPerYear[c]) << c;
+    }
+    EXPECT_SAME_BITS(km, all.summary.lengthKm);
+    EXPECT_SAME_BITS(all.summary.failuresPerYear[2] / km * 100.0, all.summary.averagePer100Km);
+    // Chainage: each span starts where the one before ended.
+    EXPECT_SAME_BITS(0.4, all.spans[1].from);
+    EXPECT_SAME_BITS(0.75, all.spans[2].from);
+    // The largest contribution first, shares that add up to one.
+    ASSERT_FALSE(all.topSpans.empty());
+    for (const study::Span& s : all.spans) {
+        EXPECT_LE(s.failures[2], all.topSpans.front()->failures[2]);
+    }
+    // Flagged stretches only where the rate exceeds the threshold.
+    for (const study::Span& s : all.spans) {
+        EXPECT_EQ(s.result->rates.total > 0.5, s.flagged) << s.name;
+    }
+
+    // Split in two parts (each with the header): the parts' sums add up.
+    const study::RouteOutcome first = route(header + spans[0] + spans[1], "route-first.csv");
+    const study::RouteOutcome second =
+        route(header + "c,0.75,500,-8,55,55\n" + spans[3] + spans[4], "route-second.csv");
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_NEAR(all.summary.failuresPerYear[c],
+                    first.summary.failuresPerYear[c] + second.summary.failuresPerYear[c],
+                    1e-15 * all.summary.failuresPerYear[c]);
+    }
+    EXPECT_NEAR(all.summary.lengthKm, first.summary.lengthKm + second.summary.lengthKm, 1e-12);
+    EXPECT_SAME_BITS(all.spans[2].from, second.spans[0].from);
+}
+
+TEST(StudyRoute, SpansWithoutALengthAreErrors)
+{
+    const study::RouteOutcome o = route("name,length,slope\na,,0\nb,300,0\nc,-5,0\nd,x,0\n", "route-bad.csv");
+    ASSERT_EQ(4u, o.spans.size());
+    EXPECT_EQ(3, o.summary.failed);
+    EXPECT_EQ("line 2: the span's length is missing", o.spans[0].error);
+    EXPECT_TRUE(o.spans[1].result.has_value());
+    EXPECT_EQ(0u, o.spans[2].error.find("line 4: length '-5' m"));
+    EXPECT_SAME_BITS(0.3, o.summary.lengthKm);
 }
 
 } // namespace

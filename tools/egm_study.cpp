@@ -1,369 +1,614 @@
 // egm-study: per-conductor rates, maximum shielding failure currents, the
-// per-stroke table, sweeps of one input and batches of cases, all computed by
-// the same integration and per-stroke evaluation as egm-shielding.
+// per-stroke table, sweeps, batches, comparisons of striking-distance laws
+// and pictures, all through the library's public interface.
 #include <CLI/CLI.hpp>
-#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <stdexcept>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
-#include "circleCrosspoint_initialize.h"
-#include "input_files.h"
+#include "egm/input_table.h"
+#include "egm/shielding.h"
+#include "output_file.h"
 #include "study_batch.h"
 #include "study_core.h"
-#include "study_draw.h"
+#include "study_design.h"
 #include "study_format.h"
+#include "study_inputs.h"
+#include "study_route.h"
+#ifdef EGM_HAVE_CAIRO
+#include "study_render.h"
+#endif
 
 namespace {
 
+using egm::shortestText;
+
 constexpr const char* kProgram = "egm-study";
 
-// An input that cannot be used: exit status 1.
-struct InputError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+constexpr const char* kConventions = R"(Conventions of every subcommand:
+  Ground wire 1 and conductor 1 are the wires on the +x side of the line,
+  ground wire 2 and conductor 2 those on the -x side; x across the line and
+  heights above the ground at the tower, in metres.
+  --slope: the ground at the tower slopes by this angle, degrees; positive: it
+  falls towards +x, so ground wire 1 and conductor 1 stand on the downhill side.
+  Built-in striking-distance law, I in kA: ground wires 1.63 (5.015 I^0.578)^1.125 m,
+  conductor 1 1.63 (5.015 I^0.578 + U)^1.125 m, conductor 2 1.63 (5.015 I^0.578 - U)^1.125 m,
+  with U the voltage term (--voltage-term, in the unit of 5.015 I^0.578; default 0.8);
+  the ground's striking line at k_g times the ground wires' distance, k_g =
+  0.36 + 0.17 ln(43 - h) below a mean ground-wire height h of 40 m, else 0.55.
+  Other laws (--law): ieee-1992, love, brown-whitehead, armstrong-whitehead, custom.
+  Current distribution (built-in): probability density of P(>I) = 1/(1 + (I/scale)^exponent),
+  scale 31 kA, exponent 2.8; or log-normal (--distribution log-normal).
+  Rates integrate the currents from --min-current to 200 kA above it in steps
+  of 1 kA and 180 incidence angles; strokes per 100 km of line per year.
+  Evaluation: sound (default: the outward-facing arcs of both sides, the
+  shielding cut mirrored for strokes from the -x side); --compat: as
+  egm-shielding computes it, to the last bit.
+  Exit status: 0; 1 when inputs cannot be computed or rows failed; 2 for
+  usage errors. Errors are one line on standard error.)";
 
-// The inputs of a computation, from a control file or from flags.
-struct InputFlags {
-    std::string control;
-    std::vector<double> geometry;
-    RateInputs values;
-};
+constexpr const char* kResultColumns = R"(Result columns (CSV; the same names in JSON):
+  conductor1, conductor2, total: shielding failure rates, strokes per 100 km per year
+  maxCurrentConductor1/2: largest current, kA, at which the conductor has a width for
+    some incidence angle within the integrated range (to 0.01 kA; empty: never)
+  maxCurrentAtTopConductor1/2: true when it is still exposed at the top of the range,
+    so the figure is the range's end, not a computed maximum
+  classicalMaxCurrentConductor1/2: largest current, kA, with a width for vertical
+    strokes, searched from 0.1 to 1000 kA (empty: never; 1000: still exposed there)
+  evaluation, law, distribution: how the case was computed)";
 
-void addInputFlags(CLI::App* app, InputFlags& f)
+int fail(const std::string& message, int status)
 {
-    CLI::Option* control = app->add_option(
-        "--control", f.control,
-        "control file naming the geometry, parameter and result files, as egm-shielding reads it");
-    const auto excl = [control](CLI::Option* o) { return o->excludes(control); };
-    excl(
-        app->add_option("--geometry", f.geometry,
-                        "x of ground wire 1, ground wire 2, conductor 1, conductor 2, then their heights (m)")
-            ->expected(8)
-            ->type_name("X1 X2 X3 X4 H1 H2 H3 H4"));
-    excl(app->add_option("--flash-density", f.values.groundFlashDensity,
-                         "ground flash density, per km^2 per year")
-             ->capture_default_str());
-    excl(app->add_option("--slope", f.values.slopeAngle, "ground slope, degrees")->capture_default_str());
-    excl(app->add_option("--min-current", f.values.minCurrent, "lowest current integrated, kA")
-             ->capture_default_str());
-    excl(app->add_option("--voltage-term", f.values.voltageTerm,
-                         "conductors' voltage term of the striking distance")
-             ->capture_default_str());
-    excl(app->add_option("--current-scale", f.values.currentScale, "scale of the current distribution, kA")
-             ->capture_default_str());
-    excl(app->add_option("--current-exponent", f.values.currentExponent,
-                         "exponent of the current distribution")
-             ->capture_default_str());
+    std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+    return status;
 }
 
-RateInputs resolveInputs(const InputFlags& f)
+void printNotes(const std::vector<std::string>& notes)
 {
-    RateInputs inputs = f.values;
-    if (!f.control.empty()) {
-        inputs = RateInputs{};
-        const LoadReport report = loadControlledInputs(f.control, inputs);
-        if (!report.found) {
-            throw InputError("cannot open control file '" + f.control + "': " + report.notFoundReason);
-        }
-        if (!report.error.empty()) {
-            throw InputError(report.error);
-        }
-        for (const std::string& note : report.notes) {
-            std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
-        }
-    } else if (!f.geometry.empty()) {
-        std::copy(f.geometry.begin(), f.geometry.end(), inputs.geometry.begin());
+    for (const std::string& note : notes) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
     }
-    return inputs;
-}
-
-void requireUsableCurrent(const RateInputs& inputs)
-{
-    const std::string problem = minCurrentProblem(inputs.minCurrent);
-    if (!problem.empty()) {
-        throw InputError(problem);
-    }
-}
-
-int runRate(const InputFlags& flags, const std::string& format)
-{
-    const RateInputs inputs = resolveInputs(flags);
-    requireUsableCurrent(inputs);
-    const study::CaseResult result = study::analyseCase(inputs);
-    if (format == "json") {
-        std::cout << study::caseJson(inputs, result, flags.control).dump(2) << '\n';
-    } else if (format == "csv") {
-        std::cout << study::caseCsvHeader() << ",terrainFactor,collectionWidth,currentFrom,currentTo,steps\n"
-                  << study::caseCsvFields(result) << ',' << study::shortest(result.rates.terrainFactor) << ','
-                  << study::shortest(result.rates.collectionWidth) << ','
-                  << study::shortest(result.currentFrom) << ',' << study::shortest(result.currentTo) << ','
-                  << result.rates.steps << '\n';
-    } else {
-        std::cout << study::caseText(result);
-    }
-    return 0;
-}
-
-int runStrokes(const InputFlags& flags, const std::vector<double>& current)
-{
-    const RateInputs inputs = resolveInputs(flags);
-    std::vector<study::StrokeRow> rows;
-    if (current.empty()) {
-        requireUsableCurrent(inputs);
-        rows = study::strokeTable(inputs);
-    } else {
-        rows = study::strokesAtCurrent(inputs, current.front());
-    }
-    std::string out = "current,theta,degrees,groundWire1,groundWire2,conductor1,conductor2\n";
-    for (const study::StrokeRow& r : rows) {
-        out += study::shortest(r.current) + ',' + study::shortest(r.theta) + ',' +
-               std::to_string(r.angleStep + 1);
-        for (double w : r.widths) {
-            out += ',' + study::shortest(w);
-        }
-        out += '\n';
-    }
-    std::cout << out;
-    return 0;
-}
-
-struct SweepFlags {
-    std::string param;
-    double from = 0.0;
-    double to = 0.0;
-    double step = 0.0;
-};
-
-// The values of a sweep: from, from + step, ... up to to (within a millionth
-// of a step, so that a decimal step ends where it should).
-std::vector<double> sweepValues(const SweepFlags& s)
-{
-    if (!(s.step > 0.0) || !std::isfinite(s.from) || !std::isfinite(s.to) || s.to < s.from) {
-        throw CLI::ValidationError("--step", "needs a positive step and --from no greater than --to");
-    }
-    const double count = std::floor((s.to - s.from) / s.step + 1e-6) + 1.0;
-    if (!(count <= 100000.0)) {
-        throw CLI::ValidationError("--step", "more than 100000 values in the sweep");
-    }
-    std::vector<double> values;
-    for (int k = 0; k < static_cast<int>(count); ++k) {
-        values.push_back(s.from + k * s.step);
-    }
-    return values;
-}
-
-int runSweep(const InputFlags& flags, const SweepFlags& sweep)
-{
-    const std::vector<double> values = sweepValues(sweep);
-    const RateInputs base = resolveInputs(flags);
-    std::cout << sweep.param << ',' << study::caseCsvHeader() << ",error\n";
-    for (const study::SweepRow& row : study::sweepCases(base, sweep.param, values)) {
-        std::cout << study::shortest(row.value) << ',';
-        if (row.result) {
-            std::cout << study::caseCsvFields(*row.result) << ",\n";
-        } else {
-            std::cout << ",,,,," << study::csvField(row.error) << '\n';
-        }
-    }
-    return 0;
 }
 
 void requireImageName(const std::string& path)
 {
+#ifdef EGM_HAVE_CAIRO
     if (!study::imageFormatOf(path)) {
-        throw CLI::ValidationError("--output", "'" + path + "' must end in .svg, .png or .pdf");
+        throw study::UsageError("--output '" + path + "' must end in .svg, .png or .pdf");
     }
+#else
+    (void)path;
+    throw study::UsageError("this egm-study was built without cairo: no pictures (install libcairo2-dev)");
+#endif
 }
 
-int runDraw(const InputFlags& flags, double current, double angleDegrees, const std::string& output)
+void writePicture(const study::Picture& picture, const std::string& path)
 {
-    requireImageName(output);
-    const RateInputs inputs = resolveInputs(flags);
-    study::renderStrokeScene(study::strokeScene(inputs, current, angleDegrees), output);
-    return 0;
+#ifdef EGM_HAVE_CAIRO
+    study::renderPicture(picture, path);
+#else
+    (void)picture;
+    (void)path;
+#endif
 }
 
-int runPlotExposure(const InputFlags& flags, const std::string& output)
+// The one-line summary of rows that failed; exit status 1 when any did.
+int summarise(int failed, int total, const std::string& where)
 {
-    requireImageName(output);
-    const RateInputs inputs = resolveInputs(flags);
-    requireUsableCurrent(inputs);
-    study::renderChart(study::exposureChart(inputs), output);
-    return 0;
+    if (failed == 0) {
+        return 0;
+    }
+    return fail(std::to_string(failed) + " of " + std::to_string(total) +
+                    " cases could not be computed; see the error column" +
+                    (where == "-" ? std::string() : " of '" + where + "'"),
+                1);
 }
 
-int runPlotSweep(const InputFlags& flags, const SweepFlags& sweep, const std::string& output)
+void drawProgress(std::size_t done, std::size_t total)
 {
-    requireImageName(output);
-    const std::vector<double> values = sweepValues(sweep);
-    const RateInputs base = resolveInputs(flags);
-    study::renderChart(study::sweepChart(sweep.param, study::sweepCases(base, sweep.param, values)), output);
-    return 0;
-}
-
-void addSweepFlags(CLI::App* app, SweepFlags& sweep)
-{
-    app->add_option("--param", sweep.param, "the input to vary: a flag name or x1..x4, h1..h4")
-        ->required()
-        ->check(CLI::IsMember(study::inputNames()));
-    app->add_option("--from", sweep.from, "first value")->required();
-    app->add_option("--to", sweep.to, "last value")->required();
-    app->add_option("--step", sweep.step, "step between values")->required();
-}
-
-void drawProgress(int done, int total)
-{
-    constexpr int kWidth = 40;
-    const int filled = total > 0 ? done * kWidth / total : kWidth;
-    std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(filled, '#').c_str(),
+    constexpr std::size_t kWidth = 40;
+    const std::size_t filled = total > 0 ? done * kWidth / total : kWidth;
+    std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
                  std::string(kWidth - filled, ' ').c_str(), done, total);
     if (done == total) {
         std::fputc('\n', stderr);
     }
 }
 
-int runBatch(const InputFlags& flags, const std::string& casesPath, const std::string& resultsPath,
-             unsigned jobs)
+egm::Progress progressOnTerminal()
 {
-    const RateInputs defaults = resolveInputs(flags);
+    return ::isatty(STDERR_FILENO) ? egm::Progress(drawProgress) : egm::Progress();
+}
+
+struct Output {
+    std::string path = "-";
+    void addTo(CLI::App* app, bool required = false,
+               const char* help = "output file; - (the default) is standard output")
+    {
+        CLI::Option* o = app->add_option("-o,--output", path, help)->option_text(" FILE");
+        if (required) {
+            o->required();
+        }
+    }
+    void write(const std::string& text, const char* role = "results file") const
+    {
+        egm::io::writeOutput(path, text, role);
+    }
+};
+
+struct Sweep {
+    std::string param;
+    double from = 0.0;
+    double to = 0.0;
+    double step = 0.0;
+    unsigned jobs = 0;
+
+    void addTo(CLI::App* app)
+    {
+        std::vector<std::string> names;
+        for (const egm::InputField& f : egm::inputFields()) {
+            if (f.kind != egm::InputField::Kind::choice) {
+                names.emplace_back(f.name);
+            }
+        }
+        app->add_option(
+               "--param", param,
+               "the input to vary: any input's flag name (slope, h1, ...) or a group: ground-wire-height "
+               "(h1 = h2), conductor-height (h3 = h4), ground-wire-spread (x1 = -x2 = value/2), "
+               "conductor-spread (x3 = -x4 = value/2)")
+            ->required()
+            ->check(CLI::IsMember(names))
+            ->option_text(" NAME");
+        app->add_option("--from", from, "first value")->required()->option_text(" X");
+        app->add_option("--to", to,
+                        "last value (kept when a whole number of steps reaches it, up to rounding)")
+            ->required()
+            ->option_text(" X");
+        app->add_option("--step", step, "step between values, from + i step")->required()->option_text(" X");
+        app->add_option("--jobs", jobs, "threads; 0 (the default) for one per core")->option_text(" N");
+    }
+    std::vector<study::SweepPoint> run(const egm::Inputs& base) const
+    {
+        return study::sweepCases(base, *egm::inputField(param), study::sweepValues(from, to, step), jobs);
+    }
+};
+
+int runRate(const study::InputFlags& flags, const std::string& format, const Output& out)
+{
+    const egm::Inputs inputs = flags.resolve();
+    const egm::Result r = egm::computeRates(inputs);
+    printNotes(r.notes);
+    std::string text;
+    if (format == "json") {
+        text = study::resultJson(inputs, r, flags.control()).dump(2) + "\n";
+    } else if (format == "csv") {
+        text = study::resultCsvHeader() + ",terrainFactor,collectionWidth,currentFrom,currentTo,steps\n" +
+               study::resultCsvFields(r) + "," + shortestText(r.terrainFactor) + "," +
+               shortestText(r.collectionWidth) + "," + shortestText(r.currentFrom) + "," +
+               shortestText(r.currentTo) + "," + std::to_string(r.currentSteps) + "\n";
+    } else {
+        text = study::resultText(r);
+    }
+    out.write(text);
+    return 0;
+}
+
+std::string strokeRow(double current, int l, const std::array<double, 4>& widths, const std::string& how)
+{
+    std::string row =
+        shortestText(current) + "," + shortestText(egm::incidenceAngle(l)) + "," + std::to_string(l + 1);
+    for (double w : widths) {
+        row += "," + shortestText(w);
+    }
+    return row + "," + how + "\n";
+}
+
+int runStrokes(const study::InputFlags& flags, const std::vector<double>& current, const Output& out)
+{
+    const egm::Inputs inputs = flags.resolve();
+    printNotes(egm::layoutNotes(inputs));
+    const std::string how = std::string(egm::evaluationName(inputs.evaluation)) + "," +
+                            std::string(egm::lawName(inputs.law.kind));
+    std::string text = "current,theta,degrees,groundWire1,groundWire2,conductor1,conductor2,evaluation,law\n";
+    if (current.empty()) {
+        egm::Options options;
+        options.strokeTable = true;
+        options.maxCurrents = false;
+        options.classicalMaxCurrents = false;
+        const egm::Result r = egm::computeRates(inputs, options);
+        const egm::StrokeTable& table = *r.strokes;
+        for (std::size_t j = 0; j < table.currentCount(); ++j) {
+            for (int l = 0; l < egm::kAngleSteps; ++l) {
+                text += strokeRow(table.current(j), l, table.widths(j, l), how);
+            }
+        }
+    } else {
+        const std::vector<std::array<double, 4>> rows = egm::strokesAtCurrent(inputs, current.front());
+        for (int l = 0; l < egm::kAngleSteps; ++l) {
+            text += strokeRow(current.front(), l, rows[l], how);
+        }
+    }
+    out.write(text);
+    return 0;
+}
+
+int runSweep(const study::InputFlags& flags, const Sweep& sweep, const Output& out)
+{
+    const egm::Inputs base = flags.resolve();
+    printNotes(egm::layoutNotes(base));
+    const std::vector<study::SweepPoint> points = sweep.run(base);
+    std::string text = sweep.param + "," + study::resultCsvHeader() + ",error\n";
+    int failed = 0;
+    for (const study::SweepPoint& p : points) {
+        text += shortestText(p.value) + ",";
+        if (p.result) {
+            text += study::resultCsvFields(*p.result) + ",\n";
+        } else {
+            ++failed;
+            text += study::resultCsvEmptyFields() + "," + study::csvField(p.error) + "\n";
+        }
+    }
+    out.write(text);
+    return summarise(failed, static_cast<int>(points.size()), out.path);
+}
+
+int runBatch(const study::InputFlags& flags, const std::string& casesPath, const Output& out, unsigned jobs)
+{
+    const egm::Inputs defaults = flags.resolve();
     std::ifstream cases(casesPath);
     if (!cases) {
-        throw InputError("cannot open case file '" + casesPath + "'");
+        throw egm::InputError("cannot open case file '" + casesPath + "'");
     }
-    const std::string temporary = resultsPath + ".partial";
+    // Opened first, so that an output that cannot be written fails before
+    // the cases are computed; the temporary file goes on interruption.
+    egm::io::OutputFile results(out.path, "results file");
+    std::string text;
     study::BatchSummary summary;
-    {
-        std::ofstream results(temporary, std::ios::trunc);
-        if (!results) {
-            throw InputError("cannot write results file '" + resultsPath + "'");
+    try {
+        summary =
+            study::runBatch(cases, text, defaults, flags.voltageTermGiven(), jobs, progressOnTerminal());
+    } catch (const study::CaseFileError& e) {
+        throw egm::InputError("case file '" + casesPath + "', " + e.what());
+    }
+    results.write(text);
+    results.commit();
+    return summarise(summary.failed, summary.cases, out.path);
+}
+
+std::string currentCell(const egm::MaxCurrent& m)
+{
+    return m.current ? shortestText(*m.current) + (m.exposedAtTop ? "+" : "") : "none";
+}
+
+int runCompare(const study::InputFlags& flags, const std::string& format, const Output& out)
+{
+    const egm::Inputs base = flags.resolve();
+    printNotes(egm::layoutNotes(base));
+    const std::vector<study::LawComparison> rows = study::compareLaws(base, flags.voltageTermGiven());
+    std::string text;
+    int failed = 0;
+    if (format == "json") {
+        nlohmann::json j = nlohmann::json::array();
+        for (const study::LawComparison& row : rows) {
+            nlohmann::json entry;
+            if (row.result) {
+                entry = study::resultJson(base, *row.result, flags.control());
+                entry.erase("inputs");
+            } else {
+                entry["error"] = row.error;
+                ++failed;
+            }
+            entry["law"] = std::string(egm::lawName(row.law.kind));
+            j.push_back(entry);
         }
-        try {
-            summary = study::runBatch(cases, results, defaults, jobs,
-                                      ::isatty(STDERR_FILENO) ? study::BatchProgress(drawProgress)
-                                                              : study::BatchProgress());
-        } catch (const study::CaseFileError& e) {
-            results.close();
-            std::remove(temporary.c_str());
-            throw InputError("case file '" + casesPath + "', " + e.what());
+        text = j.dump(2) + "\n";
+    } else if (format == "csv") {
+        text = "law," + study::resultCsvHeader() + ",error\n";
+        for (const study::LawComparison& row : rows) {
+            text += std::string(egm::lawName(row.law.kind)) + ",";
+            if (row.result) {
+                text += study::resultCsvFields(*row.result) + ",\n";
+            } else {
+                ++failed;
+                text += study::resultCsvEmptyFields() + "," + study::csvField(row.error) + "\n";
+            }
         }
-        results.flush();
-        if (!results) {
-            std::remove(temporary.c_str());
-            throw InputError("cannot write results file '" + resultsPath + "'");
+    } else {
+        char line[256];
+        text = "Shielding failure rate by striking-distance law, strokes per 100 km per year\n";
+        std::snprintf(line, sizeof line, "%-20s %12s %12s %12s %10s %10s %10s %10s\n", "law", "conductor 1",
+                      "conductor 2", "total", "max I 1", "max I 2", "classic 1", "classic 2");
+        text += line;
+        for (const study::LawComparison& row : rows) {
+            if (!row.result) {
+                ++failed;
+                text += std::string(egm::lawName(row.law.kind)) + ": " + row.error + "\n";
+                continue;
+            }
+            const egm::Result& r = *row.result;
+            std::snprintf(line, sizeof line, "%-20s %12.6g %12.6g %12.6g %10s %10s %10s %10s\n",
+                          std::string(egm::lawName(row.law.kind)).c_str(), r.rates.conductor1,
+                          r.rates.conductor2, r.rates.total, currentCell(r.maxCurrent[0]).c_str(),
+                          currentCell(r.maxCurrent[1]).c_str(), currentCell(r.classicalMaxCurrent[0]).c_str(),
+                          currentCell(r.classicalMaxCurrent[1]).c_str());
+            text += line;
+        }
+        text += "Maximum currents in kA; + marks a conductor still exposed at the top of the range.\n";
+        text += "evaluation " + std::string(egm::evaluationName(base.evaluation)) +
+                ", current distribution " + std::string(egm::distributionName(base.distribution.kind)) + "\n";
+    }
+    out.write(text);
+    return summarise(failed, static_cast<int>(rows.size()), out.path);
+}
+
+void requireDrawCurrent(double current, double angle)
+{
+    if (!(std::isfinite(current) && current > 0.0)) {
+        throw egm::InputError("--current " + shortestText(current) + " kA: must be greater than 0 kA");
+    }
+    if (!(angle > 0.0 && angle <= 180.0)) {
+        throw egm::InputError("--angle " + shortestText(angle) +
+                              " degrees: must be greater than 0 and at most 180 degrees");
+    }
+}
+
+// An argument that names no subcommand, said by name.
+bool unknownSubcommand(const CLI::App& app, int argc, char** argv, std::string& name)
+{
+    if (argc < 2 || argv[1][0] == '-') {
+        return false;
+    }
+    name = argv[1];
+    for (const CLI::App* sub : app.get_subcommands({})) {
+        if (sub->get_name() == name) {
+            return false;
         }
     }
-    if (std::rename(temporary.c_str(), resultsPath.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        throw InputError("cannot write results file '" + resultsPath + "'");
-    }
-    if (summary.failed > 0) {
-        std::fprintf(stderr, "%s: %d of %d cases could not be computed; see the error column of '%s'\n",
-                     kProgram, summary.failed, summary.cases, resultsPath.c_str());
-    }
-    return 0;
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    circleCrosspoint_initialize();
-    CLI::App app{"Lightning shielding failure studies of a line with two ground wires above two conductors.",
+    CLI::App app{"Lightning shielding failure studies of an overhead line with two ground wires above two "
+                 "conductors, by the electrogeometric model.",
                  kProgram};
-    app.set_version_flag("--version", EGM_VERSION);
+    app.footer(kConventions);
+    app.set_version_flag("--version", std::string(kProgram) + " " + std::string(egm::version()));
     app.require_subcommand(1);
+    app.get_formatter()->column_width(34);
 
-    InputFlags flags;
     std::string format = "text";
-    CLI::App* rate = app.add_subcommand("rate", "rates per conductor, maximum shielding failure currents");
-    addInputFlags(rate, flags);
-    rate->add_option("--format", format, "text, json or csv")
-        ->check(CLI::IsMember({"text", "json", "csv"}))
-        ->capture_default_str();
+    const auto addFormat = [&format](CLI::App* sub) {
+        sub->add_option("--format", format, "text (the default), json or csv")
+            ->check(CLI::IsMember({"text", "json", "csv"}))
+            ->option_text(" text|json|csv");
+    };
 
+    study::InputFlags rateFlags;
+    Output rateOut;
+    CLI::App* rate = app.add_subcommand("rate", "rates per conductor, maximum shielding failure currents");
+    rateFlags.addTo(rate);
+    addFormat(rate);
+    rateOut.addTo(rate);
+    rate->footer(kResultColumns);
+
+    study::InputFlags strokeFlags;
+    Output strokeOut;
     std::vector<double> strokeCurrent;
     CLI::App* strokes = app.add_subcommand("strokes", "widths of every stroke of the integration, as CSV");
-    addInputFlags(strokes, flags);
-    strokes->add_option("--current", strokeCurrent, "only the 180 strokes of this current, kA")->expected(1);
+    strokeFlags.addTo(strokes);
+    strokes->add_option("--current", strokeCurrent, "only the 180 strokes of this current, kA")
+        ->expected(1)
+        ->option_text(" KA");
+    strokeOut.addTo(strokes);
+    strokes->footer(
+        "Columns: current (kA), theta (rad, from +x; below pi/2 the stroke comes from the +x side), "
+        "degrees (1 to 180), groundWire1, groundWire2, conductor1, conductor2: the width of each "
+        "wire's shadow across the stroke direction, m, the conductors' after the shielding cut; "
+        "evaluation, law.");
 
-    SweepFlags sweep;
+    study::InputFlags sweepFlags;
+    Output sweepOut;
+    Sweep sweep;
     CLI::App* sweepCommand =
         app.add_subcommand("sweep", "rates and maximum currents as one input varies, as CSV");
-    addInputFlags(sweepCommand, flags);
-    addSweepFlags(sweepCommand, sweep);
+    sweepFlags.addTo(sweepCommand);
+    sweep.addTo(sweepCommand);
+    sweepOut.addTo(sweepCommand);
+    sweepCommand->footer(
+        std::string("Columns: the swept input, the result columns, error (why a value could not "
+                    "be computed). Exit status 1 when any value failed; every other row is "
+                    "still written.\n") +
+        kResultColumns);
 
+    study::InputFlags batchFlags;
+    Output batchOut;
     std::string casesPath;
-    std::string resultsPath;
     unsigned jobs = 0;
     CLI::App* batch =
         app.add_subcommand("batch", "one case per row of a CSV file, in parallel, results in order");
-    addInputFlags(batch, flags);
-    batch->add_option("cases", casesPath, "CSV file, a header naming the columns (flag names, x1..h4, name)")
-        ->required();
-    batch->add_option("-o,--output", resultsPath, "CSV file of results, one row per case")->required();
-    batch->add_option("--jobs", jobs, "threads; 0 for one per core")->capture_default_str();
+    batchFlags.addTo(batch);
+    batch->add_option("cases", casesPath, "CSV file: a header naming the columns, then one case per row")
+        ->required()
+        ->option_text(" CASES");
+    batchOut.addTo(batch, true, "CSV file of results, one row per case (- for standard output)");
+    batch->add_option("--jobs", jobs, "threads; 0 (the default) for one per core")->option_text(" N");
+    batch->footer(
+        std::string("Case file: columns named like the flags (slope, h1, x3, law, ...; any letter case) "
+                    "and an optional name; missing columns and empty fields take the flags' values. "
+                    "Lines starting with # are skipped.\nResults: case (1, 2, ...), line (in the case "
+                    "file), name, the result columns, error. A row that cannot be computed gets its "
+                    "message in the error column and the others are still computed; exit status 1 "
+                    "when any row failed.\n") +
+        kResultColumns);
 
+    study::InputFlags compareFlags;
+    Output compareOut;
+    CLI::App* compare = app.add_subcommand("compare", "the line under every striking-distance law");
+    compareFlags.addTo(compare);
+    addFormat(compare);
+    compareOut.addTo(compare);
+    compare->footer(
+        std::string("One row per law: built-in (with the voltage term), ieee-1992, love, "
+                    "brown-whitehead, armstrong-whitehead, and custom when --law custom is given.\n") +
+        kResultColumns);
+
+    study::InputFlags designFlags;
+    Output designOut;
+    study::DesignRequest design;
+    CLI::App* designCommand =
+        app.add_subcommand("design", "solve for a ground-wire position or height that meets a target");
+    designFlags.addTo(designCommand);
+    design.addTo(designCommand);
+    addFormat(designCommand);
+    designOut.addTo(designCommand);
+    designCommand->footer(study::kDesignHelp);
+
+    study::InputFlags routeFlags;
+    Output routeOut;
+    study::RouteRequest route;
+    CLI::App* routeCommand =
+        app.add_subcommand("route", "expected shielding failures of a whole line, span by span");
+    routeFlags.addTo(routeCommand);
+    route.addTo(routeCommand);
+    addFormat(routeCommand);
+    routeOut.addTo(routeCommand);
+    routeCommand->footer(study::kRouteHelp);
+
+    study::InputFlags drawFlags;
+    Output drawOut;
     double drawCurrent = 0.0;
     double drawAngle = 0.0;
-    std::string picture;
     CLI::App* draw =
         app.add_subcommand("draw", "picture of one stroke: striking circles, exposed arcs, shadows");
-    addInputFlags(draw, flags);
-    draw->add_option("--current", drawCurrent, "lightning current, kA")->required();
-    draw->add_option("--angle", drawAngle, "incidence angle, degrees from +x (90: vertical)")->required();
-    draw->add_option("-o,--output", picture, "picture file: .svg, .png or .pdf")->required();
+    drawFlags.addTo(draw);
+    draw->add_option("--current", drawCurrent, "lightning current, kA")->required()->option_text(" KA");
+    draw->add_option("--angle", drawAngle,
+                     "incidence angle, degrees from +x (90: vertical; below 90 the stroke "
+                     "comes from the +x side)")
+        ->required()
+        ->option_text(" DEG");
+    drawOut.addTo(draw, true, "picture file: .svg, .png or .pdf");
 
-    CLI::App* plot = app.add_subcommand("plot", "charts of the exposure against current or of a sweep");
+    CLI::App* plot = app.add_subcommand("plot", "charts: exposure, sweep, compare, design, route");
     plot->require_subcommand(1);
+    study::InputFlags exposureFlags;
+    Output exposureOut;
     CLI::App* plotExposure =
         plot->add_subcommand("exposure", "each conductor's angle-weighted exposure against current");
-    addInputFlags(plotExposure, flags);
-    plotExposure->add_option("-o,--output", picture, "picture file: .svg, .png or .pdf")->required();
-    CLI::App* plotSweep = plot->add_subcommand("sweep", "the rates against one swept input");
-    addInputFlags(plotSweep, flags);
-    addSweepFlags(plotSweep, sweep);
-    plotSweep->add_option("-o,--output", picture, "picture file: .svg, .png or .pdf")->required();
+    exposureFlags.addTo(plotExposure);
+    exposureOut.addTo(plotExposure, true, "picture file: .svg, .png or .pdf");
+    study::InputFlags plotSweepFlags;
+    Output plotSweepOut;
+    Sweep plotSweep;
+    CLI::App* plotSweepCommand = plot->add_subcommand("sweep", "the rates against one swept input");
+    plotSweepFlags.addTo(plotSweepCommand);
+    plotSweep.addTo(plotSweepCommand);
+    plotSweepOut.addTo(plotSweepCommand, true, "picture file: .svg, .png or .pdf");
+    study::InputFlags plotCompareFlags;
+    Output plotCompareOut;
+    CLI::App* plotCompare = plot->add_subcommand("compare", "the rates under every striking-distance law");
+    plotCompareFlags.addTo(plotCompare);
+    plotCompareOut.addTo(plotCompare, true, "picture file: .svg, .png or .pdf");
+    study::InputFlags plotDesignFlags;
+    Output plotDesignOut;
+    study::DesignRequest plotDesign;
+    CLI::App* plotDesignCommand =
+        plot->add_subcommand("design", "the rate against the design variable, solution marked");
+    plotDesignFlags.addTo(plotDesignCommand);
+    plotDesign.addTo(plotDesignCommand);
+    plotDesignOut.addTo(plotDesignCommand, true, "picture file: .svg, .png or .pdf");
+    study::InputFlags plotRouteFlags;
+    Output plotRouteOut;
+    study::RouteRequest plotRoute;
+    CLI::App* plotRouteCommand =
+        plot->add_subcommand("route", "the rate along the route's chainage, flagged stretches marked");
+    plotRouteFlags.addTo(plotRouteCommand);
+    plotRoute.addTo(plotRouteCommand);
+    plotRouteOut.addTo(plotRouteCommand, true, "picture file: .svg, .png or .pdf");
 
+    std::string unknown;
+    if (unknownSubcommand(app, argc, argv, unknown)) {
+        return fail("unknown subcommand '" + unknown +
+                        "' (rate, strokes, sweep, batch, compare, design, route, draw, plot; see --help)",
+                    2);
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) {
-            return app.exit(e); // --help, --version
+            app.exit(e); // --help, --version
+            std::string reason;
+            return egm::io::standardOutputWritten(reason) && std::cout.flush()
+                       ? 0
+                       : fail("cannot write standard output: " + reason, 1);
         }
-        std::fprintf(stderr, "%s: %s (see --help)\n", kProgram, e.what());
-        return 2;
+        return fail(std::string(e.what()) + " (see --help)", 2);
     }
 
     try {
+        int status = 0;
         if (rate->parsed()) {
-            return runRate(flags, format);
+            status = runRate(rateFlags, format, rateOut);
+        } else if (strokes->parsed()) {
+            status = runStrokes(strokeFlags, strokeCurrent, strokeOut);
+        } else if (sweepCommand->parsed()) {
+            status = runSweep(sweepFlags, sweep, sweepOut);
+        } else if (batch->parsed()) {
+            status = runBatch(batchFlags, casesPath, batchOut, jobs);
+        } else if (compare->parsed()) {
+            status = runCompare(compareFlags, format, compareOut);
+        } else if (designCommand->parsed()) {
+            const study::DesignOutcome outcome = study::solveDesign(designFlags.resolve(), design);
+            designOut.write(study::designReport(outcome, format));
+            status = outcome.met ? 0 : 1;
+        } else if (routeCommand->parsed()) {
+            status = study::runRoute(routeFlags, route, format, routeOut.path, progressOnTerminal());
+        } else if (draw->parsed()) {
+            requireImageName(drawOut.path);
+            requireDrawCurrent(drawCurrent, drawAngle);
+            const egm::Inputs inputs = drawFlags.resolve();
+            printNotes(egm::layoutNotes(inputs));
+            writePicture(study::layoutStrokeScene(study::strokeScene(inputs, drawCurrent, drawAngle)),
+                         drawOut.path);
+        } else if (plotExposure->parsed()) {
+            requireImageName(exposureOut.path);
+            const egm::Inputs inputs = exposureFlags.resolve();
+            egm::Options options;
+            options.angleSums = true;
+            const egm::Result r = egm::computeRates(inputs, options);
+            printNotes(r.notes);
+            writePicture(study::layoutChart(study::exposureChart(inputs, r)), exposureOut.path);
+        } else if (plotSweepCommand->parsed()) {
+            requireImageName(plotSweepOut.path);
+            const egm::Inputs base = plotSweepFlags.resolve();
+            writePicture(study::layoutChart(study::sweepChart(plotSweep.param, plotSweep.run(base))),
+                         plotSweepOut.path);
+        } else if (plotCompare->parsed()) {
+            requireImageName(plotCompareOut.path);
+            const egm::Inputs base = plotCompareFlags.resolve();
+            writePicture(study::layoutChart(study::compareChart(
+                             study::compareLaws(base, plotCompareFlags.voltageTermGiven()))),
+                         plotCompareOut.path);
+        } else if (plotDesignCommand->parsed()) {
+            requireImageName(plotDesignOut.path);
+            const study::DesignOutcome outcome = study::solveDesign(plotDesignFlags.resolve(), plotDesign);
+            writePicture(study::layoutChart(study::designChart(outcome)), plotDesignOut.path);
+        } else if (plotRouteCommand->parsed()) {
+            requireImageName(plotRouteOut.path);
+            const study::RouteOutcome outcome =
+                study::computeRoute(plotRouteFlags, plotRoute, progressOnTerminal());
+            writePicture(study::layoutChart(study::routeChart(outcome)), plotRouteOut.path);
         }
-        if (strokes->parsed()) {
-            return runStrokes(flags, strokeCurrent);
-        }
-        if (sweepCommand->parsed()) {
-            return runSweep(flags, sweep);
-        }
-        if (draw->parsed()) {
-            return runDraw(flags, drawCurrent, drawAngle, picture);
-        }
-        if (plotExposure->parsed()) {
-            return runPlotExposure(flags, picture);
-        }
-        if (plotSweep->parsed()) {
-            return runPlotSweep(flags, sweep, picture);
-        }
-        return runBatch(flags, casesPath, resultsPath, jobs);
-    } catch (const CLI::ValidationError& e) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
-        return 2;
+        return status;
+    } catch (const study::UsageError& e) {
+        return fail(e.what(), 2);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
-        return 1;
+        return fail(e.what(), 1);
     }
 }

@@ -2,19 +2,33 @@
 
 namespace study {
 
+namespace {
+
+bool nextLine(std::istream& in, int& line, std::string& text)
+{
+    if (!std::getline(in, text)) {
+        return false;
+    }
+    if (++line == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        text.erase(0, 3);
+    }
+    if (!text.empty() && text.back() == '\r') {
+        text.pop_back();
+    }
+    return true;
+}
+
+} // namespace
+
 bool readCsvRecord(std::istream& in, int& line, CsvRecord& record)
 {
     record = CsvRecord{};
     std::string text;
     do {
-        if (!std::getline(in, text)) {
+        if (!nextLine(in, line, text)) {
             return false;
         }
-        ++line;
-        if (!text.empty() && text.back() == '\r') {
-            text.pop_back();
-        }
-    } while (text.empty());
+    } while (text.empty() || text.front() == '#');
     record.line = line;
 
     std::string field;
@@ -27,17 +41,11 @@ bool readCsvRecord(std::istream& in, int& line, CsvRecord& record)
                 break;
             }
             // A line break inside quotes belongs to the field.
-            std::string next;
-            if (!std::getline(in, next)) {
+            if (!nextLine(in, line, text)) {
                 record.error = "unclosed quote";
                 break;
             }
-            ++line;
-            if (!next.empty() && next.back() == '\r') {
-                next.pop_back();
-            }
             field += '\n';
-            text = next;
             i = 0;
             continue;
         }

@@ -1,5 +1,7 @@
 // A small CSV reader: comma-separated fields, fields in double quotes may hold
-// commas, doubled quotes and line breaks. Each record knows the line it
+// commas, doubled quotes and line breaks. Blank lines and lines starting
+// with '#' are skipped; a UTF-8 byte-order mark before the first line (as
+// spreadsheet programs write it) is dropped. Each record knows the line it
 // starts on, for messages.
 #pragma once
 
@@ -15,8 +17,8 @@ struct CsvRecord {
     std::string error; // set when the record is malformed (an unclosed quote)
 };
 
-// Reads the next record; false at the end of the input. Blank lines are
-// skipped. A trailing carriage return is dropped.
+// Reads the next record; false at the end of the input. A trailing carriage
+// return is dropped.
 bool readCsvRecord(std::istream& in, int& line, CsvRecord& record);
 
 } // namespace study

@@ -1,30 +1,38 @@
-// How egm-study writes numbers and results.
+// How egm-study writes results: a readable table, JSON and CSV, every number
+// in the shortest form that reads back to the same double.
 #pragma once
 
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <string>
+#include <string_view>
 
-#include "study_core.h"
+#include "egm/shielding.h"
 
 namespace study {
 
-// The shortest decimal that reads back to the same double; "nan", "inf",
-// "-inf" for the non-finite values.
-std::string shortest(double x);
+// A number for JSON; NaN and infinities, which JSON lacks, as the strings
+// "nan", "inf", "-inf" (null means "none").
+nlohmann::json jsonNumber(double x);
 
-// The rates, maximum currents and working values of one case, with every
-// input echoed by its flag name. NaN and infinities become null.
-nlohmann::json caseJson(const RateInputs& inputs, const CaseResult& result, const std::string& control);
+// Every input by its name in the input table, with the control file (null
+// when none).
+nlohmann::json inputsJson(const egm::Inputs& inputs, const std::string& control);
 
-// A readable table of the same.
-std::string caseText(const CaseResult& result);
+// The rates, maximum currents and working values of one case.
+nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& result, const std::string& control);
+std::string resultText(const egm::Result& result);
 
-// The columns of a case in CSV: rates, maximum currents ("" when none).
-std::string caseCsvHeader();
-std::string caseCsvFields(const CaseResult& result);
+// A maximum current as text: "74.47 kA", "223.5 kA or more (still exposed
+// at the top of the range)", "none".
+std::string maxCurrentText(const egm::MaxCurrent& m);
+
+// The result columns of a case in CSV, their names and the fields of one
+// case; errorFields() is the same number of empty fields.
+std::string resultCsvHeader();
+std::string resultCsvFields(const egm::Result& result);
+std::string resultCsvEmptyFields();
 
 // One CSV field, quoted when it holds a comma, a quote or a line break.
-std::string csvField(const std::string& text);
+std::string csvField(std::string_view text);
 
 } // namespace study

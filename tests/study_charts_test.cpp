@@ -1,0 +1,207 @@
+// The pictures' content, checked through their models: the charts' series
+// and markers, the laid-out page (no label over a shadow bar, a lone point
+// drawn, values that could not be computed marked), and each kind rendered.
+#include <cmath>
+
+#include "bits.h"
+#include "egm/input_table.h"
+#include "program_run.h"
+#include "study_charts.h"
+#include "study_core.h"
+#ifdef EGM_HAVE_CAIRO
+#include "study_render.h"
+#endif
+
+namespace {
+
+// Dots (filled arcs) drawn at a page point, within half a point.
+int dotsAt(const study::Picture& p, double x, double y)
+{
+    int n = 0;
+    for (const study::PageArc& a : p.arcs) {
+        n += a.filled && std::abs(a.centre.x - x) < 0.5 && std::abs(a.centre.y - y) < 0.5;
+    }
+    return n;
+}
+
+TEST(StudyCharts, SweepSeriesHoldEachRate)
+{
+    egm::Inputs base;
+    base.line = {{12, 50}, {-8, 45}, {15, 38}, {-10, 33}};
+    const std::vector<double> values = {-10.0, 95.0, 10.0};
+    const auto points = study::sweepCases(base, *egm::inputField("slope"), values);
+    ASSERT_FALSE(points[1].result.has_value()); // a slope of 95 degrees is refused
+    const study::Chart chart = study::sweepChart("slope", points);
+    ASSERT_EQ(3u, chart.series.size());
+    EXPECT_EQ("conductor 1", chart.series[0].label);
+    EXPECT_EQ("conductor 2", chart.series[1].label);
+    EXPECT_EQ("total", chart.series[2].label);
+    for (std::size_t k : {0u, 2u}) {
+        EXPECT_SAME_BITS(points[k].result->rates.conductor1, chart.series[0].y[k]);
+        EXPECT_SAME_BITS(points[k].result->rates.conductor2, chart.series[1].y[k]);
+        EXPECT_SAME_BITS(points[k].result->rates.total, chart.series[2].y[k]);
+    }
+    ASSERT_NE(chart.series[0].y[0], chart.series[1].y[0]);
+    EXPECT_TRUE(std::isnan(chart.series[1].y[1]));
+    EXPECT_EQ("ground slope, degrees", chart.xLabel);
+    ASSERT_EQ(1u, chart.notes.size());
+    EXPECT_NE(std::string::npos, chart.notes[0].find("evaluation: sound"));
+
+    // The value that could not be computed is marked at its x with a cross
+    // and named in the legend.
+    const study::Picture p = study::layoutChart(chart);
+    bool legend = false;
+    for (const study::Label& l : p.labels) {
+        legend = legend || l.text.find("no value") != std::string::npos;
+    }
+    EXPECT_TRUE(legend);
+}
+
+TEST(StudyCharts, ALonePointIsDrawn)
+{
+    study::Chart chart;
+    chart.series.push_back(study::Series{"total", {5.0}, {0.25}, false});
+    const study::Picture p = study::layoutChart(chart);
+    // The frame shows the point inside it, with a dot on it.
+    int inside = 0;
+    for (const study::PageArc& a : p.arcs) {
+        if (a.filled && a.centre.x > p.frame.left && a.centre.x < p.frame.right && a.centre.y > p.frame.top &&
+            a.centre.y < p.frame.bottom) {
+            ++inside;
+            EXPECT_GE(dotsAt(p, a.centre.x, a.centre.y), 1);
+        }
+    }
+    EXPECT_GE(inside, 1);
+}
+
+TEST(StudyCharts, ExposureFillsTheFrameAndMarksTheMaximumCurrents)
+{
+    egm::Inputs in;
+    egm::Options options;
+    options.angleSums = true;
+    const egm::Result r = egm::computeRates(in, options);
+    const study::Chart chart = study::exposureChart(in, r);
+    ASSERT_EQ(2u, chart.series.size());
+    EXPECT_EQ(201u, chart.series[1].y.size());
+    for (std::size_t j = 0; j < 201; ++j) {
+        ASSERT_EQ(bitsOf(r.angleSums->conductor2[j]), bitsOf(chart.series[1].y[j])) << j;
+    }
+    ASSERT_EQ(2u, chart.markers.size());
+    EXPECT_SAME_BITS(*r.maxCurrent[0].current, chart.markers[0].x);
+    EXPECT_NE(std::string::npos, chart.markers[0].label.find("74.47 kA")) << chart.markers[0].label;
+    // The exposure ends near 75 kA: the chart does not run on empty to
+    // 223.5 kA. The marker lies in the right part of the frame.
+    const study::Picture p = study::layoutChart(chart);
+    double markerX = 0.0;
+    for (const study::Polyline& l : p.lines) {
+        if (l.points.size() == 2 && l.points[0].x == l.points[1].x && !l.pen.dash.empty() &&
+            l.pen.dash[0] == 5.0 && l.points[0].x > markerX) {
+            markerX = l.points[0].x;
+        }
+    }
+    EXPECT_GT(markerX, p.frame.left + 2.0 / 3.0 * (p.frame.right - p.frame.left));
+
+    // Still exposed at the top of the range: said so, not a line on the frame.
+    egm::Inputs top;
+    top.slope = 10.0;
+    const egm::Result atTop = egm::computeRates(top, options);
+    ASSERT_TRUE(atTop.maxCurrent[0].exposedAtTop);
+    const study::Chart topChart = study::exposureChart(top, atTop);
+    ASSERT_EQ(1u, topChart.markers.size());
+    EXPECT_TRUE(topChart.markers[0].atTop);
+    EXPECT_NE(std::string::npos, topChart.markers[0].label.find("still exposed at the top of the range"));
+}
+
+TEST(StudyCharts, LegendNumbers)
+{
+    struct Case {
+        double x;
+        double scale;
+        const char* text;
+    };
+    const Case cases[] = {{87.78853431636631, 0, "87.79"},
+                          {0.0010506941374263641, 0, "0.001051"},
+                          {1.2e-14, 100.0, "0"},
+                          {-3e-15, 87.0, "0"},
+                          {74.47, 0, "74.47"},
+                          {kNaN, 0, "no value"},
+                          {123456.0, 0, "1.235e+05"}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.text, study::legendNumber(c.x, c.scale)) << c.x;
+    }
+}
+
+TEST(StudyCharts, StrokeSceneLabelsKeepClearOfTheShadowBars)
+{
+    for (const double slope : {0.0, 20.0, -20.0}) {
+        for (const double angle : {30.0, 90.0, 150.0}) {
+            SCOPED_TRACE(std::to_string(slope) + " deg slope, " + std::to_string(angle) + " deg");
+            egm::Inputs in;
+            in.slope = slope;
+            const study::StrokeScene scene = study::strokeScene(in, 23.5, angle);
+            const egm::StrokeGeometry g = egm::strokeGeometry(in, 23.5, angle / 180.0 * 3.141592653589793);
+            for (int w = 0; w < 4; ++w) {
+                EXPECT_SAME_BITS(g.width[w], scene.geometry.width[w]);
+            }
+            const study::Picture p = study::layoutStrokeScene(scene);
+            std::vector<study::Box> bars;
+            for (const study::Polyline& l : p.lines) {
+                if (l.pen.width == 5.0 && l.points.size() == 2) {
+                    bars.push_back(study::Box{std::min(l.points[0].x, l.points[1].x), l.points[0].y - 2.5,
+                                              std::max(l.points[0].x, l.points[1].x), l.points[0].y + 2.5});
+                }
+            }
+            ASSERT_EQ(4u, bars.size());
+            for (const study::Label& label : p.labels) {
+                for (const study::Box& bar : bars) {
+                    EXPECT_FALSE(label.box().overlaps(bar)) << "'" << label.text << "'";
+                }
+            }
+        }
+    }
+}
+
+bool startsWith(const std::string& text, const std::string& prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+TEST(StudyCharts, EveryKindRendersToEveryFormat)
+{
+#ifndef EGM_HAVE_CAIRO
+    GTEST_SKIP() << "built without cairo";
+#else
+    ScratchDir dir;
+    const egm::Inputs in;
+    egm::Options options;
+    options.angleSums = true;
+    const study::Picture pictures[] = {
+        study::layoutStrokeScene(study::strokeScene(in, 23.5, 90.0)),
+        study::layoutChart(study::exposureChart(in, egm::computeRates(in, options))),
+        study::layoutChart(
+            study::sweepChart("slope", study::sweepCases(in, *egm::inputField("slope"), {-10, 0, 10}))),
+    };
+    for (const char* ext : {"svg", "png", "pdf"}) {
+        for (std::size_t k = 0; k < std::size(pictures); ++k) {
+            const std::string name = "picture" + std::to_string(k) + "." + ext;
+            study::renderPicture(pictures[k], (dir / name).string());
+            const std::string bytes = dir.read(name);
+            SCOPED_TRACE(name);
+            if (std::string(ext) == "svg") {
+                EXPECT_TRUE(startsWith(bytes, "<?xml"));
+                EXPECT_NE(std::string::npos, bytes.find("</svg>"));
+            } else if (std::string(ext) == "png") {
+                EXPECT_TRUE(startsWith(bytes, "\x89PNG\r\n\x1a\n"));
+            } else {
+                EXPECT_TRUE(startsWith(bytes, "%PDF-"));
+            }
+        }
+    }
+    EXPECT_EQ(9u, dir.entries().size()); // no temporary file left
+    EXPECT_THROW(study::renderPicture(pictures[0], (dir / "no" / "such" / "p.svg").string()),
+                 std::runtime_error);
+    EXPECT_THROW(study::renderPicture(pictures[0], (dir / "p.gif").string()), std::runtime_error);
+#endif
+}
+
+} // namespace

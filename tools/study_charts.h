@@ -1,0 +1,148 @@
+// Pictures of a study, as numbers: what is drawn where. A Chart holds the
+// data of a chart (series, markers, notes); a StrokeScene the geometry of
+// one stroke. Each is laid out into a Picture: lines, arcs and labels in page
+// coordinates (points, y downwards), which a renderer only has to draw.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "egm/shielding.h"
+
+namespace study {
+
+enum class ImageFormat { svg, png, pdf };
+// The format named by the file's extension (.svg, .png, .pdf), if any.
+std::optional<ImageFormat> imageFormatOf(const std::string& path);
+
+struct Colour {
+    double r = 0.0;
+    double g = 0.0;
+    double b = 0.0;
+    double a = 1.0;
+};
+
+struct PagePoint {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+struct Box {
+    double left = 0.0;
+    double top = 0.0;
+    double right = 0.0;
+    double bottom = 0.0;
+    bool overlaps(const Box& other) const;
+};
+
+struct Pen {
+    Colour colour;
+    double width = 1.0;
+    std::vector<double> dash; // empty: solid
+};
+
+struct Polyline {
+    std::vector<PagePoint> points;
+    Pen pen;
+    bool filled = false; // a closed, filled shape
+    bool clipped = true; // to the data frame
+};
+
+// A circle's arc on the page; angles in radians, counter-clockwise as seen
+// on the page (the data's y points up).
+struct PageArc {
+    PagePoint centre;
+    double radius = 0.0;
+    double start = 0.0;
+    double end = 0.0;
+    Pen pen;
+    bool filled = false;
+    bool clipped = true;
+};
+
+enum class Align { left, centre, right };
+
+struct Label {
+    PagePoint at; // the baseline's left, middle or right end
+    std::string text;
+    double size = 12.0;
+    Align align = Align::left;
+    bool vertical = false; // reads upwards
+    Colour colour;
+    // The box the text takes, by an estimate of its width.
+    Box box() const;
+};
+
+struct Picture {
+    double width = 960.0;
+    double height = 720.0;
+    Box frame; // where the data is drawn; clipped shapes stay inside it
+    std::vector<Polyline> lines;
+    std::vector<PageArc> arcs;
+    std::vector<Label> labels;
+};
+
+// Round tick values, about target of them, across [lo, hi].
+std::vector<double> ticks(double lo, double hi, int target);
+
+// A number with about four significant digits for a legend; a value within
+// rounding of 0 (relative to scale) as "0".
+std::string legendNumber(double x, double scale = 0.0);
+
+struct Series {
+    std::string label;
+    std::vector<double> x;
+    std::vector<double> y; // NaN: no value there, marked on the chart
+    bool dashed = false;   // drawn over another series it may equal
+};
+
+struct Marker {
+    std::string label;
+    double x = 0.0;
+    bool atTop = false; // still exposed at the top of the range: marked at the frame's edge
+};
+
+struct Chart {
+    std::string title;
+    std::string xLabel;
+    std::string yLabel;
+    std::vector<Series> series;
+    std::vector<Marker> markers;
+    std::vector<std::string> notes; // lines under the legend (evaluation, law, ...)
+    // Show x only up to a little past the last non-zero value of any series.
+    bool trimEmptyTail = false;
+};
+
+// Each conductor's angle sum of the integration against current, with the
+// maximum shielding failure currents marked.
+Chart exposureChart(const egm::Inputs& inputs, const egm::Result& result);
+
+// One value of a sweep: its case, or why it could not be computed.
+struct SweepPoint {
+    double value = 0.0;
+    std::optional<egm::Result> result;
+    std::string error;
+};
+
+// The three rates against the swept input.
+Chart sweepChart(const std::string& param, const std::vector<SweepPoint>& points);
+
+// The chart laid out on a page.
+Picture layoutChart(const Chart& chart);
+
+// One stroke in the frame of the sloped ground, laid out on a page: the
+// striking circles (thin), the exposed arcs (thick), the ground line and the
+// ground's striking line, the stroke paths that bound each wire's shadow,
+// the shadow bars below the ground line, and a legend with the current,
+// angle, striking distances and widths.
+struct StrokeScene {
+    egm::StrokeGeometry geometry;
+    double angleDegrees = 0.0;
+    double slope = 0.0;
+    egm::Evaluation evaluation = egm::Evaluation::sound;
+};
+StrokeScene strokeScene(const egm::Inputs& inputs, double current, double angleDegrees);
+Picture layoutStrokeScene(const StrokeScene& scene);
+
+} // namespace study

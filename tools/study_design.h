@@ -1,0 +1,71 @@
+// Design: the value of one design variable at which a target is met, every
+// other input held.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "egm/shielding.h"
+#include "study_charts.h"
+
+namespace study {
+
+extern const char* const kDesignHelp;
+
+enum class DesignVariable { spread, groundWireHeight, conductorHeight, shieldingAngle };
+enum class DesignTarget { total, conductor1, conductor2, each, perfect };
+
+struct DesignRequest {
+    std::string variable;
+    std::string target;        // total=R, conductor1=R, conductor2=R, each=R, perfect=I
+    std::vector<double> range; // from, to; empty: the variable's default range
+    int samples = 11;          // points of the response table
+
+    void addTo(CLI::App* app);
+};
+
+// The inputs with the design variable set to value: the spread places the
+// ground wires at x1 = -x2 = value/2; the heights move both wires; the
+// shielding angle (degrees) moves each ground wire across so that the line
+// from it to its conductor leans that far from the vertical, outwards
+// positive.
+egm::Inputs withDesignValue(const egm::Inputs& base, DesignVariable variable, double value);
+
+struct DesignSample {
+    double value = 0.0;
+    std::optional<egm::Result> result;
+    std::string error;
+    double response = 0.0; // the targeted quantity (rate, or current in kA)
+};
+
+struct DesignOutcome {
+    DesignVariable variable = DesignVariable::spread;
+    DesignTarget target = DesignTarget::total;
+    double targetValue = 0.0;
+    double from = 0.0;
+    double to = 0.0;
+    std::vector<DesignSample> table; // evenly over the range
+    bool monotone = true;
+    // Where the response crosses the target inside the range, each to 0.01
+    // of the variable's unit, on the side that meets the target.
+    std::vector<DesignSample> crossings;
+    bool met = false;           // some value of the range meets the target
+    bool metEverywhere = false; // every sampled value meets it
+    DesignSample best;          // the solution, or the best value when none meets it
+    int evaluations = 0;
+};
+
+// Throws UsageError for an unknown variable or target, or a range that is
+// not usable; egm::InputError for inputs that cannot be computed.
+DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request);
+
+// text, csv or json.
+std::string designReport(const DesignOutcome& outcome, const std::string& format);
+
+// The response against the variable, the target as a line, the solution
+// marked.
+Chart designChart(const DesignOutcome& outcome);
+
+} // namespace study
