@@ -8,9 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "EGMs2x.h"
 #include "circleCrosspoint_initialize.h"
+#include "egm/shielding.h"
 #include "input_files.h"
+#include "integration.h"
 
 namespace {
 
@@ -43,23 +44,42 @@ template <class Reader> void readFrom(std::string_view text, Reader read)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    circleCrosspoint_initialize();
+    egm::numeric::circleCrosspoint_initialize();
     std::string_view rest(reinterpret_cast<const char*>(data), size);
     const std::string_view control = nextPart(rest);
     const std::string_view parameters = nextPart(rest);
     const std::string_view geometry = rest;
 
-    ControlFiles files;
-    readFrom(control, [&](std::FILE* f) { readControl(f, files); });
-    RateInputs inputs;
-    readFrom(parameters, [&](std::FILE* f) { readParameters(f, inputs); });
-    readFrom(geometry, [&](std::FILE* f) { readGeometry(f, inputs); });
-    if (!minCurrentProblem(inputs.minCurrent).empty()) {
-        return 0; // the program refuses such a current
+    egm::driver::ControlFiles files;
+    readFrom(control, [&](std::FILE* f) { egm::driver::readControl(f, files); });
+    egm::Inputs inputs;
+    readFrom(parameters, [&](std::FILE* f) { egm::driver::readParameters(f, inputs); });
+    readFrom(geometry, [&](std::FILE* f) { egm::driver::readGeometry(f, inputs); });
+
+    // As egm-shielding computes it (the model's rules, nothing refused but a
+    // lowest current that cannot be stepped through) ...
+    egm::model::IntegrationCase c;
+    c.flashDensity = inputs.flashDensity;
+    c.slopeAngle = inputs.slope;
+    c.minCurrent = inputs.lowestCurrent;
+    const egm::Line& l = inputs.line;
+    c.geometry = {l.groundWire1.x,      l.groundWire2.x,      l.conductor1.x,      l.conductor2.x,
+                  l.groundWire1.height, l.groundWire2.height, l.conductor1.height, l.conductor2.height};
+    c.voltageTerm = inputs.voltageTerm;
+    c.distribution = inputs.distribution;
+    for (const egm::model::StrokeRule rule :
+         {egm::model::StrokeRule::compat, egm::model::StrokeRule::sound}) {
+        egm::model::IntegrationTotals totals;
+        egm::model::integrate(c, rule, totals);
+        char text[512];
+        std::snprintf(text, sizeof text, "%f", totals.rateTotal);
     }
-    RateResult result;
-    integrateShieldingFailure(inputs, StrokeEvaluation::split, result);
-    char text[64];
-    std::snprintf(text, sizeof text, "%f", result.rateTotal);
+    // ... and as the studies do, through the validating entry.
+    try {
+        egm::Options options;
+        options.classicalMaxCurrents = false;
+        egm::computeRates(inputs, options);
+    } catch (const egm::InputError&) {
+    }
     return 0;
 }
