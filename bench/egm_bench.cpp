@@ -16,12 +16,16 @@ namespace {
 
 using namespace egm::model;
 
-void integration(benchmark::State& state, StrokeRule rule)
+// The built-in line, on flat ground or on a slope of 20 degrees (where the
+// downhill conductor stays exposed at every current, so that the sound
+// evaluation cannot pass over any current).
+void integration(benchmark::State& state, StrokeRule rule, double slope = 0.0)
 {
-    const IntegrationCase builtIn;
+    IntegrationCase line;
+    line.slopeAngle = slope;
     for (auto _ : state) {
         IntegrationTotals r;
-        integrate(builtIn, rule, r);
+        integrate(line, rule, r);
         benchmark::DoNotOptimize(r.rateTotal);
     }
     state.SetItemsProcessed(state.iterations() * 201 * 180);
@@ -42,6 +46,16 @@ void BM_SoundIntegration(benchmark::State& state)
     integration(state, StrokeRule::sound);
 }
 
+void BM_FastIntegrationSloped(benchmark::State& state)
+{
+    integration(state, StrokeRule::compat, 20.0);
+}
+
+void BM_SoundIntegrationSloped(benchmark::State& state)
+{
+    integration(state, StrokeRule::sound, 20.0);
+}
+
 void BM_EGMcircle(benchmark::State& state)
 {
     const CircleSet circles = {9.89, -9.89, 11.2, -11.2, 57, 57, 42, 42, 77.9, 77.9, 80.2, 75.6};
@@ -56,6 +70,8 @@ void BM_EGMcircle(benchmark::State& state)
 BENCHMARK(BM_LiteralIntegration)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FastIntegration)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SoundIntegration)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FastIntegrationSloped)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SoundIntegrationSloped)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EGMcircle)->Unit(benchmark::kMicrosecond);
 
 // Console table as usual, and the real time per iteration of each run kept
@@ -99,5 +115,6 @@ int main(int argc, char** argv)
     // it is the same code underneath, so the ratio measures the split only.
     ratio("literal/fast", "BM_LiteralIntegration", "BM_FastIntegration");
     ratio("sound/fast", "BM_SoundIntegration", "BM_FastIntegration");
+    ratio("sound/fast on a 20 degree slope", "BM_SoundIntegrationSloped", "BM_FastIntegrationSloped");
     return 0;
 }

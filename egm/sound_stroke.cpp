@@ -4,7 +4,6 @@
 
 #include "cut_x_section.h"
 #include "egm_constants.h"
-#include "shadow_on_x.h"
 
 namespace egm::model {
 
@@ -85,38 +84,50 @@ struct Silhouette {
     Point right; // and the right end
 };
 
-Silhouette silhouetteOf(const SoundWire& w, const StrokeAngle& angle)
+// Where the stroke path through (x, y) meets the ground line, as
+// shadow_on_x finds it, with tan(theta) already at hand.
+inline double shadowOf(double x, double y, const StrokeAngle& angle)
 {
-    Point candidate[4];
-    int n = 0;
-    candidate[n++] = w.start;
-    candidate[n++] = w.end;
-    // The leftmost and rightmost projections of the whole circle: the
-    // tangent points of the two stroke paths that graze it.
+    return angle.theta == kHalfPi ? x : x - y / angle.tanTheta;
+}
+
+// The shadow of an exposed arc: the smallest and largest shadow of its ends
+// and of the tangent points (leftmost and rightmost projections of the whole
+// circle) that lie on it. The points themselves only when asked for.
+template <bool kPoints> struct Extremes {
+    Silhouette& s;
+    // Widens the shadow to take in the point's, in the order the
+    // candidates come: ends first, then the tangent points.
+    void take(const Point& p, double at)
+    {
+        if (at < s.shadow.left) {
+            s.shadow.left = at;
+            if (kPoints) {
+                s.left = p;
+            }
+        }
+        if (at > s.shadow.right) {
+            s.shadow.right = at;
+            if (kPoints) {
+                s.right = p;
+            }
+        }
+    }
+};
+
+template <bool kPoints> Silhouette silhouetteOf(const SoundWire& w, const StrokeAngle& angle)
+{
+    const double first = shadowOf(w.start.x, w.start.y, angle);
+    Silhouette s{{first, first}, w.start, w.start};
+    Extremes<kPoints> extremes{s};
+    extremes.take(w.end, shadowOf(w.end.x, w.end.y, angle));
     if (onArc(kHalfPi + angle.theta, w.a, w.b)) {
-        candidate[n++] = Point{w.x + w.r * angle.cosAbove, w.y + w.r * angle.sinAbove};
+        const Point t{w.x + w.r * angle.cosAbove, w.y + w.r * angle.sinAbove};
+        extremes.take(t, shadowOf(t.x, t.y, angle));
     }
     if (onArc(angle.theta - kHalfPi, w.a, w.b)) {
-        candidate[n++] = Point{w.x + w.r * angle.cosBelow, w.y + w.r * angle.sinBelow};
-    }
-    double px[4];
-    double py[4];
-    for (int k = 0; k < n; ++k) {
-        px[k] = candidate[k].x;
-        py[k] = candidate[k].y;
-    }
-    double onGround[4];
-    shadows_on_x(px, py, n, angle.theta, angle.tanTheta, onGround);
-    Silhouette s{{onGround[0], onGround[0]}, candidate[0], candidate[0]};
-    for (int k = 1; k < n; ++k) {
-        if (onGround[k] < s.shadow.left) {
-            s.shadow.left = onGround[k];
-            s.left = candidate[k];
-        }
-        if (onGround[k] > s.shadow.right) {
-            s.shadow.right = onGround[k];
-            s.right = candidate[k];
-        }
+        const Point t{w.x + w.r * angle.cosBelow, w.y + w.r * angle.sinBelow};
+        extremes.take(t, shadowOf(t.x, t.y, angle));
     }
     return s;
 }
@@ -175,8 +186,11 @@ void prepareSoundCurrentStep(const StrikingDistances& distances, double slopeAng
     step.wire[kConductor2] = reflected(mirror, kConductor1);
 }
 
-void evaluateSoundStroke(const SoundCurrentStep& step, const StrokeAngle& angle, StrokeExposure& exposure,
-                         StrokeShadows* shadows)
+namespace {
+
+template <bool kPoints>
+void evaluate(const SoundCurrentStep& step, const StrokeAngle& angle, StrokeExposure& exposure,
+              StrokeShadows* shadows)
 {
     bool exposed[4];
     Interval shadow[4];
@@ -184,7 +198,7 @@ void evaluateSoundStroke(const SoundCurrentStep& step, const StrokeAngle& angle,
     for (int i = 0; i < 4; ++i) {
         exposed[i] = step.wire[i].exposed;
         if (exposed[i]) {
-            silhouette[i] = silhouetteOf(step.wire[i], angle);
+            silhouette[i] = silhouetteOf<kPoints>(step.wire[i], angle);
             shadow[i] = silhouette[i].shadow;
         } else {
             silhouette[i] = Silhouette{{0.0, 0.0}, {0.0, 0.0}, {0.0, 0.0}};
@@ -215,12 +229,24 @@ void evaluateSoundStroke(const SoundCurrentStep& step, const StrokeAngle& angle,
     for (int i = 0; i < 4; ++i) {
         exposure[i] = exposed[i] ? (shadow[i].right - shadow[i].left) * angle.absSinTheta : 0.0;
     }
-    if (shadows != nullptr) {
+    if (kPoints) {
         for (int i = 0; i < 4; ++i) {
             shadows->u[i] = silhouette[i].left;
             shadows->v[i] = silhouette[i].right;
             shadows->shadow[i] = shadow[i];
         }
+    }
+}
+
+} // namespace
+
+void evaluateSoundStroke(const SoundCurrentStep& step, const StrokeAngle& angle, StrokeExposure& exposure,
+                         StrokeShadows* shadows)
+{
+    if (shadows != nullptr) {
+        evaluate<true>(step, angle, exposure, shadows);
+    } else {
+        evaluate<false>(step, angle, exposure, nullptr);
     }
 }
 
