@@ -41,13 +41,11 @@ int fail(const std::string& message)
     return 1;
 }
 
-// "%lf" of the rate, however long.
+// "%lf" of the rate: at most 309 digits before the point, six after.
 std::string formatted(double rate)
 {
-    const int length = std::snprintf(nullptr, 0, "%lf", rate);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    std::snprintf(text.data(), text.size(), "%lf", rate);
-    text.resize(static_cast<std::size_t>(length));
+    char text[400];
+    std::snprintf(text, sizeof text, "%lf", rate);
     return text;
 }
 

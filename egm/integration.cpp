@@ -16,8 +16,6 @@ using namespace egm::numeric;
 
 namespace {
 
-constexpr int kAngleSteps = 180;
-
 // The angle's own terms, formed once per run.
 struct AngleTable {
     StrokeAngle angle[kAngleSteps];
@@ -230,7 +228,8 @@ void integrate(const IntegrationCase& in, StrokeRule rule, IntegrationTotals& to
     }
 }
 
-void strokesAt(const IntegrationCase& in, StrokeRule rule, double current, StrokeExposure (&widths)[180])
+void strokesAt(const IntegrationCase& in, StrokeRule rule, double current,
+               StrokeExposure (&widths)[kAngleSteps])
 {
     if (rule == StrokeRule::sound) {
         SoundStrokes strokes{in};

@@ -64,6 +64,7 @@ void integrate(const IntegrationCase& in, StrokeRule rule, IntegrationTotals& to
 StrikingDistances distancesAt(const IntegrationCase& in, double current);
 
 // The four widths of each of the 180 strokes of one current, by the rule.
-void strokesAt(const IntegrationCase& in, StrokeRule rule, double current, StrokeExposure (&widths)[180]);
+void strokesAt(const IntegrationCase& in, StrokeRule rule, double current,
+               StrokeExposure (&widths)[kAngleSteps]);
 
 } // namespace egm::model

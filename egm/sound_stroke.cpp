@@ -56,12 +56,12 @@ bool reachesAbove(double y, double r, double a, double b, double g)
 // Wire i of a prepared line, its arc as the preparation left it.
 SoundWire wireOf(const CurrentStep& s, int i)
 {
-    // EGMcircle's slot and the arc before the trim decide whether there is
-    // an exposed arc at all: the trim moves a missing arc's start off zero,
-    // and turns an arc that lies wholly below the striking line round.
+    // The arc before the trim decides whether there is an exposed arc at
+    // all: the trim turns an arc that lies wholly below the striking line
+    // round, and moves the start of a missing arc, (0, 0), whose point at
+    // angle 0 (at the centre's height) lies below the line.
     SoundWire w{s.x[i], s.y[i], s.r[i], s.a[i], s.b[i], s.start[i], s.end[i], false};
-    w.exposed = s.arcTable[i] != s.arcTable[32 + i] && w.a != w.b &&
-                reachesAbove(w.y, w.r, s.untrimmedA[i], s.untrimmedB[i], s.groundStrikeHeight);
+    w.exposed = w.a != w.b && reachesAbove(w.y, w.r, s.untrimmedA[i], s.untrimmedB[i], s.groundStrikeHeight);
     return w;
 }
 

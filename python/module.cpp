@@ -12,6 +12,7 @@
 
 #include "egm/input_table.h"
 #include "egm/shielding.h"
+#include "numbers.h"
 
 namespace py = pybind11;
 
@@ -26,9 +27,8 @@ double numberOf(const std::string& name, const py::handle& value)
 {
     if (py::isinstance<py::str>(value)) {
         const std::string text = value.cast<std::string>();
-        char* end = nullptr;
-        const double v = std::strtod(text.c_str(), &end);
-        if (text.empty() || end != text.c_str() + text.size()) {
+        double v = 0.0;
+        if (!egm::io::parseReal(text, v)) {
             throw RowError{name + " '" + text + "' is not a number"};
         }
         return v;
@@ -149,8 +149,8 @@ py::dict resultDict(const egm::Result& r)
     d["maxCurrentAtTopConductor2"] = optionalFlag(r.maxCurrent[1]);
     d["classicalMaxCurrentConductor1"] = optionalCurrent(r.classicalMaxCurrent[0]);
     d["classicalMaxCurrentConductor2"] = optionalCurrent(r.classicalMaxCurrent[1]);
-    d["classicalAtTopConductor1"] = optionalFlag(r.classicalMaxCurrent[0]);
-    d["classicalAtTopConductor2"] = optionalFlag(r.classicalMaxCurrent[1]);
+    d["classicalMaxCurrentAtTopConductor1"] = optionalFlag(r.classicalMaxCurrent[0]);
+    d["classicalMaxCurrentAtTopConductor2"] = optionalFlag(r.classicalMaxCurrent[1]);
     d["terrainFactor"] = r.terrainFactor;
     d["collectionWidth"] = r.collectionWidth;
     d["currentFrom"] = r.currentFrom;

@@ -78,13 +78,14 @@ TEST_F(Shielding, ByteOrderMarksAndNulInANameAreReadAsTheyMeant)
     // Each file begins with a UTF-8 byte-order mark, as an editor may save
     // it; a NUL inside a name ends the name, as in a C string.
     const std::string bom = "\xEF\xBB\xBF";
-    writeCase(bom + "geo.txt" + std::string("\0junk", 5) + " par.txt res.txt", bom + "5.6 0 23.5 31 2.8",
-              bom + kGeometry);
+    writeCase(bom + "geo.txt" + std::string("\0junk", 5) + " par.txt res.txt" + std::string("\0.bak", 5),
+              bom + "5.6 0 23.5 31 2.8", bom + kGeometry);
     egm::Inputs in;
     in.flashDensity = 5.6;
     const ProgramRun r = run({"ctl.txt"});
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_EQ(printedTotal(in), r.out);
+    EXPECT_EQ(r.out, dir.read("res.txt"));
     EXPECT_EQ("", r.err);
 }
 

@@ -45,7 +45,7 @@ CircleSet withTwo(Circle a, Circle b)
     return {a.x, b.x, 5000, -5000, a.y, b.y, 0, 0, a.r, b.r, 1, 1};
 }
 
-TEST(EGMcircle, WorkedExampleOfTheBuiltInLine)
+TEST(EGMcircle, ReferenceCaseOfTheBuiltInLine)
 {
     const CircleSet c = {9.89, -9.89, 11.2, -11.2, 57, 57, 42, 42, 77.9, 77.9, 80.2, 75.6};
     ArcTable t{};
@@ -121,6 +121,29 @@ TEST(EGMcircle, ArcsMeetingAcrossMinusPiAreJoined)
     EXPECT_LT(a[0].end, kHalfPi);
     EXPECT_NEAR(kHalfPi - std::acos(0.75), a[0].end, 1e-12);
     EXPECT_NEAR(kHalfPi - a[0].end, a[0].start + 3 * kHalfPi, 1e-12); // symmetric about -pi/2
+}
+
+TEST(EGMcircle, ArcsMeetAcrossMinusPiOnlyWhenTheirEndsAreEqual)
+{
+    // Circle 2 touches circle 1 from outside, exactly. Circle 1's smallest
+    // breakpoint b1 is negative and (2pi + b1) - 2pi is not b1 in doubles:
+    // the arc that ends at 2pi + b1 and the one that starts at b1 are not
+    // joined, and the first stays a separate arc starting at b1.
+    const CircleSet circles = {0x1.2c1914257847cp+1, -0x1.0e282bcf58ef8p+0, 0x1.20ffb51e0a472p+4,
+                               0x1.388d13f2e9fd5p+4, -0x1.c48889c2088fp-1,  -0x1.de9cbe44bf845p+3,
+                               0x1.cc84d734e32d2p+3, 0x1.49db76c1ace44p+3,  0x1.8c6cb903a4d26p+3,
+                               0x1.0b7033ad0a5bp+1,  0x1.b7dd9127505e8p+4,  0x1.935af53d0a498p+4};
+    const double dx = circles[1] - circles[0];
+    const double dy = circles[5] - circles[4];
+    ASSERT_EQ(circles[8] + circles[9], std::sqrt(dy * dy + dx * dx)); // touching
+    ArcTable t{};
+    EGMcircle(circles, t);
+    const std::vector<Arc> a = arcsOf(t, 1);
+    ASSERT_EQ(1u, a.size()); // the other half lies on the far half and is clipped
+    const double b1 = a[0].start;
+    EXPECT_NE(b1, (kTwoPi + b1) - kTwoPi);
+    EXPECT_GT(b1, -M_PI); // not joined across -pi
+    EXPECT_LT(b1, 0.0);
 }
 
 TEST(EGMcircle, ArcsOnTheFarHalfAreClippedStrictly)

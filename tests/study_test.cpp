@@ -118,16 +118,20 @@ TEST(StudyBatch, RowsMatchSingleCasesAndBadRowsStayInPlace)
 
 TEST(StudyBatch, LawsDistributionsAndGroupsAsColumns)
 {
-    const BatchRun run = batch("law,distribution,ground-wire-height,h2\nlove,log-normal,60,61\nbuilt-in,,,\n"
-                               "brown,,,\n");
+    const BatchRun run =
+        batch("law,distribution,ground-wire-height,h2\nieee-1992,log-normal,60,61\nbuilt-in,,,\n"
+              "brown,,,\n");
     ASSERT_EQ(4u, run.rows.size());
     egm::Inputs in;
-    in.law.kind = egm::StrikingLaw::Kind::love;
+    in.law.kind = egm::StrikingLaw::Kind::ieee1992;
     in.voltageTerm = 0.0; // the built-in law's default does not apply
     in.distribution.kind = egm::CurrentDistribution::Kind::logNormal;
     in.line.groundWire1.height = 60.0;
     in.line.groundWire2.height = 61.0; // the single wire after its group
-    EXPECT_SAME_BITS(egm::computeRates(in).rates.total, real(run.rows[1].fields[5]));
+    const double total = egm::computeRates(in).rates.total;
+    ASSERT_GT(total, 0.0);
+    EXPECT_EQ("", run.rows[1].fields.back());
+    EXPECT_SAME_BITS(total, real(run.rows[1].fields[5]));
     EXPECT_SAME_BITS(egm::computeRates(egm::Inputs{}).rates.total, real(run.rows[2].fields[5]));
     EXPECT_EQ(0u, run.rows[3].fields.back().find("line 4: law 'brown': must be one of"))
         << run.rows[3].fields.back();
@@ -313,22 +317,22 @@ TEST(StudyRoute, TotalsAreTheSumsOverTheSpansAndPartsAddUp)
 {
     const std::string header = "name,km,length,slope,h1,h2\n";
     const std::string spans[] = {"a,0,400,0,57,57\n", "b,,350,12,60,58\n", "c,,500,-8,55,55\n",
-                                 "d,,300,25,57,57\n", "e,,0,0,57,57\n"};
-    const double length[] = {400, 350, 500, 300, 0};
+                                 "d,,300,25,57,57\n", "e,,0,0,57,57\n",    "f,,320,-25,57,57\n"};
+    const double length[] = {400, 350, 500, 300, 0, 320};
     std::string whole = header;
     for (const std::string& s : spans) {
         whole += s;
     }
     const study::RouteOutcome all = route(whole, "route-whole.csv");
-    ASSERT_EQ(5, all.summary.spans);
+    ASSERT_EQ(6, all.summary.spans);
     ASSERT_EQ(0, all.summary.failed);
 
     // The same towers as a batch: the rates per span, summed here.
     const BatchRun rates =
-        batch("name,slope,h1,h2\na,0,57,57\nb,12,60,58\nc,-8,55,55\nd,25,57,57\ne,0,57,57\n");
+        batch("name,slope,h1,h2\na,0,57,57\nb,12,60,58\nc,-8,55,55\nd,25,57,57\ne,0,57,57\nf,-25,57,57\n");
     double expected[3] = {0, 0, 0};
     double km = 0.0;
-    for (int k = 0; k < 5; ++k) {
+    for (int k = 0; k < 6; ++k) {
         for (int c = 0; c < 3; ++c) {
             expected[c] += real(rates.rows[k + 1].fields[3 + c]) * length[k] / 100000.0;
         }
@@ -347,15 +351,18 @@ TEST(StudyRoute, TotalsAreTheSumsOverTheSpansAndPartsAddUp)
     for (const study::Span& s : all.spans) {
         EXPECT_LE(s.failures[2], all.topSpans.front()->failures[2]);
     }
-    // Flagged stretches only where the rate exceeds the threshold.
+    // Flagged stretches only where the total rate exceeds the threshold
+    // (span f by conductor 2's rate alone).
     for (const study::Span& s : all.spans) {
         EXPECT_EQ(s.result->rates.total > 0.5, s.flagged) << s.name;
     }
+    ASSERT_LT(all.spans[5].result->rates.conductor1, 0.5);
+    EXPECT_TRUE(all.spans[5].flagged);
 
     // Split in two parts (each with the header): the parts' sums add up.
     const study::RouteOutcome first = route(header + spans[0] + spans[1], "route-first.csv");
     const study::RouteOutcome second =
-        route(header + "c,0.75,500,-8,55,55\n" + spans[3] + spans[4], "route-second.csv");
+        route(header + "c,0.75,500,-8,55,55\n" + spans[3] + spans[4] + spans[5], "route-second.csv");
     for (int c = 0; c < 3; ++c) {
         EXPECT_NEAR(all.summary.failuresPerYear[c],
                     first.summary.failuresPerYear[c] + second.summary.failuresPerYear[c],

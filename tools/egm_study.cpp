@@ -57,7 +57,8 @@ constexpr const char* kResultColumns = R"(Result columns (CSV; the same names in
   maxCurrentAtTopConductor1/2: true when it is still exposed at the top of the range,
     so the figure is the range's end, not a computed maximum
   classicalMaxCurrentConductor1/2: largest current, kA, with a width for vertical
-    strokes, searched from 0.1 to 1000 kA (empty: never; 1000: still exposed there)
+    strokes, searched from 0.1 to 1000 kA (empty: never)
+  classicalMaxCurrentAtTopConductor1/2: true when still exposed at 1000 kA
   evaluation, law, distribution: how the case was computed)";
 
 int fail(const std::string& message, int status)

@@ -338,11 +338,20 @@ Picture layoutChart(const Chart& chart)
                       s.dashed ? std::vector<double>{7.0, 4.0} : std::vector<double>{}};
         Polyline run;
         run.pen = pen;
+        // Small series show each value as a dot on the line; a value with
+        // no neighbour (a one-point sweep, or between failed values) shows
+        // as a larger dot of its own.
+        const bool dots = s.x.size() <= 60;
         const auto flush = [&] {
             if (run.points.size() == 1) {
-                p.arcs.push_back(dot(run.points.front(), 3.5, pen.colour)); // a lone point still shows
+                p.arcs.push_back(dot(run.points.front(), 3.5, pen.colour));
             } else if (run.points.size() > 1) {
                 p.lines.push_back(run);
+                if (dots) {
+                    for (const PagePoint& q : run.points) {
+                        p.arcs.push_back(dot(q, 2.2, pen.colour));
+                    }
+                }
             }
             run.points.clear();
         };
@@ -361,13 +370,6 @@ Picture layoutChart(const Chart& chart)
             run.points.push_back(f.at(s.x[i], s.y[i]));
         }
         flush();
-        if (s.x.size() <= 60) {
-            for (std::size_t i = 0; i < s.x.size(); ++i) {
-                if (std::isfinite(s.x[i]) && std::isfinite(s.y[i])) {
-                    p.arcs.push_back(dot(f.at(s.x[i], s.y[i]), 2.2, pen.colour));
-                }
-            }
-        }
     }
     // Values that could not be computed: a cross at the bottom of the frame.
     for (double x : noValueAt) {

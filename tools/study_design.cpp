@@ -127,7 +127,7 @@ std::pair<double, double> defaultRange(DesignVariable v, const egm::Inputs& in)
         // reach the line's middle.
         const double reach1 = std::atan2(l.conductor1.x, l.groundWire1.height - l.conductor1.height);
         const double reach2 = std::atan2(-l.conductor2.x, l.groundWire2.height - l.conductor2.height);
-        const double top = std::min(reach1, reach2) * 180.0 / 3.141592653589793 - 1.0;
+        const double top = std::floor(std::min(reach1, reach2) * 180.0 / 3.141592653589793 - 1.0);
         return {-20.0, std::max(-10.0, std::min(40.0, top))};
     }
     }

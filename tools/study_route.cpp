@@ -238,7 +238,8 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
     }
     std::string text;
     char line[256];
-    text += "Route: " + std::to_string(sum.spans) + " spans, " + shortestText(sum.lengthKm) + " km computed";
+    std::snprintf(line, sizeof line, "%.3f", sum.lengthKm);
+    text += "Route: " + std::to_string(sum.spans) + " spans, " + line + " km computed";
     text += sum.failed > 0 ? " (" + std::to_string(sum.failed) + " spans failed)\n" : "\n";
     text += "Expected shielding failures per year\n";
     text += "  conductor 1            " + shortestText(sum.failuresPerYear[0]) + "\n";

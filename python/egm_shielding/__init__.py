@@ -105,6 +105,7 @@ class Result:
       classical_max_current: (conductor 1, conductor 2), kA: the largest
         current with a width for vertical strokes, searched from 0.1 to
         1000 kA; None when never exposed.
+      classical_max_current_at_top: (bool, bool): still exposed at 1000 kA.
       terrain_factor: 1/6, or 1/3 on steep ground.
       collection_width: the line's equivalent collection width, m.
       current_range: (from, to, steps), kA.
@@ -120,7 +121,7 @@ class Result:
         self.max_current = (row["maxCurrentConductor1"], row["maxCurrentConductor2"])
         self.max_current_at_top = (row["maxCurrentAtTopConductor1"], row["maxCurrentAtTopConductor2"])
         self.classical_max_current = (row["classicalMaxCurrentConductor1"], row["classicalMaxCurrentConductor2"])
-        self.classical_at_top = (row["classicalAtTopConductor1"], row["classicalAtTopConductor2"])
+        self.classical_max_current_at_top = (row["classicalMaxCurrentAtTopConductor1"], row["classicalMaxCurrentAtTopConductor2"])
         self.terrain_factor = row["terrainFactor"]
         self.collection_width = row["collectionWidth"]
         self.current_range = (row["currentFrom"], row["currentTo"], row["currentSteps"])
