@@ -9,37 +9,21 @@ namespace {
 
 constexpr double kNone = std::numeric_limits<double>::infinity();
 
-// Accessors of the wires' positions by index: x1..x4 and h1..h4.
-template <int W> WirePosition& wireAt(Inputs& in)
-{
-    return in.line[kWires[W]];
-}
-template <int W> const WirePosition& wireAt(const Inputs& in)
-{
-    return in.line[kWires[W]];
-}
-template <int W> InputField xField(std::string_view name, std::string_view label)
+// The wires' positions by index and member: x1..x4 and h1..h4.
+template <int W, double WirePosition::*Member>
+InputField wireField(std::string_view name, std::string_view label)
 {
     InputField f;
     f.name = name;
     f.unit = "m";
     f.label = label;
     f.help = label;
-    f.get = [](const Inputs& in) { return wireAt<W>(in).x; };
-    f.set = [](Inputs& in, double v) { wireAt<W>(in).x = v; };
-    return f;
-}
-template <int W> InputField hField(std::string_view name, std::string_view label)
-{
-    InputField f;
-    f.name = name;
-    f.unit = "m";
-    f.label = label;
-    f.help = label;
-    f.get = [](const Inputs& in) { return wireAt<W>(in).height; };
-    f.set = [](Inputs& in, double v) { wireAt<W>(in).height = v; };
-    f.low = 0.0;
-    f.lowOpen = true;
+    f.get = [](const Inputs& in) { return in.line[kWires[W]].*Member; };
+    f.set = [](Inputs& in, double v) { in.line[kWires[W]].*Member = v; };
+    if (Member == &WirePosition::height) {
+        f.low = 0.0;
+        f.lowOpen = true;
+    }
     return f;
 }
 
@@ -197,14 +181,14 @@ const std::vector<InputField>& table()
                 }
                 in.evaluation = *e;
             }));
-        t.push_back(xField<0>("x1", "x of ground wire 1 (+x side)"));
-        t.push_back(xField<1>("x2", "x of ground wire 2 (-x side)"));
-        t.push_back(xField<2>("x3", "x of conductor 1 (+x side)"));
-        t.push_back(xField<3>("x4", "x of conductor 2 (-x side)"));
-        t.push_back(hField<0>("h1", "height of ground wire 1"));
-        t.push_back(hField<1>("h2", "height of ground wire 2"));
-        t.push_back(hField<2>("h3", "height of conductor 1"));
-        t.push_back(hField<3>("h4", "height of conductor 2"));
+        t.push_back(wireField<0, &WirePosition::x>("x1", "x of ground wire 1 (+x side)"));
+        t.push_back(wireField<1, &WirePosition::x>("x2", "x of ground wire 2 (-x side)"));
+        t.push_back(wireField<2, &WirePosition::x>("x3", "x of conductor 1 (+x side)"));
+        t.push_back(wireField<3, &WirePosition::x>("x4", "x of conductor 2 (-x side)"));
+        t.push_back(wireField<0, &WirePosition::height>("h1", "height of ground wire 1"));
+        t.push_back(wireField<1, &WirePosition::height>("h2", "height of ground wire 2"));
+        t.push_back(wireField<2, &WirePosition::height>("h3", "height of conductor 1"));
+        t.push_back(wireField<3, &WirePosition::height>("h4", "height of conductor 2"));
         t.push_back(group(
             "ground-wire-height", "m", "height of both ground wires", "height of both ground wires (h1 = h2)",
             [](const Inputs& in) { return (in.line.groundWire1.height + in.line.groundWire2.height) / 2.0; },

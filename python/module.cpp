@@ -198,9 +198,8 @@ py::dict strokes(const py::dict& inputs, const py::object& current)
             py::gil_scoped_release free;
             r = egm::computeRates(in, options);
         }
-        egm::StrokeTable table = std::move(*r.strokes);
-        currents = table.currents();
-        widths = table.values();
+        currents = r.strokes->currents();
+        widths = std::move(*r.strokes).values(); // the table's storage, not a copy
     } else {
         const double c = current.cast<double>();
         std::vector<std::array<double, 4>> rows;

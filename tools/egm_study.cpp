@@ -4,7 +4,9 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <list>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -50,7 +52,7 @@ constexpr const char* kConventions = R"(Conventions of every subcommand:
   Exit status: 0; 1 when inputs cannot be computed or rows failed; 2 for
   usage errors. Errors are one line on standard error.)";
 
-constexpr const char* kResultColumns = R"(Result columns (CSV; the same names in JSON):
+constexpr const char* kResultColumns = R"(Result columns (CSV):
   conductor1, conductor2, total: shielding failure rates, strokes per 100 km per year
   maxCurrentConductor1/2: largest current, kA, at which the conductor has a width for
     some incidence angle within the integrated range (to 0.01 kA; empty: never)
@@ -371,6 +373,15 @@ bool unknownSubcommand(const CLI::App& app, int argc, char** argv, std::string& 
     return true;
 }
 
+// A subcommand with the line's inputs and an output file.
+struct Command {
+    CLI::App* app = nullptr;
+    study::InputFlags inputs;
+    Output out;
+};
+
+constexpr const char* kPictureHelp = "picture file: .svg, .png or .pdf";
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -383,6 +394,24 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     app.get_formatter()->column_width(34);
 
+    std::list<Command> commands;
+    // The subcommand's own options go in between its inputs and its output.
+    const auto command = [&commands](CLI::App* parent, const char* name, const char* description,
+                                     const std::function<void(CLI::App*)>& own = {},
+                                     const char* pictureHelp = nullptr) -> Command& {
+        Command& c = commands.emplace_back();
+        c.app = parent->add_subcommand(name, description);
+        c.inputs.addTo(c.app);
+        if (own) {
+            own(c.app);
+        }
+        if (pictureHelp != nullptr) {
+            c.out.addTo(c.app, true, pictureHelp);
+        } else {
+            c.out.addTo(c.app);
+        }
+        return c;
+    };
     std::string format = "text";
     const auto addFormat = [&format](CLI::App* sub) {
         sub->add_option("--format", format, "text (the default), json or csv")
@@ -390,56 +419,44 @@ int main(int argc, char** argv)
             ->option_text(" text|json|csv");
     };
 
-    study::InputFlags rateFlags;
-    Output rateOut;
-    CLI::App* rate = app.add_subcommand("rate", "rates per conductor, maximum shielding failure currents");
-    rateFlags.addTo(rate);
-    addFormat(rate);
-    rateOut.addTo(rate);
-    rate->footer(kResultColumns);
+    Command& rate =
+        command(&app, "rate", "rates per conductor, maximum shielding failure currents", addFormat);
+    rate.app->footer(kResultColumns);
 
-    study::InputFlags strokeFlags;
-    Output strokeOut;
     std::vector<double> strokeCurrent;
-    CLI::App* strokes = app.add_subcommand("strokes", "widths of every stroke of the integration, as CSV");
-    strokeFlags.addTo(strokes);
-    strokes->add_option("--current", strokeCurrent, "only the 180 strokes of this current, kA")
-        ->expected(1)
-        ->option_text(" KA");
-    strokeOut.addTo(strokes);
-    strokes->footer(
+    Command& strokes =
+        command(&app, "strokes", "widths of every stroke of the integration, as CSV", [&](CLI::App* a) {
+            a->add_option("--current", strokeCurrent, "only the 180 strokes of this current, kA")
+                ->expected(1)
+                ->option_text(" KA");
+        });
+    strokes.app->footer(
         "Columns: current (kA), theta (rad, from +x; below pi/2 the stroke comes from the +x side), "
         "degrees (1 to 180), groundWire1, groundWire2, conductor1, conductor2: the width of each "
         "wire's shadow across the stroke direction, m, the conductors' after the shielding cut; "
         "evaluation, law.");
 
-    study::InputFlags sweepFlags;
-    Output sweepOut;
     Sweep sweep;
-    CLI::App* sweepCommand =
-        app.add_subcommand("sweep", "rates and maximum currents as one input varies, as CSV");
-    sweepFlags.addTo(sweepCommand);
-    sweep.addTo(sweepCommand);
-    sweepOut.addTo(sweepCommand);
-    sweepCommand->footer(
+    Command& sweepCommand = command(&app, "sweep", "rates and maximum currents as one input varies, as CSV",
+                                    [&](CLI::App* a) { sweep.addTo(a); });
+    sweepCommand.app->footer(
         std::string("Columns: the swept input, the result columns, error (why a value could not "
                     "be computed). Exit status 1 when any value failed; every other row is "
                     "still written.\n") +
         kResultColumns);
 
-    study::InputFlags batchFlags;
-    Output batchOut;
     std::string casesPath;
     unsigned jobs = 0;
-    CLI::App* batch =
-        app.add_subcommand("batch", "one case per row of a CSV file, in parallel, results in order");
-    batchFlags.addTo(batch);
-    batch->add_option("cases", casesPath, "CSV file: a header naming the columns, then one case per row")
-        ->required()
-        ->option_text(" CASES");
-    batchOut.addTo(batch, true, "CSV file of results, one row per case (- for standard output)");
-    batch->add_option("--jobs", jobs, "threads; 0 (the default) for one per core")->option_text(" N");
-    batch->footer(
+    Command& batch = command(
+        &app, "batch", "one case per row of a CSV file, in parallel, results in order",
+        [&](CLI::App* a) {
+            a->add_option("cases", casesPath, "CSV file: a header naming the columns, then one case per row")
+                ->required()
+                ->option_text(" CASES");
+            a->add_option("--jobs", jobs, "threads; 0 (the default) for one per core")->option_text(" N");
+        },
+        "CSV file of results, one row per case (- for standard output)");
+    batch.app->footer(
         std::string("Case file: columns named like the flags (slope, h1, x3, law, ...; any letter case) "
                     "and an optional name; missing columns and empty fields take the flags' values. "
                     "Lines starting with # are skipped.\nResults: case (1, 2, ...), line (in the case "
@@ -448,90 +465,61 @@ int main(int argc, char** argv)
                     "when any row failed.\n") +
         kResultColumns);
 
-    study::InputFlags compareFlags;
-    Output compareOut;
-    CLI::App* compare = app.add_subcommand("compare", "the line under every striking-distance law");
-    compareFlags.addTo(compare);
-    addFormat(compare);
-    compareOut.addTo(compare);
-    compare->footer(
+    Command& compare = command(&app, "compare", "the line under every striking-distance law", addFormat);
+    compare.app->footer(
         std::string("One row per law: built-in (with the voltage term), ieee-1992, love, "
                     "brown-whitehead, armstrong-whitehead, and custom when --law custom is given.\n") +
         kResultColumns);
 
-    study::InputFlags designFlags;
-    Output designOut;
     study::DesignRequest design;
-    CLI::App* designCommand =
-        app.add_subcommand("design", "solve for a ground-wire position or height that meets a target");
-    designFlags.addTo(designCommand);
-    design.addTo(designCommand);
-    addFormat(designCommand);
-    designOut.addTo(designCommand);
-    designCommand->footer(study::kDesignHelp);
+    Command& designCommand = command(
+        &app, "design", "solve for a ground-wire position or height that meets a target", [&](CLI::App* a) {
+            design.addTo(a);
+            addFormat(a);
+        });
+    designCommand.app->footer(study::kDesignHelp);
 
-    study::InputFlags routeFlags;
-    Output routeOut;
     study::RouteRequest route;
-    CLI::App* routeCommand =
-        app.add_subcommand("route", "expected shielding failures of a whole line, span by span");
-    routeFlags.addTo(routeCommand);
-    route.addTo(routeCommand);
-    addFormat(routeCommand);
-    routeOut.addTo(routeCommand);
-    routeCommand->footer(study::kRouteHelp);
+    Command& routeCommand =
+        command(&app, "route", "expected shielding failures of a whole line, span by span", [&](CLI::App* a) {
+            route.addTo(a);
+            addFormat(a);
+        });
+    routeCommand.app->footer(study::kRouteHelp);
 
-    study::InputFlags drawFlags;
-    Output drawOut;
     double drawCurrent = 0.0;
     double drawAngle = 0.0;
-    CLI::App* draw =
-        app.add_subcommand("draw", "picture of one stroke: striking circles, exposed arcs, shadows");
-    drawFlags.addTo(draw);
-    draw->add_option("--current", drawCurrent, "lightning current, kA")->required()->option_text(" KA");
-    draw->add_option("--angle", drawAngle,
-                     "incidence angle, degrees from +x (90: vertical; below 90 the stroke "
-                     "comes from the +x side)")
-        ->required()
-        ->option_text(" DEG");
-    drawOut.addTo(draw, true, "picture file: .svg, .png or .pdf");
+    Command& draw = command(
+        &app, "draw", "picture of one stroke: striking circles, exposed arcs, shadows",
+        [&](CLI::App* a) {
+            a->add_option("--current", drawCurrent, "lightning current, kA")->required()->option_text(" KA");
+            a->add_option(
+                 "--angle", drawAngle,
+                 "incidence angle, degrees from +x (90: vertical; below 90 the stroke comes from the +x "
+                 "side)")
+                ->required()
+                ->option_text(" DEG");
+        },
+        kPictureHelp);
 
     CLI::App* plot = app.add_subcommand("plot", "charts: exposure, sweep, compare, design, route");
     plot->require_subcommand(1);
-    study::InputFlags exposureFlags;
-    Output exposureOut;
-    CLI::App* plotExposure =
-        plot->add_subcommand("exposure", "each conductor's angle-weighted exposure against current");
-    exposureFlags.addTo(plotExposure);
-    exposureOut.addTo(plotExposure, true, "picture file: .svg, .png or .pdf");
-    study::InputFlags plotSweepFlags;
-    Output plotSweepOut;
+    Command& plotExposure = command(
+        plot, "exposure", "each conductor's angle-weighted exposure against current", {}, kPictureHelp);
     Sweep plotSweep;
-    CLI::App* plotSweepCommand = plot->add_subcommand("sweep", "the rates against one swept input");
-    plotSweepFlags.addTo(plotSweepCommand);
-    plotSweep.addTo(plotSweepCommand);
-    plotSweepOut.addTo(plotSweepCommand, true, "picture file: .svg, .png or .pdf");
-    study::InputFlags plotCompareFlags;
-    Output plotCompareOut;
-    CLI::App* plotCompare = plot->add_subcommand("compare", "the rates under every striking-distance law");
-    plotCompareFlags.addTo(plotCompare);
-    plotCompareOut.addTo(plotCompare, true, "picture file: .svg, .png or .pdf");
-    study::InputFlags plotDesignFlags;
-    Output plotDesignOut;
+    Command& plotSweepCommand = command(
+        plot, "sweep", "the rates against one swept input", [&](CLI::App* a) { plotSweep.addTo(a); },
+        kPictureHelp);
+    Command& plotCompare =
+        command(plot, "compare", "the rates under every striking-distance law", {}, kPictureHelp);
     study::DesignRequest plotDesign;
-    CLI::App* plotDesignCommand =
-        plot->add_subcommand("design", "the rate against the design variable, solution marked");
-    plotDesignFlags.addTo(plotDesignCommand);
-    plotDesign.addTo(plotDesignCommand);
-    plotDesignOut.addTo(plotDesignCommand, true, "picture file: .svg, .png or .pdf");
-    study::InputFlags plotRouteFlags;
-    Output plotRouteOut;
+    Command& plotDesignCommand = command(
+        plot, "design", "the rate against the design variable, solution marked",
+        [&](CLI::App* a) { plotDesign.addTo(a); }, kPictureHelp);
     study::RouteRequest plotRoute;
-    CLI::App* plotRouteCommand =
-        plot->add_subcommand("route", "the rate along the route's chainage, flagged stretches marked");
-    plotRouteFlags.addTo(plotRouteCommand);
-    plotRoute.addTo(plotRouteCommand);
-    plotRouteOut.addTo(plotRouteCommand, true, "picture file: .svg, .png or .pdf");
+    Command& plotRouteCommand = command(
+        plot, "route", "the rate along the route's chainage, flagged stretches marked",
+        [&](CLI::App* a) { plotRoute.addTo(a); }, kPictureHelp);
 
     std::string unknown;
     if (unknownSubcommand(app, argc, argv, unknown)) {
@@ -554,57 +542,61 @@ int main(int argc, char** argv)
 
     try {
         int status = 0;
-        if (rate->parsed()) {
-            status = runRate(rateFlags, format, rateOut);
-        } else if (strokes->parsed()) {
-            status = runStrokes(strokeFlags, strokeCurrent, strokeOut);
-        } else if (sweepCommand->parsed()) {
-            status = runSweep(sweepFlags, sweep, sweepOut);
-        } else if (batch->parsed()) {
-            status = runBatch(batchFlags, casesPath, batchOut, jobs);
-        } else if (compare->parsed()) {
-            status = runCompare(compareFlags, format, compareOut);
-        } else if (designCommand->parsed()) {
-            const study::DesignOutcome outcome = study::solveDesign(designFlags.resolve(), design);
-            designOut.write(study::designReport(outcome, format));
+        if (rate.app->parsed()) {
+            status = runRate(rate.inputs, format, rate.out);
+        } else if (strokes.app->parsed()) {
+            status = runStrokes(strokes.inputs, strokeCurrent, strokes.out);
+        } else if (sweepCommand.app->parsed()) {
+            status = runSweep(sweepCommand.inputs, sweep, sweepCommand.out);
+        } else if (batch.app->parsed()) {
+            status = runBatch(batch.inputs, casesPath, batch.out, jobs);
+        } else if (compare.app->parsed()) {
+            status = runCompare(compare.inputs, format, compare.out);
+        } else if (designCommand.app->parsed()) {
+            const egm::Inputs base = designCommand.inputs.resolve();
+            printNotes(egm::layoutNotes(base));
+            const study::DesignOutcome outcome = study::solveDesign(base, design);
+            designCommand.out.write(study::designReport(outcome, format));
             status = outcome.met ? 0 : 1;
-        } else if (routeCommand->parsed()) {
-            status = study::runRoute(routeFlags, route, format, routeOut.path, progressOnTerminal());
-        } else if (draw->parsed()) {
-            requireImageName(drawOut.path);
+        } else if (routeCommand.app->parsed()) {
+            status = study::runRoute(routeCommand.inputs, route, format, routeCommand.out.path,
+                                     progressOnTerminal());
+        } else if (draw.app->parsed()) {
+            requireImageName(draw.out.path);
             requireDrawCurrent(drawCurrent, drawAngle);
-            const egm::Inputs inputs = drawFlags.resolve();
+            const egm::Inputs inputs = draw.inputs.resolve();
             printNotes(egm::layoutNotes(inputs));
             writePicture(study::layoutStrokeScene(study::strokeScene(inputs, drawCurrent, drawAngle)),
-                         drawOut.path);
-        } else if (plotExposure->parsed()) {
-            requireImageName(exposureOut.path);
-            const egm::Inputs inputs = exposureFlags.resolve();
+                         draw.out.path);
+        } else if (plotExposure.app->parsed()) {
+            requireImageName(plotExposure.out.path);
+            const egm::Inputs inputs = plotExposure.inputs.resolve();
             egm::Options options;
             options.angleSums = true;
             const egm::Result r = egm::computeRates(inputs, options);
             printNotes(r.notes);
-            writePicture(study::layoutChart(study::exposureChart(inputs, r)), exposureOut.path);
-        } else if (plotSweepCommand->parsed()) {
-            requireImageName(plotSweepOut.path);
-            const egm::Inputs base = plotSweepFlags.resolve();
+            writePicture(study::layoutChart(study::exposureChart(inputs, r)), plotExposure.out.path);
+        } else if (plotSweepCommand.app->parsed()) {
+            requireImageName(plotSweepCommand.out.path);
+            const egm::Inputs base = plotSweepCommand.inputs.resolve();
             writePicture(study::layoutChart(study::sweepChart(plotSweep.param, plotSweep.run(base))),
-                         plotSweepOut.path);
-        } else if (plotCompare->parsed()) {
-            requireImageName(plotCompareOut.path);
-            const egm::Inputs base = plotCompareFlags.resolve();
+                         plotSweepCommand.out.path);
+        } else if (plotCompare.app->parsed()) {
+            requireImageName(plotCompare.out.path);
+            const egm::Inputs base = plotCompare.inputs.resolve();
             writePicture(study::layoutChart(study::compareChart(
-                             study::compareLaws(base, plotCompareFlags.voltageTermGiven()))),
-                         plotCompareOut.path);
-        } else if (plotDesignCommand->parsed()) {
-            requireImageName(plotDesignOut.path);
-            const study::DesignOutcome outcome = study::solveDesign(plotDesignFlags.resolve(), plotDesign);
-            writePicture(study::layoutChart(study::designChart(outcome)), plotDesignOut.path);
-        } else if (plotRouteCommand->parsed()) {
-            requireImageName(plotRouteOut.path);
+                             study::compareLaws(base, plotCompare.inputs.voltageTermGiven()))),
+                         plotCompare.out.path);
+        } else if (plotDesignCommand.app->parsed()) {
+            requireImageName(plotDesignCommand.out.path);
+            const study::DesignOutcome outcome =
+                study::solveDesign(plotDesignCommand.inputs.resolve(), plotDesign);
+            writePicture(study::layoutChart(study::designChart(outcome)), plotDesignCommand.out.path);
+        } else if (plotRouteCommand.app->parsed()) {
+            requireImageName(plotRouteCommand.out.path);
             const study::RouteOutcome outcome =
-                study::computeRoute(plotRouteFlags, plotRoute, progressOnTerminal());
-            writePicture(study::layoutChart(study::routeChart(outcome)), plotRouteOut.path);
+                study::computeRoute(plotRouteCommand.inputs, plotRoute, progressOnTerminal());
+            writePicture(study::layoutChart(study::routeChart(outcome)), plotRouteCommand.out.path);
         }
         return status;
     } catch (const study::UsageError& e) {

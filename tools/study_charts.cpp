@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "egm/input_table.h"
+#include "study_format.h"
 
 namespace study {
 
@@ -121,13 +122,6 @@ std::string withUnit(const std::string& name)
     return std::string(f->label) + (f->unit.empty() ? "" : ", " + std::string(f->unit));
 }
 
-std::vector<std::string> computationNotes(const egm::Result& r)
-{
-    return {"evaluation: " + std::string(egm::evaluationName(r.evaluation)) +
-            "; striking-distance law: " + std::string(egm::lawName(r.law.kind)) +
-            "; current distribution: " + std::string(egm::distributionName(r.distribution.kind))};
-}
-
 } // namespace
 
 bool Box::overlaps(const Box& o) const
@@ -230,7 +224,7 @@ Chart exposureChart(const egm::Inputs& inputs, const egm::Result& result)
                 Marker{"max. current, " + who + ": " + legendNumber(*m.current) + " kA", *m.current, false});
         }
     }
-    chart.notes = computationNotes(result);
+    chart.notes = {computationNote(result)};
     (void)inputs;
     return chart;
 }
@@ -255,7 +249,7 @@ Chart sweepChart(const std::string& param, const std::vector<SweepPoint>& points
     chart.series = {c1, c2, total};
     for (const SweepPoint& p : points) {
         if (p.result) {
-            chart.notes = computationNotes(*p.result);
+            chart.notes = {computationNote(*p.result)};
             break;
         }
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "study_format.h"
 #include "study_inputs.h"
 
 namespace study {
@@ -95,9 +96,7 @@ Chart compareChart(const std::vector<LawComparison>& rows)
     }
     chart.series = {c1, c2, total};
     if (!rows.empty() && rows.front().result) {
-        const egm::Result& r = *rows.front().result;
-        chart.notes = {"evaluation: " + std::string(egm::evaluationName(r.evaluation)) +
-                       "; current distribution: " + std::string(egm::distributionName(r.distribution.kind))};
+        chart.notes = {computationNote(*rows.front().result)};
     }
     return chart;
 }

@@ -445,8 +445,7 @@ std::string designReport(const DesignOutcome& o, const std::string& format)
         text += line;
     }
     if (o.best.result) {
-        text += "evaluation " + std::string(egm::evaluationName(o.best.result->evaluation)) + ", law " +
-                std::string(egm::lawName(o.best.result->law.kind)) + "\n";
+        text += computationNote(*o.best.result) + "\n";
     }
     return text;
 }
@@ -472,6 +471,9 @@ Chart designChart(const DesignOutcome& o)
     }
     chart.notes.push_back(o.monotone ? "response steady over the range"
                                      : "response NOT steady over the range");
+    if (o.best.result) {
+        chart.notes.push_back(computationNote(*o.best.result));
+    }
     return chart;
 }
 

@@ -107,6 +107,13 @@ nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& r, const
     };
 }
 
+std::string computationNote(const egm::Result& r)
+{
+    return "evaluation: " + std::string(egm::evaluationName(r.evaluation)) +
+           "; striking-distance law: " + std::string(egm::lawName(r.law.kind)) +
+           "; current distribution: " + std::string(egm::distributionName(r.distribution.kind));
+}
+
 std::string maxCurrentText(const egm::MaxCurrent& m)
 {
     if (!m.current) {

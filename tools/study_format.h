@@ -22,6 +22,10 @@ nlohmann::json inputsJson(const egm::Inputs& inputs, const std::string& control)
 nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& result, const std::string& control);
 std::string resultText(const egm::Result& result);
 
+// "evaluation: sound; striking-distance law: built-in; current
+// distribution: built-in": how a result was computed, for text and legends.
+std::string computationNote(const egm::Result& result);
+
 // A maximum current as text: "74.47 kA", "223.5 kA or more (still exposed
 // at the top of the range)", "none".
 std::string maxCurrentText(const egm::MaxCurrent& m);

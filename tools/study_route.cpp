@@ -270,6 +270,9 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
             text += "  failed: span " + std::to_string(s.index) + ": " + s.error + "\n";
         }
     }
+    if (!out.topSpans.empty()) {
+        text += computationNote(*out.topSpans.front()->result) + "\n";
+    }
     return text;
 }
 
@@ -316,6 +319,9 @@ Chart routeChart(const RouteOutcome& out)
     for (const FlaggedStretch& f : out.flagged) {
         chart.markers.push_back(Marker{"flagged from km " + legendNumber(f.from), f.from, false});
         chart.markers.push_back(Marker{"to km " + legendNumber(f.to), f.to, false});
+    }
+    if (!out.topSpans.empty()) {
+        chart.notes.push_back(computationNote(*out.topSpans.front()->result));
     }
     return chart;
 }

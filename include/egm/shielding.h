@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace egm {
@@ -181,8 +182,10 @@ class StrokeTable {
     double width(std::size_t currentStep, int angleStep, Wire wire) const;
     std::array<double, 4> widths(std::size_t currentStep, int angleStep) const;
     void setWidths(std::size_t currentStep, int angleStep, const std::array<double, 4>& widths);
-    // currentCount x kAngleSteps x 4, wire fastest, then angle step.
-    const std::vector<double>& values() const { return values_; }
+    // currentCount x kAngleSteps x 4, wire fastest, then angle step; from
+    // a table about to go, the storage itself.
+    const std::vector<double>& values() const& { return values_; }
+    std::vector<double> values() && { return std::move(values_); }
 
   private:
     std::size_t offset(std::size_t currentStep, int angleStep) const;
