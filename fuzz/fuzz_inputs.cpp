@@ -78,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         egm::Options options;
         options.classicalMaxCurrents = false;
+        options.maxCurrents = false;
         egm::computeRates(inputs, options);
     } catch (const egm::InputError&) {
     }
