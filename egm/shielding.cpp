@@ -244,31 +244,36 @@ MaxCurrent maxCurrentOf(const Prepared& p, const std::vector<unsigned char>& exp
 }
 
 // Vertical strokes searched on a grid of eight currents a decade from 0.1 to
-// 1000 kA, the highest exposed one then bracketed by bisection.
-MaxCurrent classicalMaxCurrentOf(const Prepared& p, int conductor)
+// 1000 kA, from the top down, one evaluation a current for both conductors;
+// each conductor's highest exposed current is then bracketed by bisection.
+std::array<MaxCurrent, 2> classicalMaxCurrentsOf(const Prepared& p)
 {
     constexpr int kPoints = 33;
     const auto gridCurrent = [](int k) {
         return k == kPoints - 1 ? kClassicalSearchTo : kClassicalSearchFrom * std::pow(10.0, k / 8.0);
     };
-    int highest = -1;
-    for (int k = kPoints - 1; k >= 0; --k) {
-        if (exposedToVerticalStrokes(p, gridCurrent(k), conductor)) {
-            highest = k;
-            break;
+    int highest[2] = {-1, -1};
+    for (int k = kPoints - 1; k >= 0 && (highest[0] < 0 || highest[1] < 0); --k) {
+        const model::StrokeExposure widths = evaluateOne(p, gridCurrent(k), model::kHalfPi).widths;
+        for (int c = 0; c < 2; ++c) {
+            if (highest[c] < 0 && hasWidth(widths[kConductor[c]])) {
+                highest[c] = k;
+            }
         }
     }
-    MaxCurrent m;
-    if (highest < 0) {
-        return m;
+    std::array<MaxCurrent, 2> m;
+    for (int c = 0; c < 2; ++c) {
+        if (highest[c] < 0) {
+            continue;
+        }
+        if (highest[c] == kPoints - 1) {
+            m[c].current = kClassicalSearchTo;
+            m[c].exposedAtTop = true;
+            continue;
+        }
+        m[c].current = bisect(gridCurrent(highest[c]), gridCurrent(highest[c] + 1),
+                              [&](double current) { return exposedToVerticalStrokes(p, current, c); });
     }
-    if (highest == kPoints - 1) {
-        m.current = kClassicalSearchTo;
-        m.exposedAtTop = true;
-        return m;
-    }
-    m.current = bisect(gridCurrent(highest), gridCurrent(highest + 1),
-                       [&](double current) { return exposedToVerticalStrokes(p, current, conductor); });
     return m;
 }
 
@@ -462,14 +467,14 @@ Result computeRates(const Inputs& inputs, const Options& options)
     for (std::size_t j = 0; j < currents.size(); ++j) {
         currents[j] = static_cast<double>(j) + inputs.lowestCurrent;
     }
+    const std::array<MaxCurrent, 2> classical =
+        options.classicalMaxCurrents ? classicalMaxCurrentsOf(p) : std::array<MaxCurrent, 2>{};
     for (int c = 0; c < 2; ++c) {
         const int user = p.swapped ? 1 - c : c;
         if (options.maxCurrents) {
             r.maxCurrent[user] = maxCurrentOf(p, exposed, c);
         }
-        if (options.classicalMaxCurrents) {
-            r.classicalMaxCurrent[user] = classicalMaxCurrentOf(p, c);
-        }
+        r.classicalMaxCurrent[user] = classical[c];
     }
     if (options.strokeTable) {
         StrokeTable table(currents);
