@@ -131,13 +131,18 @@ TEST(Laws, ClassicalMaximumCurrentMeetsTheClosedForm)
             egm::Inputs in;
             in.law.kind = law.kind;
             in.voltageTerm = 0.0;
-            // The other side's wires far away, where they cannot interfere.
-            in.line = {{g.xg, g.hg}, {-2000.0, g.hg}, {g.xc, g.hc}, {-2005.0, g.hc}};
+            // The other side's pair far away, where it cannot interfere, with
+            // its conductor 3 m outside its ground wire: its own closed form.
+            in.line = {{g.xg, g.hg}, {-2000.0, g.hg}, {g.xc, g.hc}, {-2003.0, g.hc}};
             const egm::Result r = egm::computeRates(in);
-            ASSERT_TRUE(r.classicalMaxCurrent[0].current.has_value());
-            EXPECT_FALSE(r.classicalMaxCurrent[0].exposedAtTop);
-            const double closed = crossingReachesTheLine(law.r, law.g, g.xg, g.hg, g.xc, g.hc);
-            EXPECT_NEAR(closed, *r.classicalMaxCurrent[0].current, 0.01);
+            const double closed[2] = {crossingReachesTheLine(law.r, law.g, g.xg, g.hg, g.xc, g.hc),
+                                      crossingReachesTheLine(law.r, law.g, 2000.0, g.hg, 2003.0, g.hc)};
+            ASSERT_GT(std::abs(closed[0] - closed[1]), 0.1);
+            for (int c = 0; c < 2; ++c) {
+                ASSERT_TRUE(r.classicalMaxCurrent[c].current.has_value()) << "conductor " << c + 1;
+                EXPECT_FALSE(r.classicalMaxCurrent[c].exposedAtTop);
+                EXPECT_NEAR(closed[c], *r.classicalMaxCurrent[c].current, 0.01) << "conductor " << c + 1;
+            }
         }
     }
 }
