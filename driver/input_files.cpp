@@ -116,11 +116,17 @@ ValuesRead readParameters(std::FILE* stream, Inputs& inputs)
 
 ValuesRead readGeometry(std::FILE* stream, Inputs& inputs)
 {
-    Line& l = inputs.line;
+    // The geometry file holds the four-wire line; values it lacks keep the
+    // built-in line's.
+    const bool line = isFourWireLine(inputs.tower);
+    Line l = line ? lineOf(inputs.tower) : Line{};
+    const double voltageTerm = line ? inputs.tower.wires[2].voltageTerm : Inputs{}.tower.wires[2].voltageTerm;
     double* values[kGeometryCount] = {&l.groundWire1.x,     &l.groundWire2.x,      &l.conductor1.x,
                                       &l.conductor2.x,      &l.groundWire1.height, &l.groundWire2.height,
                                       &l.conductor1.height, &l.conductor2.height};
-    return readValues(stream, values, kGeometryCount);
+    const ValuesRead read = readValues(stream, values, kGeometryCount);
+    inputs.tower = towerOf(l, voltageTerm);
+    return read;
 }
 
 LoadReport loadControlledInputs(const std::string& controlPath, Inputs& inputs)

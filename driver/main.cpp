@@ -78,7 +78,7 @@ int run(int argc, char** argv)
     for (const std::string& note : report.notes) {
         std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
     }
-    const egm::Line& line = inputs.line;
+    const egm::Line line = egm::lineOf(inputs.tower);
     if (line.groundWire1.x < line.groundWire2.x) {
         std::fprintf(
             stderr,
@@ -99,8 +99,9 @@ int run(int argc, char** argv)
     double rateC1 = 0.0;
     double rateC2 = 0.0;
     double rateTotal = 0.0;
-    egm::model::EGMs2x(inputs.flashDensity, inputs.slope, inputs.lowestCurrent, geometry, inputs.voltageTerm,
-                       inputs.distribution.scale, inputs.distribution.exponent, rateC1, rateC2, rateTotal);
+    egm::model::EGMs2x(inputs.flashDensity, inputs.slope, inputs.lowestCurrent, geometry,
+                       inputs.tower.wires[2].voltageTerm, inputs.distribution.scale,
+                       inputs.distribution.exponent, rateC1, rateC2, rateTotal);
 
     const std::string text = formatted(rateTotal);
     std::fputs(text.c_str(), stdout);

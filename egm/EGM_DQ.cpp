@@ -101,11 +101,11 @@ Point pointAt(const CurrentStep& s, int i, double c, double sn)
 
 } // namespace
 
-StrikingDistances builtInStrikingDistances(double current, const LineGeometry& geometry, double voltageTerm)
+LineDistances builtInLineDistances(double current, const LineGeometry& geometry, double voltageTerm)
 {
     const double kg = groundFactor(geometry);
     const double p = rt_powd_snf(current, 0.578) * 5.015;
-    StrikingDistances d;
+    LineDistances d;
     d.groundWire = rt_powd_snf(p, 1.125) * 1.63;
     d.conductor1 = rt_powd_snf(p + voltageTerm, 1.125) * 1.63;
     d.conductor2 = rt_powd_snf(p - voltageTerm, 1.125) * 1.63;
@@ -125,10 +125,10 @@ double groundFactor(const LineGeometry& geometry)
 void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& geometry, double voltageTerm,
                         CurrentStep& step)
 {
-    prepareCurrentStep(builtInStrikingDistances(current, geometry, voltageTerm), slopeAngle, geometry, step);
+    prepareCurrentStep(builtInLineDistances(current, geometry, voltageTerm), slopeAngle, geometry, step);
 }
 
-void prepareCurrentStep(const StrikingDistances& distances, double slopeAngle, const LineGeometry& geometry,
+void prepareCurrentStep(const LineDistances& distances, double slopeAngle, const LineGeometry& geometry,
                         CurrentStep& step)
 {
     step.shieldRadius = distances.groundWire;
@@ -180,7 +180,7 @@ StrokeAngle strokeAngle(double theta)
     const double below = theta - kHalfPi;
     return StrokeAngle{theta,           std::tan(theta), std::fabs(std::sin(theta)),
                        std::cos(above), std::sin(above), std::cos(below),
-                       std::sin(below)};
+                       std::sin(below), std::sin(theta), std::cos(theta)};
 }
 
 void evaluateStroke(const CurrentStep& step, const StrokeAngle& angle, StrokeExposure& exposure,

@@ -18,6 +18,15 @@ void EGM_DQ(double current, double theta, double slopeAngle, const LineGeometry&
 // end points depends on the current alone (with the slope, geometry and
 // voltage term); the silhouette, shadows and cuts depend on the angle.
 
+// Striking distances of the four-wire line at one current: both ground
+// wires', each conductor's, and the height of the ground's striking line.
+struct LineDistances {
+    double groundWire = 0.0;         // m
+    double conductor1 = 0.0;         // m
+    double conductor2 = 0.0;         // m
+    double groundStrikeHeight = 0.0; // G, m
+};
+
 // What the angle half needs of the current: the turned centres, radii, trimmed
 // arc angles (a, b) and the arcs' start and end points, wire order.
 struct CurrentStep {
@@ -46,6 +55,8 @@ struct StrokeAngle {
     double sinAbove;
     double cosBelow; // cos(theta - pi/2), direction of the tangent point T-
     double sinBelow;
+    double sinTheta;
+    double cosTheta;
 };
 
 // The silhouette and shadows of one stroke, for pictures and checks.
@@ -59,7 +70,7 @@ struct StrokeShadows {
 // wires' 1.63 (5.015 I^0.578)^1.125, conductor 1's and conductor 2's with the
 // voltage term added and subtracted inside the bracket, and the height of the
 // ground's striking line, the ground factor times the ground wires' distance.
-StrikingDistances builtInStrikingDistances(double current, const LineGeometry& geometry, double voltageTerm);
+LineDistances builtInLineDistances(double current, const LineGeometry& geometry, double voltageTerm);
 
 // k_g: 0.17 ln(43 - h) + 0.36 below a mean ground-wire height h of 40 m,
 // else 0.55 (h = 40 exactly gives 0.55).
@@ -70,7 +81,7 @@ double groundFactor(const LineGeometry& geometry);
 void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& geometry, double voltageTerm,
                         CurrentStep& step);
 // The same from striking distances already at hand (any law).
-void prepareCurrentStep(const StrikingDistances& distances, double slopeAngle, const LineGeometry& geometry,
+void prepareCurrentStep(const LineDistances& distances, double slopeAngle, const LineGeometry& geometry,
                         CurrentStep& step);
 
 StrokeAngle strokeAngle(double theta);

@@ -1,7 +1,9 @@
 #include "egm/input_table.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 
 namespace egm {
 
@@ -9,8 +11,26 @@ namespace {
 
 constexpr double kNone = std::numeric_limits<double>::infinity();
 
+// Wire W of the four-wire line, or NaN for a tower that is not one.
+template <int W, double TowerWire::*Member> double lineValue(const Inputs& in)
+{
+    return isFourWireLine(in.tower) ? in.tower.wires[W].*Member : std::nan("");
+}
+
+// The four-wire line's tower, for an input that moves one of its wires.
+// Throws InputError for a tower that is not a four-wire line.
+Tower& lineTower(Inputs& in, std::string_view name)
+{
+    if (!isFourWireLine(in.tower)) {
+        throw InputError(std::string(name) +
+                         ": belongs to the four-wire line (two ground wires, two conductors); the tower "
+                         "given has its own wires");
+    }
+    return in.tower;
+}
+
 // The wires' positions by index and member: x1..x4 and h1..h4.
-template <int W, double WirePosition::*Member>
+template <int W, double TowerWire::*Member>
 InputField wireField(std::string_view name, std::string_view label)
 {
     InputField f;
@@ -18,11 +38,19 @@ InputField wireField(std::string_view name, std::string_view label)
     f.unit = "m";
     f.label = label;
     f.help = label;
-    f.get = [](const Inputs& in) { return in.line[kWires[W]].*Member; };
-    f.set = [](Inputs& in, double v) { in.line[kWires[W]].*Member = v; };
-    if (Member == &WirePosition::height) {
+    f.fourWireLine = true;
+    f.get = lineValue<W, Member>;
+    f.set = [](Inputs& in, double v) {
+        constexpr char field[3] = {Member == &TowerWire::x ? 'x' : 'h', static_cast<char>('1' + W), '\0'};
+        lineTower(in, field).wires[W].*Member = v;
+    };
+    if (Member == &TowerWire::height) {
         f.low = 0.0;
         f.lowOpen = true;
+        f.high = kMaxCoordinate;
+    } else {
+        f.low = -kMaxCoordinate;
+        f.high = kMaxCoordinate;
     }
     return f;
 }
@@ -99,8 +127,12 @@ const std::vector<InputField>& table()
             "conductors' voltage term U of the built-in law, in the unit of 5.015 I^0.578: striking "
             "distance 1.63 (5.015 I^0.578 + U)^1.125 for conductor 1, 1.63 (5.015 I^0.578 - U)^1.125 for "
             "conductor 2; 0 with any other law",
-            [](const Inputs& in) { return in.voltageTerm; },
-            [](Inputs& in, double v) { in.voltageTerm = v; }));
+            lineValue<2, &TowerWire::voltageTerm>, [](Inputs& in, double v) {
+                Tower& line = lineTower(in, "voltage-term");
+                line.wires[2].voltageTerm = v;
+                line.wires[3].voltageTerm = -v;
+            }));
+        t.back().fourWireLine = true;
         t.push_back(choice(
             "law", "striking-distance law",
             "striking-distance law: built-in, ieee-1992, love, brown-whitehead, armstrong-whitehead or "
@@ -172,51 +204,71 @@ const std::vector<InputField>& table()
             [](Inputs& in, double v) { in.distribution.sigma = v; }, 0.0, true));
         t.push_back(choice(
             "evaluation", "evaluation",
-            "sound (default): both sides' outward arcs, mirrored cuts; compat: as egm-shielding computes it",
-            "sound|compat", [](const Inputs& in) { return evaluationName(in.evaluation); },
+            "first-contact (default): each stroke goes to the first striking disk its path enters, any "
+            "tower; compat: as egm-shielding computes it, two ground wires and two conductors",
+            "first-contact|compat", [](const Inputs& in) { return evaluationName(in.evaluation); },
             [](Inputs& in, std::string_view text) {
                 const std::optional<Evaluation> e = evaluationNamed(text);
                 if (!e) {
-                    unknownChoice("evaluation", text, "sound, compat");
+                    unknownChoice("evaluation", text, "first-contact, compat");
                 }
                 in.evaluation = *e;
             }));
-        t.push_back(wireField<0, &WirePosition::x>("x1", "x of ground wire 1 (+x side)"));
-        t.push_back(wireField<1, &WirePosition::x>("x2", "x of ground wire 2 (-x side)"));
-        t.push_back(wireField<2, &WirePosition::x>("x3", "x of conductor 1 (+x side)"));
-        t.push_back(wireField<3, &WirePosition::x>("x4", "x of conductor 2 (-x side)"));
-        t.push_back(wireField<0, &WirePosition::height>("h1", "height of ground wire 1"));
-        t.push_back(wireField<1, &WirePosition::height>("h2", "height of ground wire 2"));
-        t.push_back(wireField<2, &WirePosition::height>("h3", "height of conductor 1"));
-        t.push_back(wireField<3, &WirePosition::height>("h4", "height of conductor 2"));
+        t.push_back(wireField<0, &TowerWire::x>("x1", "x of ground wire 1 (+x side)"));
+        t.push_back(wireField<1, &TowerWire::x>("x2", "x of ground wire 2 (-x side)"));
+        t.push_back(wireField<2, &TowerWire::x>("x3", "x of conductor 1 (+x side)"));
+        t.push_back(wireField<3, &TowerWire::x>("x4", "x of conductor 2 (-x side)"));
+        t.push_back(wireField<0, &TowerWire::height>("h1", "height of ground wire 1"));
+        t.push_back(wireField<1, &TowerWire::height>("h2", "height of ground wire 2"));
+        t.push_back(wireField<2, &TowerWire::height>("h3", "height of conductor 1"));
+        t.push_back(wireField<3, &TowerWire::height>("h4", "height of conductor 2"));
         t.push_back(group(
             "ground-wire-height", "m", "height of both ground wires", "height of both ground wires (h1 = h2)",
-            [](const Inputs& in) { return (in.line.groundWire1.height + in.line.groundWire2.height) / 2.0; },
-            [](Inputs& in, double v) { in.line.groundWire1.height = in.line.groundWire2.height = v; }, 0.0,
-            true));
+            [](const Inputs& in) {
+                return (lineValue<0, &TowerWire::height>(in) + lineValue<1, &TowerWire::height>(in)) / 2.0;
+            },
+            [](Inputs& in, double v) {
+                Tower& line = lineTower(in, "ground-wire-height");
+                line.wires[0].height = line.wires[1].height = v;
+            },
+            0.0, true));
         t.push_back(group(
             "conductor-height", "m", "height of both conductors", "height of both conductors (h3 = h4)",
-            [](const Inputs& in) { return (in.line.conductor1.height + in.line.conductor2.height) / 2.0; },
-            [](Inputs& in, double v) { in.line.conductor1.height = in.line.conductor2.height = v; }, 0.0,
-            true));
+            [](const Inputs& in) {
+                return (lineValue<2, &TowerWire::height>(in) + lineValue<3, &TowerWire::height>(in)) / 2.0;
+            },
+            [](Inputs& in, double v) {
+                Tower& line = lineTower(in, "conductor-height");
+                line.wires[2].height = line.wires[3].height = v;
+            },
+            0.0, true));
         t.push_back(group(
             "ground-wire-spread", "m", "ground-wire spread",
             "horizontal distance between the ground wires, placed at x1 = -x2 = spread/2",
-            [](const Inputs& in) { return in.line.groundWire1.x - in.line.groundWire2.x; },
+            [](const Inputs& in) {
+                return lineValue<0, &TowerWire::x>(in) - lineValue<1, &TowerWire::x>(in);
+            },
             [](Inputs& in, double v) {
-                in.line.groundWire1.x = v / 2.0;
-                in.line.groundWire2.x = -(v / 2.0);
+                Tower& line = lineTower(in, "ground-wire-spread");
+                line.wires[0].x = v / 2.0;
+                line.wires[1].x = -(v / 2.0);
             },
             0.0));
         t.push_back(group(
             "conductor-spread", "m", "conductor spread",
             "horizontal distance between the conductors, placed at x3 = -x4 = spread/2",
-            [](const Inputs& in) { return in.line.conductor1.x - in.line.conductor2.x; },
+            [](const Inputs& in) {
+                return lineValue<2, &TowerWire::x>(in) - lineValue<3, &TowerWire::x>(in);
+            },
             [](Inputs& in, double v) {
-                in.line.conductor1.x = v / 2.0;
-                in.line.conductor2.x = -(v / 2.0);
+                Tower& line = lineTower(in, "conductor-spread");
+                line.wires[2].x = v / 2.0;
+                line.wires[3].x = -(v / 2.0);
             },
             0.0));
+        for (InputField& f : t) {
+            f.fourWireLine = f.fourWireLine || f.kind == InputField::Kind::group;
+        }
         return t;
     }();
     return fields;
@@ -325,7 +377,140 @@ const InputField* inputField(std::string_view name)
 void settleVoltageTerm(Inputs& inputs, bool voltageTermGiven)
 {
     if (inputs.law.kind != StrikingLaw::Kind::builtIn && !voltageTermGiven) {
-        inputs.voltageTerm = 0.0;
+        for (TowerWire& w : inputs.tower.wires) {
+            w.voltageTerm = 0.0;
+        }
+    }
+}
+
+bool InputField::appliesTo(const Inputs& in) const
+{
+    if (fourWireLine && !isFourWireLine(in.tower)) {
+        return false;
+    }
+    const std::string_view n = name;
+    if (n.substr(0, 4) == "law-") {
+        if (in.law.kind != StrikingLaw::Kind::custom) {
+            return false;
+        }
+        if (in.law.beta) {
+            return n != "law-c" && n != "law-d";
+        }
+        return n != "law-beta";
+    }
+    if (n == "current-scale" || n == "current-exponent") {
+        return in.distribution.kind == CurrentDistribution::Kind::builtIn;
+    }
+    if (n == "current-median" || n == "current-sigma") {
+        return in.distribution.kind == CurrentDistribution::Kind::logNormal;
+    }
+    return true;
+}
+
+bool parseNumber(std::string_view text, double& value)
+{
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text.front()))) {
+        return false;
+    }
+    const std::string copy(text); // a NUL inside ends the number early: caught below
+    char* end = nullptr;
+    value = std::strtod(copy.c_str(), &end);
+    return end == copy.c_str() + copy.size();
+}
+
+namespace {
+
+double numberOf(const NamedValue& v, std::string_view name)
+{
+    if (v.number) {
+        return *v.number;
+    }
+    double value = 0.0;
+    if (!parseNumber(v.text, value)) {
+        throw InputError(std::string(name) + " '" + v.text + "' is not a number");
+    }
+    return value;
+}
+
+bool given(const NamedValue& v)
+{
+    return v.number.has_value() || !v.text.empty();
+}
+
+} // namespace
+
+Inputs resolveInputs(const NamedInputs& named, const Inputs& base, bool baseVoltageTermGiven)
+{
+    Inputs in = base;
+    if (named.tower) {
+        in.tower = *named.tower;
+    }
+    std::vector<std::pair<const InputField*, const NamedValue*>> fields;
+    for (const NamedValue& v : named.values) {
+        const InputField* f = inputField(v.name);
+        if (f == nullptr) {
+            throw InputError("unknown input '" + v.name + "'");
+        }
+        if (given(v)) {
+            fields.emplace_back(f, &v);
+        }
+    }
+    bool voltageGiven = false;
+    // Groups first, so that a single wire's input can still move one wire
+    // of a group.
+    for (const bool groups : {true, false}) {
+        for (const auto& [f, v] : fields) {
+            if ((f->kind == InputField::Kind::group) != groups) {
+                continue;
+            }
+            if (f->kind == InputField::Kind::choice) {
+                f->setChoice(in, v->number ? shortestText(*v->number) : v->text);
+                continue;
+            }
+            f->set(in, numberOf(*v, f->name));
+            voltageGiven = voltageGiven || f->name == "voltage-term";
+        }
+    }
+    // A tower's own voltage terms are given on purpose.
+    voltageGiven = voltageGiven || named.tower.has_value();
+    if (!named.lawCoefficients.empty()) {
+        const std::vector<NamedValue>& c = named.lawCoefficients;
+        if (in.law.kind != StrikingLaw::Kind::custom) {
+            throw InputError("law coefficients go with the custom law, not with law " +
+                             std::string(lawName(in.law.kind)));
+        }
+        if (c.size() != 3 && c.size() != 4) {
+            throw InputError("law coefficients: a, b, c, d (G = c I^d) or a, b, beta (G = beta a I^b), not " +
+                             std::to_string(c.size()) + " values");
+        }
+        in.law.a = numberOf(c[0], "law coefficient a");
+        in.law.b = numberOf(c[1], "law coefficient b");
+        if (c.size() == 3) {
+            in.law.beta = numberOf(c[2], "law coefficient beta");
+        } else {
+            in.law.c = numberOf(c[2], "law coefficient c");
+            in.law.d = numberOf(c[3], "law coefficient d");
+            in.law.beta.reset();
+        }
+    }
+    const bool builtIn = in.law.kind == StrikingLaw::Kind::builtIn;
+    settleVoltageTerm(in, voltageGiven || baseVoltageTermGiven);
+    if (builtIn && base.law.kind != StrikingLaw::Kind::builtIn && !voltageGiven && !baseVoltageTermGiven &&
+        isFourWireLine(in.tower)) {
+        // The built-in law's own default voltage term comes back.
+        const double u = Inputs{}.tower.wires[2].voltageTerm;
+        in.tower.wires[2].voltageTerm = u;
+        in.tower.wires[3].voltageTerm = -u;
+    }
+    return in;
+}
+
+CaseInputs resolveCase(const NamedInputs& named, const Inputs& base, bool baseVoltageTermGiven)
+{
+    try {
+        return CaseInputs{resolveInputs(named, base, baseVoltageTermGiven), {}};
+    } catch (const InputError& e) {
+        return CaseInputs{base, e.what()};
     }
 }
 

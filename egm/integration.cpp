@@ -1,5 +1,6 @@
 #include "integration.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "EGM_DQ.h"
@@ -7,7 +8,6 @@
 #include "egm_constants.h"
 #include "rt_nonfinite.h"
 #include "rt_safe_math.h"
-#include "sound_stroke.h"
 #include "striking_law.h"
 
 namespace egm::model {
@@ -43,7 +43,6 @@ struct LiteralStrokes {
     {
         EGM_DQ(current, integrationAngle(l), in.slopeAngle, in.geometry, in.voltageTerm, exposure);
     }
-    bool collectsNothing() const { return false; }
 };
 
 // The model's rules split: the current's steps once per current, the
@@ -54,37 +53,6 @@ struct CompatStrokes {
 
     void beginCurrent(double c) { prepareCurrentStep(distancesAt(in, c), in.slopeAngle, in.geometry, step); }
     void stroke(int l, StrokeExposure& exposure) const { evaluateStroke(step, angles().angle[l], exposure); }
-    bool collectsNothing() const { return false; }
-};
-
-struct SoundStrokes {
-    const IntegrationCase& in;
-    SoundCurrentStep step{};
-
-    void beginCurrent(double c)
-    {
-        prepareSoundCurrentStep(distancesAt(in, c), in.slopeAngle, in.geometry, step);
-    }
-    void stroke(int l, StrokeExposure& exposure) const
-    {
-        evaluateSoundStroke(step, angles().angle[l], exposure);
-    }
-    // Neither conductor has an exposed arc: every stroke of the current has
-    // width 0 on both, and adds nothing to the sums, provided the ground
-    // wires' widths stay finite (a NaN total would make the share NaN).
-    // Above the maximum shielding failure currents that is most currents.
-    bool collectsNothing() const
-    {
-        if (step.wire[2].exposed || step.wire[3].exposed) {
-            return false;
-        }
-        for (const SoundWire& w : step.wire) {
-            if (!(std::fabs(w.x) < 1e100 && std::fabs(w.y) < 1e100 && std::fabs(w.r) < 1e100)) {
-                return false;
-            }
-        }
-        return true;
-    }
 };
 
 bool hasWidth(double w)
@@ -92,22 +60,38 @@ bool hasWidth(double w)
     return w != 0.0 && !rtIsNaN(w);
 }
 
+// The angle weights 0.75 cos^3(pi/2 - theta) of the grid.
+struct AngleWeights {
+    double weight[kAngleSteps];
+    AngleWeights()
+    {
+        for (int l = 0; l < kAngleSteps; ++l) {
+            weight[l] = 0.75 * rt_powd_snf(std::cos(kHalfPi - integrationAngle(l)), 3.0);
+        }
+    }
+};
+
+const AngleWeights& weights()
+{
+    static const AngleWeights table;
+    return table;
+}
+
+// Strokes per 100 km per year of an integral over current and angle.
+double rateOf(double collectionWidth, double flashDensity, double terrainFactor, double integral)
+{
+    return (collectionWidth * ((flashDensity * integral / 1000.0) * 100.0)) * terrainFactor;
+}
+
 template <class Strokes>
-void run(const IntegrationCase& in, Strokes& strokes, bool sound, IntegrationTotals& totals,
+void run(const IntegrationCase& in, Strokes& strokes, IntegrationTotals& totals,
          const IntegrationRecord& record)
 {
     const LineGeometry& geometry = in.geometry;
     const double shieldSpan = std::fabs(geometry[0] - geometry[1]);
-    if (sound) {
-        // The terrain is steep from 20 degrees either way, and the line's
-        // collection width rests on both ground wires' mean height.
-        totals.terrainFactor = std::fabs(in.slopeAngle) >= 20.0 ? 1.0 / 3.0 : 1.0 / 6.0;
-        totals.collectionWidth = 28.0 * rt_powd_snf((geometry[4] + geometry[5]) / 2.0, 0.6) + shieldSpan;
-    } else {
-        totals.terrainFactor = in.slopeAngle < 20.0 ? 1.0 / 6.0 : 1.0 / 3.0;
-        // The line's equivalent collection width, metres: 28 h1^0.6 + span.
-        totals.collectionWidth = 28.0 * rt_powd_snf(geometry[4], 0.6) + shieldSpan;
-    }
+    totals.terrainFactor = in.slopeAngle < 20.0 ? 1.0 / 6.0 : 1.0 / 3.0;
+    // The line's equivalent collection width, metres: 28 h1^0.6 + span.
+    totals.collectionWidth = 28.0 * rt_powd_snf(geometry[4], 0.6) + shieldSpan;
 
     std::int32_t nSteps = 0;
     std::int32_t storageSteps = 0;
@@ -127,10 +111,7 @@ void run(const IntegrationCase& in, Strokes& strokes, bool sound, IntegrationTot
         record.exposed->assign(static_cast<std::size_t>(nSteps), 0);
     }
 
-    double weight[kAngleSteps];
-    for (int l = 0; l < kAngleSteps; ++l) {
-        weight[l] = 0.75 * rt_powd_snf(std::cos(kHalfPi - integrationAngle(l)), 3.0);
-    }
+    const double* weight = weights().weight;
 
     double integralTotal = 0.0;
     double integralC1 = 0.0;
@@ -144,8 +125,7 @@ void run(const IntegrationCase& in, Strokes& strokes, bool sound, IntegrationTot
         double sumC1 = 0.0;
         double sumC2 = 0.0;
         unsigned char exposed = 0;
-        const int angleSteps = record.widths == nullptr && strokes.collectsNothing() ? 0 : kAngleSteps;
-        for (int l = 0; l < angleSteps; ++l) {
+        for (int l = 0; l < kAngleSteps; ++l) {
             StrokeExposure w;
             strokes.stroke(l, w);
             if (record.widths != nullptr) {
@@ -159,12 +139,8 @@ void run(const IntegrationCase& in, Strokes& strokes, bool sound, IntegrationTot
             // A stroke that reaches neither conductor adds a signed zero to
             // each sum, which leaves it as it is (a sum that starts at +0 is
             // never -0), unless a zero or non-finite total makes the share
-            // NaN. Most strokes of a line are of that kind. In the sound
-            // evaluation a stroke that no wire collects adds nothing at all.
+            // NaN. Most strokes of a line are of that kind.
             if (w[2] == 0.0 && w[3] == 0.0 && std::isfinite(total) && total != 0.0) {
-                continue;
-            }
-            if (sound && total == 0.0) {
                 continue;
             }
             // Products left to right, then the division by the total: the
@@ -187,23 +163,19 @@ void run(const IntegrationCase& in, Strokes& strokes, bool sound, IntegrationTot
         integralC2 += sumC2 * density;
     }
 
-    const auto rate = [&](double integral) {
-        return (totals.collectionWidth * ((in.flashDensity * integral / 1000.0) * 100.0)) *
-               totals.terrainFactor;
-    };
-    totals.rateC1 = rate(integralC1);
-    totals.rateC2 = rate(integralC2);
-    totals.rateTotal = rate(integralTotal);
+    totals.rateC1 = rateOf(totals.collectionWidth, in.flashDensity, totals.terrainFactor, integralC1);
+    totals.rateC2 = rateOf(totals.collectionWidth, in.flashDensity, totals.terrainFactor, integralC2);
+    totals.rateTotal = rateOf(totals.collectionWidth, in.flashDensity, totals.terrainFactor, integralTotal);
 }
 
 } // namespace
 
-StrikingDistances distancesAt(const IntegrationCase& in, double current)
+LineDistances distancesAt(const IntegrationCase& in, double current)
 {
     if (in.law.kind == StrikingLaw::Kind::builtIn) {
-        return builtInStrikingDistances(current, in.geometry, in.voltageTerm);
+        return builtInLineDistances(current, in.geometry, in.voltageTerm);
     }
-    return lawStrikingDistances(in.law, current, in.geometry);
+    return lawLineDistances(in.law, current, in.geometry);
 }
 
 void integrate(const IntegrationCase& in, StrokeRule rule, IntegrationTotals& totals,
@@ -212,38 +184,168 @@ void integrate(const IntegrationCase& in, StrokeRule rule, IntegrationTotals& to
     switch (rule) {
     case StrokeRule::literal: {
         LiteralStrokes strokes{in};
-        run(in, strokes, false, totals, record);
+        run(in, strokes, totals, record);
         break;
     }
     case StrokeRule::compat: {
         CompatStrokes strokes{in};
-        run(in, strokes, false, totals, record);
-        break;
-    }
-    case StrokeRule::sound: {
-        SoundStrokes strokes{in};
-        run(in, strokes, true, totals, record);
+        run(in, strokes, totals, record);
         break;
     }
     }
 }
 
-void strokesAt(const IntegrationCase& in, StrokeRule rule, double current,
-               StrokeExposure (&widths)[kAngleSteps])
+void strokesAt(const IntegrationCase& in, double current, StrokeExposure (&widths)[kAngleSteps])
 {
-    if (rule == StrokeRule::sound) {
-        SoundStrokes strokes{in};
-        strokes.beginCurrent(current);
-        for (int l = 0; l < kAngleSteps; ++l) {
-            strokes.stroke(l, widths[l]);
-        }
-        return;
-    }
     CompatStrokes strokes{in};
     strokes.beginCurrent(current);
     for (int l = 0; l < kAngleSteps; ++l) {
         strokes.stroke(l, widths[l]);
     }
+}
+
+void prepareTowerCurrent(const Inputs& in, double current, ContactCurrentStep& step)
+{
+    const StrikingDistances d = strikingDistances(in.law, current, in.tower);
+    // The centres turned into the frame of the sloped ground, as the
+    // four-wire line's are.
+    const double alpha = in.slope / 180.0 * kPi;
+    const double c = std::cos(alpha);
+    const double s = std::sin(alpha);
+    std::vector<ContactDisk> disks(in.tower.size());
+    for (std::size_t i = 0; i < disks.size(); ++i) {
+        const TowerWire& w = in.tower.wires[i];
+        disks[i] = ContactDisk{w.x * c - w.height * s, w.x * s + w.height * c, d.wire[i],
+                               w.kind == WireKind::conductor};
+    }
+    prepareContactCurrentStep(disks, d.groundStrikeHeight, step);
+}
+
+void towerStrokesAt(const Inputs& in, double current, std::vector<double>& widths)
+{
+    const std::size_t wires = in.tower.size();
+    widths.assign(kAngleSteps * wires, 0.0);
+    ContactCurrentStep step;
+    prepareTowerCurrent(in, current, step);
+    for (int l = 0; l < kAngleSteps; ++l) {
+        evaluateContactStroke(step, angles().angle[l], widths.data() + static_cast<std::size_t>(l) * wires);
+    }
+}
+
+void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& record)
+{
+    const Tower& tower = in.tower;
+    const std::vector<std::size_t> conductors = tower.conductors();
+    const std::size_t wires = tower.size();
+    const std::size_t nc = conductors.size();
+
+    // Steep terrain from 20 degrees either way; the collection width rests
+    // on the ground wires' mean height and spread.
+    totals.terrainFactor = std::fabs(in.slope) >= 20.0 ? 1.0 / 3.0 : 1.0 / 6.0;
+    std::vector<std::size_t> shields = tower.groundWires();
+    if (shields.empty()) {
+        shields = conductors;
+    }
+    double left = tower.wires[shields[0]].x;
+    double right = left;
+    for (const std::size_t i : shields) {
+        left = std::min(left, tower.wires[i].x);
+        right = std::max(right, tower.wires[i].x);
+    }
+    totals.collectionWidth = 28.0 * rt_powd_snf(meanShieldHeight(tower), 0.6) + (right - left);
+    totals.rate.assign(nc, 0.0);
+
+    std::int32_t nSteps = 0;
+    std::int32_t storageSteps = 0;
+    if (!integrationStepCounts(in.lowestCurrent, nSteps, storageSteps)) {
+        totals.rate.assign(nc, rtNaN);
+        totals.rateTotal = rtNaN;
+        totals.steps = 0;
+        return;
+    }
+    totals.steps = nSteps;
+    const std::size_t steps = static_cast<std::size_t>(nSteps);
+    if (record.widths != nullptr) {
+        record.widths->assign(steps * kAngleSteps * wires, 0.0);
+    }
+    if (record.angleSums != nullptr) {
+        record.angleSums->assign(steps * (nc + 1), 0.0);
+    }
+    if (record.exposed != nullptr) {
+        record.exposed->assign(steps, 0);
+    }
+
+    const double* weight = weights().weight;
+    // Whether a wire is a conductor, and which.
+    std::vector<int> conductorOf(wires, -1);
+    for (std::size_t k = 0; k < nc; ++k) {
+        conductorOf[conductors[k]] = static_cast<int>(k);
+    }
+    ContactCurrentStep step;
+    std::vector<double> w(wires);
+    std::vector<double> integral(nc, 0.0);
+    std::vector<double> sum(nc);
+    double integralTotal = 0.0;
+    for (std::size_t j = 0; j < steps; ++j) {
+        const double current = static_cast<double>(j) + in.lowestCurrent;
+        const double density = currentDensity(in.distribution, current);
+        prepareTowerCurrent(in, current, step);
+        // A conductor without a piece of the boundary catches no stroke of
+        // this current; with none of them, no stroke adds anything.
+        bool anyConductor = false;
+        for (const BoundaryArc& arc : step.boundary) {
+            anyConductor = anyConductor || conductorOf[arc.wire] >= 0;
+        }
+        const int angleSteps = anyConductor || record.widths != nullptr ? kAngleSteps : 0;
+        std::fill(sum.begin(), sum.end(), 0.0);
+        double sumTotal = 0.0;
+        std::uint32_t exposed = 0;
+        for (int l = 0; l < angleSteps; ++l) {
+            evaluateContactStroke(step, angles().angle[l], w.data());
+            if (record.widths != nullptr) {
+                std::copy(
+                    w.begin(), w.end(),
+                    record.widths->begin() +
+                        static_cast<std::ptrdiff_t>((j * kAngleSteps + static_cast<std::size_t>(l)) * wires));
+            }
+            double total = 0.0;
+            double caught = 0.0;
+            for (std::size_t i = 0; i < wires; ++i) {
+                total += w[i];
+                if (conductorOf[i] >= 0) {
+                    caught += w[i];
+                    if (w[i] > 0.0) {
+                        exposed |= std::uint32_t{1} << conductorOf[i];
+                    }
+                }
+            }
+            if (caught == 0.0 || total == 0.0) {
+                continue;
+            }
+            // Products left to right, then the division by the total, as
+            // for the four-wire line.
+            for (std::size_t k = 0; k < nc; ++k) {
+                sum[k] += w[conductors[k]] * weight[l] * kPi / 180.0 / total;
+            }
+            sumTotal += caught * weight[l] * kPi / 180.0 / total;
+        }
+        if (record.angleSums != nullptr) {
+            double* sums = record.angleSums->data() + j * (nc + 1);
+            sums[0] = sumTotal;
+            std::copy(sum.begin(), sum.end(), sums + 1);
+        }
+        if (record.exposed != nullptr) {
+            (*record.exposed)[j] = exposed;
+        }
+        for (std::size_t k = 0; k < nc; ++k) {
+            integral[k] += sum[k] * density;
+        }
+        integralTotal += sumTotal * density;
+    }
+    for (std::size_t k = 0; k < nc; ++k) {
+        totals.rate[k] = rateOf(totals.collectionWidth, in.flashDensity, totals.terrainFactor, integral[k]);
+    }
+    totals.rateTotal = rateOf(totals.collectionWidth, in.flashDensity, totals.terrainFactor, integralTotal);
 }
 
 } // namespace egm::model

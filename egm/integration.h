@@ -9,6 +9,7 @@
 
 #include "egm/shielding.h"
 #include "egm_types.h"
+#include "first_contact.h"
 
 namespace egm::model {
 
@@ -23,17 +24,13 @@ struct IntegrationCase {
     StrikingLaw law;
 };
 
-// How each stroke is evaluated.
+// How each stroke of the four-wire line is evaluated.
 //  compat:    the rules egm-shielding keeps, each current prepared once and only the
 //             angle's steps evaluated per stroke;
 //  literal:   the same rules, EGM_DQ called whole for every stroke (the
 //             built-in law only): a check that the per-current preparation
-//             carries nothing stale from one stroke to the next;
-//  sound:     the sound evaluation (sound_stroke.h), with its terrain factor
-//             (1/3 from a slope of 20 degrees either way) and collection width
-//             (from the mean ground-wire height); a stroke no wire collects
-//             adds nothing.
-enum class StrokeRule { compat, literal, sound };
+//             carries nothing stale from one stroke to the next.
+enum class StrokeRule { compat, literal };
 
 struct IntegrationTotals {
     double rateC1 = 0.0; // strokes per 100 km per year
@@ -61,10 +58,40 @@ void integrate(const IntegrationCase& in, StrokeRule rule, IntegrationTotals& to
                const IntegrationRecord& record = {});
 
 // Striking distances of the case's law at one current.
-StrikingDistances distancesAt(const IntegrationCase& in, double current);
+LineDistances distancesAt(const IntegrationCase& in, double current);
 
-// The four widths of each of the 180 strokes of one current, by the rule.
-void strokesAt(const IntegrationCase& in, StrokeRule rule, double current,
-               StrokeExposure (&widths)[kAngleSteps]);
+// The four widths of each of the 180 strokes of one current, by the compat rules.
+void strokesAt(const IntegrationCase& in, double current, StrokeExposure (&widths)[kAngleSteps]);
+
+// The first-contact integration of any tower: the same grids, weights and
+// scaling, each stroke's widths by evaluateContactStroke, the terrain factor
+// 1/3 from a slope of 20 degrees either way, the collection width
+// 28 h^0.6 + b from the ground wires' mean height h and horizontal spread b
+// (the conductors' when there are none). A stroke no wire catches adds
+// nothing. The inputs are not validated.
+struct TowerTotals {
+    std::vector<double> rate; // per conductor, tower order; strokes per 100 km per year
+    double rateTotal = 0.0;
+    double terrainFactor = 0.0;
+    double collectionWidth = 0.0; // m
+    std::int32_t steps = 0;
+};
+struct TowerRecord {
+    // steps x 180 x wires, wire fastest, then angle step.
+    std::vector<double>* widths = nullptr;
+    // Per current step: the total, then each conductor's angle sum.
+    std::vector<double>* angleSums = nullptr;
+    // Per current step: bit c set when conductor c (tower order of the
+    // conductors) has a width at some angle.
+    std::vector<std::uint32_t>* exposed = nullptr;
+};
+void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& record = {});
+
+// The striking disks of the tower at one current, turned into the frame of
+// the sloped ground, and the boundary of their union above G.
+void prepareTowerCurrent(const Inputs& in, double current, ContactCurrentStep& step);
+
+// The widths (180 x wires, wire fastest) of every stroke of one current.
+void towerStrokesAt(const Inputs& in, double current, std::vector<double>& widths);
 
 } // namespace egm::model

@@ -1,6 +1,6 @@
-// The public interface over the model: validation, relabelling of a line
-// given the other way round, the integration, maximum shielding failure
-// currents and the stroke table.
+// The public interface over the model: towers, validation, the
+// integration by either evaluation, maximum shielding failure currents and
+// the stroke table.
 #include "egm/shielding.h"
 
 #include <algorithm>
@@ -14,9 +14,9 @@
 #include "EGMs2x.h"
 #include "egm/input_table.h"
 #include "egm_constants.h"
+#include "first_contact.h"
 #include "integration.h"
 #include "rt_safe_math.h"
-#include "sound_stroke.h"
 #include "striking_law.h"
 
 #ifndef EGM_VERSION
@@ -28,10 +28,6 @@ namespace egm {
 namespace {
 
 using model::IntegrationCase;
-using model::StrokeRule;
-
-// The conductors as 0-based wire indices.
-constexpr int kConductor[2] = {2, 3};
 
 [[noreturn]] void refuse(const InputField& field, double value)
 {
@@ -41,75 +37,6 @@ constexpr int kConductor[2] = {2, 3};
 const InputField& fieldNamed(std::string_view name)
 {
     return *inputField(name);
-}
-
-bool relevant(const InputField& f, const Inputs& in)
-{
-    const std::string_view n = f.name;
-    if (n.substr(0, 4) == "law-") {
-        if (in.law.kind != StrikingLaw::Kind::custom) {
-            return false;
-        }
-        if (in.law.beta) {
-            return n != "law-c" && n != "law-d";
-        }
-        return n != "law-beta";
-    }
-    if (n == "current-scale" || n == "current-exponent") {
-        return in.distribution.kind == CurrentDistribution::Kind::builtIn;
-    }
-    if (n == "current-median" || n == "current-sigma") {
-        return in.distribution.kind == CurrentDistribution::Kind::logNormal;
-    }
-    return true;
-}
-
-// Positions as the sound evaluation computes them: ground wire 1 on the +x
-// side. A line given the other way round is relabelled, its voltage term
-// negated so that each conductor keeps its own striking distance.
-bool givenOtherWayRound(const Inputs& in)
-{
-    return in.line.groundWire1.x < in.line.groundWire2.x;
-}
-
-bool relabelledFor(const Inputs& in)
-{
-    return in.evaluation == Evaluation::sound && givenOtherWayRound(in);
-}
-
-Inputs relabelled(const Inputs& in)
-{
-    Inputs out = in;
-    out.line.groundWire1 = in.line.groundWire2;
-    out.line.groundWire2 = in.line.groundWire1;
-    out.line.conductor1 = in.line.conductor2;
-    out.line.conductor2 = in.line.conductor1;
-    out.voltageTerm = -in.voltageTerm;
-    return out;
-}
-
-IntegrationCase caseOf(const Inputs& in)
-{
-    IntegrationCase c;
-    c.flashDensity = in.flashDensity;
-    c.slopeAngle = in.slope;
-    c.minCurrent = in.lowestCurrent;
-    c.geometry = model::geometryOf(in.line);
-    c.voltageTerm = in.voltageTerm;
-    c.distribution = in.distribution;
-    c.law = in.law;
-    return c;
-}
-
-StrokeRule ruleOf(const Inputs& in)
-{
-    return in.evaluation == Evaluation::sound ? StrokeRule::sound : StrokeRule::compat;
-}
-
-// Wire index under the caller's labels of wire index i of the computation.
-int userWire(int i, bool swapped)
-{
-    return swapped ? (i ^ 1) : i;
 }
 
 // A bound for a message, to four significant digits.
@@ -132,73 +59,102 @@ void requireCurrent(double current)
     }
 }
 
-// The computation's case for the inputs, relabelled where the sound
-// evaluation needs it.
-struct Prepared {
-    Inputs computed;
-    bool swapped;
-    IntegrationCase c;
-    StrokeRule rule;
-
-    explicit Prepared(const Inputs& in)
-        : computed(relabelledFor(in) ? relabelled(in) : in), swapped(relabelledFor(in)), c(caseOf(computed)),
-          rule(ruleOf(computed))
-    {
-    }
-};
-
-// The widths of one stroke, and what was drawn to get them.
-struct OneStroke {
-    model::StrokeExposure widths;
-    model::StrokeShadows shadows;
-    StrokeGeometry::Circle circle[4];
-    StrokeGeometry::Arc arc[4];
-    double groundStrikeHeight;
-};
-
-OneStroke evaluateOne(const Prepared& p, double current, double theta)
+// Ground wire, ground wire, conductor, conductor in this order: the layout
+// the compat evaluation computes.
+bool twoPlusTwo(const Tower& tower)
 {
-    OneStroke out{};
-    const StrikingDistances d = model::distancesAt(p.c, current);
-    const model::StrokeAngle angle = model::strokeAngle(theta);
-    if (p.rule == StrokeRule::sound) {
-        model::SoundCurrentStep step;
-        model::prepareSoundCurrentStep(d, p.c.slopeAngle, p.c.geometry, step);
-        model::evaluateSoundStroke(step, angle, out.widths, &out.shadows);
-        for (int i = 0; i < 4; ++i) {
-            const model::SoundWire& w = step.wire[i];
-            out.circle[i] = {w.x, w.y, w.r};
-            out.arc[i] = {w.exposed, w.a, w.b};
-        }
-        out.groundStrikeHeight = step.groundStrikeHeight;
-    } else {
-        model::CurrentStep step;
-        model::prepareCurrentStep(d, p.c.slopeAngle, p.c.geometry, step);
-        model::evaluateStroke(step, angle, out.widths, &out.shadows);
-        for (int i = 0; i < 4; ++i) {
-            out.circle[i] = {step.x[i], step.y[i], step.r[i]};
-            out.arc[i] = {step.a[i] != step.b[i], step.a[i], step.b[i]};
-        }
-        out.groundStrikeHeight = step.groundStrikeHeight;
-    }
-    return out;
+    return tower.size() == 4 && tower.wires[0].kind == WireKind::groundWire &&
+           tower.wires[1].kind == WireKind::groundWire && tower.wires[2].kind == WireKind::conductor &&
+           tower.wires[3].kind == WireKind::conductor;
 }
 
-bool exposedAt(const Prepared& p, double current, int conductor)
+// The four-wire line of a two-plus-two tower, for the compat evaluation.
+IntegrationCase caseOf(const Inputs& in)
 {
-    model::StrokeExposure widths[kAngleSteps];
-    model::strokesAt(p.c, p.rule, current, widths);
-    for (const model::StrokeExposure& w : widths) {
-        if (hasWidth(w[kConductor[conductor]])) {
+    IntegrationCase c;
+    c.flashDensity = in.flashDensity;
+    c.slopeAngle = in.slope;
+    c.minCurrent = in.lowestCurrent;
+    c.geometry = model::geometryOf(lineOf(in.tower));
+    c.voltageTerm = in.tower.wires[2].voltageTerm;
+    c.distribution = in.distribution;
+    c.law = in.law;
+    return c;
+}
+
+bool compat(const Inputs& in)
+{
+    return in.evaluation == Evaluation::compat;
+}
+
+// The widths of every wire for one stroke; geometry, when not null, also
+// receives what was drawn to get them.
+std::vector<double> evaluateOne(const Inputs& in, double current, double theta, StrokeGeometry* geometry)
+{
+    const model::StrokeAngle angle = model::strokeAngle(theta);
+    if (compat(in)) {
+        const IntegrationCase c = caseOf(in);
+        model::CurrentStep step;
+        model::prepareCurrentStep(model::distancesAt(c, current), c.slopeAngle, c.geometry, step);
+        model::StrokeExposure widths;
+        model::StrokeShadows shadows;
+        model::evaluateStroke(step, angle, widths, &shadows);
+        if (geometry != nullptr) {
+            geometry->groundStrikeHeight = step.groundStrikeHeight;
+            for (int i = 0; i < 4; ++i) {
+                geometry->circle.push_back({step.x[i], step.y[i], step.r[i]});
+                geometry->arc.push_back({step.a[i] != step.b[i], step.a[i], step.b[i]});
+                geometry->silhouette.push_back({StrokeGeometry::Point{shadows.u[i].x, shadows.u[i].y},
+                                                StrokeGeometry::Point{shadows.v[i].x, shadows.v[i].y}});
+                geometry->shadow.push_back({shadows.shadow[i].left, shadows.shadow[i].right});
+            }
+        }
+        return {widths.begin(), widths.end()};
+    }
+    model::ContactCurrentStep step;
+    model::prepareTowerCurrent(in, current, step);
+    std::vector<double> widths(in.tower.size());
+    std::vector<model::ContactBand> bands;
+    model::evaluateContactStroke(step, angle, widths.data(), geometry != nullptr ? &bands : nullptr);
+    if (geometry != nullptr) {
+        geometry->groundStrikeHeight = step.groundStrikeHeight;
+        for (const model::ContactDisk& d : step.disk) {
+            geometry->circle.push_back({d.x, d.y, d.r});
+        }
+        // A path at offset s across the stroke meets y = 0 at x = s / sin(theta).
+        for (const model::ContactBand& b : bands) {
+            geometry->bands.push_back({b.from / angle.sinTheta, b.to / angle.sinTheta, b.wire});
+        }
+    }
+    return widths;
+}
+
+// Whether conductor k (tower order of the conductors) has a width at the
+// current for some angle of the grid.
+bool exposedAt(const Inputs& in, double current, std::size_t k)
+{
+    const std::size_t wire = in.tower.conductors()[k];
+    if (compat(in)) {
+        model::StrokeExposure widths[kAngleSteps];
+        model::strokesAt(caseOf(in), current, widths);
+        return std::any_of(std::begin(widths), std::end(widths),
+                           [&](const model::StrokeExposure& w) { return hasWidth(w[wire]); });
+    }
+    model::ContactCurrentStep step;
+    model::prepareTowerCurrent(in, current, step);
+    // Without a piece of the union's boundary no stroke reaches it.
+    if (std::none_of(step.boundary.begin(), step.boundary.end(),
+                     [&](const model::BoundaryArc& arc) { return arc.wire == wire; })) {
+        return false;
+    }
+    std::vector<double> widths(in.tower.size());
+    for (int l = 0; l < kAngleSteps; ++l) {
+        model::evaluateContactStroke(step, model::strokeAngle(incidenceAngle(l)), widths.data());
+        if (hasWidth(widths[wire])) {
             return true;
         }
     }
     return false;
-}
-
-bool exposedToVerticalStrokes(const Prepared& p, double current, int conductor)
-{
-    return hasWidth(evaluateOne(p, current, model::kHalfPi).widths[kConductor[conductor]]);
 }
 
 // The bracket [exposed, shielded] narrowed by bisection, the result rounded
@@ -218,12 +174,12 @@ template <class Exposed> double bisect(double exposed, double shielded, Exposed 
     return std::round(exposed / kCurrentResolution) / (1.0 / kCurrentResolution);
 }
 
-MaxCurrent maxCurrentOf(const Prepared& p, const std::vector<unsigned char>& exposedSteps, int conductor)
+MaxCurrent maxCurrentOf(const Inputs& in, const std::vector<std::uint32_t>& exposedSteps, std::size_t k)
 {
     const int steps = static_cast<int>(exposedSteps.size());
     int highest = -1;
     for (int j = steps - 1; j >= 0; --j) {
-        if (exposedSteps[j] & (1 << conductor)) {
+        if (exposedSteps[j] & (std::uint32_t{1} << k)) {
             highest = j;
             break;
         }
@@ -232,37 +188,42 @@ MaxCurrent maxCurrentOf(const Prepared& p, const std::vector<unsigned char>& exp
     if (highest < 0) {
         return m;
     }
-    const double exposed = highest + p.c.minCurrent;
+    const double exposed = highest + in.lowestCurrent;
     if (highest == steps - 1) {
         m.current = exposed;
         m.exposedAtTop = true;
         return m;
     }
-    m.current = bisect(exposed, (highest + 1) + p.c.minCurrent,
-                       [&](double current) { return exposedAt(p, current, conductor); });
+    m.current = bisect(exposed, (highest + 1) + in.lowestCurrent,
+                       [&](double current) { return exposedAt(in, current, k); });
     return m;
 }
 
 // Vertical strokes searched on a grid of eight currents a decade from 0.1 to
-// 1000 kA, from the top down, one evaluation a current for both conductors;
+// 1000 kA, from the top down, one evaluation a current for every conductor;
 // each conductor's highest exposed current is then bracketed by bisection.
-std::array<MaxCurrent, 2> classicalMaxCurrentsOf(const Prepared& p)
+std::vector<MaxCurrent> classicalMaxCurrentsOf(const Inputs& in)
 {
     constexpr int kPoints = 33;
     const auto gridCurrent = [](int k) {
         return k == kPoints - 1 ? kClassicalSearchTo : kClassicalSearchFrom * std::pow(10.0, k / 8.0);
     };
-    int highest[2] = {-1, -1};
-    for (int k = kPoints - 1; k >= 0 && (highest[0] < 0 || highest[1] < 0); --k) {
-        const model::StrokeExposure widths = evaluateOne(p, gridCurrent(k), model::kHalfPi).widths;
-        for (int c = 0; c < 2; ++c) {
-            if (highest[c] < 0 && hasWidth(widths[kConductor[c]])) {
+    const std::vector<std::size_t> conductors = in.tower.conductors();
+    const std::size_t nc = conductors.size();
+    std::vector<int> highest(nc, -1);
+    const auto unresolved = [&] {
+        return std::any_of(highest.begin(), highest.end(), [](int h) { return h < 0; });
+    };
+    for (int k = kPoints - 1; k >= 0 && unresolved(); --k) {
+        const std::vector<double> widths = evaluateOne(in, gridCurrent(k), model::kHalfPi, nullptr);
+        for (std::size_t c = 0; c < nc; ++c) {
+            if (highest[c] < 0 && hasWidth(widths[conductors[c]])) {
                 highest[c] = k;
             }
         }
     }
-    std::array<MaxCurrent, 2> m;
-    for (int c = 0; c < 2; ++c) {
+    std::vector<MaxCurrent> m(nc);
+    for (std::size_t c = 0; c < nc; ++c) {
         if (highest[c] < 0) {
             continue;
         }
@@ -271,10 +232,61 @@ std::array<MaxCurrent, 2> classicalMaxCurrentsOf(const Prepared& p)
             m[c].exposedAtTop = true;
             continue;
         }
-        m[c].current = bisect(gridCurrent(highest[c]), gridCurrent(highest[c] + 1),
-                              [&](double current) { return exposedToVerticalStrokes(p, current, c); });
+        m[c].current = bisect(gridCurrent(highest[c]), gridCurrent(highest[c] + 1), [&](double current) {
+            return hasWidth(evaluateOne(in, current, model::kHalfPi, nullptr)[conductors[c]]);
+        });
     }
     return m;
+}
+
+// Everything an integration by either evaluation leaves.
+struct Integrated {
+    std::vector<double> rate;
+    double rateTotal = 0.0;
+    double terrainFactor = 0.0;
+    double collectionWidth = 0.0;
+    int steps = 0;
+    std::vector<double> widths;         // steps x 180 x wires
+    std::vector<double> angleSums;      // steps x (1 + conductors)
+    std::vector<std::uint32_t> exposed; // steps
+};
+
+Integrated integrateEither(const Inputs& in, const Options& options)
+{
+    Integrated out;
+    if (compat(in)) {
+        std::vector<unsigned char> exposed;
+        model::IntegrationRecord record;
+        record.widths = options.strokeTable ? &out.widths : nullptr;
+        record.angleSums = options.angleSums ? &out.angleSums : nullptr;
+        record.exposed = options.maxCurrents ? &exposed : nullptr;
+        model::IntegrationTotals totals;
+        model::integrate(caseOf(in), model::StrokeRule::compat, totals, record);
+        out.rate = {totals.rateC1, totals.rateC2};
+        out.rateTotal = totals.rateTotal;
+        out.terrainFactor = totals.terrainFactor;
+        out.collectionWidth = totals.collectionWidth;
+        out.steps = totals.steps;
+        out.exposed.assign(exposed.begin(), exposed.end());
+        return out;
+    }
+    model::TowerRecord record;
+    record.widths = options.strokeTable ? &out.widths : nullptr;
+    record.angleSums = options.angleSums ? &out.angleSums : nullptr;
+    record.exposed = options.maxCurrents ? &out.exposed : nullptr;
+    model::TowerTotals totals;
+    model::integrateTower(in, totals, record);
+    out.rate = std::move(totals.rate);
+    out.rateTotal = totals.rateTotal;
+    out.terrainFactor = totals.terrainFactor;
+    out.collectionWidth = totals.collectionWidth;
+    out.steps = totals.steps;
+    return out;
+}
+
+bool samePlace(const TowerWire& a, const TowerWire& b)
+{
+    return a.x == b.x && a.height == b.height;
 }
 
 } // namespace
@@ -282,18 +294,6 @@ std::array<MaxCurrent, 2> classicalMaxCurrentsOf(const Prepared& p)
 double incidenceAngle(int angleStep)
 {
     return model::integrationAngle(angleStep);
-}
-
-std::string_view wireName(Wire wire)
-{
-    constexpr std::string_view names[4] = {"groundWire1", "groundWire2", "conductor1", "conductor2"};
-    return names[static_cast<int>(wire)];
-}
-
-std::string_view wireLabel(Wire wire)
-{
-    constexpr std::string_view labels[4] = {"ground wire 1", "ground wire 2", "conductor 1", "conductor 2"};
-    return labels[static_cast<int>(wire)];
 }
 
 WirePosition& Line::operator[](Wire wire)
@@ -308,15 +308,111 @@ const WirePosition& Line::operator[](Wire wire) const
     return *wires[static_cast<int>(wire)];
 }
 
+std::string_view wireKindName(WireKind kind)
+{
+    return kind == WireKind::groundWire ? "ground wire" : "conductor";
+}
+
+std::optional<WireKind> wireKindNamed(std::string_view name)
+{
+    std::string lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (lower == "ground wire") {
+        return WireKind::groundWire;
+    }
+    if (lower == "conductor") {
+        return WireKind::conductor;
+    }
+    return std::nullopt;
+}
+
+std::string Tower::nameOf(std::size_t wire) const
+{
+    const TowerWire& w = wires.at(wire);
+    if (!w.name.empty()) {
+        return w.name;
+    }
+    std::size_t count = 0;
+    for (std::size_t i = 0; i <= wire; ++i) {
+        count += wires[i].kind == w.kind ? 1 : 0;
+    }
+    return (w.kind == WireKind::groundWire ? "groundWire" : "conductor") + std::to_string(count);
+}
+
+std::vector<std::string> Tower::names() const
+{
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < wires.size(); ++i) {
+        out.push_back(nameOf(i));
+    }
+    return out;
+}
+
+std::vector<std::size_t> Tower::conductors() const
+{
+    std::vector<std::size_t> out;
+    for (std::size_t i = 0; i < wires.size(); ++i) {
+        if (wires[i].kind == WireKind::conductor) {
+            out.push_back(i);
+        }
+    }
+    return out;
+}
+
+std::vector<std::size_t> Tower::groundWires() const
+{
+    std::vector<std::size_t> out;
+    for (std::size_t i = 0; i < wires.size(); ++i) {
+        if (wires[i].kind == WireKind::groundWire) {
+            out.push_back(i);
+        }
+    }
+    return out;
+}
+
+Tower towerOf(const Line& line, double voltageTerm)
+{
+    return Tower{
+        {TowerWire{WireKind::groundWire, line.groundWire1.x, line.groundWire1.height, 0.0, {}},
+         TowerWire{WireKind::groundWire, line.groundWire2.x, line.groundWire2.height, 0.0, {}},
+         TowerWire{WireKind::conductor, line.conductor1.x, line.conductor1.height, voltageTerm, {}},
+         TowerWire{WireKind::conductor, line.conductor2.x, line.conductor2.height, -voltageTerm, {}}}};
+}
+
+bool isFourWireLine(const Tower& tower)
+{
+    if (!twoPlusTwo(tower)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (!tower.wires[i].name.empty() &&
+            tower.wires[i].name !=
+                std::string(i < 2 ? "groundWire" : "conductor") + std::to_string(i % 2 + 1)) {
+            return false;
+        }
+    }
+    return tower.wires[0].voltageTerm == 0.0 && tower.wires[1].voltageTerm == 0.0 &&
+           tower.wires[3].voltageTerm == -tower.wires[2].voltageTerm;
+}
+
+Line lineOf(const Tower& tower)
+{
+    const auto at = [&](std::size_t i) {
+        return WirePosition{tower.wires.at(i).x, tower.wires.at(i).height};
+    };
+    return Line{at(0), at(1), at(2), at(3)};
+}
+
 std::string_view evaluationName(Evaluation evaluation)
 {
-    return evaluation == Evaluation::sound ? "sound" : "compat";
+    return evaluation == Evaluation::firstContact ? "first-contact" : "compat";
 }
 
 std::optional<Evaluation> evaluationNamed(std::string_view name)
 {
-    if (name == "sound") {
-        return Evaluation::sound;
+    if (name == "first-contact") {
+        return Evaluation::firstContact;
     }
     if (name == "compat") {
         return Evaluation::compat;
@@ -324,58 +420,112 @@ std::optional<Evaluation> evaluationNamed(std::string_view name)
     return std::nullopt;
 }
 
+void validate(const Tower& tower)
+{
+    if (tower.size() > kMaxTowerWires) {
+        throw TowerError("the tower has " + std::to_string(tower.size()) + " wires: at most " +
+                             std::to_string(kMaxTowerWires) + " can be computed",
+                         std::nullopt);
+    }
+    for (std::size_t i = 0; i < tower.size(); ++i) {
+        const TowerWire& w = tower.wires[i];
+        const std::string who = "wire " + std::to_string(i + 1) + " (" + tower.nameOf(i) + "): ";
+        const auto fail = [&](const std::string& what) { throw TowerError(who + what, i); };
+        if (!(std::isfinite(w.x) && std::fabs(w.x) <= kMaxCoordinate)) {
+            fail("x " + shortestText(w.x) + " m: must lie between -" + shortestText(kMaxCoordinate) +
+                 " and " + shortestText(kMaxCoordinate) + " m");
+        }
+        if (!(std::isfinite(w.height) && w.height > 0.0 && w.height <= kMaxCoordinate)) {
+            fail("height " + shortestText(w.height) + " m: must be greater than 0 m and at most " +
+                 shortestText(kMaxCoordinate) + " m");
+        }
+        if (!std::isfinite(w.voltageTerm)) {
+            fail("voltage term " + shortestText(w.voltageTerm) + ": must be a finite number");
+        }
+        if (w.kind == WireKind::groundWire && w.voltageTerm != 0.0) {
+            fail("voltage term " + shortestText(w.voltageTerm) + ": only conductors have one");
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (tower.nameOf(j) == tower.nameOf(i)) {
+                fail("the name '" + tower.nameOf(i) + "' is already wire " + std::to_string(j + 1) + "'s");
+            }
+        }
+    }
+    if (tower.conductors().empty()) {
+        throw TowerError("the tower has no conductor: at least one is needed", std::nullopt);
+    }
+}
+
 void validate(const Inputs& in)
 {
+    const bool fourWire = isFourWireLine(in.tower);
     for (const InputField& f : inputFields()) {
-        if (f.kind == InputField::Kind::number && relevant(f, in) && !f.allows(f.get(in))) {
+        if (f.kind == InputField::Kind::number && f.appliesTo(in) && !f.allows(f.get(in))) {
             refuse(f, f.get(in));
         }
     }
+    validate(in.tower);
     std::int32_t loop = 0;
     std::int32_t storage = 0;
     if (!model::integrationStepCounts(in.lowestCurrent, loop, storage)) {
         refuse(fieldNamed("min-current"), in.lowestCurrent);
     }
-    const InputField& voltage = fieldNamed("voltage-term");
-    if (!std::isfinite(in.voltageTerm)) {
-        refuse(voltage, in.voltageTerm);
+    if (compat(in) &&
+        !(twoPlusTwo(in.tower) && in.tower.wires[3].voltageTerm == -in.tower.wires[2].voltageTerm)) {
+        throw InputError(
+            "evaluation compat: computes two ground wires then two conductors with opposite voltage "
+            "terms (ground wire 1, ground wire 2, conductor 1, conductor 2); this tower has " +
+            std::to_string(in.tower.groundWires().size()) + " ground wires and " +
+            std::to_string(in.tower.conductors().size()) + " conductors; use the first-contact evaluation");
     }
-    if (in.law.kind != StrikingLaw::Kind::builtIn) {
-        if (in.voltageTerm != 0.0) {
-            throw InputError("voltage-term " + shortestText(in.voltageTerm) +
-                             ": belongs to the built-in law; must be 0 with law " +
-                             std::string(lawName(in.law.kind)));
-        }
-        return;
-    }
-    // Each conductor's bracket 5.015 I^0.578 +- U must not go below 0 at the
+    const std::vector<std::size_t> conductors = in.tower.conductors();
+    // Each conductor's bracket 5.015 I^0.578 + U must not go below 0 at the
     // lowest current, where it is smallest.
     const double p = numeric::rt_powd_snf(in.lowestCurrent, 0.578) * 5.015;
-    if (!(p + in.voltageTerm >= 0.0 && p - in.voltageTerm >= 0.0)) {
-        throw InputError("voltage-term " + shortestText(in.voltageTerm) + ": makes conductor " +
-                         (p + in.voltageTerm < 0.0 ? "1" : "2") +
-                         "'s striking distance undefined at the lowest current " +
-                         shortestText(in.lowestCurrent) + " kA; must lie between -" + roughly(p) + " and " +
-                         roughly(p) + " there (5.015 I^0.578)");
+    for (std::size_t k = 0; k < conductors.size(); ++k) {
+        const double u = in.tower.wires[conductors[k]].voltageTerm;
+        const std::string subject = fourWire
+                                        ? "voltage-term " + shortestText(in.tower.wires[2].voltageTerm)
+                                        : in.tower.nameOf(conductors[k]) + " voltage-term " + shortestText(u);
+        if (in.law.kind != StrikingLaw::Kind::builtIn) {
+            if (u != 0.0) {
+                throw InputError(subject + ": belongs to the built-in law; must be 0 with law " +
+                                 std::string(lawName(in.law.kind)));
+            }
+            continue;
+        }
+        if (!(p + u >= 0.0)) {
+            const std::string whose = fourWire ? "conductor " + std::to_string(k + 1) + "'s" : "its";
+            throw InputError(subject + ": makes " + whose +
+                             " striking distance undefined at the lowest current " +
+                             shortestText(in.lowestCurrent) + " kA; must lie between -" + roughly(p) +
+                             " and " + roughly(p) + " there (5.015 I^0.578)");
+        }
     }
 }
 
 std::vector<std::string> layoutNotes(const Inputs& in)
 {
     std::vector<std::string> notes;
-    const Line& line = in.line;
-    const bool otherWay = givenOtherWayRound(in);
-    if (otherWay) {
-        if (in.evaluation == Evaluation::sound) {
-            notes.push_back("note: ground wire 1 lies on the -x side (x1 " +
-                            shortestText(line.groundWire1.x) + " m < x2 " + shortestText(line.groundWire2.x) +
-                            " m): computed with the sides exchanged, reported under the given labels");
-        } else {
-            notes.push_back(
-                "warning: ground wire 1 lies on the -x side (x1 " + shortestText(line.groundWire1.x) +
-                " m < x2 " + shortestText(line.groundWire2.x) +
-                " m); the compat evaluation expects ground wire 1 and conductor 1 on the +x side");
+    const Tower& tower = in.tower;
+    for (std::size_t i = 0; i < tower.size(); ++i) {
+        for (std::size_t j = i + 1; j < tower.size(); ++j) {
+            if (samePlace(tower.wires[i], tower.wires[j])) {
+                notes.push_back(
+                    "note: " + tower.nameOf(i) + " and " + tower.nameOf(j) + " stand at the same place (x " +
+                    shortestText(tower.wires[i].x) + " m, height " + shortestText(tower.wires[i].height) +
+                    " m): a stroke reaching both goes to the conductor, else to the earlier wire");
+            }
         }
+    }
+    if (!compat(in) || !twoPlusTwo(tower)) {
+        return notes;
+    }
+    const Line line = lineOf(tower);
+    if (line.groundWire1.x < line.groundWire2.x) {
+        notes.push_back("warning: ground wire 1 lies on the -x side (x1 " + shortestText(line.groundWire1.x) +
+                        " m < x2 " + shortestText(line.groundWire2.x) +
+                        " m); the compat evaluation expects ground wire 1 and conductor 1 on the +x side");
     }
     const double middle = (line.groundWire1.x + line.groundWire2.x) / 2.0;
     for (int c = 0; c < 2; ++c) {
@@ -400,8 +550,9 @@ std::vector<std::string> layoutNotes(const Inputs& in)
     return notes;
 }
 
-StrokeTable::StrokeTable(std::vector<double> currents)
-    : currents_(std::move(currents)), values_(currents_.size() * kAngleSteps * 4, 0.0)
+StrokeTable::StrokeTable(std::vector<double> currents, std::size_t wireCount)
+    : currents_(std::move(currents)), wires_(wireCount),
+      values_(currents_.size() * kAngleSteps * wireCount, 0.0)
 {
 }
 
@@ -411,81 +562,74 @@ std::size_t StrokeTable::offset(std::size_t currentStep, int angleStep) const
         throw std::out_of_range("stroke table: no stroke at current step " + std::to_string(currentStep) +
                                 ", angle step " + std::to_string(angleStep));
     }
-    return (currentStep * kAngleSteps + static_cast<std::size_t>(angleStep)) * 4;
+    return (currentStep * kAngleSteps + static_cast<std::size_t>(angleStep)) * wires_;
 }
 
-double StrokeTable::width(std::size_t currentStep, int angleStep, Wire wire) const
+double StrokeTable::width(std::size_t currentStep, int angleStep, std::size_t wire) const
 {
-    return values_[offset(currentStep, angleStep) + static_cast<std::size_t>(wire)];
-}
-
-std::array<double, 4> StrokeTable::widths(std::size_t currentStep, int angleStep) const
-{
-    const double* row = values_.data() + offset(currentStep, angleStep);
-    return {row[0], row[1], row[2], row[3]};
-}
-
-void StrokeTable::setWidths(std::size_t currentStep, int angleStep, const std::array<double, 4>& widths)
-{
-    double* row = values_.data() + offset(currentStep, angleStep);
-    for (int w = 0; w < 4; ++w) {
-        row[w] = widths[w];
+    if (wire >= wires_) {
+        throw std::out_of_range("stroke table: no wire " + std::to_string(wire));
     }
+    return values_[offset(currentStep, angleStep) + wire];
+}
+
+std::vector<double> StrokeTable::widths(std::size_t currentStep, int angleStep) const
+{
+    const auto row = values_.begin() + static_cast<std::ptrdiff_t>(offset(currentStep, angleStep));
+    return {row, row + static_cast<std::ptrdiff_t>(wires_)};
+}
+
+void StrokeTable::setWidths(std::size_t currentStep, int angleStep, const double* widths)
+{
+    std::copy(widths, widths + wires_,
+              values_.begin() + static_cast<std::ptrdiff_t>(offset(currentStep, angleStep)));
 }
 
 Result computeRates(const Inputs& inputs, const Options& options)
 {
     validate(inputs);
-    const Prepared p(inputs);
-
     Result r;
     r.evaluation = inputs.evaluation;
     r.law = inputs.law;
     r.distribution = inputs.distribution;
     r.notes = layoutNotes(inputs);
+    r.wireNames = inputs.tower.names();
 
-    std::vector<double> widths;
-    std::vector<double> angleSums;
-    std::vector<unsigned char> exposed;
-    model::IntegrationRecord record;
-    record.widths = options.strokeTable ? &widths : nullptr;
-    record.angleSums = options.angleSums ? &angleSums : nullptr;
-    record.exposed = options.maxCurrents ? &exposed : nullptr;
-    model::IntegrationTotals totals;
-    model::integrate(p.c, p.rule, totals, record);
-
-    r.rates.conductor1 = p.swapped ? totals.rateC2 : totals.rateC1;
-    r.rates.conductor2 = p.swapped ? totals.rateC1 : totals.rateC2;
-    r.rates.total = totals.rateTotal;
-    r.terrainFactor = totals.terrainFactor;
-    r.collectionWidth = totals.collectionWidth;
-    r.currentSteps = totals.steps;
+    Integrated in = integrateEither(inputs, options);
+    r.totalRate = in.rateTotal;
+    r.terrainFactor = in.terrainFactor;
+    r.collectionWidth = in.collectionWidth;
+    r.currentSteps = in.steps;
     r.currentFrom = inputs.lowestCurrent;
-    r.currentTo = (totals.steps - 1) + inputs.lowestCurrent;
+    r.currentTo = (in.steps - 1) + inputs.lowestCurrent;
 
-    std::vector<double> currents(static_cast<std::size_t>(totals.steps));
+    const std::vector<std::size_t> conductors = inputs.tower.conductors();
+    const std::vector<MaxCurrent> classical = options.classicalMaxCurrents
+                                                  ? classicalMaxCurrentsOf(inputs)
+                                                  : std::vector<MaxCurrent>(conductors.size());
+    for (std::size_t k = 0; k < conductors.size(); ++k) {
+        ConductorResult c;
+        c.wire = conductors[k];
+        c.name = r.wireNames[conductors[k]];
+        c.rate = in.rate[k];
+        if (options.maxCurrents) {
+            c.maxCurrent = maxCurrentOf(inputs, in.exposed, k);
+        }
+        c.classicalMaxCurrent = classical[k];
+        r.conductors.push_back(std::move(c));
+    }
+
+    std::vector<double> currents(static_cast<std::size_t>(in.steps));
     for (std::size_t j = 0; j < currents.size(); ++j) {
         currents[j] = static_cast<double>(j) + inputs.lowestCurrent;
     }
-    const std::array<MaxCurrent, 2> classical =
-        options.classicalMaxCurrents ? classicalMaxCurrentsOf(p) : std::array<MaxCurrent, 2>{};
-    for (int c = 0; c < 2; ++c) {
-        const int user = p.swapped ? 1 - c : c;
-        if (options.maxCurrents) {
-            r.maxCurrent[user] = maxCurrentOf(p, exposed, c);
-        }
-        r.classicalMaxCurrent[user] = classical[c];
-    }
     if (options.strokeTable) {
-        StrokeTable table(currents);
+        StrokeTable table(currents, inputs.tower.size());
         for (std::size_t j = 0; j < currents.size(); ++j) {
             for (int l = 0; l < kAngleSteps; ++l) {
-                const double* row = widths.data() + (j * kAngleSteps + static_cast<std::size_t>(l)) * 4;
-                std::array<double, 4> w{};
-                for (int i = 0; i < 4; ++i) {
-                    w[userWire(i, p.swapped)] = row[i];
-                }
-                table.setWidths(j, l, w);
+                table.setWidths(j, l,
+                                in.widths.data() +
+                                    (j * kAngleSteps + static_cast<std::size_t>(l)) * table.wireCount());
             }
         }
         r.strokes = std::move(table);
@@ -493,43 +637,53 @@ Result computeRates(const Inputs& inputs, const Options& options)
     if (options.angleSums) {
         AngleSums sums;
         sums.current = currents;
+        sums.conductor.assign(conductors.size(), {});
+        const std::size_t stride = conductors.size() + 1;
         for (std::size_t j = 0; j < currents.size(); ++j) {
-            const double* s = angleSums.data() + j * 3;
-            sums.total.push_back(s[0]);
-            sums.conductor1.push_back(p.swapped ? s[2] : s[1]);
-            sums.conductor2.push_back(p.swapped ? s[1] : s[2]);
+            sums.total.push_back(in.angleSums[j * stride]);
+            for (std::size_t k = 0; k < conductors.size(); ++k) {
+                sums.conductor[k].push_back(in.angleSums[j * stride + 1 + k]);
+            }
         }
         r.angleSums = std::move(sums);
     }
     return r;
 }
 
-std::vector<std::array<double, 4>> strokesAtCurrent(const Inputs& inputs, double current)
+std::vector<std::vector<double>> strokesAtCurrent(const Inputs& inputs, double current)
 {
     validate(inputs);
     requireCurrent(current);
-    const Prepared p(inputs);
-    model::StrokeExposure widths[kAngleSteps];
-    model::strokesAt(p.c, p.rule, current, widths);
-    std::vector<std::array<double, 4>> rows(kAngleSteps);
-    for (int l = 0; l < kAngleSteps; ++l) {
-        for (int i = 0; i < 4; ++i) {
-            rows[l][userWire(i, p.swapped)] = widths[l][i];
+    std::vector<std::vector<double>> rows(kAngleSteps);
+    if (compat(inputs)) {
+        model::StrokeExposure widths[kAngleSteps];
+        model::strokesAt(caseOf(inputs), current, widths);
+        for (int l = 0; l < kAngleSteps; ++l) {
+            rows[l].assign(widths[l].begin(), widths[l].end());
         }
+        return rows;
+    }
+    std::vector<double> widths;
+    model::towerStrokesAt(inputs, current, widths);
+    const std::size_t wires = inputs.tower.size();
+    for (std::size_t l = 0; l < rows.size(); ++l) {
+        rows[l].assign(widths.begin() + static_cast<std::ptrdiff_t>(l * wires),
+                       widths.begin() + static_cast<std::ptrdiff_t>((l + 1) * wires));
     }
     return rows;
 }
 
-bool conductorExposed(const Inputs& inputs, double current, Wire conductor)
+bool conductorExposed(const Inputs& inputs, double current, std::size_t conductor)
 {
     validate(inputs);
     requireCurrent(current);
-    if (conductor != Wire::conductor1 && conductor != Wire::conductor2) {
-        throw std::invalid_argument("conductorExposed: a conductor, not a ground wire");
+    const std::vector<std::size_t> conductors = inputs.tower.conductors();
+    const auto k = std::find(conductors.begin(), conductors.end(), conductor);
+    if (k == conductors.end()) {
+        throw std::invalid_argument("conductorExposed: wire " + std::to_string(conductor) +
+                                    " is not a conductor");
     }
-    const Prepared p(inputs);
-    const int c = conductor == Wire::conductor1 ? 0 : 1;
-    return exposedAt(p, current, p.swapped ? 1 - c : c);
+    return exposedAt(inputs, current, static_cast<std::size_t>(k - conductors.begin()));
 }
 
 StrokeGeometry strokeGeometry(const Inputs& inputs, double current, double theta)
@@ -539,25 +693,14 @@ StrokeGeometry strokeGeometry(const Inputs& inputs, double current, double theta
     if (!(theta > 0.0 && theta <= model::kPi)) {
         throw InputError("angle " + shortestText(theta) + " rad: must lie in (0, pi], 0 to 180 degrees");
     }
-    const Prepared p(inputs);
-    const OneStroke one = evaluateOne(p, current, theta);
     StrokeGeometry g;
     g.current = current;
     g.theta = theta;
-    g.groundStrikeHeight = one.groundStrikeHeight;
-    for (int i = 0; i < 4; ++i) {
-        const int u = userWire(i, p.swapped);
-        g.circle[u] = one.circle[i];
-        g.arc[u] = one.arc[i];
-        g.silhouette[u] = {StrokeGeometry::Point{one.shadows.u[i].x, one.shadows.u[i].y},
-                           StrokeGeometry::Point{one.shadows.v[i].x, one.shadows.v[i].y}};
-        g.shadow[u] = {one.shadows.shadow[i].left, one.shadows.shadow[i].right};
-        g.width[u] = one.widths[i];
-    }
+    g.width = evaluateOne(inputs, current, theta, &g);
     return g;
 }
 
-std::vector<CaseOutcome> computeMany(const std::vector<Inputs>& cases, const Options& options,
+std::vector<CaseOutcome> computeMany(const std::vector<CaseInputs>& cases, const Options& options,
                                      unsigned threads, const Progress& progress)
 {
     const std::size_t total = cases.size();
@@ -570,10 +713,14 @@ std::vector<CaseOutcome> computeMany(const std::vector<Inputs>& cases, const Opt
     std::atomic<std::size_t> done{0};
     const auto work = [&] {
         for (std::size_t k = next++; k < total; k = next++) {
-            try {
-                outcomes[k].result = computeRates(cases[k], options);
-            } catch (const std::exception& e) {
-                outcomes[k].error = e.what();
+            if (!cases[k].error.empty()) {
+                outcomes[k].error = cases[k].error;
+            } else {
+                try {
+                    outcomes[k].result = computeRates(cases[k].inputs, options);
+                } catch (const std::exception& e) {
+                    outcomes[k].error = e.what();
+                }
             }
             ++done;
         }
@@ -598,6 +745,17 @@ std::vector<CaseOutcome> computeMany(const std::vector<Inputs>& cases, const Opt
         t.join();
     }
     return outcomes;
+}
+
+std::vector<CaseOutcome> computeMany(const std::vector<Inputs>& cases, const Options& options,
+                                     unsigned threads, const Progress& progress)
+{
+    std::vector<CaseInputs> rows;
+    rows.reserve(cases.size());
+    for (const Inputs& in : cases) {
+        rows.push_back(CaseInputs{in, {}});
+    }
+    return computeMany(rows, options, threads, progress);
 }
 
 std::string_view version()

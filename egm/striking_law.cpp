@@ -18,17 +18,16 @@ struct PowerLaw {
     double at(double current) const { return factor * rt_powd_snf(current, exponent); }
 };
 
-} // namespace
-
-StrikingDistances lawStrikingDistances(const StrikingLaw& law, double current, const LineGeometry& geometry)
+// r of the law's wires and G, with k_g as given.
+LineDistances lawDistances(const StrikingLaw& law, double current, double kg)
 {
     PowerLaw wires{10.0, 0.65};
-    StrikingDistances d;
+    LineDistances d;
     switch (law.kind) {
     case StrikingLaw::Kind::builtIn:
     case StrikingLaw::Kind::ieee1992:
         d.groundWire = wires.at(current);
-        d.groundStrikeHeight = groundFactor(geometry) * d.groundWire;
+        d.groundStrikeHeight = kg * d.groundWire;
         break;
     case StrikingLaw::Kind::love:
         d.groundWire = wires.at(current);
@@ -50,6 +49,33 @@ StrikingDistances lawStrikingDistances(const StrikingLaw& law, double current, c
     d.conductor1 = d.groundWire;
     d.conductor2 = d.groundWire;
     return d;
+}
+
+} // namespace
+
+LineDistances lawLineDistances(const StrikingLaw& law, double current, const LineGeometry& geometry)
+{
+    return lawDistances(law, current, groundFactor(geometry));
+}
+
+double meanShieldHeight(const Tower& tower)
+{
+    const std::vector<std::size_t> ground = tower.groundWires();
+    const std::vector<std::size_t> wires = ground.empty() ? tower.conductors() : ground;
+    double sum = 0.0;
+    for (const std::size_t i : wires) {
+        sum += tower.wires[i].height;
+    }
+    return sum / static_cast<double>(wires.size());
+}
+
+double groundFactor(const Tower& tower)
+{
+    const double h = meanShieldHeight(tower);
+    if (h < 40.0) {
+        return 0.17 * std::log(43.0 - h) + 0.36;
+    }
+    return 0.55;
 }
 
 LineGeometry geometryOf(const Line& line)
@@ -121,14 +147,29 @@ std::optional<CurrentDistribution::Kind> distributionNamed(std::string_view name
     return std::nullopt;
 }
 
-StrikingDistances strikingDistances(const StrikingLaw& law, double current, const Line& line,
-                                    double voltageTerm)
+StrikingDistances strikingDistances(const StrikingLaw& law, double current, const Tower& tower)
 {
-    const model::LineGeometry geometry = model::geometryOf(line);
+    const double kg = model::groundFactor(tower);
+    StrikingDistances d;
+    d.wire.resize(tower.size());
     if (law.kind == StrikingLaw::Kind::builtIn) {
-        return model::builtInStrikingDistances(current, geometry, voltageTerm);
+        // As the four-wire line's: 1.63 (5.015 I^0.578 + U)^1.125, U = 0 for
+        // the ground wires and for G.
+        const double p = numeric::rt_powd_snf(current, 0.578) * 5.015;
+        for (std::size_t i = 0; i < tower.size(); ++i) {
+            const TowerWire& w = tower.wires[i];
+            d.wire[i] = w.kind == WireKind::conductor ? numeric::rt_powd_snf(p + w.voltageTerm, 1.125) * 1.63
+                                                      : numeric::rt_powd_snf(p, 1.125) * 1.63;
+        }
+        d.groundStrikeHeight = kg * (numeric::rt_powd_snf(p, 1.125) * 1.63);
+        return d;
     }
-    return model::lawStrikingDistances(law, current, geometry);
+    const model::LineDistances line = model::lawDistances(law, current, kg);
+    for (double& r : d.wire) {
+        r = line.groundWire;
+    }
+    d.groundStrikeHeight = line.groundStrikeHeight;
+    return d;
 }
 
 double currentDensity(const CurrentDistribution& distribution, double current)

@@ -65,7 +65,7 @@ TEST_F(Shielding, ControlFileFromTheArgumentWithEveryValue)
     in.lowestCurrent = 30;
     in.distribution.scale = 28;
     in.distribution.exponent = 2.5;
-    in.line = {{10, 50}, {-10, 50}, {12, 40}, {-12, 40}};
+    in.tower = egm::towerOf(egm::Line{{10, 50}, {-10, 50}, {12, 40}, {-12, 40}}, 0.8);
     const ProgramRun r = run({"ctl.txt", "ignored-extra-argument"});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(printedTotal(in), r.out);
@@ -113,7 +113,7 @@ TEST_F(Shielding, SwappedNamesFeedGeometryIntoTheParameters)
     in.lowestCurrent = 11.2;
     in.distribution.scale = -11.2;
     in.distribution.exponent = 57;
-    in.line = {{2.8, 2.8}, {0, 57}, {23.5, 42}, {31, 42}};
+    in.tower = egm::towerOf(egm::Line{{2.8, 2.8}, {0, 57}, {23.5, 42}, {31, 42}}, 0.8);
     const ProgramRun r = run({"ctl.txt"});
     EXPECT_EQ(printedTotal(in), r.out);
     EXPECT_NE(std::string::npos, r.err.find("read 5 of 8")) << r.err;
@@ -137,7 +137,7 @@ TEST_F(Shielding, LineGivenTheOtherWayRoundIsComputedAsGivenWithAWarning)
 {
     writeCase("geo.txt par.txt res.txt", kParameters, "-9.89 9.89 -11.2 11.2 57 57 42 42");
     egm::Inputs in;
-    in.line = {{-9.89, 57}, {9.89, 57}, {-11.2, 42}, {11.2, 42}};
+    in.tower = egm::towerOf(egm::Line{{-9.89, 57}, {9.89, 57}, {-11.2, 42}, {11.2, 42}}, 0.8);
     const ProgramRun r = run({"ctl.txt"});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(printedTotal(in), r.out);

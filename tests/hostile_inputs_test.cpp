@@ -46,7 +46,7 @@ void setParameter(egm::Inputs& in, int position, double value)
 
 void setGeometry(egm::Inputs& in, int position, double value)
 {
-    egm::WirePosition& w = in.line[egm::kWires[position % 4]];
+    egm::TowerWire& w = in.tower.wires[static_cast<std::size_t>(position % 4)];
     (position < 4 ? w.x : w.height) = value;
 }
 
@@ -63,7 +63,7 @@ std::vector<HostileCase> hostileCases()
          .mentions = "read 0"});
     {
         HostileCase c{.name = "negative heights", .geometry = "9.89 -9.89 11.2 -11.2 -57 -57 -42 -42"};
-        c.expected.line = {{9.89, -57}, {-9.89, -57}, {11.2, -42}, {-11.2, -42}};
+        c.expected.tower = egm::towerOf(egm::Line{{9.89, -57}, {-9.89, -57}, {11.2, -42}, {-11.2, -42}}, 0.8);
         add(c);
     }
     for (const char* scale : {"0", "-31", "-0"}) {

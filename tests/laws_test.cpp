@@ -38,13 +38,16 @@ TEST(Laws, StrikingDistancesAtThreeCurrents)
     for (const Case& c : cases) {
         egm::StrikingLaw law;
         law.kind = c.law;
-        const egm::StrikingDistances d = egm::strikingDistances(law, c.current, egm::Line{}, 0.0);
+        const egm::StrikingDistances d =
+            egm::strikingDistances(law, c.current, egm::towerOf(egm::Line{}, 0.0));
         const std::string name = std::string(egm::lawName(c.law)) + " at " + std::to_string(c.current);
-        EXPECT_NEAR(c.wires, d.groundWire, 1e-9 * c.wires) << name;
-        EXPECT_NEAR(c.wires, d.conductor1, 1e-9 * c.wires) << name;
+        ASSERT_EQ(4u, d.wire.size());
+        for (const double r : d.wire) {
+            EXPECT_NEAR(c.wires, r, 1e-9 * c.wires) << name;
+        }
         EXPECT_NEAR(c.g, d.groundStrikeHeight, 1e-9 * c.g) << name;
         // The ground attracts less than the wires, or as much (Love).
-        EXPECT_GE(d.conductor1, d.groundStrikeHeight) << name;
+        EXPECT_GE(d.wire[2], d.groundStrikeHeight) << name;
     }
     // A ground-wire height below 40 m changes k_g: 0.36 + 0.17 ln(43 - 30).
     egm::Line low;
@@ -52,10 +55,19 @@ TEST(Laws, StrikingDistancesAtThreeCurrents)
     egm::StrikingLaw ieee;
     ieee.kind = Kind::ieee1992;
     EXPECT_NEAR(0.7960413907684613 * 44.66835921509632,
-                egm::strikingDistances(ieee, 10, low, 0.0).groundStrikeHeight, 1e-9);
-    // The built-in law's voltage term: 1.63 (5.015 I^0.578 + 0.8)^1.125.
-    EXPECT_NEAR(46.81821997786315,
-                egm::strikingDistances(egm::StrikingLaw{}, 10, egm::Line{}, 0.8).conductor1, 1e-9);
+                egm::strikingDistances(ieee, 10, egm::towerOf(low, 0.0)).groundStrikeHeight, 1e-9);
+    // Without ground wires the conductors' mean height sets k_g.
+    const egm::Tower conductorsOnly{{egm::TowerWire{egm::WireKind::conductor, -4, 28, 0, {}},
+                                     egm::TowerWire{egm::WireKind::conductor, 4, 32, 0, {}}}};
+    EXPECT_NEAR(0.7960413907684613 * 44.66835921509632,
+                egm::strikingDistances(ieee, 10, conductorsOnly).groundStrikeHeight, 1e-9);
+    // The built-in law's voltage term, each conductor its own:
+    // 1.63 (5.015 I^0.578 + U)^1.125.
+    const egm::StrikingDistances builtIn =
+        egm::strikingDistances(egm::StrikingLaw{}, 10, egm::towerOf(egm::Line{}, 0.8));
+    EXPECT_NEAR(44.693298587096834, builtIn.wire[0], 1e-9);
+    EXPECT_NEAR(46.81821997786315, builtIn.wire[2], 1e-9);
+    EXPECT_NEAR(0.55 * 44.693298587096834, builtIn.groundStrikeHeight, 1e-9);
     // A custom law, both ways of giving G.
     egm::StrikingLaw custom;
     custom.kind = Kind::custom;
@@ -63,22 +75,20 @@ TEST(Laws, StrikingDistancesAtThreeCurrents)
     custom.b = 0.65;
     custom.c = 6.0;
     custom.d = 0.7;
-    EXPECT_NEAR(8.0 * std::pow(20.0, 0.65), egm::strikingDistances(custom, 20, egm::Line{}, 0).groundWire,
-                1e-9);
+    EXPECT_NEAR(8.0 * std::pow(20.0, 0.65),
+                egm::strikingDistances(custom, 20, egm::towerOf(egm::Line{}, 0)).wire[0], 1e-9);
     EXPECT_NEAR(6.0 * std::pow(20.0, 0.7),
-                egm::strikingDistances(custom, 20, egm::Line{}, 0).groundStrikeHeight, 1e-9);
+                egm::strikingDistances(custom, 20, egm::towerOf(egm::Line{}, 0)).groundStrikeHeight, 1e-9);
     custom.beta = 0.8;
     EXPECT_NEAR(0.8 * 8.0 * std::pow(20.0, 0.65),
-                egm::strikingDistances(custom, 20, egm::Line{}, 0).groundStrikeHeight, 1e-9);
+                egm::strikingDistances(custom, 20, egm::towerOf(egm::Line{}, 0)).groundStrikeHeight, 1e-9);
 }
 
 TEST(Laws, BuiltInLawAndDistributionKeepTheirBits)
 {
     egm::Inputs in;
     in.evaluation = egm::Evaluation::compat;
-    EXPECT_SAME_BITS(0x1.d68805eb8c128p-3, egm::computeRates(in).rates.total);
-    in.evaluation = egm::Evaluation::sound;
-    EXPECT_SAME_BITS(0.23694265317097735, egm::computeRates(in).rates.total);
+    EXPECT_SAME_BITS(0x1.d68805eb8c128p-3, egm::computeRates(in).totalRate);
 }
 
 // A ground wire and a conductor on flat ground with equal striking
@@ -130,18 +140,23 @@ TEST(Laws, ClassicalMaximumCurrentMeetsTheClosedForm)
                          " m");
             egm::Inputs in;
             in.law.kind = law.kind;
-            in.voltageTerm = 0.0;
             // The other side's pair far away, where it cannot interfere, with
             // its conductor 3 m outside its ground wire: its own closed form.
-            in.line = {{g.xg, g.hg}, {-2000.0, g.hg}, {g.xc, g.hc}, {-2003.0, g.hc}};
-            const egm::Result r = egm::computeRates(in);
-            const double closed[2] = {crossingReachesTheLine(law.r, law.g, g.xg, g.hg, g.xc, g.hc),
-                                      crossingReachesTheLine(law.r, law.g, 2000.0, g.hg, 2003.0, g.hc)};
-            ASSERT_GT(std::abs(closed[0] - closed[1]), 0.1);
-            for (int c = 0; c < 2; ++c) {
-                ASSERT_TRUE(r.classicalMaxCurrent[c].current.has_value()) << "conductor " << c + 1;
-                EXPECT_FALSE(r.classicalMaxCurrent[c].exposedAtTop);
-                EXPECT_NEAR(closed[c], *r.classicalMaxCurrent[c].current, 0.01) << "conductor " << c + 1;
+            in.tower = egm::towerOf({{g.xg, g.hg}, {-997.0, g.hg}, {g.xc, g.hc}, {-1000.0, g.hc}}, 0.0);
+            for (const egm::Evaluation evaluation :
+                 {egm::Evaluation::firstContact, egm::Evaluation::compat}) {
+                in.evaluation = evaluation;
+                SCOPED_TRACE(egm::evaluationName(evaluation));
+                const egm::Result r = egm::computeRates(in);
+                const double closed[2] = {crossingReachesTheLine(law.r, law.g, g.xg, g.hg, g.xc, g.hc),
+                                          crossingReachesTheLine(law.r, law.g, 997.0, g.hg, 1000.0, g.hc)};
+                ASSERT_GT(std::abs(closed[0] - closed[1]), 0.1);
+                for (int c = 0; c < 2; ++c) {
+                    const egm::MaxCurrent& m = r.conductors[c].classicalMaxCurrent;
+                    ASSERT_TRUE(m.current.has_value()) << "conductor " << c + 1;
+                    EXPECT_FALSE(m.exposedAtTop);
+                    EXPECT_NEAR(closed[c], *m.current, 0.01) << "conductor " << c + 1;
+                }
             }
         }
     }
@@ -183,8 +198,8 @@ TEST(Distributions, LogNormalChangesTheRatesNotTheGeometry)
     in.distribution.kind = egm::CurrentDistribution::Kind::logNormal;
     const egm::Result log = egm::computeRates(in);
     const egm::Result builtIn = egm::computeRates(egm::Inputs{});
-    EXPECT_NE(builtIn.rates.total, log.rates.total);
-    EXPECT_EQ(builtIn.maxCurrent[0].current, log.maxCurrent[0].current);
+    EXPECT_NE(builtIn.totalRate, log.totalRate);
+    EXPECT_EQ(builtIn.conductors[0].maxCurrent.current, log.conductors[0].maxCurrent.current);
     EXPECT_EQ(egm::CurrentDistribution::Kind::logNormal, log.distribution.kind);
 }
 

@@ -11,6 +11,7 @@
 #include "egm/shielding.h"
 #include "integration.h"
 #include "reference_lines.h"
+#include "striking_law.h"
 
 namespace {
 
@@ -95,8 +96,8 @@ TEST(EGMs2x, TerrainFactorStepsAtTwentyDegrees)
 {
     struct Case {
         double slope;
-        double compat; // 1/6 below 20 degrees, NaN included in 1/3
-        double sound;  // 1/3 from 20 degrees either way
+        double compat;       // 1/6 below 20 degrees, NaN included in 1/3
+        double firstContact; // 1/3 from 20 degrees either way
     };
     const Case cases[] = {{19.999, 1.0 / 6.0, 1.0 / 6.0}, {20.0, 1.0 / 3.0, 1.0 / 3.0},
                           {0.0, 1.0 / 6.0, 1.0 / 6.0},    {-19.999, 1.0 / 6.0, 1.0 / 6.0},
@@ -107,7 +108,12 @@ TEST(EGMs2x, TerrainFactorStepsAtTwentyDegrees)
         in.slopeAngle = c.slope;
         in.minCurrent = kInf; // only the factor is looked at
         EXPECT_SAME_BITS(c.compat, ratesOf(in).terrainFactor) << c.slope;
-        EXPECT_SAME_BITS(c.sound, ratesOf(in, StrokeRule::sound).terrainFactor) << c.slope;
+        egm::Inputs tower;
+        tower.slope = c.slope;
+        tower.lowestCurrent = kInf;
+        egm::model::TowerTotals totals;
+        egm::model::integrateTower(tower, totals);
+        EXPECT_SAME_BITS(c.firstContact, totals.terrainFactor) << c.slope;
     }
 }
 
@@ -129,13 +135,29 @@ TEST(EGMs2x, RatesScaleWithFlashDensityAndAddUp)
 TEST(EGMs2x, CollectionWidthOfEachEvaluation)
 {
     // Ground wires at 50 and 64 m: the model's own width reads ground wire
-    // 1's height, the sound one the mean, 57 m. By hand: 28 * 50^0.6 =
-    // 292.78; 28 * 57^0.6 = 316.73; the span is 20 m.
+    // 1's height, the first-contact one the ground wires' mean, 57 m, and
+    // their spread. By hand: 28 * 50^0.6 = 292.78; 28 * 57^0.6 = 316.73;
+    // the span is 20 m. A third ground wire between the two moves the mean
+    // to 55 m (28 * 55^0.6 = 310.01), not the spread; without ground wires
+    // the conductors' mean height and spread count: 28 * 42^0.6 = 263.70
+    // and 22.4 m.
     IntegrationCase in;
     in.geometry = {10, -10, 11.2, -11.2, 50, 64, 42, 42};
     in.minCurrent = kInf;
     EXPECT_NEAR(292.7791 + 20.0, ratesOf(in).collectionWidth, 1e-3);
-    EXPECT_NEAR(316.7254 + 20.0, ratesOf(in, StrokeRule::sound).collectionWidth, 1e-3);
+    egm::Inputs tower;
+    tower.tower = egm::towerOf(egm::model::lineOf(in.geometry), 0.8);
+    tower.lowestCurrent = kInf;
+    egm::model::TowerTotals totals;
+    egm::model::integrateTower(tower, totals);
+    EXPECT_NEAR(316.7254 + 20.0, totals.collectionWidth, 1e-3);
+    tower.tower.wires.push_back(egm::TowerWire{egm::WireKind::groundWire, 3.0, 51.0, 0.0, {}});
+    egm::model::integrateTower(tower, totals);
+    EXPECT_NEAR(310.0100 + 20.0, totals.collectionWidth, 1e-3);
+    tower.tower.wires.erase(tower.tower.wires.begin(), tower.tower.wires.begin() + 2);
+    tower.tower.wires.pop_back();
+    egm::model::integrateTower(tower, totals);
+    EXPECT_NEAR(263.6985 + 22.4, totals.collectionWidth, 1e-3);
 }
 
 TEST(EGMs2x, StepCountsAndUnusableLowestCurrents)

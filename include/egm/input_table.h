@@ -6,9 +6,11 @@
 #pragma once
 
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "egm/shielding.h"
 
@@ -41,6 +43,16 @@ struct InputField {
     double high = std::numeric_limits<double>::infinity();
     bool highOpen = false;
 
+    // An input of the four-wire line (x1 .. h4, the groups, voltage-term):
+    // it has a value only when the tower is a four-wire line.
+    bool fourWireLine = false;
+
+    // Whether the input has a value for these inputs: the four-wire line's
+    // only on a four-wire line, the custom law's coefficients only under the
+    // custom law (c and d, or beta), a distribution's parameters only under
+    // that distribution.
+    bool appliesTo(const Inputs& inputs) const;
+
     bool allows(double x) const;
     // "must be greater than 0 m", "must lie strictly between -90 and 90
     // degrees", "must be a finite number".
@@ -56,8 +68,45 @@ std::span<const InputField> inputFields();
 const InputField* inputField(std::string_view name);
 
 // With a law other than the built-in one the voltage term of the built-in
-// law does not apply: set it to 0 unless it was given on purpose.
+// law does not apply: every conductor's is set to 0 unless it was given on
+// purpose.
 void settleVoltageTerm(Inputs& inputs, bool voltageTermGiven);
+
+// The whole of text as a real, as the C library reads one: decimal, with an
+// exponent, hexadecimal, nan, inf. False when anything is left over or the
+// text is empty or starts with white space.
+bool parseNumber(std::string_view text, double& value);
+
+// One input as a front end has it: a flag, a CSV field or a Python keyword.
+struct NamedValue {
+    std::string name;             // as inputField reads it
+    std::string text;             // the value as text; empty: not given
+    std::optional<double> number; // set: the value itself, text unused
+};
+
+// The named inputs of one case.
+struct NamedInputs {
+    std::vector<NamedValue> values;
+    std::optional<Tower> tower; // replaces the base's tower
+    // Empty, or the custom law's a, b, c, d (G = c I^d) or a, b, beta
+    // (G = beta a I^b).
+    std::vector<NamedValue> lawCoefficients;
+};
+
+// The inputs of named values on top of base: the tower, then the groups
+// (ground-wire-height, ...), then single inputs, then the law's
+// coefficients. With a law other than the built-in one the conductors'
+// voltage terms are 0 unless named or baseVoltageTermGiven; with the
+// built-in law over a base of another law, the built-in default comes back
+// unless the voltage term was given. Throws InputError, one line naming the
+// input: a name no input has, a value that is not a number or no choice, an
+// input of the four-wire line (x1 .. h4, the groups, voltage-term) with a
+// tower that is not one, coefficients without the custom law or of the wrong
+// count, a voltage term with another law. Nothing is range-checked here:
+// validate does that.
+Inputs resolveInputs(const NamedInputs& named, const Inputs& base = {}, bool baseVoltageTermGiven = false);
+// The same, the error kept with the case instead of thrown.
+CaseInputs resolveCase(const NamedInputs& named, const Inputs& base = {}, bool baseVoltageTermGiven = false);
 
 // Shortest decimal text that reads back to the same double; "nan", "inf",
 // "-inf" for the non-finite values.

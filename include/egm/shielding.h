@@ -1,11 +1,11 @@
-// Lightning shielding failure rate of an overhead line with two ground wires
-// above two conductors, by the electrogeometric model: the public interface.
+// Lightning shielding failure rate of an overhead line, by the
+// electrogeometric model: the public interface. A tower is a list of ground
+// wires and conductors; the four-wire line (two ground wires above two
+// conductors) is one such tower.
 //
 // Units: lengths in metres, currents in kA, angles in radians, the ground
-// slope alone in degrees. Wires are ground wire 1 and conductor 1 on the +x
-// side of the line, ground wire 2 and conductor 2 on the -x side. The ground
-// at the tower slopes by the slope angle: a positive slope falls towards +x,
-// so ground wire 1 and conductor 1 stand on the downhill side.
+// slope alone in degrees. x runs across the line. The ground at the tower
+// slopes by the slope angle: a positive slope falls towards +x.
 //
 // Every entry validates its inputs and reports an unusable one by throwing
 // egm::InputError, whose message is one line naming the input, its value and
@@ -39,18 +39,18 @@ inline constexpr double kClassicalSearchTo = 1000.0;
 // down from the +x side, above pi/2 from the -x side.
 double incidenceAngle(int angleStep);
 
+// The built-in example line's four wires, the four-wire line of egm-shielding.
 enum class Wire { groundWire1, groundWire2, conductor1, conductor2 };
 inline constexpr std::array<Wire, 4> kWires = {Wire::groundWire1, Wire::groundWire2, Wire::conductor1,
                                                Wire::conductor2};
-std::string_view wireName(Wire wire);  // "groundWire1", ...: column and key names
-std::string_view wireLabel(Wire wire); // "ground wire 1", ...: for people
 
 struct WirePosition {
     double x = 0.0;      // m, across the line
     double height = 0.0; // m, above the ground at the tower
 };
 
-// The line's cross-section; the defaults are the built-in example line.
+// The four-wire line: two ground wires above two conductors, ground wire 1
+// and conductor 1 on the +x side. The defaults are the built-in example line.
 struct Line {
     WirePosition groundWire1{9.89, 57.0};
     WirePosition groundWire2{-9.89, 57.0};
@@ -61,23 +61,66 @@ struct Line {
     const WirePosition& operator[](Wire wire) const;
 };
 
+enum class WireKind { groundWire, conductor };
+std::string_view wireKindName(WireKind kind); // "ground wire", "conductor"
+// "ground wire" or "conductor" in any letter case; none for anything else.
+std::optional<WireKind> wireKindNamed(std::string_view name);
+
+// One wire of a tower.
+struct TowerWire {
+    WireKind kind = WireKind::conductor;
+    double x = 0.0;      // m, across the line, at most kMaxCoordinate either way
+    double height = 0.0; // m, above the ground at the tower; greater than 0
+    // The conductor's voltage term U of the built-in law: striking distance
+    // 1.63 (5.015 I^0.578 + U)^1.125. 0 for ground wires and other laws.
+    double voltageTerm = 0.0;
+    std::string name; // empty: the default name (see Tower::nameOf)
+};
+
+inline constexpr std::size_t kMaxTowerWires = 16;
+inline constexpr double kMaxCoordinate = 1000.0; // m, |x| and height
+
+// A tower: its wires in the tower's order, at least one conductor and at
+// most kMaxTowerWires wires. Results come per conductor in this order.
+struct Tower {
+    std::vector<TowerWire> wires;
+
+    std::size_t size() const { return wires.size(); }
+    // The wire's own name, or groundWire1, groundWire2, ... and conductor1,
+    // conductor2, ..., counted by kind in the tower's order.
+    std::string nameOf(std::size_t wire) const;
+    std::vector<std::string> names() const;
+    // Indices of the conductors, in the tower's order.
+    std::vector<std::size_t> conductors() const;
+    std::vector<std::size_t> groundWires() const;
+};
+
+// The four-wire line as a tower: ground wire 1, ground wire 2, conductor 1
+// with voltage term +voltageTerm, conductor 2 with -voltageTerm, default
+// names.
+Tower towerOf(const Line& line, double voltageTerm);
+// Whether the tower is a four-wire line: ground wire, ground wire,
+// conductor, conductor in this order, default names, opposite voltage terms.
+bool isFourWireLine(const Tower& tower);
+// Its line; the tower must be a four-wire line.
+Line lineOf(const Tower& tower);
+
 // How each stroke's exposure is evaluated.
-//  sound:  the outward-facing arcs of the wires on both sides, the silhouette
-//          of each arc by the general rule, the shielding cut mirrored for
-//          strokes from the -x side; a line given with ground wire 1 on the -x
-//          side is computed with its sides exchanged and reported under its
-//          own labels. Mirror images of a line get mirrored rates.
-//  compat: exactly as egm-shielding computes it, to the last bit.
-enum class Evaluation { sound, compat };
-std::string_view evaluationName(Evaluation evaluation); // "sound", "compat"
+//  firstContact: a stroke is caught by the first striking disk its path
+//                enters, or by the ground when it meets the ground's
+//                striking line first; any tower.
+//  compat:       exactly as egm-shielding computes it, to the last bit; two
+//                ground wires and two conductors only.
+enum class Evaluation { firstContact, compat };
+std::string_view evaluationName(Evaluation evaluation); // "first-contact", "compat"
 std::optional<Evaluation> evaluationNamed(std::string_view name);
 
-// Striking-distance law: for a peak current I (kA) the striking distances
-// (m) of the ground wires and of the conductors, and the height G (m) of the
-// ground's striking line. k_g = 0.36 + 0.17 ln(43 - h) for h < 40 m, else
-// 0.55, with h the mean height of the two ground wires.
-//  builtIn:            r = 1.63 (5.015 I^0.578 +- U)^1.125 (U, the voltage
-//                      term, only for the conductors), G = k_g r_ground
+// Striking-distance law: for a peak current I (kA) the striking distance (m)
+// of each wire by its kind, and the height G (m) of the ground's striking
+// line. k_g = 0.36 + 0.17 ln(43 - h) for h < 40 m, else 0.55, with h the
+// mean height of the ground wires (of the conductors when there are none).
+//  builtIn:            r = 1.63 (5.015 I^0.578 + U)^1.125 (U, the voltage
+//                      term, 0 for ground wires), G = k_g r of a ground wire
 //  ieee1992:           r = 10 I^0.65, G = k_g r
 //  love:               r = 10 I^0.65, G = r
 //  brownWhitehead:     r = 7.1 I^0.75, G = 6.4 I^0.75
@@ -101,15 +144,11 @@ inline constexpr std::array<StrikingLaw::Kind, 6> kLaws = {
 
 // Striking distances at one current.
 struct StrikingDistances {
-    double groundWire = 0.0;         // m
-    double conductor1 = 0.0;         // m
-    double conductor2 = 0.0;         // m
+    std::vector<double> wire;        // m, per wire in the tower's order
     double groundStrikeHeight = 0.0; // G, m
 };
-// Of the law, for the line (whose ground wires' mean height sets k_g) and
-// voltage term; the inputs are not validated.
-StrikingDistances strikingDistances(const StrikingLaw& law, double current, const Line& line,
-                                    double voltageTerm);
+// Of the law for the tower; the inputs are not validated.
+StrikingDistances strikingDistances(const StrikingLaw& law, double current, const Tower& tower);
 
 // Distribution of the lightning's peak current; its probability density
 // weights each current step of 1 kA.
@@ -128,19 +167,16 @@ std::optional<CurrentDistribution::Kind> distributionNamed(std::string_view name
 // Probability density per kA at current I (kA); not validated.
 double currentDensity(const CurrentDistribution& distribution, double current);
 
-// Everything one computation needs; the defaults are the built-in line.
+// Everything one computation needs; the defaults are the built-in line
+// with a voltage term of 0.8.
 struct Inputs {
-    Line line;
+    Tower tower = towerOf(Line{}, 0.8);
     double flashDensity = 2.8;   // ground flashes per km^2 per year
     double slope = 0.0;          // degrees; positive: the ground falls towards +x
     double lowestCurrent = 23.5; // kA, first current of the integration
-    // Enters the conductors' striking distances of the built-in law as
-    // 1.63 (5.015 I^0.578 + U)^1.125 (conductor 1) and
-    // 1.63 (5.015 I^0.578 - U)^1.125 (conductor 2). Other laws need 0.
-    double voltageTerm = 0.8;
     CurrentDistribution distribution;
     StrikingLaw law;
-    Evaluation evaluation = Evaluation::sound;
+    Evaluation evaluation = Evaluation::firstContact;
 };
 
 // An input that cannot be computed. what(): one line, for example
@@ -150,13 +186,33 @@ class InputError : public std::invalid_argument {
     using std::invalid_argument::invalid_argument;
 };
 
-// Throws InputError for the first unusable input.
+// A tower that cannot be computed; wire: the index of the wire at fault,
+// none for the tower as a whole (no conductor, too many wires).
+class TowerError : public InputError {
+  public:
+    TowerError(const std::string& message, std::optional<std::size_t> wire) : InputError(message), wire_(wire)
+    {
+    }
+    std::optional<std::size_t> wire() const { return wire_; }
+
+  private:
+    std::optional<std::size_t> wire_;
+};
+
+// Throws TowerError: no conductor, more than kMaxTowerWires wires, a
+// non-finite x, height or voltage term, |x| above kMaxCoordinate, a height
+// not above 0 or above kMaxCoordinate, a voltage term on a ground wire, two
+// wires of the same name. The message names the wire ("wire 3
+// (conductor1): height -2 m: must be greater than 0 m").
+void validate(const Tower& tower);
+
+// Throws InputError for the first unusable input, the tower's included.
 void validate(const Inputs& inputs);
 
-// Remarks about the line's layout that do not stop the computation, one line
-// each: a line given with ground wire 1 on the -x side (relabelled by the
-// sound evaluation), a conductor above the ground wire of its side, a
-// conductor on the other side's half.
+// Remarks about the tower that do not stop the computation, one line each:
+// two wires at the same place (the tie goes to the conductor, then to the
+// earlier wire), a conductor above every ground wire; for the compat
+// evaluation a line given with ground wire 1 on the -x side.
 std::vector<std::string> layoutNotes(const Inputs& inputs);
 
 // The largest current (kA) at which a conductor still has a width, resolved
@@ -168,22 +224,23 @@ struct MaxCurrent {
     bool exposedAtTop = false;
 };
 
-// Each stroke's four widths (m): the width of each wire's shadow on the
-// ground line measured across the stroke direction, the conductors' after
-// the shielding cut. One row of kAngleSteps strokes per current.
+// Each stroke's width per wire (m), measured across the stroke direction:
+// the paths the wire catches. One row of kAngleSteps strokes per current.
 class StrokeTable {
   public:
     StrokeTable() = default;
-    explicit StrokeTable(std::vector<double> currents);
+    StrokeTable(std::vector<double> currents, std::size_t wireCount);
 
     std::size_t currentCount() const { return currents_.size(); }
+    std::size_t wireCount() const { return wires_; }
     double current(std::size_t currentStep) const { return currents_.at(currentStep); }
     const std::vector<double>& currents() const { return currents_; }
-    double width(std::size_t currentStep, int angleStep, Wire wire) const;
-    std::array<double, 4> widths(std::size_t currentStep, int angleStep) const;
-    void setWidths(std::size_t currentStep, int angleStep, const std::array<double, 4>& widths);
-    // currentCount x kAngleSteps x 4, wire fastest, then angle step; from
-    // a table about to go, the storage itself.
+    // wire: index in the tower's order.
+    double width(std::size_t currentStep, int angleStep, std::size_t wire) const;
+    std::vector<double> widths(std::size_t currentStep, int angleStep) const;
+    void setWidths(std::size_t currentStep, int angleStep, const double* widths);
+    // currentCount x kAngleSteps x wireCount, wire fastest, then angle step;
+    // from a table about to go, the storage itself.
     const std::vector<double>& values() const& { return values_; }
     std::vector<double> values() && { return std::move(values_); }
 
@@ -191,46 +248,48 @@ class StrokeTable {
     std::size_t offset(std::size_t currentStep, int angleStep) const;
 
     std::vector<double> currents_;
+    std::size_t wires_ = 0;
     std::vector<double> values_;
 };
 
 // Per current step, the conductors' angle-weighted share of the exposure
 // summed over the incidence angles, before the current density.
 struct AngleSums {
-    std::vector<double> current; // kA
-    std::vector<double> conductor1;
-    std::vector<double> conductor2;
+    std::vector<double> current;                // kA
+    std::vector<std::vector<double>> conductor; // per conductor, tower order
     std::vector<double> total;
 };
 
 // What computeRates works out besides the rates.
 struct Options {
-    bool maxCurrents = true;          // maxCurrent
-    bool classicalMaxCurrents = true; // classicalMaxCurrent
+    bool maxCurrents = true;          // ConductorResult::maxCurrent
+    bool classicalMaxCurrents = true; // ConductorResult::classicalMaxCurrent
     bool strokeTable = false;         // Result::strokes
     bool angleSums = false;           // Result::angleSums
 };
 
-struct Rates {
-    double conductor1 = 0.0; // strokes per 100 km per year
-    double conductor2 = 0.0;
-    double total = 0.0;
+struct ConductorResult {
+    std::size_t wire = 0; // index in the tower
+    std::string name;
+    double rate = 0.0; // strokes per 100 km per year
+    // Largest current of the integrated range at which the conductor has a
+    // width for some incidence angle; exposedAtTop at the range's top.
+    MaxCurrent maxCurrent;
+    // Largest current from kClassicalSearchFrom to kClassicalSearchTo at
+    // which the conductor has a width for vertical strokes.
+    MaxCurrent classicalMaxCurrent;
 };
 
 struct Result {
-    Rates rates;
-    double terrainFactor = 0.0;   // 1/6 or 1/3
-    double collectionWidth = 0.0; // m
-    double currentFrom = 0.0;     // kA
-    double currentTo = 0.0;       // kA
+    std::vector<ConductorResult> conductors; // in the tower's order
+    double totalRate = 0.0;                  // strokes per 100 km per year
+    std::vector<std::string> wireNames;      // every wire, tower order
+    double terrainFactor = 0.0;              // 1/6 or 1/3
+    double collectionWidth = 0.0;            // m
+    double currentFrom = 0.0;                // kA
+    double currentTo = 0.0;                  // kA
     int currentSteps = 0;
-    // Largest current of the integrated range at which the conductor has a
-    // width for some incidence angle; exposedAtTop at the range's top.
-    std::array<MaxCurrent, 2> maxCurrent;
-    // Largest current from kClassicalSearchFrom to kClassicalSearchTo at
-    // which the conductor has a width for vertical strokes.
-    std::array<MaxCurrent, 2> classicalMaxCurrent;
-    Evaluation evaluation = Evaluation::sound;
+    Evaluation evaluation = Evaluation::firstContact;
     StrikingLaw law;
     CurrentDistribution distribution;
     std::vector<std::string> notes; // layoutNotes of the inputs
@@ -241,16 +300,16 @@ struct Result {
 // Validates and integrates. Throws InputError.
 Result computeRates(const Inputs& inputs, const Options& options = {});
 
-// The four widths of each of the kAngleSteps strokes of one current (kA),
-// by the inputs' evaluation. Throws InputError.
-std::vector<std::array<double, 4>> strokesAtCurrent(const Inputs& inputs, double current);
+// The widths per wire (tower order) of each of the kAngleSteps strokes of
+// one current (kA), by the inputs' evaluation. Throws InputError.
+std::vector<std::vector<double>> strokesAtCurrent(const Inputs& inputs, double current);
 
-// Whether a conductor (Wire::conductor1 or conductor2) has a width at the
-// current for some incidence angle of the grid. Throws InputError.
-bool conductorExposed(const Inputs& inputs, double current, Wire conductor);
+// Whether the conductor (its index in the tower) has a width at the current
+// for some incidence angle of the grid. Throws InputError.
+bool conductorExposed(const Inputs& inputs, double current, std::size_t conductor);
 
 // One stroke in the frame of the sloped ground (the ground is y = 0), for
-// pictures and checks; wires under the caller's labels.
+// pictures and checks; wires in the tower's order.
 struct StrokeGeometry {
     struct Circle {
         double x = 0.0; // m, turned centre
@@ -261,6 +320,14 @@ struct StrokeGeometry {
         double x = 0.0;
         double y = 0.0;
     };
+    // A band of parallel stroke paths with one catcher, given by where its
+    // edge paths meet the ground line y = 0 (left < right).
+    struct Band {
+        double left = 0.0; // m
+        double right = 0.0;
+        std::optional<std::size_t> wire; // the catcher; none: the ground
+    };
+    // compat only: each wire's exposed arc, silhouette and shadow.
     struct Arc {
         bool exposed = false; // false: the wire has no exposed arc
         double start = 0.0;   // rad, counter-clockwise from +x
@@ -273,26 +340,37 @@ struct StrokeGeometry {
     double current = 0.0; // kA
     double theta = 0.0;   // rad
     double groundStrikeHeight = 0.0;
-    std::array<Circle, 4> circle;
-    std::array<Arc, 4> arc; // after the trim at the ground's striking line
-    // The two points of each wire's striking circle whose stroke paths bound
-    // its shadow.
-    std::array<std::array<Point, 2>, 4> silhouette;
-    std::array<Shadow, 4> shadow; // the conductors' after the cut
-    std::array<double, 4> width;  // m
+    std::vector<Circle> circle;
+    std::vector<double> width; // m
+    // first-contact: the bands from left to right across the line's
+    // silhouette, the ground's bands between the wires'.
+    std::vector<Band> bands;
+    // compat: after the trim at the ground's striking line.
+    std::vector<Arc> arc;
+    // compat: the two points of each wire's striking circle whose stroke
+    // paths bound its shadow.
+    std::vector<std::array<Point, 2>> silhouette;
+    std::vector<Shadow> shadow; // compat: the conductors' after the cut
 };
 // Throws InputError; theta must lie in (0, pi].
 StrokeGeometry strokeGeometry(const Inputs& inputs, double current, double theta);
 
 // Many cases at once on threads (0: one per core), results in the cases'
 // order. A case that cannot be computed gets the InputError's message and
-// every other case is still computed. progress, when set, is called now and
-// then with the cases done so far, from the calling thread.
+// every other case is still computed; a case that arrives with an error
+// keeps it and is not computed. progress, when set, is called now and then
+// with the cases done so far, from the calling thread.
+struct CaseInputs {
+    Inputs inputs;
+    std::string error; // not empty: the case could not be read
+};
 struct CaseOutcome {
     std::optional<Result> result;
     std::string error;
 };
 using Progress = std::function<void(std::size_t done, std::size_t total)>;
+std::vector<CaseOutcome> computeMany(const std::vector<CaseInputs>& cases, const Options& options = {},
+                                     unsigned threads = 0, const Progress& progress = {});
 std::vector<CaseOutcome> computeMany(const std::vector<Inputs>& cases, const Options& options = {},
                                      unsigned threads = 0, const Progress& progress = {});
 

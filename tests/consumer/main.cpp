@@ -1,15 +1,16 @@
-// Prints the built-in line's rates by both evaluations, as hex floats.
+// Prints the built-in line's rates by both evaluations: first contact to nine
+// digits, compat as hex floats.
 #include <cstdio>
 #include <egm/shielding.h>
 
 int main()
 {
     egm::Inputs line;
-    const egm::Result sound = egm::computeRates(line);
+    const egm::Result contact = egm::computeRates(line);
     line.evaluation = egm::Evaluation::compat;
     const egm::Result compat = egm::computeRates(line);
-    std::printf("%a %a %a\n%a %a %a\n", sound.rates.conductor1, sound.rates.conductor2, sound.rates.total,
-                compat.rates.conductor1, compat.rates.conductor2, compat.rates.total);
+    std::printf("%.9g %.9g %.9g\n%a %a %a\n", contact.conductors[0].rate, contact.conductors[1].rate,
+                contact.totalRate, compat.conductors[0].rate, compat.conductors[1].rate, compat.totalRate);
     try {
         line.slope = 95.0;
         egm::computeRates(line);

@@ -1,0 +1,275 @@
+#include "first_contact.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "egm_constants.h"
+
+namespace egm::model {
+
+namespace {
+
+// At most this many covered stretches of one circle: the ground's and one a
+// disk of the tower.
+constexpr std::size_t kMaxCovered = kMaxTowerWires + 1;
+
+// A stretch of a circle covered by the ground's half-plane or another disk:
+// angles from start (in [0, 2pi)) counter-clockwise over length.
+struct Covered {
+    double start;
+    double length;
+};
+
+double normalized(double angle)
+{
+    angle = std::fmod(angle, kTwoPi);
+    if (angle < 0.0) {
+        angle += kTwoPi;
+    }
+    // fmod of a value just below 0 can round up to exactly 2pi.
+    return angle >= kTwoPi ? 0.0 : angle;
+}
+
+// Whether disk j wins a tie with disk i at the same place.
+bool winsTie(const std::vector<ContactDisk>& disks, std::size_t j, std::size_t i)
+{
+    if (disks[j].conductor != disks[i].conductor) {
+        return disks[j].conductor;
+    }
+    return j < i;
+}
+
+// The stretch of circle i inside disk j; none when the circles do not cross.
+// whole: circle i lies inside disk j (touching it at most), or coincides
+// with it and j wins the tie.
+bool coveredBy(const std::vector<ContactDisk>& disks, std::size_t i, std::size_t j, Covered& stretch,
+               bool& whole)
+{
+    const ContactDisk& d = disks[i];
+    const ContactDisk& e = disks[j];
+    const double dx = e.x - d.x;
+    const double dy = e.y - d.y;
+    if (dx == 0.0 && dy == 0.0 && e.r == d.r) {
+        whole = winsTie(disks, j, i);
+        return false;
+    }
+    const double distance = std::hypot(dx, dy);
+    if (distance >= d.r + e.r) {
+        return false;
+    }
+    if (distance + d.r <= e.r) {
+        whole = true;
+        return false;
+    }
+    if (distance + e.r <= d.r) {
+        return false;
+    }
+    // Half the angle the crossing points subtend at i's centre.
+    const double c = (d.r * d.r + distance * distance - e.r * e.r) / (2.0 * d.r * distance);
+    const double half = std::acos(std::clamp(c, -1.0, 1.0));
+    stretch = Covered{normalized(std::atan2(dy, dx) - half), 2.0 * half};
+    return true;
+}
+
+// The arcs of circle `wire` outside every covered stretch.
+void appendUncovered(std::size_t wire, Covered* covered, std::size_t n, std::vector<BoundaryArc>& boundary)
+{
+    if (n == 0) {
+        boundary.push_back(BoundaryArc{wire, 0.0, kTwoPi});
+        return;
+    }
+    std::sort(covered, covered + n, [](const Covered& a, const Covered& b) { return a.start < b.start; });
+    // Walk once round from the first start; what the stretches reach past
+    // 2pi covers the beginning of the walk again.
+    double furthest = 0.0;
+    for (std::size_t k = 0; k < n; ++k) {
+        furthest = std::max(furthest, covered[k].start + covered[k].length);
+    }
+    const double end = covered[0].start + kTwoPi;
+    double reach = std::max(covered[0].start + covered[0].length, furthest - kTwoPi);
+    for (std::size_t k = 1; k < n && reach < end; ++k) {
+        if (covered[k].start > reach) {
+            boundary.push_back(BoundaryArc{wire, reach, covered[k].start});
+        }
+        reach = std::max(reach, covered[k].start + covered[k].length);
+    }
+    if (reach < end) {
+        boundary.push_back(BoundaryArc{wire, reach, end});
+    }
+}
+
+// A front-facing piece of the boundary and where it projects: offsets from
+// lo to hi across the stroke direction.
+struct Piece {
+    std::size_t wire;
+    double lo;
+    double hi;
+    double offset; // of the circle's centre
+    double depth;  // of the centre along the way back up the stroke path
+    double r;
+};
+
+// How far back up the stroke path the piece's circle is met at offset s.
+double depthAt(const Piece& p, double s)
+{
+    const double u = s - p.offset;
+    return p.depth + std::sqrt(std::max(0.0, p.r * p.r - u * u));
+}
+
+// Each boundary arc contributes up to two pieces: its parts where the
+// angle less theta lies within (-pi/2, pi/2), where the outward normal
+// faces the stroke's origin. There the offset r sin(theta - phi) falls
+// monotonically with phi.
+std::size_t frontPieces(const ContactCurrentStep& step, const StrokeAngle& angle, Piece* pieces)
+{
+    const double sinTheta = angle.sinTheta;
+    const double cosTheta = angle.cosTheta;
+    std::size_t n = 0;
+    for (const BoundaryArc& arc : step.boundary) {
+        const ContactDisk& d = step.disk[arc.wire];
+        const double offset = d.x * sinTheta - d.y * cosTheta;
+        const double depth = d.x * cosTheta + d.y * sinTheta;
+        const double a = normalized(arc.from - angle.theta + kPi) - kPi;
+        const double b = a + (arc.to - arc.from);
+        for (const double shift : {0.0, -kTwoPi}) {
+            const double lo = std::max(a + shift, -kHalfPi);
+            const double hi = std::min(b + shift, kHalfPi);
+            if (lo < hi) {
+                pieces[n++] = Piece{
+                    arc.wire, offset - d.r * std::sin(hi), offset - d.r * std::sin(lo), offset, depth, d.r};
+            }
+        }
+    }
+    return n;
+}
+
+struct Stretch {
+    double lo;
+    double hi;
+};
+
+// The parts of piece k that no other wire's piece stands in front of;
+// returns their number. Two pieces of the boundary never cross, so the one
+// in front at the middle of their overlap is in front all over it.
+std::size_t visibleParts(const Piece* pieces, std::size_t n, std::size_t k, Stretch* parts)
+{
+    const Piece& p = pieces[k];
+    Stretch hidden[2 * kMaxCovered * kMaxTowerWires];
+    std::size_t h = 0;
+    for (std::size_t j = 0; j < n; ++j) {
+        const Piece& q = pieces[j];
+        if (q.wire == p.wire) {
+            continue;
+        }
+        const double lo = std::max(p.lo, q.lo);
+        const double hi = std::min(p.hi, q.hi);
+        if (!(lo < hi)) {
+            continue;
+        }
+        const double middle = (lo + hi) / 2.0;
+        if (depthAt(q, middle) > depthAt(p, middle)) {
+            hidden[h++] = Stretch{lo, hi};
+        }
+    }
+    std::sort(hidden, hidden + h, [](const Stretch& a, const Stretch& b) { return a.lo < b.lo; });
+    std::size_t m = 0;
+    double from = p.lo;
+    for (std::size_t j = 0; j < h; ++j) {
+        if (hidden[j].lo > from) {
+            parts[m++] = Stretch{from, hidden[j].lo};
+        }
+        from = std::max(from, hidden[j].hi);
+    }
+    if (from < p.hi) {
+        parts[m++] = Stretch{from, p.hi};
+    }
+    return m;
+}
+
+constexpr std::size_t kMaxPieces = 2 * kMaxCovered * kMaxTowerWires;
+
+// Relative distance under which the ends of two bands are the same offset.
+constexpr double kSameEnd = 1e-9;
+
+} // namespace
+
+void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double groundStrikeHeight,
+                               ContactCurrentStep& step)
+{
+    step.disk = disks;
+    step.groundStrikeHeight = groundStrikeHeight;
+    step.boundary.clear();
+    const double g = groundStrikeHeight;
+    for (std::size_t i = 0; i < disks.size(); ++i) {
+        const ContactDisk& d = disks[i];
+        // Wholly on or below the ground's striking line (or not a number):
+        // no path meets it before the line.
+        if (!(d.y + d.r > g)) {
+            continue;
+        }
+        Covered covered[kMaxCovered];
+        std::size_t n = 0;
+        const double k = (g - d.y) / d.r;
+        if (k > -1.0) {
+            // Below the line: the stretch round -pi/2 where sin(phi) <= k.
+            const double half = kHalfPi + std::asin(k);
+            covered[n++] = Covered{normalized(-kHalfPi - half), 2.0 * half};
+        }
+        bool whole = false;
+        for (std::size_t j = 0; j < disks.size() && !whole; ++j) {
+            if (j != i && coveredBy(disks, i, j, covered[n], whole)) {
+                ++n;
+            }
+        }
+        if (!whole) {
+            appendUncovered(i, covered, n, step.boundary);
+        }
+    }
+}
+
+void evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& angle, double* widths,
+                           std::vector<ContactBand>* bands)
+{
+    for (std::size_t i = 0; i < step.disk.size(); ++i) {
+        widths[i] = 0.0;
+    }
+    Piece pieces[kMaxPieces];
+    const std::size_t n = frontPieces(step, angle, pieces);
+    Stretch parts[kMaxPieces + 1];
+    std::vector<ContactBand> caught;
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::size_t m = visibleParts(pieces, n, k, parts);
+        for (std::size_t j = 0; j < m; ++j) {
+            widths[pieces[k].wire] += parts[j].hi - parts[j].lo;
+            if (bands != nullptr) {
+                caught.push_back(ContactBand{parts[j].lo, parts[j].hi, pieces[k].wire});
+            }
+        }
+    }
+    if (bands == nullptr) {
+        return;
+    }
+    std::sort(caught.begin(), caught.end(),
+              [](const ContactBand& a, const ContactBand& b) { return a.from < b.from; });
+    bands->clear();
+    for (ContactBand band : caught) {
+        if (!bands->empty()) {
+            ContactBand& last = bands->back();
+            // Two pieces that meet at a crossing of their circles project
+            // its point each on its own: ends within rounding are one.
+            if (band.from - last.to <= kSameEnd * (1.0 + std::fabs(last.to))) {
+                band.from = last.to;
+            }
+            if (last.wire == band.wire && band.from <= last.to) {
+                last.to = std::max(last.to, band.to);
+                continue;
+            }
+            if (last.to < band.from) {
+                bands->push_back(ContactBand{last.to, band.from, std::nullopt});
+            }
+        }
+        bands->push_back(band);
+    }
+}
+
+} // namespace egm::model

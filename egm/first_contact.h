@@ -1,0 +1,70 @@
+// The first-contact evaluation: a descending stroke is caught by the first
+// striking disk its path enters, or by the ground when it meets the ground's
+// striking line y = G first. Any number of wires.
+//
+// Per current, the boundary of the union of the striking disks and of the
+// ground's half-plane y <= G is found once: the arcs of each striking circle
+// that lie outside every other disk and above G. A path's first contact is a
+// point of that boundary. Per angle, only the boundary's front-facing pieces
+// (outward normal against the stroke) can be met first; each projects one to
+// one onto the offsets across the stroke direction, the pieces never cross,
+// and where two overlap the one nearer the stroke's origin catches. So the
+// widths are exact: no sampling, no tolerance.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "EGM_DQ.h"
+
+namespace egm::model {
+
+// One wire's striking disk in the frame of the sloped ground.
+struct ContactDisk {
+    double x = 0.0; // m, turned centre
+    double y = 0.0;
+    double r = 0.0; // m, striking distance
+    // Wins a tie with a disk at the same place: conductors over ground
+    // wires, then the earlier wire of the tower.
+    bool conductor = false;
+};
+
+// A piece of the union's boundary: the arc of wire's circle from angle
+// `from` counter-clockwise to `to` (radians from +x, from < to <= from + 2pi).
+struct BoundaryArc {
+    std::size_t wire = 0;
+    double from = 0.0;
+    double to = 0.0;
+};
+
+// What the angle's half needs of one current.
+struct ContactCurrentStep {
+    std::vector<ContactDisk> disk;
+    double groundStrikeHeight = 0.0; // G, m
+    std::vector<BoundaryArc> boundary;
+};
+
+// Finds the boundary of the union of the disks and the ground's half-plane.
+// A disk wholly inside another catches nothing; of two coincident disks the
+// one that wins the tie keeps the boundary. Reuses step's storage.
+void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double groundStrikeHeight,
+                               ContactCurrentStep& step);
+
+// One band of parallel paths across the stroke direction: offsets from
+// `from` to `to` (m, along (sin theta, -cos theta)), caught by wire, or by
+// the ground when wire is none.
+struct ContactBand {
+    double from = 0.0;
+    double to = 0.0;
+    std::optional<std::size_t> wire;
+};
+
+// The width of each wire (m across the stroke direction, one per disk, in
+// the disks' order) for the stroke of angle theta (0 < theta <= pi). bands,
+// when not null, receives the wires' bands from the smallest offset to the
+// largest, with the ground's bands between them.
+void evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& angle, double* widths,
+                           std::vector<ContactBand>* bands = nullptr);
+
+} // namespace egm::model

@@ -1,0 +1,392 @@
+// The first-contact evaluation: widths against closed forms derived here,
+// rates against the independent brute-force figures of contact.tsv, and the
+// properties a sound evaluation owes: any order of the tower's rows, mirror
+// images, continuity over the incidence angle.
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "bits.h"
+#include "egm/shielding.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kHalfPi = 1.5707963267948966;
+
+using egm::Tower;
+using egm::TowerWire;
+using egm::WireKind;
+
+TowerWire ground(double x, double h, std::string name = {})
+{
+    return TowerWire{WireKind::groundWire, x, h, 0.0, std::move(name)};
+}
+
+TowerWire conductor(double x, double h, double u = 0.0, std::string name = {})
+{
+    return TowerWire{WireKind::conductor, x, h, u, std::move(name)};
+}
+
+egm::Inputs towerInputs(Tower tower, double slope = 0.0)
+{
+    egm::Inputs in;
+    in.tower = std::move(tower);
+    in.slope = slope;
+    return in;
+}
+
+egm::Options ratesOnly()
+{
+    egm::Options o;
+    o.maxCurrents = false;
+    o.classicalMaxCurrents = false;
+    return o;
+}
+
+// The built-in law's striking distance and ground striking line, written out
+// here on their own.
+double builtInRadius(double current, double u)
+{
+    return 1.63 * std::pow(5.015 * std::pow(current, 0.578) + u, 1.125);
+}
+
+double groundLine(double current, double meanHeight)
+{
+    const double kg = meanHeight < 40.0 ? 0.36 + 0.17 * std::log(43.0 - meanHeight) : 0.55;
+    return kg * builtInRadius(current, 0.0);
+}
+
+// Relative tolerance for widths and rates computed along another road: a
+// handful of roundings of metre-sized sums.
+constexpr double kSameFigure = 1e-12;
+
+TEST(FirstContactWidth, LoneWireAgainstItsClosedForms)
+{
+    // A lone conductor of height h (its own mean height sets k_g); r and G of
+    // the built-in law with U = 0. The paths it catches are those through its
+    // front half (directions theta - pi/2 to theta + pi/2) above G, the arc
+    // asin(k) to pi - asin(k), k = (G - h) / r; the point at direction phi
+    // lies at offset r sin(theta - phi) across the stroke. So:
+    //  - wholly above G (h - G >= r): the diameter, 2r, at every angle;
+    //  - vertical strokes over a centre below G: the chord
+    //    2 sqrt(r^2 - (G - h)^2);
+    //  - otherwise r sin(theta - lo) - r sin(theta - hi) over the overlap.
+    struct Case {
+        const char* name;
+        double height;
+        double current;
+        double theta;
+    };
+    const Case cases[] = {
+        {"high wire, vertical strokes", 60.0, 5.0, kHalfPi},
+        {"high wire, oblique strokes", 60.0, 5.0, 0.4},
+        {"high wire, from the -x side", 60.0, 5.0, 2.9},
+        {"centre below G, vertical strokes", 30.0, 10.0, kHalfPi},
+        {"centre below G, oblique strokes", 10.0, 60.0, 0.7},
+        {"centre above G, front cut by G", 50.0, 80.0, 0.3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const egm::Inputs in = towerInputs(Tower{{conductor(0.0, c.height)}});
+        const double r = builtInRadius(c.current, 0.0);
+        const double g = groundLine(c.current, c.height);
+        double expected = 0.0;
+        if (c.height - g >= r) {
+            expected = 2.0 * r;
+        } else if (c.theta == kHalfPi && c.height < g) {
+            expected = 2.0 * std::sqrt(r * r - (g - c.height) * (g - c.height));
+        } else {
+            const double k = (g - c.height) / r;
+            const double lo = std::max(c.theta - kHalfPi, std::asin(k));
+            const double hi = std::min(c.theta + kHalfPi, kPi - std::asin(k));
+            expected = r * std::sin(c.theta - lo) - r * std::sin(c.theta - hi);
+        }
+        const egm::StrokeGeometry s = egm::strokeGeometry(in, c.current, c.theta);
+        EXPECT_NEAR(s.width[0], expected, 1e-12 * r);
+    }
+}
+
+TEST(FirstContactWidth, ConductorInsideAGroundWiresDiskCatchesNothing)
+{
+    // A conductor 1 m under the ground wire whose voltage term makes its
+    // disk more than 1 m smaller: the disk lies wholly inside the ground
+    // wire's at every current.
+    egm::Inputs in = towerInputs(Tower{{ground(0.0, 40.0), conductor(0.0, 39.0, -2.0)}});
+    in.lowestCurrent = 10.0;
+    for (const double current : {10.0, 30.0, 100.0}) {
+        const double outer = builtInRadius(current, 0.0);
+        const double inner = builtInRadius(current, -2.0);
+        ASSERT_LE(1.0 + inner, outer) << "the conductor's disk must lie inside";
+        for (const double theta : {0.2, 1.0, kHalfPi, 2.5}) {
+            const egm::StrokeGeometry s = egm::strokeGeometry(in, current, theta);
+            EXPECT_EQ(s.width[1], 0.0) << current << " kA, " << theta << " rad";
+            EXPECT_GT(s.width[0], 0.0);
+        }
+    }
+    const egm::Result r = egm::computeRates(in);
+    EXPECT_EQ(r.conductors[0].rate, 0.0);
+    EXPECT_FALSE(r.conductors[0].maxCurrent.current.has_value());
+}
+
+// The issue's lines, each stroke worked out by hand from the rule.
+TEST(FirstContactWidth, OnlyTheReachableFrontOfAGroundWireCounts)
+{
+    // Ground wire 2 of this line, seen by strokes 5 degrees above the
+    // ground from the +x side, stands behind ground wire 1's disk but for a
+    // sliver of 1.74 m.
+    egm::Inputs in;
+    in.tower = egm::towerOf(egm::Line{{10, 45}, {-10, 45}, {12, 35}, {-12, 35}}, 0.8);
+    const egm::StrokeGeometry s = egm::strokeGeometry(in, 30.0, 5.0 / 180.0 * kPi);
+    EXPECT_NEAR(s.width[1], 1.74, 0.005);
+}
+
+TEST(FirstContactMaxCurrent, VerticalStrokesReachConductorsInFrontOfTheGroundWiresDisks)
+{
+    egm::Inputs in;
+    in.tower = egm::towerOf(egm::Line{{30, 45}, {-30, 45}, {4, 30}, {-4, 30}}, 0.0);
+    const egm::Result r = egm::computeRates(in);
+    for (const egm::ConductorResult& c : r.conductors) {
+        ASSERT_TRUE(c.classicalMaxCurrent.current.has_value()) << c.name;
+        EXPECT_DOUBLE_EQ(*c.classicalMaxCurrent.current, 7.54) << c.name;
+    }
+}
+
+// contact.tsv: name, ngf, slope, imin, scale, expo, tower ("g:x,h" and
+// "c:x,h,U"), the conductors' rates in tower order, the total, as hex floats.
+struct ContactCase {
+    std::string name;
+    egm::Inputs inputs;
+    std::vector<double> rates;
+    double total = 0.0;
+};
+
+std::vector<std::string> split(const std::string& text, char by)
+{
+    std::vector<std::string> out;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, by);) {
+        out.push_back(part);
+    }
+    return out;
+}
+
+std::vector<ContactCase> contactCases()
+{
+    std::ifstream file(std::string(EGM_TEST_DATA_DIR) + "/contact.tsv");
+    std::vector<ContactCase> cases;
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        const std::vector<std::string> f = split(line, '\t');
+        EXPECT_EQ(f.size(), 9u) << line;
+        if (f.size() != 9) {
+            continue;
+        }
+        ContactCase c;
+        c.name = f[0];
+        c.inputs.flashDensity = std::stod(f[1]);
+        c.inputs.slope = std::stod(f[2]);
+        c.inputs.lowestCurrent = std::stod(f[3]);
+        c.inputs.distribution.scale = std::stod(f[4]);
+        c.inputs.distribution.exponent = std::stod(f[5]);
+        c.inputs.tower.wires.clear();
+        for (const std::string& wire : split(f[6], ' ')) {
+            const std::vector<std::string> v = split(wire.substr(2), ',');
+            if (wire[0] == 'g') {
+                c.inputs.tower.wires.push_back(ground(std::stod(v.at(0)), std::stod(v.at(1))));
+            } else {
+                c.inputs.tower.wires.push_back(
+                    conductor(std::stod(v.at(0)), std::stod(v.at(1)), std::stod(v.at(2))));
+            }
+        }
+        for (const std::string& rate : split(f[7], ' ')) {
+            c.rates.push_back(std::strtod(rate.c_str(), nullptr));
+        }
+        c.total = std::strtod(f[8].c_str(), nullptr);
+        cases.push_back(std::move(c));
+    }
+    return cases;
+}
+
+TEST(FirstContactRates, AgreeWithTheIndependentBruteForceFigures)
+{
+    const std::vector<ContactCase> cases = contactCases();
+    ASSERT_EQ(cases.size(), 22u);
+    for (const ContactCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const egm::Result r = egm::computeRates(c.inputs, ratesOnly());
+        ASSERT_EQ(r.conductors.size(), c.rates.size());
+        const double tolerance = 1e-9 * c.total;
+        for (std::size_t k = 0; k < c.rates.size(); ++k) {
+            EXPECT_NEAR(r.conductors[k].rate, c.rates[k], tolerance) << r.conductors[k].name;
+        }
+        EXPECT_NEAR(r.totalRate, c.total, tolerance);
+    }
+}
+
+// A random tower of 2 to 8 wires, one or two ground wires above conductors
+// at random places, voltage terms for the built-in law.
+Tower randomTower(std::mt19937& random)
+{
+    std::uniform_real_distribution<double> x(-14.0, 14.0);
+    std::uniform_real_distribution<double> h(10.0, 60.0);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    std::uniform_int_distribution<int> count(1, 6);
+    Tower t;
+    const int grounds = count(random) % 3;
+    for (int k = 0; k < grounds; ++k) {
+        t.wires.push_back(ground(x(random), h(random) + 10.0));
+    }
+    for (int k = count(random); k > 0; --k) {
+        t.wires.push_back(conductor(x(random), h(random), u(random)));
+    }
+    return t;
+}
+
+std::vector<std::pair<std::string, double>> ratesByName(const egm::Result& r)
+{
+    std::vector<std::pair<std::string, double>> out;
+    for (const egm::ConductorResult& c : r.conductors) {
+        out.emplace_back(c.name, c.rate);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+void expectSameRatesByName(const egm::Result& a, const egm::Result& b)
+{
+    const auto x = ratesByName(a);
+    const auto y = ratesByName(b);
+    ASSERT_EQ(x.size(), y.size());
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        EXPECT_EQ(x[k].first, y[k].first);
+        EXPECT_NEAR(x[k].second, y[k].second, kSameFigure * std::max(1.0, a.totalRate)) << x[k].first;
+    }
+    EXPECT_NEAR(a.totalRate, b.totalRate, kSameFigure * std::max(1.0, a.totalRate));
+}
+
+TEST(FirstContactProperties, AnyOrderOfTheRowsGivesEachWireItsOwnRate)
+{
+    std::mt19937 random(19);
+    for (int trial = 0; trial < 6; ++trial) {
+        egm::Inputs in = towerInputs(randomTower(random), trial * 7.0 - 20.0);
+        in.lowestCurrent = 5.0;
+        for (std::size_t i = 0; i < in.tower.size(); ++i) {
+            in.tower.wires[i].name = in.tower.nameOf(i);
+        }
+        egm::Inputs shuffled = in;
+        std::shuffle(shuffled.tower.wires.begin(), shuffled.tower.wires.end(), random);
+        SCOPED_TRACE(trial);
+        expectSameRatesByName(egm::computeRates(in, ratesOnly()), egm::computeRates(shuffled, ratesOnly()));
+    }
+}
+
+TEST(FirstContactProperties, MirrorImageWithTheSlopeNegatedGivesTheSameRates)
+{
+    std::mt19937 random(7);
+    for (int trial = 0; trial < 6; ++trial) {
+        egm::Inputs in = towerInputs(randomTower(random), trial * 6.0 - 15.0);
+        in.lowestCurrent = 5.0;
+        egm::Inputs mirror = in;
+        mirror.slope = -in.slope;
+        for (TowerWire& w : mirror.tower.wires) {
+            w.x = -w.x;
+        }
+        SCOPED_TRACE(trial);
+        expectSameRatesByName(egm::computeRates(in, ratesOnly()), egm::computeRates(mirror, ratesOnly()));
+    }
+}
+
+TEST(FirstContactProperties, WidthsHaveNoJumpOverTheIncidenceAngle)
+{
+    // A jump is a change of the order of a striking distance between two
+    // angles 1e-7 rad apart; what a continuous width can do over such a
+    // step (square-root behaviour at a tangency included) is far smaller.
+    std::mt19937 random(3);
+    std::vector<egm::Inputs> lines;
+    egm::Inputs issue;
+    issue.tower = egm::towerOf(egm::Line{{16.89, 68}, {-5.11, 60}, {20, 44}, {-10, 50}}, 0.8);
+    issue.slope = 20.0;
+    lines.push_back(issue);
+    for (int trial = 0; trial < 4; ++trial) {
+        lines.push_back(towerInputs(randomTower(random), trial * 10.0 - 15.0));
+    }
+    constexpr double kStep = 1e-7;
+    for (const egm::Inputs& in : lines) {
+        for (const double current : {5.0, 20.0}) {
+            const double jump = 0.01 * builtInRadius(current, 0.0);
+            for (double theta = 0.05; theta < 3.1; theta += 0.0125) {
+                const egm::StrokeGeometry a = egm::strokeGeometry(in, current, theta);
+                const egm::StrokeGeometry b = egm::strokeGeometry(in, current, theta + kStep);
+                for (std::size_t i = 0; i < a.width.size(); ++i) {
+                    ASSERT_LT(std::fabs(a.width[i] - b.width[i]), jump)
+                        << "wire " << i << " at " << theta << " rad, " << current << " kA";
+                }
+            }
+            // Straight through vertical incidence, where the old rules jumped.
+            const egm::StrokeGeometry below = egm::strokeGeometry(in, current, kHalfPi - kStep);
+            const egm::StrokeGeometry at = egm::strokeGeometry(in, current, kHalfPi);
+            for (std::size_t i = 0; i < at.width.size(); ++i) {
+                EXPECT_LT(std::fabs(below.width[i] - at.width[i]), jump) << "wire " << i;
+            }
+        }
+    }
+}
+
+TEST(FirstContactProperties, BandsPartitionThePathsThatReachTheLine)
+{
+    // Each wire's bands add up to its width across the stroke, the bands
+    // follow one another without gap or overlap, and a wire's band and the
+    // ground's alternate with no two neighbours of the same catcher.
+    std::mt19937 random(11);
+    for (int trial = 0; trial < 8; ++trial) {
+        const egm::Inputs in = towerInputs(randomTower(random), trial * 5.0 - 20.0);
+        for (const double theta : {0.3, 1.2, kHalfPi, 2.2}) {
+            const egm::StrokeGeometry g = egm::strokeGeometry(in, 15.0, theta);
+            std::vector<double> sum(g.width.size(), 0.0);
+            for (std::size_t k = 0; k < g.bands.size(); ++k) {
+                const auto& b = g.bands[k];
+                EXPECT_LT(b.left, b.right);
+                if (k > 0) {
+                    EXPECT_EQ(g.bands[k - 1].right, b.left);
+                    EXPECT_NE(g.bands[k - 1].wire, b.wire);
+                }
+                if (b.wire) {
+                    sum[*b.wire] += (b.right - b.left) * std::sin(theta);
+                }
+            }
+            for (std::size_t i = 0; i < sum.size(); ++i) {
+                EXPECT_NEAR(sum[i], g.width[i], 1e-9 * (1.0 + g.width[i]));
+            }
+        }
+    }
+}
+
+TEST(FirstContactTies, CoincidentWiresGoToTheConductorThenToTheEarlierWire)
+{
+    struct Case {
+        const char* name;
+        Tower tower;
+        std::size_t catcher;
+    };
+    const Case cases[] = {
+        {"ground wire first", Tower{{ground(0, 30), conductor(0, 30)}}, 1},
+        {"conductor first", Tower{{conductor(0, 30), ground(0, 30)}}, 0},
+        {"two conductors", Tower{{conductor(0, 30, 0.0, "a"), conductor(0, 30, 0.0, "b")}}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        egm::Inputs in = towerInputs(c.tower);
+        in.law.kind = egm::StrikingLaw::Kind::ieee1992;
+        const egm::StrokeGeometry g = egm::strokeGeometry(in, 20.0, 1.0);
+        EXPECT_GT(g.width[c.catcher], 0.0);
+        EXPECT_EQ(g.width[1 - c.catcher], 0.0);
+        EXPECT_EQ(egm::layoutNotes(in).size(), 1u);
+    }
+}
+
+} // namespace
