@@ -72,10 +72,16 @@ bool coveredBy(const std::vector<ContactDisk>& disks, std::size_t i, std::size_t
 }
 
 // The arcs of circle `wire` outside every covered stretch.
-void appendUncovered(std::size_t wire, Covered* covered, std::size_t n, std::vector<BoundaryArc>& boundary)
+void appendUncovered(const ContactDisk& d, std::size_t wire, Covered* covered, std::size_t n,
+                     std::vector<BoundaryArc>& boundary)
 {
+    const auto add = [&](double from, double to) {
+        boundary.push_back(BoundaryArc{wire, from, to,
+                                       Point{d.x + d.r * std::cos(from), d.y + d.r * std::sin(from)},
+                                       Point{d.x + d.r * std::cos(to), d.y + d.r * std::sin(to)}});
+    };
     if (n == 0) {
-        boundary.push_back(BoundaryArc{wire, 0.0, kTwoPi});
+        add(0.0, kTwoPi);
         return;
     }
     std::sort(covered, covered + n, [](const Covered& a, const Covered& b) { return a.start < b.start; });
@@ -89,12 +95,12 @@ void appendUncovered(std::size_t wire, Covered* covered, std::size_t n, std::vec
     double reach = std::max(covered[0].start + covered[0].length, furthest - kTwoPi);
     for (std::size_t k = 1; k < n && reach < end; ++k) {
         if (covered[k].start > reach) {
-            boundary.push_back(BoundaryArc{wire, reach, covered[k].start});
+            add(reach, covered[k].start);
         }
         reach = std::max(reach, covered[k].start + covered[k].length);
     }
     if (reach < end) {
-        boundary.push_back(BoundaryArc{wire, reach, end});
+        add(reach, end);
     }
 }
 
@@ -117,9 +123,10 @@ double depthAt(const Piece& p, double s)
 }
 
 // Each boundary arc contributes up to two pieces: its parts where the
-// angle less theta lies within (-pi/2, pi/2), where the outward normal
-// faces the stroke's origin. There the offset r sin(theta - phi) falls
-// monotonically with phi.
+// direction less theta lies within [-pi/2, pi/2], where the outward normal
+// faces the stroke's origin. There the offset falls monotonically from the
+// piece's first end to its last; an end that is not the arc's own is a
+// tangent point, at offset centre +- r.
 std::size_t frontPieces(const ContactCurrentStep& step, const StrokeAngle& angle, Piece* pieces)
 {
     const double sinTheta = angle.sinTheta;
@@ -129,14 +136,27 @@ std::size_t frontPieces(const ContactCurrentStep& step, const StrokeAngle& angle
         const ContactDisk& d = step.disk[arc.wire];
         const double offset = d.x * sinTheta - d.y * cosTheta;
         const double depth = d.x * cosTheta + d.y * sinTheta;
-        const double a = normalized(arc.from - angle.theta + kPi) - kPi;
+        // The arc's start less theta, within [-pi, pi).
+        double a = arc.from - angle.theta + kPi;
+        while (a >= kTwoPi) {
+            a -= kTwoPi;
+        }
+        while (a < 0.0) {
+            a += kTwoPi;
+        }
+        a -= kPi;
         const double b = a + (arc.to - arc.from);
         for (const double shift : {0.0, -kTwoPi}) {
-            const double lo = std::max(a + shift, -kHalfPi);
-            const double hi = std::min(b + shift, kHalfPi);
+            const bool ownStart = a + shift >= -kHalfPi;
+            const bool ownEnd = b + shift <= kHalfPi;
+            const double lo = ownStart ? a + shift : -kHalfPi;
+            const double hi = ownEnd ? b + shift : kHalfPi;
             if (lo < hi) {
-                pieces[n++] = Piece{
-                    arc.wire, offset - d.r * std::sin(hi), offset - d.r * std::sin(lo), offset, depth, d.r};
+                const double high = ownStart ? arc.start.x * sinTheta - arc.start.y * cosTheta : offset + d.r;
+                const double low = ownEnd ? arc.end.x * sinTheta - arc.end.y * cosTheta : offset - d.r;
+                if (low < high) {
+                    pieces[n++] = Piece{arc.wire, low, high, offset, depth, d.r};
+                }
             }
         }
     }
@@ -222,22 +242,42 @@ void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double gro
             }
         }
         if (!whole) {
-            appendUncovered(i, covered, n, step.boundary);
+            appendUncovered(d, i, covered, n, step.boundary);
         }
     }
 }
 
-void evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& angle, double* widths,
-                           std::vector<ContactBand>* bands)
+double evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& angle, double* widths,
+                             ContactWidths which, std::vector<ContactBand>* bands)
 {
     for (std::size_t i = 0; i < step.disk.size(); ++i) {
         widths[i] = 0.0;
     }
     Piece pieces[kMaxPieces];
     const std::size_t n = frontPieces(step, angle, pieces);
+
+    // The paths caught at all: the union of the pieces' projections.
+    Stretch all[kMaxPieces];
+    for (std::size_t k = 0; k < n; ++k) {
+        all[k] = Stretch{pieces[k].lo, pieces[k].hi};
+    }
+    std::sort(all, all + n, [](const Stretch& x, const Stretch& y) { return x.lo < y.lo; });
+    double caughtWidth = 0.0;
+    for (std::size_t k = 0; k < n;) {
+        double to = all[k].hi;
+        const double from = all[k].lo;
+        for (++k; k < n && all[k].lo <= to; ++k) {
+            to = std::max(to, all[k].hi);
+        }
+        caughtWidth += to - from;
+    }
+
     Stretch parts[kMaxPieces + 1];
     std::vector<ContactBand> caught;
     for (std::size_t k = 0; k < n; ++k) {
+        if (which == ContactWidths::conductors && !step.disk[pieces[k].wire].conductor && bands == nullptr) {
+            continue;
+        }
         const std::size_t m = visibleParts(pieces, n, k, parts);
         for (std::size_t j = 0; j < m; ++j) {
             widths[pieces[k].wire] += parts[j].hi - parts[j].lo;
@@ -247,10 +287,10 @@ void evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& an
         }
     }
     if (bands == nullptr) {
-        return;
+        return caughtWidth;
     }
     std::sort(caught.begin(), caught.end(),
-              [](const ContactBand& a, const ContactBand& b) { return a.from < b.from; });
+              [](const ContactBand& x, const ContactBand& y) { return x.from < y.from; });
     bands->clear();
     for (ContactBand band : caught) {
         if (!bands->empty()) {
@@ -270,6 +310,7 @@ void evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& an
         }
         bands->push_back(band);
     }
+    return caughtWidth;
 }
 
 } // namespace egm::model

@@ -36,6 +36,8 @@ struct BoundaryArc {
     std::size_t wire = 0;
     double from = 0.0;
     double to = 0.0;
+    Point start; // the circle's points at from and at to
+    Point end;
 };
 
 // What the angle's half needs of one current.
@@ -60,11 +62,18 @@ struct ContactBand {
     std::optional<std::size_t> wire;
 };
 
+// Which wires' widths a stroke's evaluation works out.
+enum class ContactWidths { all, conductors };
+
 // The width of each wire (m across the stroke direction, one per disk, in
-// the disks' order) for the stroke of angle theta (0 < theta <= pi). bands,
+// the disks' order) for the stroke of angle theta (0 < theta <= pi); with
+// ContactWidths::conductors the ground wires' are left 0. Returns the width
+// of all the paths the wires catch together (the measure of the union of
+// the front-facing pieces' projections), which the widths partition. bands,
 // when not null, receives the wires' bands from the smallest offset to the
 // largest, with the ground's bands between them.
-void evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& angle, double* widths,
-                           std::vector<ContactBand>* bands = nullptr);
+double evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& angle, double* widths,
+                             ContactWidths which = ContactWidths::all,
+                             std::vector<ContactBand>* bands = nullptr);
 
 } // namespace egm::model

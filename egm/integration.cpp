@@ -276,10 +276,10 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
     }
 
     const double* weight = weights().weight;
-    // Whether a wire is a conductor, and which.
-    std::vector<int> conductorOf(wires, -1);
-    for (std::size_t k = 0; k < nc; ++k) {
-        conductorOf[conductors[k]] = static_cast<int>(k);
+    // Whether a wire is a conductor.
+    std::vector<bool> isConductor(wires, false);
+    for (const std::size_t i : conductors) {
+        isConductor[i] = true;
     }
     ContactCurrentStep step;
     std::vector<double> w(wires);
@@ -294,29 +294,27 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
         // this current; with none of them, no stroke adds anything.
         bool anyConductor = false;
         for (const BoundaryArc& arc : step.boundary) {
-            anyConductor = anyConductor || conductorOf[arc.wire] >= 0;
+            anyConductor = anyConductor || isConductor[arc.wire];
         }
         const int angleSteps = anyConductor || record.widths != nullptr ? kAngleSteps : 0;
         std::fill(sum.begin(), sum.end(), 0.0);
         double sumTotal = 0.0;
         std::uint32_t exposed = 0;
+        const ContactWidths which = record.widths != nullptr ? ContactWidths::all : ContactWidths::conductors;
         for (int l = 0; l < angleSteps; ++l) {
-            evaluateContactStroke(step, angles().angle[l], w.data());
+            const double total = evaluateContactStroke(step, angles().angle[l], w.data(), which);
             if (record.widths != nullptr) {
                 std::copy(
                     w.begin(), w.end(),
                     record.widths->begin() +
                         static_cast<std::ptrdiff_t>((j * kAngleSteps + static_cast<std::size_t>(l)) * wires));
             }
-            double total = 0.0;
             double caught = 0.0;
-            for (std::size_t i = 0; i < wires; ++i) {
-                total += w[i];
-                if (conductorOf[i] >= 0) {
-                    caught += w[i];
-                    if (w[i] > 0.0) {
-                        exposed |= std::uint32_t{1} << conductorOf[i];
-                    }
+            for (std::size_t k = 0; k < nc; ++k) {
+                const double width = w[conductors[k]];
+                caught += width;
+                if (width > 0.0) {
+                    exposed |= std::uint32_t{1} << k;
                 }
             }
             if (caught == 0.0 || total == 0.0) {

@@ -115,7 +115,8 @@ std::vector<double> evaluateOne(const Inputs& in, double current, double theta, 
     model::prepareTowerCurrent(in, current, step);
     std::vector<double> widths(in.tower.size());
     std::vector<model::ContactBand> bands;
-    model::evaluateContactStroke(step, angle, widths.data(), geometry != nullptr ? &bands : nullptr);
+    model::evaluateContactStroke(step, angle, widths.data(), model::ContactWidths::all,
+                                 geometry != nullptr ? &bands : nullptr);
     if (geometry != nullptr) {
         geometry->groundStrikeHeight = step.groundStrikeHeight;
         for (const model::ContactDisk& d : step.disk) {
@@ -149,7 +150,8 @@ bool exposedAt(const Inputs& in, double current, std::size_t k)
     }
     std::vector<double> widths(in.tower.size());
     for (int l = 0; l < kAngleSteps; ++l) {
-        model::evaluateContactStroke(step, model::strokeAngle(incidenceAngle(l)), widths.data());
+        model::evaluateContactStroke(step, model::strokeAngle(incidenceAngle(l)), widths.data(),
+                                     model::ContactWidths::conductors);
         if (hasWidth(widths[wire])) {
             return true;
         }
