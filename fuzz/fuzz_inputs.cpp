@@ -1,10 +1,14 @@
 // Fuzz target: the input is cut into the contents of a control file, a
-// parameter file and a geometry file (at the first two bytes 0x00 0x00, or
-// what is missing is empty), read with the program's own reading code, and
-// the rates are computed as the program would compute them.
+// parameter file, a geometry file and a tower file (at each two bytes
+// 0x00 0x00, or what is missing is empty). The first three are read with
+// egm-shielding's own reading code and the rates computed as the program
+// computes them; the tower file is read with the tower file reader of
+// egm-study and, when it holds a usable tower, computed on it through the
+// validating entry.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -12,6 +16,7 @@
 #include "egm/shielding.h"
 #include "input_files.h"
 #include "integration.h"
+#include "tower_file.h"
 
 namespace {
 
@@ -40,6 +45,18 @@ template <class Reader> void readFrom(std::string_view text, Reader read)
     std::fclose(stream);
 }
 
+// The validating entry without the maximum-current searches, for more runs.
+void computeValidated(const egm::Inputs& inputs)
+{
+    try {
+        egm::Options options;
+        options.classicalMaxCurrents = false;
+        options.maxCurrents = false;
+        egm::computeRates(inputs, options);
+    } catch (const egm::InputError&) {
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -48,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view rest(reinterpret_cast<const char*>(data), size);
     const std::string_view control = nextPart(rest);
     const std::string_view parameters = nextPart(rest);
-    const std::string_view geometry = rest;
+    const std::string_view geometry = nextPart(rest);
+    const std::string_view towerFile = rest;
 
     egm::driver::ControlFiles files;
     readFrom(control, [&](std::FILE* f) { egm::driver::readControl(f, files); });
@@ -58,29 +76,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // As egm-shielding computes it (the model's rules, nothing refused but a
     // lowest current that cannot be stepped through) ...
-    egm::model::IntegrationCase c;
-    c.flashDensity = inputs.flashDensity;
-    c.slopeAngle = inputs.slope;
-    c.minCurrent = inputs.lowestCurrent;
-    const egm::Line& l = inputs.line;
-    c.geometry = {l.groundWire1.x,      l.groundWire2.x,      l.conductor1.x,      l.conductor2.x,
-                  l.groundWire1.height, l.groundWire2.height, l.conductor1.height, l.conductor2.height};
-    c.voltageTerm = inputs.voltageTerm;
-    c.distribution = inputs.distribution;
-    for (const egm::model::StrokeRule rule :
-         {egm::model::StrokeRule::compat, egm::model::StrokeRule::sound}) {
+    if (egm::isFourWireLine(inputs.tower)) {
+        egm::model::IntegrationCase c;
+        c.flashDensity = inputs.flashDensity;
+        c.slopeAngle = inputs.slope;
+        c.minCurrent = inputs.lowestCurrent;
+        const egm::Line l = egm::lineOf(inputs.tower);
+        c.geometry = {l.groundWire1.x,      l.groundWire2.x,      l.conductor1.x,      l.conductor2.x,
+                      l.groundWire1.height, l.groundWire2.height, l.conductor1.height, l.conductor2.height};
+        c.voltageTerm = inputs.tower.wires[2].voltageTerm;
+        c.distribution = inputs.distribution;
         egm::model::IntegrationTotals totals;
-        egm::model::integrate(c, rule, totals);
+        egm::model::integrate(c, egm::model::StrokeRule::compat, totals);
         char text[512];
         std::snprintf(text, sizeof text, "%f", totals.rateTotal);
     }
     // ... and as the studies do, through the validating entry.
+    computeValidated(inputs);
+
+    // The tower file, read as egm-study reads it; a usable tower computed.
+    std::istringstream in{std::string(towerFile)};
     try {
-        egm::Options options;
-        options.classicalMaxCurrents = false;
-        options.maxCurrents = false;
-        egm::computeRates(inputs, options);
-    } catch (const egm::InputError&) {
+        inputs.tower = egm::io::readTower(in, "fuzz");
+    } catch (const egm::io::TowerFileError&) {
+        return 0;
     }
+    computeValidated(inputs);
     return 0;
 }

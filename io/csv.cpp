@@ -1,6 +1,6 @@
-#include "study_csv.h"
+#include "csv.h"
 
-namespace study {
+namespace egm::io {
 
 namespace {
 
@@ -76,4 +76,4 @@ bool readCsvRecord(std::istream& in, int& line, CsvRecord& record)
     return true;
 }
 
-} // namespace study
+} // namespace egm::io

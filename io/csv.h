@@ -1,15 +1,14 @@
-// A small CSV reader: comma-separated fields, fields in double quotes may hold
-// commas, doubled quotes and line breaks. Blank lines and lines starting
-// with '#' are skipped; a UTF-8 byte-order mark before the first line (as
-// spreadsheet programs write it) is dropped. Each record knows the line it
-// starts on, for messages.
+// A small CSV reader, for case files, route files and tower files: comma-separated fields, fields in double
+// quotes may hold commas, doubled quotes and line breaks. Blank lines and lines starting with '#' are
+// skipped; a UTF-8 byte-order mark before the first line (as spreadsheet programs write it) is dropped. Each
+// record knows the line it starts on, for messages.
 #pragma once
 
 #include <istream>
 #include <string>
 #include <vector>
 
-namespace study {
+namespace egm::io {
 
 struct CsvRecord {
     int line = 0; // 1-based line where the record starts
@@ -21,4 +20,4 @@ struct CsvRecord {
 // return is dropped.
 bool readCsvRecord(std::istream& in, int& line, CsvRecord& record);
 
-} // namespace study
+} // namespace egm::io

@@ -3,17 +3,13 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "egm/input_table.h"
+
 namespace egm::io {
 
 bool parseReal(std::string_view text, double& value)
 {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text.front()))) {
-        return false;
-    }
-    const std::string copy(text); // a NUL inside ends the number early: caught below
-    char* end = nullptr;
-    value = std::strtod(copy.c_str(), &end);
-    return end == copy.c_str() + copy.size();
+    return egm::parseNumber(text, value);
 }
 
 int WordReader::get()

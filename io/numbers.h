@@ -7,9 +7,9 @@
 
 namespace egm::io {
 
-// The whole of text as a real, as the C library reads one: decimal, with an
-// exponent, hexadecimal, nan, inf. False when anything is left over or the
-// text is empty or starts with white space.
+// The whole of text as a real, as the library reads one (egm::parseNumber):
+// decimal, with an exponent, hexadecimal, nan, inf. False when anything is
+// left over or the text is empty or starts with white space.
 bool parseReal(std::string_view text, double& value);
 
 // Whitespace-separated words of a text file, in order; a UTF-8 byte-order

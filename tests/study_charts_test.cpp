@@ -17,25 +17,25 @@ namespace {
 TEST(StudyCharts, SweepSeriesHoldEachRate)
 {
     egm::Inputs base;
-    base.line = {{12, 50}, {-8, 45}, {15, 38}, {-10, 33}};
+    base.tower = egm::towerOf({{12, 50}, {-8, 45}, {15, 38}, {-10, 33}}, 0.8);
     const std::vector<double> values = {-10.0, 95.0, 10.0};
     const auto points = study::sweepCases(base, *egm::inputField("slope"), values);
     ASSERT_FALSE(points[1].result.has_value()); // a slope of 95 degrees is refused
     const study::Chart chart = study::sweepChart("slope", points);
     ASSERT_EQ(3u, chart.series.size());
-    EXPECT_EQ("conductor 1", chart.series[0].label);
-    EXPECT_EQ("conductor 2", chart.series[1].label);
+    EXPECT_EQ("conductor1", chart.series[0].label);
+    EXPECT_EQ("conductor2", chart.series[1].label);
     EXPECT_EQ("total", chart.series[2].label);
     for (std::size_t k : {0u, 2u}) {
-        EXPECT_SAME_BITS(points[k].result->rates.conductor1, chart.series[0].y[k]);
-        EXPECT_SAME_BITS(points[k].result->rates.conductor2, chart.series[1].y[k]);
-        EXPECT_SAME_BITS(points[k].result->rates.total, chart.series[2].y[k]);
+        EXPECT_SAME_BITS(points[k].result->conductors[0].rate, chart.series[0].y[k]);
+        EXPECT_SAME_BITS(points[k].result->conductors[1].rate, chart.series[1].y[k]);
+        EXPECT_SAME_BITS(points[k].result->totalRate, chart.series[2].y[k]);
     }
     ASSERT_NE(chart.series[0].y[0], chart.series[1].y[0]);
     EXPECT_TRUE(std::isnan(chart.series[1].y[1]));
     EXPECT_EQ("ground slope, degrees", chart.xLabel);
     ASSERT_EQ(1u, chart.notes.size());
-    EXPECT_NE(std::string::npos, chart.notes[0].find("evaluation: sound"));
+    EXPECT_NE(std::string::npos, chart.notes[0].find("evaluation: first-contact"));
 
     // The value that could not be computed is marked at its x with a cross
     // and named in the legend.
@@ -80,14 +80,29 @@ TEST(StudyCharts, ExposureFillsTheFrameAndMarksTheMaximumCurrents)
     const study::Chart chart = study::exposureChart(in, r);
     ASSERT_EQ(2u, chart.series.size());
     EXPECT_EQ(201u, chart.series[1].y.size());
+    EXPECT_EQ("conductor2", chart.series[1].label);
     for (std::size_t j = 0; j < 201; ++j) {
-        ASSERT_EQ(bitsOf(r.angleSums->conductor2[j]), bitsOf(chart.series[1].y[j])) << j;
+        ASSERT_EQ(bitsOf(r.angleSums->conductor[1][j]), bitsOf(chart.series[1].y[j])) << j;
     }
-    ASSERT_EQ(2u, chart.markers.size());
-    EXPECT_SAME_BITS(*r.maxCurrent[0].current, chart.markers[0].x);
-    EXPECT_NE(std::string::npos, chart.markers[0].label.find("74.47 kA")) << chart.markers[0].label;
-    // The exposure ends near 75 kA: the chart does not run on empty to
-    // 223.5 kA. The marker lies in the right part of the frame.
+    // A marker per conductor with a maximum current, at it and naming it.
+    std::size_t marked = 0;
+    for (const egm::ConductorResult& c : r.conductors) {
+        if (!c.maxCurrent.current) {
+            continue;
+        }
+        ASSERT_LT(marked, chart.markers.size());
+        EXPECT_SAME_BITS(*c.maxCurrent.current, chart.markers[marked].x);
+        EXPECT_NE(std::string::npos,
+                  chart.markers[marked].label.find(study::legendNumber(*c.maxCurrent.current) + " kA"))
+            << chart.markers[marked].label;
+        EXPECT_NE(std::string::npos, chart.markers[marked].label.find(c.name));
+        ++marked;
+    }
+    ASSERT_EQ(marked, chart.markers.size());
+    ASSERT_GE(marked, 1u);
+    // The exposure ends at the largest maximum current: the chart does not
+    // run on empty to 223.5 kA. The marker lies in the right part of the
+    // frame.
     const study::Picture p = study::layoutChart(chart);
     double markerX = 0.0;
     for (const study::Polyline& l : p.lines) {
@@ -102,9 +117,9 @@ TEST(StudyCharts, ExposureFillsTheFrameAndMarksTheMaximumCurrents)
     egm::Inputs top;
     top.slope = 10.0;
     const egm::Result atTop = egm::computeRates(top, options);
-    ASSERT_TRUE(atTop.maxCurrent[0].exposedAtTop);
+    ASSERT_TRUE(atTop.conductors[0].maxCurrent.exposedAtTop);
     const study::Chart topChart = study::exposureChart(top, atTop);
-    ASSERT_EQ(1u, topChart.markers.size());
+    ASSERT_GE(topChart.markers.size(), 1u);
     EXPECT_TRUE(topChart.markers[0].atTop);
     EXPECT_NE(std::string::npos, topChart.markers[0].label.find("still exposed at the top of the range"));
 }
@@ -130,30 +145,96 @@ TEST(StudyCharts, LegendNumbers)
 
 TEST(StudyCharts, StrokeSceneLabelsKeepClearOfTheShadowBars)
 {
-    for (const double slope : {0.0, 20.0, -20.0}) {
-        for (const double angle : {30.0, 90.0, 150.0}) {
-            SCOPED_TRACE(std::to_string(slope) + " deg slope, " + std::to_string(angle) + " deg");
-            egm::Inputs in;
-            in.slope = slope;
-            const study::StrokeScene scene = study::strokeScene(in, 23.5, angle);
-            const egm::StrokeGeometry g = egm::strokeGeometry(in, 23.5, angle / 180.0 * 3.141592653589793);
-            for (int w = 0; w < 4; ++w) {
-                EXPECT_SAME_BITS(g.width[w], scene.geometry.width[w]);
-            }
-            const study::Picture p = study::layoutStrokeScene(scene);
-            std::vector<study::Box> bars;
-            for (const study::Polyline& l : p.lines) {
-                if (l.pen.width == 5.0 && l.points.size() == 2) {
-                    bars.push_back(study::Box{std::min(l.points[0].x, l.points[1].x), l.points[0].y - 2.5,
-                                              std::max(l.points[0].x, l.points[1].x), l.points[0].y + 2.5});
+    for (const egm::Evaluation evaluation : {egm::Evaluation::firstContact, egm::Evaluation::compat}) {
+        for (const double slope : {0.0, 20.0, -20.0}) {
+            for (const double angle : {30.0, 90.0, 150.0}) {
+                SCOPED_TRACE(std::string(egm::evaluationName(evaluation)) + ", " + std::to_string(slope) +
+                             " deg slope, " + std::to_string(angle) + " deg");
+                egm::Inputs in;
+                in.slope = slope;
+                in.evaluation = evaluation;
+                const study::StrokeScene scene = study::strokeScene(in, 23.5, angle);
+                const egm::StrokeGeometry g =
+                    egm::strokeGeometry(in, 23.5, angle / 180.0 * 3.141592653589793);
+                ASSERT_EQ(4u, scene.geometry.width.size());
+                for (int w = 0; w < 4; ++w) {
+                    EXPECT_SAME_BITS(g.width[w], scene.geometry.width[w]);
+                }
+                const study::Picture p = study::layoutStrokeScene(scene);
+                std::vector<study::Box> bars;
+                for (const study::Polyline& l : p.lines) {
+                    if (l.pen.width == 5.0 && l.points.size() == 2) {
+                        bars.push_back(study::Box{std::min(l.points[0].x, l.points[1].x), l.points[0].y - 2.5,
+                                                  std::max(l.points[0].x, l.points[1].x),
+                                                  l.points[0].y + 2.5});
+                    }
+                }
+                // compat: a shadow bar per wire; first-contact: a bar per band
+                // a wire catches.
+                std::size_t expected = 4;
+                if (evaluation == egm::Evaluation::firstContact) {
+                    expected = 0;
+                    for (const auto& band : g.bands) {
+                        expected += band.wire.has_value();
+                    }
+                }
+                ASSERT_EQ(expected, bars.size());
+                for (const study::Label& label : p.labels) {
+                    for (const study::Box& bar : bars) {
+                        EXPECT_FALSE(label.box().overlaps(bar)) << "'" << label.text << "'";
+                    }
                 }
             }
-            ASSERT_EQ(4u, bars.size());
-            for (const study::Label& label : p.labels) {
-                for (const study::Box& bar : bars) {
-                    EXPECT_FALSE(label.box().overlaps(bar)) << "'" << label.text << "'";
-                }
-            }
+        }
+    }
+}
+
+TEST(StudyCharts, StrokeSceneShowsEveryWireAndColoursEachBandByItsCatcher)
+{
+    // A double-circuit tower: one ground wire over six conductors.
+    egm::Inputs in;
+    in.tower.wires = {{egm::WireKind::groundWire, 0.0, 55.0, 0.0, "earth"},
+                      {egm::WireKind::conductor, 6.0, 45.0, 0.0, "a1"},
+                      {egm::WireKind::conductor, 8.0, 37.0, 0.0, "b1"},
+                      {egm::WireKind::conductor, 6.5, 29.0, 0.0, "c1"},
+                      {egm::WireKind::conductor, -6.0, 45.0, 0.0, "a2"},
+                      {egm::WireKind::conductor, -8.0, 37.0, 0.0, "b2"},
+                      {egm::WireKind::conductor, -6.5, 29.0, 0.0, "c2"}};
+    in.lowestCurrent = 3.0;
+    const study::StrokeScene scene = study::strokeScene(in, 5.0, 70.0);
+    const egm::StrokeGeometry& g = scene.geometry;
+    ASSERT_EQ(7u, g.circle.size());
+    const study::Picture p = study::layoutStrokeScene(scene);
+    // Every wire's striking circle: a full circle of its striking distance.
+    std::size_t circles = 0;
+    for (const study::PageArc& a : p.arcs) {
+        circles += !a.filled && a.end - a.start == 2.0 * 3.141592653589793;
+    }
+    EXPECT_EQ(7u, circles);
+    // A legend line per wire with its name and width.
+    for (std::size_t w = 0; w < 7; ++w) {
+        bool named = false;
+        for (const study::Label& l : p.labels) {
+            named = named || l.text.rfind(scene.wireNames[w] + "  ", 0) == 0;
+        }
+        EXPECT_TRUE(named) << scene.wireNames[w];
+    }
+    // A shaded band per band of the geometry; bands caught by a wire in
+    // that wire's colour, the ground's all in one other colour.
+    std::vector<const study::Polyline*> shaded;
+    for (const study::Polyline& l : p.lines) {
+        if (l.filled && l.points.size() == 4 && l.pen.colour.a < 0.5) {
+            shaded.push_back(&l);
+        }
+    }
+    ASSERT_EQ(g.bands.size(), shaded.size());
+    ASSERT_GE(g.bands.size(), 3u);
+    for (std::size_t b = 0; b < g.bands.size(); ++b) {
+        const study::Colour& c = shaded[b]->pen.colour;
+        for (std::size_t other = 0; other < g.bands.size(); ++other) {
+            const study::Colour& d = shaded[other]->pen.colour;
+            const bool same = c.r == d.r && c.g == d.g && c.b == d.b;
+            EXPECT_EQ(g.bands[b].wire == g.bands[other].wire, same) << b << " " << other;
         }
     }
 }

@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "study_csv.h"
+#include "csv.h"
 
-inline std::vector<study::CsvRecord> csvRecords(const std::string& text)
+inline std::vector<egm::io::CsvRecord> csvRecords(const std::string& text)
 {
     std::istringstream in(text);
-    std::vector<study::CsvRecord> records;
+    std::vector<egm::io::CsvRecord> records;
     int line = 0;
-    study::CsvRecord r;
-    while (study::readCsvRecord(in, line, r)) {
+    egm::io::CsvRecord r;
+    while (egm::io::readCsvRecord(in, line, r)) {
         records.push_back(r);
     }
     return records;

@@ -5,10 +5,10 @@
 #include <sstream>
 
 #include "bits.h"
+#include "csv.h"
 #include "egm/input_table.h"
 #include "study_batch.h"
 #include "study_core.h"
-#include "study_csv.h"
 #include "study_csv_text.h"
 #include "study_design.h"
 #include "study_format.h"
@@ -20,6 +20,22 @@ namespace {
 double real(const std::string& text)
 {
     return std::strtod(text.c_str(), nullptr);
+}
+
+// The four-wire line with these wires and voltage term.
+egm::Inputs lineInputs(const egm::Line& line, double voltageTerm = 0.8)
+{
+    egm::Inputs in;
+    in.tower = egm::towerOf(line, voltageTerm);
+    return in;
+}
+
+egm::Line builtInWithGroundWireHeights(double h1, double h2)
+{
+    egm::Line line;
+    line.groundWire1.height = h1;
+    line.groundWire2.height = h2;
+    return line;
 }
 
 egm::Options cheap()
@@ -53,7 +69,7 @@ TEST(StudyCsv, QuotingLineBreaksCommentsAndLineNumbers)
 
 struct BatchRun {
     study::BatchSummary summary;
-    std::vector<study::CsvRecord> rows;
+    std::vector<egm::io::CsvRecord> rows;
 };
 
 BatchRun batch(const std::string& cases, const egm::Inputs& defaults = egm::Inputs{})
@@ -85,18 +101,16 @@ TEST(StudyBatch, RowsMatchSingleCasesAndBadRowsStayInPlace)
     } good[] = {{1, -20, 55, 55}, {2, 5, 57, 57}, {4, 30, 60, 60}};
     for (const auto& g : good) {
         SCOPED_TRACE(g.row);
-        egm::Inputs in;
+        egm::Inputs in = lineInputs(builtInWithGroundWireHeights(g.h1, g.h2));
         in.slope = g.slope;
-        in.line.groundWire1.height = g.h1;
-        in.line.groundWire2.height = g.h2;
         const egm::Result single = egm::computeRates(in);
         const std::vector<std::string>& f = run.rows[g.row].fields;
         ASSERT_EQ(header.size(), f.size());
         EXPECT_EQ(std::to_string(g.row), f[0]); // cases count from 1
-        EXPECT_SAME_BITS(single.rates.conductor1, real(f[3]));
-        EXPECT_SAME_BITS(single.rates.conductor2, real(f[4]));
-        EXPECT_SAME_BITS(single.rates.total, real(f[5]));
-        EXPECT_EQ(study::resultCsvFields(single), [&] {
+        EXPECT_SAME_BITS(single.conductors[0].rate, real(f[3]));
+        EXPECT_SAME_BITS(single.conductors[1].rate, real(f[4]));
+        EXPECT_SAME_BITS(single.totalRate, real(f[5]));
+        EXPECT_EQ(study::resultCsvFields(single, {"conductor1", "conductor2"}), [&] {
             std::string joined;
             for (std::size_t k = 3; k + 1 < f.size(); ++k) {
                 joined += (k > 3 ? "," : "") + study::csvField(f[k]);
@@ -122,17 +136,16 @@ TEST(StudyBatch, LawsDistributionsAndGroupsAsColumns)
         batch("law,distribution,ground-wire-height,h2\nieee-1992,log-normal,60,61\nbuilt-in,,,\n"
               "brown,,,\n");
     ASSERT_EQ(4u, run.rows.size());
-    egm::Inputs in;
+    // The built-in law's voltage term does not apply to the others; the
+    // single wire's height after its group.
+    egm::Inputs in = lineInputs(builtInWithGroundWireHeights(60.0, 61.0), 0.0);
     in.law.kind = egm::StrikingLaw::Kind::ieee1992;
-    in.voltageTerm = 0.0; // the built-in law's default does not apply
     in.distribution.kind = egm::CurrentDistribution::Kind::logNormal;
-    in.line.groundWire1.height = 60.0;
-    in.line.groundWire2.height = 61.0; // the single wire after its group
-    const double total = egm::computeRates(in).rates.total;
+    const double total = egm::computeRates(in).totalRate;
     ASSERT_GT(total, 0.0);
     EXPECT_EQ("", run.rows[1].fields.back());
     EXPECT_SAME_BITS(total, real(run.rows[1].fields[5]));
-    EXPECT_SAME_BITS(egm::computeRates(egm::Inputs{}).rates.total, real(run.rows[2].fields[5]));
+    EXPECT_SAME_BITS(egm::computeRates(egm::Inputs{}).totalRate, real(run.rows[2].fields[5]));
     EXPECT_EQ(0u, run.rows[3].fields.back().find("line 4: law 'brown': must be one of"))
         << run.rows[3].fields.back();
 }
@@ -175,20 +188,21 @@ TEST(StudySweep, GroupsMoveBothWires)
     const std::vector<study::SweepPoint> points =
         study::sweepCases(egm::Inputs{}, *egm::inputField("ground-wire-spread"), {16.0, 24.0}, 2, cheap());
     ASSERT_EQ(2u, points.size());
-    egm::Inputs in;
-    in.line.groundWire1.x = 12.0;
-    in.line.groundWire2.x = -12.0;
-    EXPECT_SAME_BITS(egm::computeRates(in, cheap()).rates.total, points[1].result->rates.total);
+    egm::Line line;
+    line.groundWire1.x = 12.0;
+    line.groundWire2.x = -12.0;
+    EXPECT_SAME_BITS(egm::computeRates(lineInputs(line), cheap()).totalRate, points[1].result->totalRate);
 }
 
 TEST(StudyFormat, TextShowsEachConductorsOwnFigures)
 {
-    egm::Inputs in;
-    in.line = {{12, 50}, {-8, 45}, {15, 38}, {-10, 33}};
-    in.voltageTerm = 0.3;
+    const egm::Inputs in = lineInputs({{12, 50}, {-8, 45}, {15, 38}, {-10, 33}}, 0.3);
     const egm::Result r = egm::computeRates(in);
-    ASSERT_NE(r.rates.conductor1, r.rates.conductor2);
-    ASSERT_NE(r.maxCurrent[0].current, r.maxCurrent[1].current);
+    ASSERT_EQ(2u, r.conductors.size());
+    const egm::ConductorResult& c1 = r.conductors[0];
+    const egm::ConductorResult& c2 = r.conductors[1];
+    ASSERT_NE(c1.rate, c2.rate);
+    ASSERT_NE(c1.maxCurrent.current, c2.maxCurrent.current);
     const std::string text = study::resultText(r);
     std::istringstream lines(text);
     std::vector<std::string> all;
@@ -196,11 +210,14 @@ TEST(StudyFormat, TextShowsEachConductorsOwnFigures)
         all.push_back(l);
     }
     ASSERT_GE(all.size(), 11u);
-    EXPECT_EQ("  conductor 1            " + egm::shortestText(r.rates.conductor1), all[1]);
-    EXPECT_EQ("  conductor 2            " + egm::shortestText(r.rates.conductor2), all[2]);
-    EXPECT_EQ("  conductor 1            " + study::maxCurrentText(r.maxCurrent[0]), all[5]);
-    EXPECT_EQ("  conductor 2            " + study::maxCurrentText(r.maxCurrent[1]), all[6]);
-    const auto fields = csvRecords(study::resultCsvHeader() + "\n" + study::resultCsvFields(r) + "\n");
+    EXPECT_EQ("  conductor1             " + egm::shortestText(c1.rate), all[1]);
+    EXPECT_EQ("  conductor2             " + egm::shortestText(c2.rate), all[2]);
+    EXPECT_EQ("  total                  " + egm::shortestText(r.totalRate), all[3]);
+    EXPECT_EQ("  conductor1             " + study::maxCurrentText(c1.maxCurrent), all[5]);
+    EXPECT_EQ("  conductor2             " + study::maxCurrentText(c2.maxCurrent), all[6]);
+    const std::vector<std::string> conductors = study::conductorNames(r);
+    const auto fields =
+        csvRecords(study::resultCsvHeader(conductors) + "\n" + study::resultCsvFields(r, conductors) + "\n");
     ASSERT_EQ(2u, fields.size());
     const std::vector<std::string>& names = fields[0].fields;
     const std::vector<std::string>& values = fields[1].fields;
@@ -208,11 +225,18 @@ TEST(StudyFormat, TextShowsEachConductorsOwnFigures)
     const auto column = [&](const std::string& name) {
         return values[std::find(names.begin(), names.end(), name) - names.begin()];
     };
-    EXPECT_SAME_BITS(*r.maxCurrent[0].current, real(column("maxCurrentConductor1")));
-    EXPECT_SAME_BITS(*r.maxCurrent[1].current, real(column("maxCurrentConductor2")));
+    // The four-wire line's columns keep their names.
+    EXPECT_EQ((std::vector<std::string>{
+                  "conductor1", "conductor2", "total", "maxCurrentConductor1", "maxCurrentConductor2",
+                  "maxCurrentAtTopConductor1", "maxCurrentAtTopConductor2", "classicalMaxCurrentConductor1",
+                  "classicalMaxCurrentConductor2", "classicalMaxCurrentAtTopConductor1",
+                  "classicalMaxCurrentAtTopConductor2", "evaluation", "law", "distribution"}),
+              names);
+    EXPECT_SAME_BITS(*c1.maxCurrent.current, real(column("maxCurrentConductor1")));
+    EXPECT_SAME_BITS(*c2.maxCurrent.current, real(column("maxCurrentConductor2")));
     EXPECT_EQ("false", column("maxCurrentAtTopConductor1"));
-    EXPECT_EQ("sound", column("evaluation"));
-    EXPECT_EQ(names.size() - 1, study::resultCsvEmptyFields().size());
+    EXPECT_EQ("first-contact", column("evaluation"));
+    EXPECT_EQ(names.size() - 1, study::resultCsvEmptyFields(conductors).size());
 }
 
 TEST(StudyFormat, JsonKeepsNaNApartFromNone)
@@ -222,9 +246,18 @@ TEST(StudyFormat, JsonKeepsNaNApartFromNone)
     EXPECT_EQ("0.25", study::jsonNumber(0.25).dump());
     const nlohmann::json inputs = study::inputsJson(egm::Inputs{}, "");
     EXPECT_TRUE(inputs["control"].is_null());
-    EXPECT_TRUE(inputs["law-beta"].is_null());
+    EXPECT_FALSE(inputs.contains("tower"));
     EXPECT_EQ(57.0, inputs["h1"].get<double>());
     EXPECT_EQ("built-in", inputs["law"].get<std::string>());
+    // Only the inputs that apply: no custom law, no log-normal distribution.
+    for (const egm::InputField& f : egm::inputFields()) {
+        if (f.kind != egm::InputField::Kind::group) {
+            EXPECT_EQ(f.appliesTo(egm::Inputs{}), inputs.contains(std::string(f.name))) << f.name;
+        }
+    }
+    EXPECT_FALSE(inputs.contains("law-beta"));
+    EXPECT_FALSE(inputs.contains("current-median"));
+    EXPECT_EQ("dc.csv", study::inputsJson(egm::Inputs{}, "", "dc.csv")["tower"].get<std::string>());
 }
 
 TEST(StudyDesign, SolvedValueFedBackMeetsTheTarget)
@@ -252,8 +285,8 @@ TEST(StudyDesign, SolvedValueFedBackMeetsTheTarget)
         // Fed back: the solved value meets the target, 0.01 further does not.
         const auto responseAt = [&](double v) {
             const egm::Result r = egm::computeRates(study::withDesignValue(base, c.variable, v), cheap());
-            return c.request.target[0] == 'e' ? std::max(r.rates.conductor1, r.rates.conductor2)
-                                              : r.rates.total;
+            return c.request.target[0] == 'e' ? std::max(r.conductors[0].rate, r.conductors[1].rate)
+                                              : r.totalRate;
         };
         const double target = std::strtod(c.request.target.c_str() + c.request.target.find('=') + 1, nullptr);
         EXPECT_LE(responseAt(solved), target);
@@ -267,9 +300,32 @@ TEST(StudyDesign, ShieldingAngleMovesTheGroundWiresAcross)
     // conductor on the built-in line (57 m over 42 m).
     const egm::Inputs moved =
         study::withDesignValue(egm::Inputs{}, study::DesignVariable::shieldingAngle, 20.0);
-    EXPECT_NEAR(11.2 - 15.0 * 0.36397023426620234, moved.line.groundWire1.x, 1e-12);
-    EXPECT_NEAR(-11.2 + 15.0 * 0.36397023426620234, moved.line.groundWire2.x, 1e-12);
-    EXPECT_SAME_BITS(57.0, moved.line.groundWire1.height);
+    EXPECT_NEAR(11.2 - 15.0 * 0.36397023426620234, moved.tower.wires[0].x, 1e-12);
+    EXPECT_NEAR(-11.2 + 15.0 * 0.36397023426620234, moved.tower.wires[1].x, 1e-12);
+    EXPECT_SAME_BITS(57.0, moved.tower.wires[0].height);
+}
+
+TEST(StudyDesign, OnATowerTheGroundWiresMoveTogether)
+{
+    egm::Inputs base;
+    base.tower.wires = {{egm::WireKind::conductor, -7.0, 40.0, 0.0, "p"},
+                        {egm::WireKind::groundWire, -3.0, 50.0, 0.0, "left"},
+                        {egm::WireKind::groundWire, 5.0, 52.0, 0.0, "right"},
+                        {egm::WireKind::conductor, 7.0, 40.0, 0.0, "q"}};
+    // The pair about its middle (x = 1), each wire kept on its side.
+    const egm::Inputs spread = study::withDesignValue(base, study::DesignVariable::spread, 10.0);
+    EXPECT_SAME_BITS(-4.0, spread.tower.wires[1].x);
+    EXPECT_SAME_BITS(6.0, spread.tower.wires[2].x);
+    EXPECT_SAME_BITS(-7.0, spread.tower.wires[0].x);
+    // Every ground wire's height, and nothing else.
+    const egm::Inputs high = study::withDesignValue(base, study::DesignVariable::groundWireHeight, 60.0);
+    EXPECT_SAME_BITS(60.0, high.tower.wires[1].height);
+    EXPECT_SAME_BITS(60.0, high.tower.wires[2].height);
+    EXPECT_SAME_BITS(40.0, high.tower.wires[3].height);
+    EXPECT_THROW(study::withDesignValue(base, study::DesignVariable::shieldingAngle, 10.0),
+                 study::UsageError);
+    base.tower.wires.push_back({egm::WireKind::groundWire, 0.0, 60.0, 0.0, "top"});
+    EXPECT_THROW(study::withDesignValue(base, study::DesignVariable::spread, 10.0), study::UsageError);
 }
 
 TEST(StudyDesign, TargetOutOfReachAndAResponseThatTurns)
@@ -330,6 +386,7 @@ TEST(StudyRoute, TotalsAreTheSumsOverTheSpansAndPartsAddUp)
     // The same towers as a batch: the rates per span, summed here.
     const BatchRun rates =
         batch("name,slope,h1,h2\na,0,57,57\nb,12,60,58\nc,-8,55,55\nd,25,57,57\ne,0,57,57\nf,-25,57,57\n");
+    // Columns 3, 4, 5 of the batch: conductor1, conductor2, total.
     double expected[3] = {0, 0, 0};
     double km = 0.0;
     for (int k = 0; k < 6; ++k) {
@@ -338,36 +395,38 @@ TEST(StudyRoute, TotalsAreTheSumsOverTheSpansAndPartsAddUp)
         }
         km += length[k] / 1000.0;
     }
-    for (int c = 0; c < 3; ++c) {
+    ASSERT_EQ((std::vector<std::string>{"conductor1", "conductor2"}), all.summary.conductors);
+    for (int c = 0; c < 2; ++c) {
         EXPECT_SAME_BITS(expected[c], all.summary.failuresPerYear[c]) << c;
     }
+    EXPECT_SAME_BITS(expected[2], all.summary.totalFailuresPerYear);
     EXPECT_SAME_BITS(km, all.summary.lengthKm);
-    EXPECT_SAME_BITS(all.summary.failuresPerYear[2] / km * 100.0, all.summary.averagePer100Km);
+    EXPECT_SAME_BITS(all.summary.totalFailuresPerYear / km * 100.0, all.summary.averagePer100Km);
     // Chainage: each span starts where the one before ended.
     EXPECT_SAME_BITS(0.4, all.spans[1].from);
     EXPECT_SAME_BITS(0.75, all.spans[2].from);
     // The largest contribution first, shares that add up to one.
     ASSERT_FALSE(all.topSpans.empty());
     for (const study::Span& s : all.spans) {
-        EXPECT_LE(s.failures[2], all.topSpans.front()->failures[2]);
+        EXPECT_LE(s.totalFailures, all.topSpans.front()->totalFailures);
     }
-    // Flagged stretches only where the total rate exceeds the threshold
-    // (span f by conductor 2's rate alone).
+    // Flagged stretches only where the total rate exceeds the threshold.
     for (const study::Span& s : all.spans) {
-        EXPECT_EQ(s.result->rates.total > 0.5, s.flagged) << s.name;
+        EXPECT_EQ(s.result->totalRate > 0.5, s.flagged) << s.name;
     }
-    ASSERT_LT(all.spans[5].result->rates.conductor1, 0.5);
-    EXPECT_TRUE(all.spans[5].flagged);
 
     // Split in two parts (each with the header): the parts' sums add up.
     const study::RouteOutcome first = route(header + spans[0] + spans[1], "route-first.csv");
     const study::RouteOutcome second =
         route(header + "c,0.75,500,-8,55,55\n" + spans[3] + spans[4] + spans[5], "route-second.csv");
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < 2; ++c) {
         EXPECT_NEAR(all.summary.failuresPerYear[c],
                     first.summary.failuresPerYear[c] + second.summary.failuresPerYear[c],
                     1e-15 * all.summary.failuresPerYear[c]);
     }
+    EXPECT_NEAR(all.summary.totalFailuresPerYear,
+                first.summary.totalFailuresPerYear + second.summary.totalFailuresPerYear,
+                1e-15 * all.summary.totalFailuresPerYear);
     EXPECT_NEAR(all.summary.lengthKm, first.summary.lengthKm + second.summary.lengthKm, 1e-12);
     EXPECT_SAME_BITS(all.spans[2].from, second.spans[0].from);
 }

@@ -3,6 +3,7 @@
 // and pictures, all through the library's public interface.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -31,9 +32,13 @@ using egm::shortestText;
 constexpr const char* kProgram = "egm-study";
 
 constexpr const char* kConventions = R"(Conventions of every subcommand:
+  The four-wire line (the default): two ground wires above two conductors.
   Ground wire 1 and conductor 1 are the wires on the +x side of the line,
   ground wire 2 and conductor 2 those on the -x side; x across the line and
   heights above the ground at the tower, in metres.
+  --tower FILE: any tower of up to 16 wires instead, one wire a row under the
+  header name,kind,x,height,voltage-term (kind: ground wire or conductor; name
+  and voltage-term may be left out); results per conductor, named by the file.
   --slope: the ground at the tower slopes by this angle, degrees; positive: it
   falls towards +x, so ground wire 1 and conductor 1 stand on the downhill side.
   Built-in striking-distance law, I in kA: ground wires 1.63 (5.015 I^0.578)^1.125 m,
@@ -46,21 +51,23 @@ constexpr const char* kConventions = R"(Conventions of every subcommand:
   scale 31 kA, exponent 2.8; or log-normal (--distribution log-normal).
   Rates integrate the currents from --min-current to 200 kA above it in steps
   of 1 kA and 180 incidence angles; strokes per 100 km of line per year.
-  Evaluation: sound (default: the outward-facing arcs of both sides, the
-  shielding cut mirrored for strokes from the -x side); --compat: as
-  egm-shielding computes it, to the last bit.
+  Evaluation (--evaluation): first-contact (default: each stroke is caught by
+  the first striking disk its path enters, or by the ground when it meets the
+  ground's striking line first; any tower); compat (--compat): as egm-shielding
+  computes it, to the last bit; two ground wires and two conductors only.
   Exit status: 0; 1 when inputs cannot be computed or rows failed; 2 for
   usage errors. Errors are one line on standard error.)";
 
-constexpr const char* kResultColumns = R"(Result columns (CSV):
-  conductor1, conductor2, total: shielding failure rates, strokes per 100 km per year
-  maxCurrentConductor1/2: largest current, kA, at which the conductor has a width for
+constexpr const char* kResultColumns = R"(Result columns (CSV), one per conductor, named by it (conductor1 and
+conductor2 on the four-wire line; a tower file's names with --tower):
+  conductor1, conductor2, ..., total: shielding failure rates, strokes per 100 km per year
+  maxCurrentConductor1, ...: largest current, kA, at which the conductor has a width for
     some incidence angle within the integrated range (to 0.01 kA; empty: never)
-  maxCurrentAtTopConductor1/2: true when it is still exposed at the top of the range,
+  maxCurrentAtTopConductor1, ...: true when it is still exposed at the top of the range,
     so the figure is the range's end, not a computed maximum
-  classicalMaxCurrentConductor1/2: largest current, kA, with a width for vertical
+  classicalMaxCurrentConductor1, ...: largest current, kA, with a width for vertical
     strokes, searched from 0.1 to 1000 kA (empty: never)
-  classicalMaxCurrentAtTopConductor1/2: true when still exposed at 1000 kA
+  classicalMaxCurrentAtTopConductor1, ...: true when still exposed at 1000 kA
   evaluation, law, distribution: how the case was computed)";
 
 int fail(const std::string& message, int status)
@@ -186,10 +193,12 @@ int runRate(const study::InputFlags& flags, const std::string& format, const Out
     printNotes(r.notes);
     std::string text;
     if (format == "json") {
-        text = study::resultJson(inputs, r, flags.control()).dump(2) + "\n";
+        text = study::resultJson(inputs, r, flags.control(), flags.towerFile()).dump(2) + "\n";
     } else if (format == "csv") {
-        text = study::resultCsvHeader() + ",terrainFactor,collectionWidth,currentFrom,currentTo,steps\n" +
-               study::resultCsvFields(r) + "," + shortestText(r.terrainFactor) + "," +
+        const std::vector<std::string> names = study::conductorNames(r);
+        text = study::resultCsvHeader(names) +
+               ",terrainFactor,collectionWidth,currentFrom,currentTo,steps\n" +
+               study::resultCsvFields(r, names) + "," + shortestText(r.terrainFactor) + "," +
                shortestText(r.collectionWidth) + "," + shortestText(r.currentFrom) + "," +
                shortestText(r.currentTo) + "," + std::to_string(r.currentSteps) + "\n";
     } else {
@@ -199,7 +208,7 @@ int runRate(const study::InputFlags& flags, const std::string& format, const Out
     return 0;
 }
 
-std::string strokeRow(double current, int l, const std::array<double, 4>& widths, const std::string& how)
+std::string strokeRow(double current, int l, const std::vector<double>& widths, const std::string& how)
 {
     std::string row =
         shortestText(current) + "," + shortestText(egm::incidenceAngle(l)) + "," + std::to_string(l + 1);
@@ -215,7 +224,11 @@ int runStrokes(const study::InputFlags& flags, const std::vector<double>& curren
     printNotes(egm::layoutNotes(inputs));
     const std::string how = std::string(egm::evaluationName(inputs.evaluation)) + "," +
                             std::string(egm::lawName(inputs.law.kind));
-    std::string text = "current,theta,degrees,groundWire1,groundWire2,conductor1,conductor2,evaluation,law\n";
+    std::string text = "current,theta,degrees";
+    for (const std::string& name : inputs.tower.names()) {
+        text += "," + study::csvField(name);
+    }
+    text += ",evaluation,law\n";
     if (current.empty()) {
         egm::Options options;
         options.strokeTable = true;
@@ -229,7 +242,7 @@ int runStrokes(const study::InputFlags& flags, const std::vector<double>& curren
             }
         }
     } else {
-        const std::vector<std::array<double, 4>> rows = egm::strokesAtCurrent(inputs, current.front());
+        const std::vector<std::vector<double>> rows = egm::strokesAtCurrent(inputs, current.front());
         for (int l = 0; l < egm::kAngleSteps; ++l) {
             text += strokeRow(current.front(), l, rows[l], how);
         }
@@ -243,15 +256,16 @@ int runSweep(const study::InputFlags& flags, const Sweep& sweep, const Output& o
     const egm::Inputs base = flags.resolve();
     printNotes(egm::layoutNotes(base));
     const std::vector<study::SweepPoint> points = sweep.run(base);
-    std::string text = sweep.param + "," + study::resultCsvHeader() + ",error\n";
+    std::vector<std::string> names = study::conductorNames(base.tower);
+    std::string text = sweep.param + "," + study::resultCsvHeader(names) + ",error\n";
     int failed = 0;
     for (const study::SweepPoint& p : points) {
         text += shortestText(p.value) + ",";
         if (p.result) {
-            text += study::resultCsvFields(*p.result) + ",\n";
+            text += study::resultCsvFields(*p.result, names) + ",\n";
         } else {
             ++failed;
-            text += study::resultCsvEmptyFields() + "," + study::csvField(p.error) + "\n";
+            text += study::resultCsvEmptyFields(names) + "," + study::csvField(p.error) + "\n";
         }
     }
     out.write(text);
@@ -271,8 +285,8 @@ int runBatch(const study::InputFlags& flags, const std::string& casesPath, const
     std::string text;
     study::BatchSummary summary;
     try {
-        summary =
-            study::runBatch(cases, text, defaults, flags.voltageTermGiven(), jobs, progressOnTerminal());
+        summary = study::runBatch(cases, text, defaults, flags.voltageTermGiven(), jobs, progressOnTerminal(),
+                                  std::filesystem::path(casesPath).parent_path().string());
     } catch (const study::CaseFileError& e) {
         throw egm::InputError("case file '" + casesPath + "', " + e.what());
     }
@@ -291,6 +305,7 @@ int runCompare(const study::InputFlags& flags, const std::string& format, const 
     const egm::Inputs base = flags.resolve();
     printNotes(egm::layoutNotes(base));
     const std::vector<study::LawComparison> rows = study::compareLaws(base, flags.voltageTermGiven());
+    const std::vector<std::string> names = study::conductorNames(base.tower);
     std::string text;
     int failed = 0;
     if (format == "json") {
@@ -298,7 +313,7 @@ int runCompare(const study::InputFlags& flags, const std::string& format, const 
         for (const study::LawComparison& row : rows) {
             nlohmann::json entry;
             if (row.result) {
-                entry = study::resultJson(base, *row.result, flags.control());
+                entry = study::resultJson(base, *row.result, flags.control(), flags.towerFile());
                 entry.erase("inputs");
             } else {
                 entry["error"] = row.error;
@@ -309,34 +324,39 @@ int runCompare(const study::InputFlags& flags, const std::string& format, const 
         }
         text = j.dump(2) + "\n";
     } else if (format == "csv") {
-        text = "law," + study::resultCsvHeader() + ",error\n";
+        text = "law," + study::resultCsvHeader(names) + ",error\n";
         for (const study::LawComparison& row : rows) {
             text += std::string(egm::lawName(row.law.kind)) + ",";
             if (row.result) {
-                text += study::resultCsvFields(*row.result) + ",\n";
+                text += study::resultCsvFields(*row.result, names) + ",\n";
             } else {
                 ++failed;
-                text += study::resultCsvEmptyFields() + "," + study::csvField(row.error) + "\n";
+                text += study::resultCsvEmptyFields(names) + "," + study::csvField(row.error) + "\n";
             }
         }
     } else {
+        // One block per law: each conductor's rate, maximum and classical
+        // maximum current, then the total.
         char line[256];
         text = "Shielding failure rate by striking-distance law, strokes per 100 km per year\n";
-        std::snprintf(line, sizeof line, "%-20s %12s %12s %12s %10s %10s %10s %10s\n", "law", "conductor 1",
-                      "conductor 2", "total", "max I 1", "max I 2", "classic 1", "classic 2");
+        std::snprintf(line, sizeof line, "%-20s %-16s %12s %10s %10s\n", "law", "conductor", "rate", "max I",
+                      "classic");
         text += line;
         for (const study::LawComparison& row : rows) {
+            const std::string law(egm::lawName(row.law.kind));
             if (!row.result) {
                 ++failed;
-                text += std::string(egm::lawName(row.law.kind)) + ": " + row.error + "\n";
+                text += law + ": " + row.error + "\n";
                 continue;
             }
             const egm::Result& r = *row.result;
-            std::snprintf(line, sizeof line, "%-20s %12.6g %12.6g %12.6g %10s %10s %10s %10s\n",
-                          std::string(egm::lawName(row.law.kind)).c_str(), r.rates.conductor1,
-                          r.rates.conductor2, r.rates.total, currentCell(r.maxCurrent[0]).c_str(),
-                          currentCell(r.maxCurrent[1]).c_str(), currentCell(r.classicalMaxCurrent[0]).c_str(),
-                          currentCell(r.classicalMaxCurrent[1]).c_str());
+            for (const egm::ConductorResult& c : r.conductors) {
+                std::snprintf(line, sizeof line, "%-20s %-16s %12.6g %10s %10s\n", law.c_str(),
+                              c.name.c_str(), c.rate, currentCell(c.maxCurrent).c_str(),
+                              currentCell(c.classicalMaxCurrent).c_str());
+                text += line;
+            }
+            std::snprintf(line, sizeof line, "%-20s %-16s %12.6g\n", law.c_str(), "total", r.totalRate);
             text += line;
         }
         text += "Maximum currents in kA; + marks a conductor still exposed at the top of the range.\n";
@@ -386,8 +406,8 @@ constexpr const char* kPictureHelp = "picture file: .svg, .png or .pdf";
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Lightning shielding failure studies of an overhead line with two ground wires above two "
-                 "conductors, by the electrogeometric model.",
+    CLI::App app{"Lightning shielding failure studies of an overhead line, by the electrogeometric model: "
+                 "two ground wires above two conductors, or any tower of ground wires and conductors.",
                  kProgram};
     app.footer(kConventions);
     app.set_version_flag("--version", std::string(kProgram) + " " + std::string(egm::version()));
@@ -432,9 +452,9 @@ int main(int argc, char** argv)
         });
     strokes.app->footer(
         "Columns: current (kA), theta (rad, from +x; below pi/2 the stroke comes from the +x side), "
-        "degrees (1 to 180), groundWire1, groundWire2, conductor1, conductor2: the width of each "
-        "wire's shadow across the stroke direction, m, the conductors' after the shielding cut; "
-        "evaluation, law.");
+        "degrees (1 to 180), then one per wire named by it (groundWire1, groundWire2, conductor1, "
+        "conductor2 on the four-wire line): the width of the stroke paths the wire catches, across the "
+        "stroke direction, m; evaluation, law.");
 
     Sweep sweep;
     Command& sweepCommand = command(&app, "sweep", "rates and maximum currents as one input varies, as CSV",
@@ -457,8 +477,12 @@ int main(int argc, char** argv)
         },
         "CSV file of results, one row per case (- for standard output)");
     batch.app->footer(
-        std::string("Case file: columns named like the flags (slope, h1, x3, law, ...; any letter case) "
-                    "and an optional name; missing columns and empty fields take the flags' values. "
+        std::string("Case file: columns named like the flags (slope, h1, x3, law, ...; any letter case), "
+                    "an optional name and an optional tower (a tower file, relative to the case file's "
+                    "folder; read once however many rows name it); missing columns and empty fields take "
+                    "the flags' values. With towers of different conductors the result columns name "
+                    "every conductor in order of first appearance, empty where a row has none of the "
+                    "name. "
                     "Lines starting with # are skipped.\nResults: case (1, 2, ...), line (in the case "
                     "file), name, the result columns, error. A row that cannot be computed gets its "
                     "message in the error column and the others are still computed; exit status 1 "
@@ -490,7 +514,7 @@ int main(int argc, char** argv)
     double drawCurrent = 0.0;
     double drawAngle = 0.0;
     Command& draw = command(
-        &app, "draw", "picture of one stroke: striking circles, exposed arcs, shadows",
+        &app, "draw", "picture of one stroke: striking circles, the paths each wire catches",
         [&](CLI::App* a) {
             a->add_option("--current", drawCurrent, "lightning current, kA")->required()->option_text(" KA");
             a->add_option(

@@ -7,45 +7,44 @@
 namespace study {
 
 BatchSummary runBatch(std::istream& cases, std::string& results, const egm::Inputs& defaults,
-                      bool voltageTermGiven, unsigned jobs, const egm::Progress& progress)
+                      bool voltageTermGiven, unsigned jobs, const egm::Progress& progress,
+                      const std::string& folder)
 {
-    CaseFile file(cases);
+    CaseFile file(cases, folder);
     std::vector<Case> rows;
+    std::vector<egm::CaseInputs> inputs;
     Case c;
     while (file.next(defaults, voltageTermGiven, c)) {
+        inputs.push_back(c.inputs);
         rows.push_back(std::move(c));
-    }
-    // Rows that could be read are computed; the others keep their message.
-    std::vector<egm::Inputs> inputs;
-    std::vector<std::size_t> computed;
-    for (std::size_t k = 0; k < rows.size(); ++k) {
-        if (rows[k].error.empty()) {
-            inputs.push_back(rows[k].inputs);
-            computed.push_back(k);
-        }
     }
     const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(inputs, {}, jobs, progress);
 
+    std::vector<std::string> conductors;
+    for (const egm::CaseOutcome& o : outcomes) {
+        if (o.result) {
+            addConductorNames(conductors, *o.result);
+        }
+    }
+    if (conductors.empty()) {
+        conductors = conductorNames(defaults.tower); // no row computed: the defaults' names
+    }
     BatchSummary summary;
     summary.cases = static_cast<int>(rows.size());
-    std::vector<const egm::CaseOutcome*> outcomeOf(rows.size(), nullptr);
-    for (std::size_t k = 0; k < computed.size(); ++k) {
-        outcomeOf[computed[k]] = &outcomes[k];
-    }
-    results += "case,line,name," + resultCsvHeader() + ",error\n";
+    results += "case,line,name," + resultCsvHeader(conductors) + ",error\n";
     for (std::size_t k = 0; k < rows.size(); ++k) {
         const Case& row = rows[k];
-        std::string error = row.error;
-        if (error.empty() && !outcomeOf[k]->result) {
-            error = "line " + std::to_string(row.line) + ": " + outcomeOf[k]->error;
-        }
         results += std::to_string(k + 1) + "," + std::to_string(row.line) + "," + csvField(row.name) + ",";
-        if (error.empty()) {
-            results += resultCsvFields(*outcomeOf[k]->result) + ",\n";
-        } else {
-            ++summary.failed;
-            results += resultCsvEmptyFields() + "," + csvField(error) + "\n";
+        if (outcomes[k].result) {
+            results += resultCsvFields(*outcomes[k].result, conductors) + ",\n";
+            continue;
         }
+        ++summary.failed;
+        // A row read but not computed: its line before the library's message.
+        const std::string error = row.inputs.error.empty()
+                                      ? "line " + std::to_string(row.line) + ": " + outcomes[k].error
+                                      : outcomes[k].error;
+        results += resultCsvEmptyFields(conductors) + "," + csvField(error) + "\n";
     }
     return summary;
 }

@@ -15,11 +15,15 @@ struct BatchSummary {
     int failed = 0; // rows that got an error message instead of results
 };
 
-// Reads the cases on top of defaults (see CaseFile), computes them on jobs
-// threads (0: one per core) and appends the result rows, header first, to
-// results. A row that cannot be read or computed gets its message in the
-// error column; every other row is still computed. Throws CaseFileError.
+// Reads the cases on top of defaults (see CaseFile; tower files are looked
+// for in folder), computes them on jobs threads (0: one per core) and
+// appends the result rows, header first, to results. The result columns
+// name the union of the rows' conductors in order of first appearance; a
+// row without a conductor of a name leaves its fields empty. A row that
+// cannot be read or computed gets its message in the error column; every
+// other row is still computed. Throws CaseFileError.
 BatchSummary runBatch(std::istream& cases, std::string& results, const egm::Inputs& defaults,
-                      bool voltageTermGiven, unsigned jobs, const egm::Progress& progress = {});
+                      bool voltageTermGiven, unsigned jobs, const egm::Progress& progress = {},
+                      const std::string& folder = ".");
 
 } // namespace study

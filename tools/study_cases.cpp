@@ -1,9 +1,9 @@
 #include "study_cases.h"
 
 #include <algorithm>
+#include <filesystem>
 
-#include "egm/input_table.h"
-#include "numbers.h"
+#include "tower_file.h"
 
 namespace study {
 
@@ -27,10 +27,11 @@ std::string lowered(std::string s)
 
 } // namespace
 
-CaseFile::CaseFile(std::istream& in, std::vector<std::string> extraColumns) : in_(in)
+CaseFile::CaseFile(std::istream& in, std::string folder, std::vector<std::string> extraColumns)
+    : in_(in), folder_(std::move(folder))
 {
-    CsvRecord header;
-    if (!readCsvRecord(in_, line_, header)) {
+    egm::io::CsvRecord header;
+    if (!egm::io::readCsvRecord(in_, line_, header)) {
         throw CaseFileError("the case file is empty: it needs a header naming its columns");
     }
     const std::string at = "line " + std::to_string(header.line) + ": ";
@@ -42,7 +43,7 @@ CaseFile::CaseFile(std::istream& in, std::vector<std::string> extraColumns) : in
             break;
         }
         const std::string lower = lowered(text);
-        if (lower == "name" ||
+        if (lower == "name" || lower == "tower" ||
             std::find(extraColumns.begin(), extraColumns.end(), lower) != extraColumns.end()) {
             column.name = lower;
         } else if (const egm::InputField* f = egm::inputField(text)) {
@@ -60,15 +61,33 @@ CaseFile::CaseFile(std::istream& in, std::vector<std::string> extraColumns) : in
     }
 }
 
+const std::variant<egm::Tower, std::string>& CaseFile::tower(const std::string& file)
+{
+    const auto known = towers_.find(file);
+    if (known != towers_.end()) {
+        return known->second;
+    }
+    const std::filesystem::path path = std::filesystem::path(file).is_absolute()
+                                           ? std::filesystem::path(file)
+                                           : std::filesystem::path(folder_) / file;
+    std::variant<egm::Tower, std::string> read;
+    try {
+        read = egm::io::readTowerFile(path.string());
+    } catch (const egm::io::TowerFileError& e) {
+        read = std::string(e.what());
+    }
+    return towers_.emplace(file, std::move(read)).first->second;
+}
+
 bool CaseFile::next(const egm::Inputs& defaults, bool voltageTermGiven, Case& c)
 {
-    CsvRecord record;
-    if (!readCsvRecord(in_, line_, record)) {
+    egm::io::CsvRecord record;
+    if (!egm::io::readCsvRecord(in_, line_, record)) {
         return false;
     }
     c = Case{};
     c.line = record.line;
-    c.inputs = defaults;
+    c.inputs.inputs = defaults;
     const std::string at = "line " + std::to_string(record.line) + ": ";
     // The name first, so that a row that cannot be read keeps it.
     for (std::size_t k = 0; k < columns_.size() && k < record.fields.size(); ++k) {
@@ -81,51 +100,39 @@ bool CaseFile::next(const egm::Inputs& defaults, bool voltageTermGiven, Case& c)
         --fields;
     }
     if (!record.error.empty()) {
-        c.error = at + record.error;
+        c.inputs.error = at + record.error;
         return true;
     }
     if (fields != columns_.size()) {
-        c.error =
+        c.inputs.error =
             at + std::to_string(fields) + " fields where the header has " + std::to_string(columns_.size());
         return true;
     }
-    bool voltageInRow = false;
-    // Groups before single inputs, as on the command line.
-    for (const bool groups : {true, false}) {
-        for (std::size_t k = 0; k < columns_.size(); ++k) {
-            const Column& column = columns_[k];
-            const std::string text = trimmed(record.fields[k]);
-            if (column.field == nullptr) {
-                if (!groups && column.name != "name") {
-                    c.extra[column.name] = text;
-                }
-                continue;
+    egm::NamedInputs named;
+    for (std::size_t k = 0; k < columns_.size(); ++k) {
+        const Column& column = columns_[k];
+        const std::string text = trimmed(record.fields[k]);
+        if (column.field != nullptr) {
+            if (!text.empty()) {
+                named.values.push_back(egm::NamedValue{column.name, text, std::nullopt});
             }
-            if ((column.field->kind == egm::InputField::Kind::group) != groups || text.empty()) {
-                continue;
-            }
-            if (column.field->kind == egm::InputField::Kind::choice) {
-                try {
-                    column.field->setChoice(c.inputs, text);
-                } catch (const egm::InputError& e) {
-                    c.error = at + e.what();
-                    return true;
-                }
-                continue;
-            }
-            double value = 0.0;
-            if (!egm::io::parseReal(text, value)) {
-                c.error = at + column.name + " '" + text + "' is not a number";
-                return true;
-            }
-            column.field->set(c.inputs, value);
-            voltageInRow = voltageInRow || column.name == "voltage-term";
+        } else if (column.name == "tower") {
+            c.towerFile = text;
+        } else if (column.name != "name") {
+            c.extra[column.name] = text;
         }
     }
-    egm::settleVoltageTerm(c.inputs, voltageTermGiven || voltageInRow);
-    if (c.inputs.law.kind == egm::StrikingLaw::Kind::builtIn &&
-        defaults.law.kind != egm::StrikingLaw::Kind::builtIn && !voltageTermGiven && !voltageInRow) {
-        c.inputs.voltageTerm = egm::Inputs{}.voltageTerm; // the built-in law's own default
+    if (!c.towerFile.empty()) {
+        const std::variant<egm::Tower, std::string>& t = tower(c.towerFile);
+        if (const std::string* error = std::get_if<std::string>(&t)) {
+            c.inputs.error = at + *error;
+            return true;
+        }
+        named.tower = std::get<egm::Tower>(t);
+    }
+    c.inputs = egm::resolveCase(named, defaults, voltageTermGiven);
+    if (!c.inputs.error.empty()) {
+        c.inputs.error = at + c.inputs.error;
     }
     return true;
 }

@@ -1,6 +1,7 @@
 // Case files: one case per row of a CSV file whose header names the
 // columns: inputs by their names in the input table (any letter case), an
-// optional "name", and whatever extra columns the caller accepts (a route's
+// optional "name", an optional "tower" (a tower file, relative to the case
+// file's folder) and whatever extra columns the caller accepts (a route's
 // span length, say). Missing columns and empty fields keep the defaults.
 #pragma once
 
@@ -8,11 +9,12 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <variant>
 #include <vector>
 
+#include "csv.h"
 #include "egm/input_table.h"
 #include "egm/shielding.h"
-#include "study_csv.h"
 
 namespace study {
 
@@ -25,31 +27,38 @@ class CaseFileError : public std::runtime_error {
 struct Case {
     int line = 0; // where the row starts
     std::string name;
-    egm::Inputs inputs;
-    std::string error;                        // "line 4: slope 'steep' is not a number"
+    std::string towerFile;                    // as the row names it; empty: none
+    egm::CaseInputs inputs;                   // error: "line 4: slope 'steep' is not a number"
     std::map<std::string, std::string> extra; // extra columns, trimmed
 };
 
 class CaseFile {
   public:
-    // Reads the header. Throws CaseFileError.
-    CaseFile(std::istream& in, std::vector<std::string> extraColumns = {});
+    // Reads the header. folder: where tower files named by the rows are
+    // looked for (the case file's folder). Throws CaseFileError.
+    CaseFile(std::istream& in, std::string folder, std::vector<std::string> extraColumns = {});
 
-    // The next row on top of defaults; false at the end of the file. With a
-    // law other than the built-in one, the voltage term is 0 unless the row
-    // gives it or voltageTermGiven says the defaults gave it on purpose.
+    // The next row on top of defaults, through egm::resolveCase; false at
+    // the end of the file. voltageTermGiven: the defaults' voltage term was
+    // given on purpose (see egm::resolveInputs). A row that cannot be read,
+    // names a tower file that cannot be used or cannot be resolved carries
+    // its message, starting with its line.
     bool next(const egm::Inputs& defaults, bool voltageTermGiven, Case& c);
 
   private:
     struct Column {
-        std::string name;                       // as the table names it, or "name", or an extra
-        const egm::InputField* field = nullptr; // null for "name", extras and an empty header
+        std::string name;                       // as the table names it, or "name", "tower", or an extra
+        const egm::InputField* field = nullptr; // null for "name", "tower" and extras
     };
+    // Each tower file read once: its tower or its message.
+    const std::variant<egm::Tower, std::string>& tower(const std::string& file);
 
     std::istream& in_;
+    std::string folder_;
     int line_ = 0;
     std::vector<Column> columns_;
     bool emptyLast_ = false; // the header ends in an empty column
+    std::map<std::string, std::variant<egm::Tower, std::string>> towers_;
 };
 
 } // namespace study

@@ -18,9 +18,23 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 const Colour kBlack{0, 0, 0, 1};
 const Colour kGrey{0.4, 0.4, 0.4, 1};
 const Colour kGrid{0, 0, 0, 0.12};
-const Colour kWireColour[4] = {
-    {0.12, 0.35, 0.75, 1}, {0.05, 0.55, 0.50, 1}, {0.85, 0.18, 0.12, 1}, {0.92, 0.55, 0.0, 1}};
-const Colour kSeriesColour[3] = {{0.85, 0.18, 0.12, 1}, {0.92, 0.55, 0.0, 1}, {0.2, 0.2, 0.2, 1}};
+// Wires and series take these in turn; the ground's bands are kGroundBand.
+const Colour kPalette[8] = {{0.85, 0.18, 0.12, 1}, {0.92, 0.55, 0.0, 1},  {0.12, 0.35, 0.75, 1},
+                            {0.05, 0.55, 0.50, 1}, {0.55, 0.25, 0.70, 1}, {0.45, 0.30, 0.15, 1},
+                            {0.85, 0.35, 0.60, 1}, {0.40, 0.60, 0.10, 1}};
+const Colour kTotalColour{0.2, 0.2, 0.2, 1};
+const Colour kGroundBand{0.6, 0.6, 0.6, 1};
+
+Colour paletteColour(std::size_t k)
+{
+    return kPalette[k % std::size(kPalette)];
+}
+
+// A dashed last series is the total, in its own colour.
+Colour seriesColour(const Chart& chart, std::size_t k)
+{
+    return chart.series[k].dashed && k + 1 == chart.series.size() ? kTotalColour : paletteColour(k);
+}
 
 Colour faded(Colour c, double alpha)
 {
@@ -207,21 +221,21 @@ Chart exposureChart(const egm::Inputs& inputs, const egm::Result& result)
     chart.yLabel = "angle sum (conductor's weighted share)";
     chart.trimEmptyTail = true;
     const egm::AngleSums& sums = result.angleSums.value();
-    chart.series.push_back(Series{"conductor 1", sums.current, sums.conductor1, false});
-    chart.series.push_back(Series{"conductor 2", sums.current, sums.conductor2, false});
-    for (int c = 0; c < 2; ++c) {
-        const egm::MaxCurrent& m = result.maxCurrent[c];
+    for (std::size_t c = 0; c < result.conductors.size(); ++c) {
+        chart.series.push_back(Series{result.conductors[c].name, sums.current, sums.conductor.at(c), false});
+    }
+    for (const egm::ConductorResult& c : result.conductors) {
+        const egm::MaxCurrent& m = c.maxCurrent;
         if (!m.current) {
             continue;
         }
-        const std::string who = "conductor " + std::to_string(c + 1);
         if (m.exposedAtTop) {
             chart.markers.push_back(
-                Marker{who + " still exposed at the top of the range, " + legendNumber(*m.current) + " kA",
+                Marker{c.name + " still exposed at the top of the range, " + legendNumber(*m.current) + " kA",
                        *m.current, true});
         } else {
-            chart.markers.push_back(
-                Marker{"max. current, " + who + ": " + legendNumber(*m.current) + " kA", *m.current, false});
+            chart.markers.push_back(Marker{
+                "max. current, " + c.name + ": " + legendNumber(*m.current) + " kA", *m.current, false});
         }
     }
     chart.notes = {computationNote(result)};
@@ -235,18 +249,25 @@ Chart sweepChart(const std::string& param, const std::vector<SweepPoint>& points
     chart.title = "Shielding failure rate against " + withUnit(param);
     chart.xLabel = withUnit(param);
     chart.yLabel = "strokes per 100 km per year";
-    Series c1{"conductor 1", {}, {}, false};
-    Series c2{"conductor 2", {}, {}, false};
-    Series total{"total", {}, {}, true};
+    std::vector<std::string> conductors;
     for (const SweepPoint& p : points) {
-        for (Series* series : {&c1, &c2, &total}) {
-            series->x.push_back(p.value);
+        if (p.result) {
+            addConductorNames(conductors, *p.result);
         }
-        c1.y.push_back(p.result ? p.result->rates.conductor1 : kNaN);
-        c2.y.push_back(p.result ? p.result->rates.conductor2 : kNaN);
-        total.y.push_back(p.result ? p.result->rates.total : kNaN);
     }
-    chart.series = {c1, c2, total};
+    for (const std::string& name : conductors) {
+        chart.series.push_back(Series{name, {}, {}, false});
+    }
+    chart.series.push_back(Series{"total", {}, {}, true});
+    for (const SweepPoint& p : points) {
+        for (std::size_t k = 0; k < conductors.size(); ++k) {
+            const egm::ConductorResult* c = p.result ? conductorNamed(*p.result, conductors[k]) : nullptr;
+            chart.series[k].x.push_back(p.value);
+            chart.series[k].y.push_back(c != nullptr ? c->rate : kNaN);
+        }
+        chart.series.back().x.push_back(p.value);
+        chart.series.back().y.push_back(p.result ? p.result->totalRate : kNaN);
+    }
     for (const SweepPoint& p : points) {
         if (p.result) {
             chart.notes = {computationNote(*p.result)};
@@ -328,7 +349,7 @@ Picture layoutChart(const Chart& chart)
     std::vector<double> noValueAt;
     for (std::size_t k = 0; k < chart.series.size(); ++k) {
         const Series& s = chart.series[k];
-        const Pen pen{kSeriesColour[k % 3], s.dashed ? 1.6 : 2.6,
+        const Pen pen{seriesColour(chart, k), s.dashed ? 1.6 : 2.6,
                       s.dashed ? std::vector<double>{7.0, 4.0} : std::vector<double>{}};
         Polyline run;
         run.pen = pen;
@@ -388,7 +409,7 @@ Picture layoutChart(const Chart& chart)
     for (std::size_t k = 0; k < chart.series.size(); ++k) {
         const Series& s = chart.series[k];
         legendEntry(p, x, y,
-                    Pen{kSeriesColour[k % 3], s.dashed ? 1.6 : 2.6,
+                    Pen{seriesColour(chart, k), s.dashed ? 1.6 : 2.6,
                         s.dashed ? std::vector<double>{7.0, 4.0} : std::vector<double>{}},
                     s.label);
         next();
@@ -419,6 +440,7 @@ StrokeScene strokeScene(const egm::Inputs& inputs, double current, double angleD
     s.angleDegrees = angleDegrees;
     s.slope = inputs.slope;
     s.evaluation = inputs.evaluation;
+    s.wireNames = inputs.tower.names();
     // As the integration forms its angles: degrees / 180 * pi.
     s.geometry = egm::strokeGeometry(inputs, current, angleDegrees / 180.0 * kPi);
     return s;
@@ -427,12 +449,14 @@ StrokeScene strokeScene(const egm::Inputs& inputs, double current, double angleD
 Picture layoutStrokeScene(const StrokeScene& s)
 {
     const egm::StrokeGeometry& g = s.geometry;
+    const std::size_t wires = g.circle.size();
+    const bool compat = s.evaluation == egm::Evaluation::compat;
     Picture p;
     p.frame = Box{80, 50, 660, 650};
 
-    // The data to show: the four circles, the ground and striking lines, the
-    // shadows as far as twice the circles' width away; room below the
-    // ground line for the shadow bars; one scale for both axes.
+    // The data to show: the circles, the ground and striking lines, the
+    // shadows and bands as far as twice the circles' width away; room below
+    // the ground line for a bar per wire; one scale for both axes.
     double x0 = std::numeric_limits<double>::infinity();
     double x1 = -x0;
     double y0 = 0.0;
@@ -451,12 +475,20 @@ Picture layoutStrokeScene(const StrokeScene& s)
     }
     const double reach = 2.0 * (x1 - x0);
     const double middle = (x0 + x1) / 2;
+    const auto widen = [&](double e) {
+        if (std::isfinite(e) && std::abs(e - middle) < reach) {
+            x0 = std::min(x0, e);
+            x1 = std::max(x1, e);
+        }
+    };
     for (const auto& shadow : g.shadow) {
-        for (double e : {shadow.left, shadow.right}) {
-            if (std::isfinite(e) && std::abs(e - middle) < reach) {
-                x0 = std::min(x0, e);
-                x1 = std::max(x1, e);
-            }
+        widen(shadow.left);
+        widen(shadow.right);
+    }
+    for (const auto& band : g.bands) {
+        if (band.wire) {
+            widen(band.left);
+            widen(band.right);
         }
     }
     if (!std::isfinite(y0) || !std::isfinite(y1) || !(y1 > y0)) {
@@ -469,8 +501,8 @@ Picture layoutStrokeScene(const StrokeScene& s)
     y1 += (y1 - y0) * 0.06;
     const double width = p.frame.right - p.frame.left;
     const double height = p.frame.bottom - p.frame.top;
-    // Four bars of 7 points below the ground line, and a margin.
-    const double barRoom = 48.0;
+    // A bar of 7 points per wire below the ground line, and a margin.
+    const double barRoom = 20.0 + 7.0 * static_cast<double>(wires);
     double scale = std::min(width / (x1 - x0), (height - barRoom) / (y1 - y0));
     y0 -= barRoom / scale;
     const double cx = (x0 + x1) / 2;
@@ -488,6 +520,29 @@ Picture layoutStrokeScene(const StrokeScene& s)
     earth.pen.colour = Colour{0.93, 0.90, 0.84, 1};
     earth.filled = true;
     p.lines.insert(p.lines.begin(), earth);
+
+    // first-contact: each band of stroke paths, from where its edge paths
+    // meet the ground line up along the stroke direction, in its catcher's
+    // colour (the ground's in a neutral one).
+    const double sinTheta = std::sin(g.theta);
+    if (!compat && sinTheta > 1e-9) {
+        const double along = (f.y1 - 0.0) / sinTheta; // path length up to the frame's top
+        const double dx = along * std::cos(g.theta);
+        for (const auto& band : g.bands) {
+            // Edges far outside the frame are drawn at its reach.
+            const double left = std::max(band.left, f.x0 - std::abs(dx) - (f.x1 - f.x0));
+            const double right = std::min(band.right, f.x1 + std::abs(dx) + (f.x1 - f.x0));
+            if (!(right > left)) {
+                continue;
+            }
+            Polyline area;
+            area.points = {f.at(left, 0.0), f.at(right, 0.0), f.at(right + dx, along * sinTheta),
+                           f.at(left + dx, along * sinTheta)};
+            area.pen.colour = band.wire ? faded(paletteColour(*band.wire), 0.16) : faded(kGroundBand, 0.10);
+            area.filled = true;
+            p.lines.push_back(area);
+        }
+    }
     p.lines.push_back(
         line({p.frame.left, f.Y(0)}, {p.frame.right, f.Y(0)}, Pen{{0.35, 0.25, 0.1, 1}, 1.6, {}}));
     // Labels above their lines, clear of the bars below the ground line.
@@ -505,37 +560,49 @@ Picture layoutStrokeScene(const StrokeScene& s)
         label(p.frame.left + 6, f.Y(g.groundStrikeHeight) - 5, "ground striking line y = G", 11));
 
     const double pageScale = width / (f.x1 - f.x0);
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < wires; ++i) {
         const auto& c = g.circle[i];
+        const Colour colour = paletteColour(i);
         PageArc circle;
         circle.centre = f.at(c.x, c.y);
         circle.radius = c.r * pageScale;
         circle.end = 2.0 * kPi;
-        circle.pen = Pen{faded(kWireColour[i], 0.55), 0.8, {}};
+        circle.pen = Pen{faded(colour, 0.55), compat ? 0.8 : 1.4, {}};
         p.arcs.push_back(circle);
-        if (g.arc[i].exposed) {
+        if (compat && i < g.arc.size() && g.arc[i].exposed) {
             PageArc exposed = circle;
             exposed.start = g.arc[i].start;
             exposed.end = g.arc[i].end < g.arc[i].start ? g.arc[i].end + 2.0 * kPi : g.arc[i].end;
-            exposed.pen = Pen{kWireColour[i], 4.0, {}};
+            exposed.pen = Pen{colour, 4.0, {}};
             p.arcs.push_back(exposed);
         }
-        // The stroke paths from the two silhouette points down to the ground.
-        for (const auto& from : g.silhouette[i]) {
-            if (!g.arc[i].exposed && s.evaluation == egm::Evaluation::sound) {
-                continue;
+        // compat: the stroke paths from the two silhouette points down to
+        // the ground.
+        if (compat && i < g.silhouette.size()) {
+            for (const auto& from : g.silhouette[i]) {
+                const double onGround = g.theta == kPi / 2 ? from.x : from.x - from.y / std::tan(g.theta);
+                p.lines.push_back(line(f.at(from.x, from.y), f.at(onGround, 0.0),
+                                       Pen{faded(colour, 0.7), 1.0, {3.0, 3.0}}));
             }
-            const double onGround = g.theta == kPi / 2 ? from.x : from.x - from.y / std::tan(g.theta);
-            p.lines.push_back(line(f.at(from.x, from.y), f.at(onGround, 0.0),
-                                   Pen{faded(kWireColour[i], 0.7), 1.0, {3.0, 3.0}}));
         }
-        p.arcs.push_back(dot(f.at(c.x, c.y), 3.5, kWireColour[i]));
+        p.arcs.push_back(dot(f.at(c.x, c.y), 3.5, colour));
     }
-    // The shadow bars, after the conductors' cut, stacked below the ground.
-    for (int i = 0; i < 4; ++i) {
-        const double y = f.Y(0) + 9 + 7 * i;
-        p.lines.push_back(
-            line({f.X(g.shadow[i].left), y}, {f.X(g.shadow[i].right), y}, Pen{kWireColour[i], 5.0, {}}));
+    // The bars below the ground, one row per wire: compat, the shadows
+    // after the conductors' cut; first-contact, the bands each wire catches.
+    const auto bar = [&](std::size_t wire, double left, double right) {
+        const double y = f.Y(0) + 9 + 7 * static_cast<double>(wire);
+        p.lines.push_back(line({f.X(left), y}, {f.X(right), y}, Pen{paletteColour(wire), 5.0, {}}));
+    };
+    if (compat) {
+        for (std::size_t i = 0; i < g.shadow.size(); ++i) {
+            bar(i, g.shadow[i].left, g.shadow[i].right);
+        }
+    } else {
+        for (const auto& band : g.bands) {
+            if (band.wire) {
+                bar(*band.wire, band.left, band.right);
+            }
+        }
     }
 
     // The legend, to the right of the frame.
@@ -550,25 +617,26 @@ Picture layoutStrokeScene(const StrokeScene& s)
     text("current " + legendNumber(g.current) + " kA");
     text("incidence angle " + legendNumber(s.angleDegrees) + " deg");
     text("ground slope " + legendNumber(s.slope) + " deg");
-    text("striking distance, ground wires " + legendNumber(g.circle[0].r) + " m");
-    text("striking distance, conductor 1 " + legendNumber(g.circle[2].r) + " m");
-    text("striking distance, conductor 2 " + legendNumber(g.circle[3].r) + " m");
     text("ground striking line G " + legendNumber(g.groundStrikeHeight) + " m");
     text("evaluation " + std::string(egm::evaluationName(s.evaluation)));
     if (s.slope != 0.0) {
         text("dashed: the true horizontal");
     }
+    if (!compat) {
+        text("shaded: the paths each wire catches");
+    }
     ly += 10;
-    p.labels.push_back(label(lx, ly, "Exposure width, m", 15));
+    p.labels.push_back(label(lx, ly, "Width, m (striking distance)", 15));
     ly += 22;
     double widest = 0.0;
     for (double w : g.width) {
         widest = std::max(widest, std::isfinite(w) ? std::abs(w) : 0.0);
     }
-    for (int i = 0; i < 4; ++i) {
-        legendEntry(p, lx, ly, Pen{kWireColour[i], 4.0, {}},
-                    std::string(egm::wireLabel(egm::kWires[i])) + "  " + legendNumber(g.width[i], widest) +
-                        (g.arc[i].exposed ? "" : " (no exposed arc)"));
+    for (std::size_t i = 0; i < wires; ++i) {
+        const std::string name = i < s.wireNames.size() ? s.wireNames[i] : "wire " + std::to_string(i + 1);
+        legendEntry(p, lx, ly, Pen{paletteColour(i), 4.0, {}},
+                    name + "  " + legendNumber(g.width[i], widest) + " (r " + legendNumber(g.circle[i].r) +
+                        ")" + (compat && i < g.arc.size() && !g.arc[i].exposed ? " no exposed arc" : ""));
         ly += 18;
     }
     // The stroke direction: the path comes down towards the ground.

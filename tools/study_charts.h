@@ -114,8 +114,9 @@ struct Chart {
     bool trimEmptyTail = false;
 };
 
-// Each conductor's angle sum of the integration against current, with the
-// maximum shielding failure currents marked.
+// Each conductor's angle sum of the integration against current (a series
+// per conductor, named by it), with the maximum shielding failure currents
+// marked.
 Chart exposureChart(const egm::Inputs& inputs, const egm::Result& result);
 
 // One value of a sweep: its case, or why it could not be computed.
@@ -125,22 +126,25 @@ struct SweepPoint {
     std::string error;
 };
 
-// The three rates against the swept input.
+// Each conductor's rate and the total against the swept input.
 Chart sweepChart(const std::string& param, const std::vector<SweepPoint>& points);
 
 // The chart laid out on a page.
 Picture layoutChart(const Chart& chart);
 
-// One stroke in the frame of the sloped ground, laid out on a page: the
-// striking circles (thin), the exposed arcs (thick), the ground line and the
-// ground's striking line, the stroke paths that bound each wire's shadow,
-// the shadow bars below the ground line, and a legend with the current,
-// angle, striking distances and widths.
+// One stroke in the frame of the sloped ground, laid out on a page: every
+// wire's striking circle, the ground line and the ground's striking line;
+// first-contact: each band of stroke paths shaded in its catcher's colour
+// (the ground's neutral) and, below the ground line, a bar per wire of the
+// bands it catches; compat: the exposed arcs (thick), the stroke paths that
+// bound each wire's shadow and the shadow bars. A legend with the current,
+// angle, and each wire's width and striking distance.
 struct StrokeScene {
     egm::StrokeGeometry geometry;
+    std::vector<std::string> wireNames; // tower order
     double angleDegrees = 0.0;
     double slope = 0.0;
-    egm::Evaluation evaluation = egm::Evaluation::sound;
+    egm::Evaluation evaluation = egm::Evaluation::firstContact;
 };
 StrokeScene strokeScene(const egm::Inputs& inputs, double current, double angleDegrees);
 Picture layoutStrokeScene(const StrokeScene& scene);

@@ -32,11 +32,16 @@ std::vector<SweepPoint> sweepCases(const egm::Inputs& base, const egm::InputFiel
                                    const std::vector<double>& values, unsigned threads,
                                    const egm::Options& options)
 {
-    std::vector<egm::Inputs> cases;
+    if (!field.appliesTo(base) && field.fourWireLine) {
+        throw UsageError("--param " + std::string(field.name) +
+                         " is an input of the four-wire line; the tower is not one");
+    }
+    std::vector<egm::CaseInputs> cases;
     for (double v : values) {
-        egm::Inputs in = base;
-        field.set(in, v);
-        cases.push_back(in);
+        egm::NamedInputs named;
+        named.values.push_back(egm::NamedValue{std::string(field.name), {}, v});
+        // The base is settled already: its voltage term stays as it is.
+        cases.push_back(egm::resolveCase(named, base, true));
     }
     const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(cases, options, threads);
     std::vector<SweepPoint> points;
@@ -48,23 +53,21 @@ std::vector<SweepPoint> sweepCases(const egm::Inputs& base, const egm::InputFiel
 
 std::vector<LawComparison> compareLaws(const egm::Inputs& base, bool voltageTermGiven, unsigned threads)
 {
-    std::vector<egm::Inputs> cases;
+    std::vector<egm::CaseInputs> cases;
     std::vector<LawComparison> rows;
     for (egm::StrikingLaw::Kind kind : egm::kLaws) {
-        egm::Inputs in = base;
         if (kind == egm::StrikingLaw::Kind::custom && base.law.kind != kind) {
             continue;
         }
-        in.law.kind = kind;
-        if (kind == egm::StrikingLaw::Kind::builtIn) {
-            if (base.law.kind != kind && !voltageTermGiven) {
-                in.voltageTerm = egm::Inputs{}.voltageTerm;
-            }
-        } else {
-            in.voltageTerm = 0.0;
-        }
-        cases.push_back(in);
-        rows.push_back(LawComparison{in.law, std::nullopt, {}});
+        egm::NamedInputs named;
+        named.values.push_back(egm::NamedValue{"law", std::string(egm::lawName(kind)), std::nullopt});
+        // Every law but the built-in one without the voltage term; the
+        // built-in law with the base's, or its own default.
+        const bool builtIn = kind == egm::StrikingLaw::Kind::builtIn;
+        cases.push_back(egm::resolveCase(named, base, builtIn && voltageTermGiven));
+        egm::StrikingLaw law = cases.back().inputs.law;
+        law.kind = kind; // also for a case that could not be resolved
+        rows.push_back(LawComparison{law, std::nullopt, {}});
     }
     const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(cases, {}, threads);
     for (std::size_t k = 0; k < rows.size(); ++k) {
@@ -81,20 +84,27 @@ Chart compareChart(const std::vector<LawComparison>& rows)
     chart.xLabel =
         "law (1 built-in, 2 ieee-1992, 3 love, 4 brown-whitehead, 5 armstrong-whitehead, 6 custom)";
     chart.yLabel = "strokes per 100 km per year";
-    Series c1{"conductor 1", {}, {}, false};
-    Series c2{"conductor 2", {}, {}, false};
-    Series total{"total", {}, {}, true};
+    std::vector<std::string> conductors;
+    for (const LawComparison& row : rows) {
+        if (row.result) {
+            addConductorNames(conductors, *row.result);
+        }
+    }
+    for (const std::string& name : conductors) {
+        chart.series.push_back(Series{name, {}, {}, false});
+    }
+    chart.series.push_back(Series{"total", {}, {}, true});
     const double nan = std::nan("");
     for (const LawComparison& row : rows) {
         const double x = static_cast<double>(static_cast<int>(row.law.kind) + 1);
-        for (Series* s : {&c1, &c2, &total}) {
-            s->x.push_back(x);
+        for (std::size_t k = 0; k < conductors.size(); ++k) {
+            const egm::ConductorResult* c = row.result ? conductorNamed(*row.result, conductors[k]) : nullptr;
+            chart.series[k].x.push_back(x);
+            chart.series[k].y.push_back(c != nullptr ? c->rate : nan);
         }
-        c1.y.push_back(row.result ? row.result->rates.conductor1 : nan);
-        c2.y.push_back(row.result ? row.result->rates.conductor2 : nan);
-        total.y.push_back(row.result ? row.result->rates.total : nan);
+        chart.series.back().x.push_back(x);
+        chart.series.back().y.push_back(row.result ? row.result->totalRate : nan);
     }
-    chart.series = {c1, c2, total};
     if (!rows.empty() && rows.front().result) {
         chart.notes = {computationNote(*rows.front().result)};
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 #include "egm/input_table.h"
@@ -11,15 +12,18 @@
 namespace study {
 
 const char* const kDesignHelp = R"(Variables (--variable):
-  spread              horizontal distance between the ground wires, x1 = -x2 = spread/2, m
-  ground-wire-height  height of both ground wires, m
-  conductor-height    height of both conductors, m
-  shielding-angle     angle between the vertical through each ground wire and the line to
-                      its conductor, degrees, positive when the conductor is outside; the
-                      ground wires move across
+  spread              horizontal distance between the ground wires, m: x1 = -x2 = spread/2
+                      on the four-wire line; with --tower, a tower of exactly two ground
+                      wires, placed symmetrically about their middle
+  ground-wire-height  height of every ground wire of the tower, m
+  conductor-height    height of every conductor of the tower, m
+  shielding-angle     four-wire line: angle between the vertical through each ground wire
+                      and the line to its conductor, degrees, positive when the conductor is
+                      outside; the ground wires move across
 Targets (--target):
   total=R        total rate at most R strokes per 100 km per year
-  conductor1=R   conductor 1's rate at most R (likewise conductor2=R)
+  NAME=R         the conductor NAME's rate at most R (conductor1=R, conductor2=R on the
+                 four-wire line; a tower file's names with --tower)
   each=R         each conductor's rate at most R
   perfect=I      perfect shielding for vertical strokes above I kA: the classical maximum
                  shielding failure current of both conductors at or below I kA
@@ -61,8 +65,7 @@ struct TargetInfo {
 };
 const TargetInfo kTargets[] = {
     {DesignTarget::total, "total", "total rate at most"},
-    {DesignTarget::conductor1, "conductor1", "conductor 1's rate at most"},
-    {DesignTarget::conductor2, "conductor2", "conductor 2's rate at most"},
+    {DesignTarget::conductor, "conductor", "the conductor's rate at most"},
     {DesignTarget::each, "each", "each conductor's rate at most"},
     {DesignTarget::perfect, "perfect", "classical maximum shielding failure current at most"},
 };
@@ -82,49 +85,75 @@ std::string unitOf(DesignTarget t)
     return t == DesignTarget::perfect ? "kA" : "strokes per 100 km per year";
 }
 
-double responseOf(const egm::Result& r, DesignTarget t)
+double responseOf(const egm::Result& r, DesignTarget t, const std::string& conductor)
 {
     switch (t) {
     case DesignTarget::total:
-        return r.rates.total;
-    case DesignTarget::conductor1:
-        return r.rates.conductor1;
-    case DesignTarget::conductor2:
-        return r.rates.conductor2;
-    case DesignTarget::each:
-        return std::max(r.rates.conductor1, r.rates.conductor2);
+        return r.totalRate;
+    case DesignTarget::conductor: {
+        const egm::ConductorResult* c = conductorNamed(r, conductor);
+        return c != nullptr ? c->rate : std::nan("");
+    }
+    case DesignTarget::each: {
+        double worst = 0.0;
+        for (const egm::ConductorResult& c : r.conductors) {
+            worst = std::max(worst, c.rate);
+        }
+        return worst;
+    }
     case DesignTarget::perfect: {
         // A conductor never exposed to vertical strokes counts as 0 kA.
         double worst = 0.0;
-        for (const egm::MaxCurrent& m : r.classicalMaxCurrent) {
-            worst = std::max(worst, m.current.value_or(0.0));
+        for (const egm::ConductorResult& c : r.conductors) {
+            worst = std::max(worst, c.classicalMaxCurrent.current.value_or(0.0));
         }
         return worst;
     }
     }
-    return r.rates.total;
+    return r.totalRate;
 }
 
-// The default range of each variable for the line.
+// Highest and lowest height, largest |x| of the tower's wires of a kind.
+struct KindExtent {
+    bool any = false;
+    double top = -std::numeric_limits<double>::infinity();
+    double low = std::numeric_limits<double>::infinity();
+    double outer = 0.0;
+};
+KindExtent extentOf(const egm::Tower& tower, egm::WireKind kind)
+{
+    KindExtent e;
+    for (const egm::TowerWire& w : tower.wires) {
+        if (w.kind == kind) {
+            e.any = true;
+            e.top = std::max(e.top, w.height);
+            e.low = std::min(e.low, w.height);
+            e.outer = std::max(e.outer, std::abs(w.x));
+        }
+    }
+    return e;
+}
+
+// The default range of each variable for the tower.
 std::pair<double, double> defaultRange(DesignVariable v, const egm::Inputs& in)
 {
-    const egm::Line& l = in.line;
+    const KindExtent conductors = extentOf(in.tower, egm::WireKind::conductor);
+    const KindExtent groundWires = extentOf(in.tower, egm::WireKind::groundWire);
     switch (v) {
-    case DesignVariable::spread: {
-        const double outer = std::max(std::abs(l.conductor1.x), std::abs(l.conductor2.x));
-        return {0.0, 2.0 * outer + 20.0};
-    }
-    case DesignVariable::groundWireHeight: {
-        const double top = std::max(l.conductor1.height, l.conductor2.height);
-        return {top + 2.0, top + 42.0};
-    }
+    case DesignVariable::spread:
+        return {0.0, 2.0 * conductors.outer + 20.0};
+    case DesignVariable::groundWireHeight:
+        return {conductors.top + 2.0, conductors.top + 42.0};
     case DesignVariable::conductorHeight: {
-        const double low = std::min(l.groundWire1.height, l.groundWire2.height);
-        return {std::max(5.0, low - 40.0), low - 2.0};
+        if (!groundWires.any) {
+            return {5.0, 100.0};
+        }
+        return {std::max(5.0, groundWires.low - 40.0), groundWires.low - 2.0};
     }
     case DesignVariable::shieldingAngle: {
         // Up to a degree short of the angle at which a ground wire would
         // reach the line's middle.
+        const egm::Line l = egm::lineOf(in.tower);
         const double reach1 = std::atan2(l.conductor1.x, l.groundWire1.height - l.conductor1.height);
         const double reach2 = std::atan2(-l.conductor2.x, l.groundWire2.height - l.conductor2.height);
         const double top = std::floor(std::min(reach1, reach2) * 180.0 / 3.141592653589793 - 1.0);
@@ -132,6 +161,32 @@ std::pair<double, double> defaultRange(DesignVariable v, const egm::Inputs& in)
     }
     }
     return {0.0, 1.0};
+}
+
+// Whether the tower has the variable; UsageError when not.
+void requireVariable(const egm::Tower& tower, DesignVariable v)
+{
+    const bool fourWire = egm::isFourWireLine(tower);
+    switch (v) {
+    case DesignVariable::spread:
+        if (!fourWire && tower.groundWires().size() != 2) {
+            throw UsageError("--variable spread needs a tower of exactly two ground wires");
+        }
+        break;
+    case DesignVariable::groundWireHeight:
+        if (tower.groundWires().empty()) {
+            throw UsageError("--variable ground-wire-height needs a tower with a ground wire");
+        }
+        break;
+    case DesignVariable::conductorHeight:
+        break;
+    case DesignVariable::shieldingAngle:
+        if (!fourWire) {
+            throw UsageError("--variable shielding-angle needs the four-wire line (two ground wires above "
+                             "two conductors), not a tower file");
+        }
+        break;
+    }
 }
 
 // To the 0.01 of the variable's unit on the side that meets the target:
@@ -166,22 +221,40 @@ void DesignRequest::addTo(CLI::App* app)
 
 egm::Inputs withDesignValue(const egm::Inputs& base, DesignVariable variable, double value)
 {
+    requireVariable(base.tower, variable);
     egm::Inputs in = base;
-    egm::Line& l = in.line;
+    std::vector<egm::TowerWire>& wires = in.tower.wires;
     switch (variable) {
     case DesignVariable::spread:
-        egm::inputField("ground-wire-spread")->set(in, value);
+        if (egm::isFourWireLine(in.tower)) {
+            egm::inputField("ground-wire-spread")->set(in, value);
+        } else {
+            // The pair about its middle; the wire on the +x side stays there.
+            const std::vector<std::size_t> g = in.tower.groundWires();
+            egm::TowerWire& a = wires[g[0]];
+            egm::TowerWire& b = wires[g[1]];
+            const double middle = (a.x + b.x) / 2.0;
+            const bool aOutside = a.x >= b.x;
+            a.x = aOutside ? middle + value / 2.0 : middle - value / 2.0;
+            b.x = aOutside ? middle - value / 2.0 : middle + value / 2.0;
+        }
         break;
     case DesignVariable::groundWireHeight:
-        egm::inputField("ground-wire-height")->set(in, value);
+    case DesignVariable::conductorHeight: {
+        const egm::WireKind kind = variable == DesignVariable::groundWireHeight ? egm::WireKind::groundWire
+                                                                                : egm::WireKind::conductor;
+        for (egm::TowerWire& w : wires) {
+            if (w.kind == kind) {
+                w.height = value;
+            }
+        }
         break;
-    case DesignVariable::conductorHeight:
-        egm::inputField("conductor-height")->set(in, value);
-        break;
+    }
     case DesignVariable::shieldingAngle: {
+        // The four-wire line's wires: ground wire 1, 2, conductor 1, 2.
         const double t = std::tan(value / 180.0 * 3.141592653589793);
-        l.groundWire1.x = l.conductor1.x - (l.groundWire1.height - l.conductor1.height) * t;
-        l.groundWire2.x = l.conductor2.x + (l.groundWire2.height - l.conductor2.height) * t;
+        wires[0].x = wires[2].x - (wires[0].height - wires[2].height) * t;
+        wires[1].x = wires[3].x + (wires[1].height - wires[3].height) * t;
         break;
     }
     }
@@ -201,17 +274,28 @@ DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request)
     if (!known) {
         throw UsageError("--variable '" + request.variable + "' is not a design variable");
     }
+    requireVariable(base.tower, out.variable);
     const std::size_t eq = request.target.find('=');
+    const std::vector<std::string> conductors = conductorNames(base.tower);
+    const std::string kind = eq == std::string::npos ? std::string() : request.target.substr(0, eq);
     known = false;
     for (const TargetInfo& i : kTargets) {
-        if (eq != std::string::npos && request.target.substr(0, eq) == i.name) {
+        if (i.target != DesignTarget::conductor && kind == i.name) {
             out.target = i.target;
             known = true;
         }
     }
+    if (!known && std::find(conductors.begin(), conductors.end(), kind) != conductors.end()) {
+        out.target = DesignTarget::conductor;
+        out.targetConductor = kind;
+        known = true;
+    }
     if (!known) {
-        throw UsageError("--target '" + request.target +
-                         "': give total=R, conductor1=R, conductor2=R, each=R or perfect=I");
+        std::string names;
+        for (const std::string& n : conductors) {
+            names += n + "=R, ";
+        }
+        throw UsageError("--target '" + request.target + "': give total=R, " + names + "each=R or perfect=I");
     }
     out.targetValue = numberOf("--target", request.target.substr(eq + 1));
     if (!(out.targetValue >= 0.0 && std::isfinite(out.targetValue))) {
@@ -235,7 +319,7 @@ DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request)
         ++out.evaluations;
         try {
             s.result = egm::computeRates(withDesignValue(base, out.variable, value), options);
-            s.response = responseOf(*s.result, out.target);
+            s.response = responseOf(*s.result, out.target, out.targetConductor);
         } catch (const egm::InputError& e) {
             s.error = e.what();
             s.response = std::nan("");
@@ -257,7 +341,7 @@ DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request)
         s.value = k == n - 1 ? out.to : out.from + (out.to - out.from) * k / (n - 1);
         s.result = outcomes[k].result;
         s.error = outcomes[k].error;
-        s.response = s.result ? responseOf(*s.result, out.target) : std::nan("");
+        s.response = s.result ? responseOf(*s.result, out.target, out.targetConductor) : std::nan("");
         out.table.push_back(s);
     }
     out.evaluations += n;
@@ -293,13 +377,23 @@ DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request)
             const DesignSample m = evaluate((a.value + b.value) / 2.0);
             (meets(m) == meets(a) ? a : b) = m;
         }
-        // The crossing on its meeting side, to 0.01.
+        // The crossing on its meeting side, to 0.01: the first value of
+        // 0.01 steps past the missing end that meets the target. The
+        // bracket is narrower than a step, so that is the step inside it
+        // or the one after.
         const DesignSample& side = metAbove ? b : a;
-        const double rounded = roundedToward(side.value, metAbove);
-        out.crossings.push_back(std::abs(rounded - side.value) < 1e-12 ? side : evaluate(rounded));
-        if (!meets(out.crossings.back())) {
-            out.crossings.back() = side; // rounding stepped past the edge
+        const DesignSample& missing = metAbove ? a : b;
+        const double step = metAbove ? 0.01 : -0.01;
+        double rounded = roundedToward(missing.value, metAbove);
+        if (std::abs(rounded - missing.value) < 1e-12) {
+            rounded = std::round((rounded + step) * 100.0) / 100.0;
         }
+        DesignSample found = std::abs(rounded - side.value) < 1e-12 ? side : evaluate(rounded);
+        if (!meets(found)) {
+            const double next = std::round((rounded + step) * 100.0) / 100.0;
+            found = std::abs(next - side.value) < 1e-12 ? side : evaluate(next);
+        }
+        out.crossings.push_back(meets(found) ? found : side);
     }
 
     out.met = std::any_of(out.table.begin(), out.table.end(), meets) || !out.crossings.empty();
@@ -321,6 +415,28 @@ DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request)
 
 namespace {
 
+// "total", "each", "perfect" or the conductor's name.
+std::string targetKind(const DesignOutcome& o)
+{
+    return o.target == DesignTarget::conductor ? o.targetConductor : infoOf(o.target).name;
+}
+
+std::string targetText(const DesignOutcome& o)
+{
+    return o.target == DesignTarget::conductor ? o.targetConductor + "'s rate at most"
+                                               : infoOf(o.target).text;
+}
+
+// The figures of each conductor, "name a, name b".
+std::string eachConductor(const egm::Result& r, std::string (*figure)(const egm::ConductorResult&))
+{
+    std::string text;
+    for (const egm::ConductorResult& c : r.conductors) {
+        text += (text.empty() ? "" : ", ") + c.name + " " + figure(c);
+    }
+    return text;
+}
+
 std::string valueText(const DesignOutcome& o, double v)
 {
     char s[32];
@@ -334,13 +450,15 @@ nlohmann::json sampleJson(const DesignSample& s)
     j["value"] = jsonNumber(s.value);
     if (s.result) {
         const egm::Result& r = *s.result;
-        j["rates"] = {{"conductor1", jsonNumber(r.rates.conductor1)},
-                      {"conductor2", jsonNumber(r.rates.conductor2)},
-                      {"total", jsonNumber(r.rates.total)}};
+        j["rates"] = nlohmann::json::object();
+        j["maxShieldingFailureCurrent"] = nlohmann::json::object();
+        for (const egm::ConductorResult& c : r.conductors) {
+            j["rates"][c.name] = jsonNumber(c.rate);
+            j["maxShieldingFailureCurrent"][c.name] =
+                c.maxCurrent.current ? jsonNumber(*c.maxCurrent.current) : nlohmann::json(nullptr);
+        }
+        j["rates"]["total"] = jsonNumber(r.totalRate);
         j["response"] = jsonNumber(s.response);
-        j["maxShieldingFailureCurrent"] = {
-            {"conductor1", r.maxCurrent[0].current ? jsonNumber(*r.maxCurrent[0].current) : nullptr},
-            {"conductor2", r.maxCurrent[1].current ? jsonNumber(*r.maxCurrent[1].current) : nullptr}};
     } else {
         j["error"] = s.error;
     }
@@ -352,12 +470,12 @@ nlohmann::json sampleJson(const DesignSample& s)
 std::string designReport(const DesignOutcome& o, const std::string& format)
 {
     const VariableInfo& v = infoOf(o.variable);
-    const TargetInfo& t = infoOf(o.target);
     if (format == "json") {
         nlohmann::json j;
         j["variable"] = v.name;
         j["unit"] = v.unit;
-        j["target"] = {{"kind", t.name}, {"value", jsonNumber(o.targetValue)}, {"unit", unitOf(o.target)}};
+        j["target"] = {
+            {"kind", targetKind(o)}, {"value", jsonNumber(o.targetValue)}, {"unit", unitOf(o.target)}};
         j["range"] = {jsonNumber(o.from), jsonNumber(o.to)};
         j["met"] = o.met;
         j["metEverywhere"] = o.metEverywhere;
@@ -379,10 +497,16 @@ std::string designReport(const DesignOutcome& o, const std::string& format)
         return j.dump(2) + "\n";
     }
     if (format == "csv") {
-        std::string text = std::string(v.name) + ",response,solution," + resultCsvHeader() + "\n";
+        std::vector<std::string> names;
+        for (const DesignSample& s : o.table) {
+            if (s.result) {
+                addConductorNames(names, *s.result);
+            }
+        }
+        std::string text = std::string(v.name) + ",response,solution," + resultCsvHeader(names) + "\n";
         const auto row = [&](const DesignSample& s, const char* kind) {
             text += egm::shortestText(s.value) + "," + egm::shortestText(s.response) + "," + kind + "," +
-                    (s.result ? resultCsvFields(*s.result) : resultCsvEmptyFields()) + "\n";
+                    (s.result ? resultCsvFields(*s.result, names) : resultCsvEmptyFields(names)) + "\n";
         };
         for (const DesignSample& s : o.table) {
             row(s, "");
@@ -398,19 +522,20 @@ std::string designReport(const DesignOutcome& o, const std::string& format)
     std::string text;
     text += "Design variable: " + std::string(v.label) + ", " + v.unit + ", searched from " +
             egm::shortestText(o.from) + " to " + egm::shortestText(o.to) + "\n";
-    text += "Target: " + std::string(t.text) + " " + egm::shortestText(o.targetValue) + " " +
-            unitOf(o.target) + "\n";
+    text +=
+        "Target: " + targetText(o) + " " + egm::shortestText(o.targetValue) + " " + unitOf(o.target) + "\n";
     const auto describe = [&](const DesignSample& s) {
         std::string d = valueText(o, s.value) + ": response " + legendNumber(s.response);
         if (s.result) {
             const egm::Result& r = *s.result;
-            d += "; rates " + egm::shortestText(r.rates.conductor1) + ", " +
-                 egm::shortestText(r.rates.conductor2) + ", total " + egm::shortestText(r.rates.total) +
-                 "; maximum currents " + maxCurrentText(r.maxCurrent[0]) + ", " +
-                 maxCurrentText(r.maxCurrent[1]);
+            d += "; rates " +
+                 eachConductor(r, [](const egm::ConductorResult& c) { return egm::shortestText(c.rate); }) +
+                 ", total " + egm::shortestText(r.totalRate) + "; maximum currents " +
+                 eachConductor(r, [](const egm::ConductorResult& c) { return maxCurrentText(c.maxCurrent); });
             if (o.target == DesignTarget::perfect) {
-                d += "; classical " + maxCurrentText(r.classicalMaxCurrent[0]) + ", " +
-                     maxCurrentText(r.classicalMaxCurrent[1]);
+                d += "; classical " + eachConductor(r, [](const egm::ConductorResult& c) {
+                         return maxCurrentText(c.classicalMaxCurrent);
+                     });
             }
         }
         return d;
@@ -430,19 +555,38 @@ std::string designReport(const DesignOutcome& o, const std::string& format)
     text += std::string("Response ") +
             (o.monotone ? "steady" : "NOT steady: it rises and falls over the range") +
             "; evaluations used: " + std::to_string(o.evaluations) + "\n";
-    char line[200];
-    std::snprintf(line, sizeof line, "  %14s %14s %14s %14s %14s\n", v.name, "conductor 1", "conductor 2",
-                  "total", "response");
-    text += line;
+    // The table: the variable, each conductor's rate, the total, the response.
+    char cell[64];
+    const auto column = [&](const char* layout, auto value) {
+        std::snprintf(cell, sizeof cell, layout, value);
+        text += cell;
+    };
+    std::vector<std::string> names;
     for (const DesignSample& s : o.table) {
         if (s.result) {
-            std::snprintf(line, sizeof line, "  %14.2f %14.6g %14.6g %14.6g %14.6g\n", s.value,
-                          s.result->rates.conductor1, s.result->rates.conductor2, s.result->rates.total,
-                          s.response);
-        } else {
-            std::snprintf(line, sizeof line, "  %14.2f %s\n", s.value, s.error.c_str());
+            addConductorNames(names, *s.result);
         }
-        text += line;
+    }
+    text += "  ";
+    column("%14s", v.name);
+    for (const std::string& n : names) {
+        column(" %14s", n.c_str());
+    }
+    column(" %14s", "total");
+    column(" %14s\n", "response");
+    for (const DesignSample& s : o.table) {
+        text += "  ";
+        column("%14.2f", s.value);
+        if (!s.result) {
+            text += " " + s.error + "\n";
+            continue;
+        }
+        for (const std::string& n : names) {
+            const egm::ConductorResult* c = conductorNamed(*s.result, n);
+            column(" %14.6g", c != nullptr ? c->rate : std::nan(""));
+        }
+        column(" %14.6g", s.result->totalRate);
+        column(" %14.6g\n", s.response);
     }
     if (o.best.result) {
         text += computationNote(*o.best.result) + "\n";
@@ -454,7 +598,7 @@ Chart designChart(const DesignOutcome& o)
 {
     const VariableInfo& v = infoOf(o.variable);
     Chart chart;
-    chart.title = "Design: " + std::string(infoOf(o.target).text) + " " + egm::shortestText(o.targetValue);
+    chart.title = "Design: " + targetText(o) + " " + egm::shortestText(o.targetValue);
     chart.xLabel = std::string(v.label) + ", " + v.unit;
     chart.yLabel = unitOf(o.target);
     Series response{"response", {}, {}, false};

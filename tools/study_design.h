@@ -15,22 +15,25 @@ namespace study {
 extern const char* const kDesignHelp;
 
 enum class DesignVariable { spread, groundWireHeight, conductorHeight, shieldingAngle };
-enum class DesignTarget { total, conductor1, conductor2, each, perfect };
+enum class DesignTarget { total, conductor, each, perfect };
 
 struct DesignRequest {
     std::string variable;
-    std::string target;        // total=R, conductor1=R, conductor2=R, each=R, perfect=I
+    std::string target;        // total=R, NAME=R (a conductor's name), each=R, perfect=I
     std::vector<double> range; // from, to; empty: the variable's default range
     int samples = 11;          // points of the response table
 
     void addTo(CLI::App* app);
 };
 
-// The inputs with the design variable set to value: the spread places the
-// ground wires at x1 = -x2 = value/2; the heights move both wires; the
-// shielding angle (degrees) moves each ground wire across so that the line
-// from it to its conductor leans that far from the vertical, outwards
-// positive.
+// The inputs with the design variable set to value. The spread: on the
+// four-wire line x1 = -x2 = value/2; on another tower with exactly two
+// ground wires, the pair placed symmetrically about its middle, value
+// apart. The heights move every ground wire (conductor) of the tower
+// together. The shielding angle (degrees; four-wire line only) moves each
+// ground wire across so that the line from it to its conductor leans that
+// far from the vertical, outwards positive. Throws UsageError for a
+// variable the tower does not have.
 egm::Inputs withDesignValue(const egm::Inputs& base, DesignVariable variable, double value);
 
 struct DesignSample {
@@ -43,6 +46,7 @@ struct DesignSample {
 struct DesignOutcome {
     DesignVariable variable = DesignVariable::spread;
     DesignTarget target = DesignTarget::total;
+    std::string targetConductor; // DesignTarget::conductor: its name
     double targetValue = 0.0;
     double from = 0.0;
     double to = 0.0;

@@ -1,5 +1,7 @@
 #include "study_format.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <sstream>
 
@@ -16,6 +18,11 @@ nlohmann::json jsonCurrent(const egm::MaxCurrent& m)
     return m.current ? jsonNumber(*m.current) : nlohmann::json(nullptr);
 }
 
+nlohmann::json jsonAtTop(const egm::MaxCurrent& m)
+{
+    return m.current ? nlohmann::json(m.exposedAtTop) : nlohmann::json(nullptr);
+}
+
 std::string csvCurrent(const egm::MaxCurrent& m)
 {
     return m.current ? shortestText(*m.current) : std::string();
@@ -26,33 +33,43 @@ std::string csvAtTop(const egm::MaxCurrent& m)
     return m.current ? (m.exposedAtTop ? "true" : "false") : "";
 }
 
-struct Column {
-    const char* name;
-    std::string (*field)(const egm::Result&);
-};
+// "conductor1" -> "Conductor1", for column names such as maxCurrentConductor1.
+std::string capitalised(std::string name)
+{
+    if (!name.empty()) {
+        name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    }
+    return name;
+}
 
-// The result columns, in order; one list for the header and the fields.
-const Column kColumns[] = {
-    {"conductor1", [](const egm::Result& r) { return shortestText(r.rates.conductor1); }},
-    {"conductor2", [](const egm::Result& r) { return shortestText(r.rates.conductor2); }},
-    {"total", [](const egm::Result& r) { return shortestText(r.rates.total); }},
-    {"maxCurrentConductor1", [](const egm::Result& r) { return csvCurrent(r.maxCurrent[0]); }},
-    {"maxCurrentConductor2", [](const egm::Result& r) { return csvCurrent(r.maxCurrent[1]); }},
-    {"maxCurrentAtTopConductor1", [](const egm::Result& r) { return csvAtTop(r.maxCurrent[0]); }},
-    {"maxCurrentAtTopConductor2", [](const egm::Result& r) { return csvAtTop(r.maxCurrent[1]); }},
-    {"classicalMaxCurrentConductor1",
-     [](const egm::Result& r) { return csvCurrent(r.classicalMaxCurrent[0]); }},
-    {"classicalMaxCurrentConductor2",
-     [](const egm::Result& r) { return csvCurrent(r.classicalMaxCurrent[1]); }},
-    {"classicalMaxCurrentAtTopConductor1",
-     [](const egm::Result& r) { return csvAtTop(r.classicalMaxCurrent[0]); }},
-    {"classicalMaxCurrentAtTopConductor2",
-     [](const egm::Result& r) { return csvAtTop(r.classicalMaxCurrent[1]); }},
-    {"evaluation", [](const egm::Result& r) { return std::string(egm::evaluationName(r.evaluation)); }},
-    {"law", [](const egm::Result& r) { return std::string(egm::lawName(r.law.kind)); }},
-    {"distribution",
-     [](const egm::Result& r) { return std::string(egm::distributionName(r.distribution.kind)); }},
+// The per-conductor column groups after the rates, in order.
+struct ConductorColumns {
+    const char* prefix;
+    std::string (*field)(const egm::ConductorResult&);
 };
+const ConductorColumns kConductorColumns[] = {
+    {"maxCurrent", [](const egm::ConductorResult& c) { return csvCurrent(c.maxCurrent); }},
+    {"maxCurrentAtTop", [](const egm::ConductorResult& c) { return csvAtTop(c.maxCurrent); }},
+    {"classicalMaxCurrent", [](const egm::ConductorResult& c) { return csvCurrent(c.classicalMaxCurrent); }},
+    {"classicalMaxCurrentAtTop",
+     [](const egm::ConductorResult& c) { return csvAtTop(c.classicalMaxCurrent); }},
+};
+constexpr const char* kHowColumns[] = {"evaluation", "law", "distribution"};
+
+std::size_t columnCount(const std::vector<std::string>& conductors)
+{
+    return conductors.size() * (1 + std::size(kConductorColumns)) + 1 + std::size(kHowColumns);
+}
+
+// One object keyed by conductor name.
+template <class Value> nlohmann::json perConductor(const egm::Result& r, Value value)
+{
+    nlohmann::json j = nlohmann::json::object();
+    for (const egm::ConductorResult& c : r.conductors) {
+        j[c.name] = value(c);
+    }
+    return j;
+}
 
 } // namespace
 
@@ -61,11 +78,17 @@ nlohmann::json jsonNumber(double x)
     return std::isfinite(x) ? nlohmann::json(x) : nlohmann::json(shortestText(x));
 }
 
-nlohmann::json inputsJson(const egm::Inputs& inputs, const std::string& control)
+nlohmann::json inputsJson(const egm::Inputs& inputs, const std::string& control, const std::string& towerFile)
 {
     nlohmann::json j = nlohmann::json::object();
     j["control"] = control.empty() ? nlohmann::json(nullptr) : nlohmann::json(control);
+    if (!towerFile.empty()) {
+        j["tower"] = towerFile;
+    }
     for (const egm::InputField& f : egm::inputFields()) {
+        if (!f.appliesTo(inputs)) {
+            continue;
+        }
         const std::string name(f.name);
         if (f.kind == egm::InputField::Kind::choice) {
             j[name] = std::string(f.getChoice(inputs));
@@ -77,33 +100,45 @@ nlohmann::json inputsJson(const egm::Inputs& inputs, const std::string& control)
     return j;
 }
 
-nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& r, const std::string& control)
+nlohmann::json towerJson(const egm::Tower& tower)
 {
-    const auto perConductor = [](const std::array<egm::MaxCurrent, 2>& m, bool atTop) {
-        if (atTop) {
-            return nlohmann::json{{"conductor1", m[0].current ? nlohmann::json(m[0].exposedAtTop) : nullptr},
-                                  {"conductor2", m[1].current ? nlohmann::json(m[1].exposedAtTop) : nullptr}};
-        }
-        return nlohmann::json{{"conductor1", jsonCurrent(m[0])}, {"conductor2", jsonCurrent(m[1])}};
-    };
+    nlohmann::json j = nlohmann::json::array();
+    for (std::size_t k = 0; k < tower.size(); ++k) {
+        const egm::TowerWire& w = tower.wires[k];
+        j.push_back({{"name", tower.nameOf(k)},
+                     {"kind", std::string(egm::wireKindName(w.kind))},
+                     {"x", jsonNumber(w.x)},
+                     {"height", jsonNumber(w.height)},
+                     {"voltage-term", jsonNumber(w.voltageTerm)}});
+    }
+    return j;
+}
+
+nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& r, const std::string& control,
+                          const std::string& towerFile)
+{
+    nlohmann::json rates = perConductor(r, [](const egm::ConductorResult& c) { return jsonNumber(c.rate); });
+    rates["total"] = jsonNumber(r.totalRate);
     return {
         {"evaluation", std::string(egm::evaluationName(r.evaluation))},
         {"law", std::string(egm::lawName(r.law.kind))},
         {"distribution", std::string(egm::distributionName(r.distribution.kind))},
-        {"rates",
-         {{"conductor1", jsonNumber(r.rates.conductor1)},
-          {"conductor2", jsonNumber(r.rates.conductor2)},
-          {"total", jsonNumber(r.rates.total)}}},
-        {"maxShieldingFailureCurrent", perConductor(r.maxCurrent, false)},
-        {"maxCurrentExposedAtTop", perConductor(r.maxCurrent, true)},
-        {"classicalMaxShieldingFailureCurrent", perConductor(r.classicalMaxCurrent, false)},
-        {"classicalExposedAtTop", perConductor(r.classicalMaxCurrent, true)},
+        {"rates", rates},
+        {"maxShieldingFailureCurrent",
+         perConductor(r, [](const egm::ConductorResult& c) { return jsonCurrent(c.maxCurrent); })},
+        {"maxCurrentExposedAtTop",
+         perConductor(r, [](const egm::ConductorResult& c) { return jsonAtTop(c.maxCurrent); })},
+        {"classicalMaxShieldingFailureCurrent",
+         perConductor(r, [](const egm::ConductorResult& c) { return jsonCurrent(c.classicalMaxCurrent); })},
+        {"classicalExposedAtTop",
+         perConductor(r, [](const egm::ConductorResult& c) { return jsonAtTop(c.classicalMaxCurrent); })},
         {"terrainFactor", jsonNumber(r.terrainFactor)},
         {"collectionWidth", jsonNumber(r.collectionWidth)},
         {"currentRange",
          {{"from", jsonNumber(r.currentFrom)}, {"to", jsonNumber(r.currentTo)}, {"steps", r.currentSteps}}},
         {"notes", r.notes},
-        {"inputs", inputsJson(inputs, control)},
+        {"tower", towerJson(inputs.tower)},
+        {"inputs", inputsJson(inputs, control, towerFile)},
     };
 }
 
@@ -132,18 +167,21 @@ std::string resultText(const egm::Result& r)
         out << "  " << label << std::string(label.size() < 23 ? 23 - label.size() : 1, ' ') << value << '\n';
     };
     out << "Shielding failure rate, strokes per 100 km per year\n";
-    line("conductor 1", shortestText(r.rates.conductor1));
-    line("conductor 2", shortestText(r.rates.conductor2));
-    line("total", shortestText(r.rates.total));
+    for (const egm::ConductorResult& c : r.conductors) {
+        line(c.name, shortestText(c.rate));
+    }
+    line("total", shortestText(r.totalRate));
     out << "Maximum shielding failure current, any incidence angle, " << shortestText(r.currentFrom) << " to "
         << shortestText(r.currentTo) << " kA\n";
-    line("conductor 1", maxCurrentText(r.maxCurrent[0]));
-    line("conductor 2", maxCurrentText(r.maxCurrent[1]));
+    for (const egm::ConductorResult& c : r.conductors) {
+        line(c.name, maxCurrentText(c.maxCurrent));
+    }
     out << "Classical maximum shielding failure current, vertical strokes, "
         << shortestText(egm::kClassicalSearchFrom) << " to " << shortestText(egm::kClassicalSearchTo)
         << " kA\n";
-    line("conductor 1", maxCurrentText(r.classicalMaxCurrent[0]));
-    line("conductor 2", maxCurrentText(r.classicalMaxCurrent[1]));
+    for (const egm::ConductorResult& c : r.conductors) {
+        line(c.name, maxCurrentText(c.classicalMaxCurrent));
+    }
     out << "Computation\n";
     line("evaluation", std::string(egm::evaluationName(r.evaluation)));
     line("striking-distance law", std::string(egm::lawName(r.law.kind)));
@@ -155,33 +193,85 @@ std::string resultText(const egm::Result& r)
     return out.str();
 }
 
-std::string resultCsvHeader()
+std::vector<std::string> conductorNames(const egm::Result& r)
 {
+    std::vector<std::string> names;
+    addConductorNames(names, r);
+    return names;
+}
+
+std::vector<std::string> conductorNames(const egm::Tower& tower)
+{
+    std::vector<std::string> names;
+    for (std::size_t k : tower.conductors()) {
+        names.push_back(tower.nameOf(k));
+    }
+    return names;
+}
+
+void addConductorNames(std::vector<std::string>& names, const egm::Result& r)
+{
+    for (const egm::ConductorResult& c : r.conductors) {
+        if (std::find(names.begin(), names.end(), c.name) == names.end()) {
+            names.push_back(c.name);
+        }
+    }
+}
+
+const egm::ConductorResult* conductorNamed(const egm::Result& r, const std::string& name)
+{
+    for (const egm::ConductorResult& c : r.conductors) {
+        if (c.name == name) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+std::string resultCsvHeader(const std::vector<std::string>& conductors)
+{
+    std::vector<std::string> names = conductors;
+    names.emplace_back("total");
+    for (const ConductorColumns& group : kConductorColumns) {
+        for (const std::string& c : conductors) {
+            names.push_back(group.prefix + capitalised(c));
+        }
+    }
+    names.insert(names.end(), std::begin(kHowColumns), std::end(kHowColumns));
     std::string header;
-    for (const Column& c : kColumns) {
-        header += header.empty() ? "" : ",";
-        header += c.name;
+    for (const std::string& n : names) {
+        header += (header.empty() ? "" : ",") + csvField(n);
     }
     return header;
 }
 
-std::string resultCsvFields(const egm::Result& r)
+std::string resultCsvFields(const egm::Result& r, const std::vector<std::string>& conductors)
 {
-    std::string fields;
-    bool first = true;
-    for (const Column& c : kColumns) {
-        if (!first) {
-            fields += ',';
-        }
-        first = false;
-        fields += csvField(c.field(r));
+    std::vector<std::string> fields;
+    for (const std::string& name : conductors) {
+        const egm::ConductorResult* c = conductorNamed(r, name);
+        fields.push_back(c != nullptr ? shortestText(c->rate) : std::string());
     }
-    return fields;
+    fields.push_back(shortestText(r.totalRate));
+    for (const ConductorColumns& group : kConductorColumns) {
+        for (const std::string& name : conductors) {
+            const egm::ConductorResult* c = conductorNamed(r, name);
+            fields.push_back(c != nullptr ? group.field(*c) : std::string());
+        }
+    }
+    fields.emplace_back(egm::evaluationName(r.evaluation));
+    fields.emplace_back(egm::lawName(r.law.kind));
+    fields.emplace_back(egm::distributionName(r.distribution.kind));
+    std::string text;
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        text += (k > 0 ? "," : "") + csvField(fields[k]);
+    }
+    return text;
 }
 
-std::string resultCsvEmptyFields()
+std::string resultCsvEmptyFields(const std::vector<std::string>& conductors)
 {
-    return std::string(std::size(kColumns) - 1, ',');
+    return std::string(columnCount(conductors) - 1, ',');
 }
 
 std::string csvField(std::string_view text)

@@ -1,10 +1,13 @@
 // How egm-study writes results: a readable table, JSON and CSV, every number
-// in the shortest form that reads back to the same double.
+// in the shortest form that reads back to the same double. Per-conductor
+// figures are named by the conductors' names (conductor1, conductor2 on the
+// four-wire line), in the tower's order.
 #pragma once
 
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "egm/shielding.h"
 
@@ -14,15 +17,23 @@ namespace study {
 // "nan", "inf", "-inf" (null means "none").
 nlohmann::json jsonNumber(double x);
 
-// Every input by its name in the input table, with the control file (null
-// when none).
-nlohmann::json inputsJson(const egm::Inputs& inputs, const std::string& control);
+// The inputs that apply to these inputs (egm::InputField::appliesTo) by
+// their names in the input table, with the control file (null when none)
+// and the tower file (only when one was given).
+nlohmann::json inputsJson(const egm::Inputs& inputs, const std::string& control,
+                          const std::string& towerFile = {});
 
-// The rates, maximum currents and working values of one case.
-nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& result, const std::string& control);
+// The tower's wires in order: name, kind, x, height, voltage-term.
+nlohmann::json towerJson(const egm::Tower& tower);
+
+// The rates, maximum currents and working values of one case: "rates" holds
+// one key per conductor name and "total"; every other per-conductor object
+// is keyed by the conductor names.
+nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& result, const std::string& control,
+                          const std::string& towerFile = {});
 std::string resultText(const egm::Result& result);
 
-// "evaluation: sound; striking-distance law: built-in; current
+// "evaluation: first-contact; striking-distance law: built-in; current
 // distribution: built-in": how a result was computed, for text and legends.
 std::string computationNote(const egm::Result& result);
 
@@ -30,11 +41,23 @@ std::string computationNote(const egm::Result& result);
 // at the top of the range)", "none".
 std::string maxCurrentText(const egm::MaxCurrent& m);
 
-// The result columns of a case in CSV, their names and the fields of one
-// case; errorFields() is the same number of empty fields.
-std::string resultCsvHeader();
-std::string resultCsvFields(const egm::Result& result);
-std::string resultCsvEmptyFields();
+// The conductors' names of a result, in the tower's order.
+std::vector<std::string> conductorNames(const egm::Result& result);
+std::vector<std::string> conductorNames(const egm::Tower& tower);
+// Adds the result's conductor names not yet in names, in the tower's order:
+// the union of several towers' conductors in order of first appearance.
+void addConductorNames(std::vector<std::string>& names, const egm::Result& result);
+// The conductor of that name, or null.
+const egm::ConductorResult* conductorNamed(const egm::Result& result, const std::string& name);
+
+// The result columns of cases with these conductors in CSV: their names,
+// the fields of one case (empty where the case has no conductor of a
+// name), and as many empty fields. On the four-wire line: conductor1,
+// conductor2, total, maxCurrentConductor1, ..., evaluation, law,
+// distribution.
+std::string resultCsvHeader(const std::vector<std::string>& conductors);
+std::string resultCsvFields(const egm::Result& result, const std::vector<std::string>& conductors);
+std::string resultCsvEmptyFields(const std::vector<std::string>& conductors);
 
 // One CSV field, quoted when it holds a comma, a quote or a line break.
 std::string csvField(std::string_view text);

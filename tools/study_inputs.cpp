@@ -5,6 +5,7 @@
 #include "egm/input_table.h"
 #include "input_files.h"
 #include "numbers.h"
+#include "tower_file.h"
 
 namespace study {
 
@@ -50,32 +51,19 @@ double numberOf(const std::string& flag, const std::string& text)
     return value;
 }
 
-void setLawCoefficients(egm::Inputs& inputs, const std::vector<std::string>& c)
-{
-    if (c.size() != 3 && c.size() != 4) {
-        throw UsageError("--law-coefficients takes A,B,C,D (G = C I^D) or A,B,BETA (G = BETA A I^B)");
-    }
-    inputs.law.a = numberOf("--law-coefficients", c[0]);
-    inputs.law.b = numberOf("--law-coefficients", c[1]);
-    if (c.size() == 3) {
-        inputs.law.beta = numberOf("--law-coefficients", c[2]);
-    } else {
-        inputs.law.c = numberOf("--law-coefficients", c[2]);
-        inputs.law.d = numberOf("--law-coefficients", c[3]);
-        inputs.law.beta.reset();
-    }
-}
-
 void InputFlags::addTo(CLI::App* app)
 {
     app->add_option("--control", control_,
                     "control file naming the geometry, parameter and result files, read as egm-shielding "
                     "reads it (the result file is not written)")
         ->option_text(" FILE");
-    app->add_option(
-           "--geometry", geometry_,
-           "x of ground wire 1, ground wire 2, conductor 1, conductor 2, then their heights (m); ground "
-           "wire 1 and conductor 1 are the wires on the +x side")
+    app->add_option("--tower", tower_,
+                    "tower file: one wire a row under the header name,kind,x,height,voltage-term (name and "
+                    "voltage-term optional); instead of the four-wire line's inputs")
+        ->option_text(" FILE");
+    app->add_option("--geometry", geometry_,
+                    "four-wire line: x of ground wire 1, ground wire 2, conductor 1, conductor 2, then their "
+                    "heights (m); ground wire 1 and conductor 1 are the wires on the +x side")
         ->expected(8)
         ->allow_extra_args(false)
         ->option_text(kGeometryText);
@@ -101,7 +89,7 @@ bool InputFlags::voltageTermGiven() const
 
 egm::Inputs InputFlags::resolve() const
 {
-    egm::Inputs inputs;
+    egm::Inputs base;
     const auto given = [&](const std::string& name) { return options_.at(name)->count() > 0; };
     if (!control_.empty()) {
         for (const auto& [name, option] : options_) {
@@ -109,10 +97,11 @@ egm::Inputs InputFlags::resolve() const
                 throw UsageError("--control gives every input of the line; --" + name + " cannot be added");
             }
         }
-        if (!geometry_.empty()) {
-            throw UsageError("--control gives every input of the line; --geometry cannot be added");
+        if (!geometry_.empty() || !tower_.empty()) {
+            throw UsageError(std::string("--control gives every input of the line; --") +
+                             (tower_.empty() ? "geometry" : "tower") + " cannot be added");
         }
-        const egm::driver::LoadReport report = egm::driver::loadControlledInputs(control_, inputs);
+        const egm::driver::LoadReport report = egm::driver::loadControlledInputs(control_, base);
         if (!report.found) {
             throw egm::InputError("cannot open control file '" + control_ + "': " + report.notFoundReason);
         }
@@ -123,46 +112,59 @@ egm::Inputs InputFlags::resolve() const
             std::fprintf(stderr, "egm-study: %s\n", note.c_str());
         }
     }
-    for (std::size_t k = 0; k < geometry_.size(); ++k) {
-        const egm::InputField& f =
-            *egm::inputField(k < 4 ? "x" + std::to_string(k + 1) : "h" + std::to_string(k - 3));
-        f.set(inputs, numberOf("--geometry", geometry_[k]));
-    }
-    // Groups first, so that a single wire's flag can still move one wire of
-    // a group.
-    for (const bool groups : {true, false}) {
+    egm::NamedInputs named;
+    if (!tower_.empty()) {
+        if (!geometry_.empty()) {
+            throw UsageError("--tower gives every wire; --geometry cannot be added");
+        }
         for (const egm::InputField& f : egm::inputFields()) {
-            const std::string name(f.name);
-            if ((f.kind == egm::InputField::Kind::group) != groups || !given(name)) {
-                continue;
+            if (f.fourWireLine && given(std::string(f.name))) {
+                throw UsageError("--tower gives every wire; --" + std::string(f.name) + " cannot be added");
             }
-            if (f.kind == egm::InputField::Kind::choice) {
-                try {
-                    f.setChoice(inputs, given_.at(name));
-                } catch (const egm::InputError& e) {
-                    throw UsageError(std::string("--") + e.what());
-                }
-            } else {
-                f.set(inputs, numberOf("--" + name, given_.at(name)));
-            }
+        }
+        named.tower = egm::io::readTowerFile(tower_);
+    }
+    for (std::size_t k = 0; k < geometry_.size(); ++k) {
+        named.values.push_back(egm::NamedValue{
+            k < 4 ? "x" + std::to_string(k + 1) : "h" + std::to_string(k - 3), geometry_[k], std::nullopt});
+    }
+    for (const egm::InputField& f : egm::inputFields()) {
+        const std::string name(f.name);
+        if (given(name)) {
+            named.values.push_back(egm::NamedValue{name, given_.at(name), std::nullopt});
         }
     }
     if (compat_) {
-        inputs.evaluation = egm::Evaluation::compat;
+        if (given("evaluation") && egm::evaluationNamed(given_.at("evaluation")) != egm::Evaluation::compat) {
+            throw UsageError("--compat is --evaluation compat; --evaluation " + given_.at("evaluation") +
+                             " cannot be added");
+        }
+        named.values.push_back(egm::NamedValue{"evaluation", "compat", std::nullopt});
     }
     if (!lawCoefficients_.empty()) {
-        if (inputs.law.kind != egm::StrikingLaw::Kind::custom) {
-            throw UsageError("--law-coefficients goes with --law custom");
+        if (lawCoefficients_.size() != 3 && lawCoefficients_.size() != 4) {
+            throw UsageError("--law-coefficients takes A,B,C,D (G = C I^D) or A,B,BETA (G = BETA A I^B)");
         }
-        setLawCoefficients(inputs, lawCoefficients_);
+        const char* names[] = {"law-a", "law-b", lawCoefficients_.size() == 3 ? "law-beta" : "law-c",
+                               "law-d"};
+        for (std::size_t k = 0; k < lawCoefficients_.size(); ++k) {
+            named.lawCoefficients.push_back(egm::NamedValue{names[k], lawCoefficients_[k], std::nullopt});
+        }
     }
-    if (inputs.law.kind != egm::StrikingLaw::Kind::builtIn && voltageTermGiven() &&
-        inputs.voltageTerm != 0.0) {
-        throw UsageError("--voltage-term belongs to the built-in law; with --law " +
-                         std::string(egm::lawName(inputs.law.kind)) + " leave it out or give 0");
+    try {
+        return egm::resolveInputs(named, base);
+    } catch (const egm::TowerError&) {
+        throw;
+    } catch (const egm::InputError& e) {
+        // Every input resolved here was given on the command line: the
+        // message names it by its flag.
+        const std::string what = e.what();
+        const std::string coefficients = "law coefficients";
+        if (what.compare(0, coefficients.size(), coefficients) == 0) {
+            throw UsageError("--law-coefficients" + what.substr(coefficients.size()));
+        }
+        throw UsageError("--" + what);
     }
-    egm::settleVoltageTerm(inputs, voltageTermGiven());
-    return inputs;
 }
 
 } // namespace study

@@ -1,8 +1,9 @@
 // The inputs of egm-study's subcommands as command-line flags, all made from
 // the input table: --NAME VALUE for every input, --geometry with the eight
-// positions and heights at once, --control for a control file read as
-// egm-shielding reads it, --compat for the evaluation egm-shielding uses and
-// --law-coefficients for a custom striking-distance law.
+// positions and heights of the four-wire line at once, --tower for a tower
+// file of any wires, --control for a control file read as egm-shielding
+// reads it, --compat for the evaluation egm-shielding uses (--evaluation
+// compat) and --law-coefficients for a custom striking-distance law.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -31,28 +32,27 @@ class InputFlags {
     void addTo(CLI::App* app);
 
     // After parsing: the built-in line, or the control file's values, with
-    // --geometry, then the groups, then every other flag given, in the
-    // table's order. Throws UsageError (a value that is not a number,
-    // --control with other inputs, a voltage term with another law) or
-    // egm::InputError (a control file that cannot be used).
+    // the tower file's tower, --geometry and every other flag given, through
+    // egm::resolveInputs. Throws UsageError (a value that is not a number,
+    // --control or --tower with inputs they give, a voltage term with
+    // another law) or egm::InputError (a control or tower file that cannot
+    // be used).
     egm::Inputs resolve() const;
 
     const std::string& control() const { return control_; }
+    const std::string& towerFile() const { return tower_; }
     // Whether the voltage term was given on purpose (with another law than
     // the built-in one the built-in default does not apply).
     bool voltageTermGiven() const;
 
   private:
     std::string control_;
+    std::string tower_;
     std::vector<std::string> geometry_;
     bool compat_ = false;
     std::vector<std::string> lawCoefficients_;
     std::map<std::string, std::string> given_; // input name -> text
     std::map<std::string, CLI::Option*> options_;
 };
-
-// The custom law's coefficients: "a,b,c,d" (G = c I^d) or "a,b,beta"
-// (G = beta a I^b). Throws UsageError.
-void setLawCoefficients(egm::Inputs& inputs, const std::vector<std::string>& coefficients);
 
 } // namespace study

@@ -1,7 +1,9 @@
 #include "study_route.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -14,8 +16,9 @@
 namespace study {
 
 const char* const kRouteHelp =
-    R"(Route file: one span per row, columns as for batch (the tower's geometry x1..h4 or the
-groups, slope, flash-density, ...) plus length (the span's length, m; required) and
+    R"(Route file: one span per row, columns as for batch (tower, a tower file relative to the
+route file's folder, or the four-wire line's x1..h4 or groups, slope, flash-density, ...)
+plus length (the span's length, m; required) and
 optionally name and km (the kilometre post where the span starts; where absent, each span
 starts where the one before ended, from 0).
 Each span's expected shielding failures per year are its rate times its length / 100 km.
@@ -81,10 +84,9 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
     }
     RouteOutcome out;
     out.flagAbove = request.flagAbove;
-    std::vector<egm::Inputs> inputs;
-    std::vector<std::size_t> computed;
+    std::vector<egm::CaseInputs> inputs;
     try {
-        CaseFile spans(file, {"length", "km"});
+        CaseFile spans(file, std::filesystem::path(request.spans).parent_path().string(), {"length", "km"});
         Case c;
         double nextKm = 0.0;
         while (spans.next(defaults, flags.voltageTermGiven(), c)) {
@@ -92,18 +94,15 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
             s.index = static_cast<int>(out.spans.size()) + 1;
             s.line = c.line;
             s.name = c.name;
-            s.error = c.error;
+            s.towerFile = c.towerFile;
             std::string problem;
             s.from = kmPost(c.extra, nextKm, problem);
             s.length = lengthOf(c.extra, problem);
-            if (s.error.empty() && !problem.empty()) {
-                s.error = "line " + std::to_string(c.line) + ": " + problem;
+            if (c.inputs.error.empty() && !problem.empty()) {
+                c.inputs.error = "line " + std::to_string(c.line) + ": " + problem;
             }
             nextKm = s.from + s.length / 1000.0;
-            if (s.error.empty()) {
-                inputs.push_back(c.inputs);
-                computed.push_back(out.spans.size());
-            }
+            inputs.push_back(c.inputs);
             out.spans.push_back(std::move(s));
         }
     } catch (const CaseFileError& e) {
@@ -111,33 +110,34 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
     }
 
     const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(inputs, {}, request.jobs, progress);
-    for (std::size_t k = 0; k < computed.size(); ++k) {
-        Span& s = out.spans[computed[k]];
-        if (outcomes[k].result) {
-            s.result = outcomes[k].result;
-        } else {
-            s.error = "line " + std::to_string(s.line) + ": " + outcomes[k].error;
-        }
-    }
-
     RouteSummary& sum = out.summary;
     sum.spans = static_cast<int>(out.spans.size());
-    for (Span& s : out.spans) {
+    for (std::size_t k = 0; k < out.spans.size(); ++k) {
+        Span& s = out.spans[k];
+        s.result = outcomes[k].result;
         if (!s.result) {
+            // A span read but not computed: its line before the library's message.
+            s.error = inputs[k].error.empty() ? "line " + std::to_string(s.line) + ": " + outcomes[k].error
+                                              : outcomes[k].error;
             ++sum.failed;
             continue;
         }
-        const egm::Rates& r = s.result->rates;
+        addConductorNames(sum.conductors, *s.result);
+        sum.failuresPerYear.resize(sum.conductors.size(), 0.0);
         // Rates are per 100 km per year; the span's length is in metres.
-        s.failures = {r.conductor1 * s.length / 100000.0, r.conductor2 * s.length / 100000.0,
-                      r.total * s.length / 100000.0};
-        for (int k = 0; k < 3; ++k) {
-            sum.failuresPerYear[k] += s.failures[k];
+        for (const egm::ConductorResult& c : s.result->conductors) {
+            const double failures = c.rate * s.length / 100000.0;
+            s.failures.push_back(failures);
+            const std::size_t at =
+                std::find(sum.conductors.begin(), sum.conductors.end(), c.name) - sum.conductors.begin();
+            sum.failuresPerYear[at] += failures;
         }
+        s.totalFailures = s.result->totalRate * s.length / 100000.0;
+        sum.totalFailuresPerYear += s.totalFailures;
         sum.lengthKm += s.length / 1000.0;
-        s.flagged = request.flagAbove && r.total > *request.flagAbove;
+        s.flagged = request.flagAbove && s.result->totalRate > *request.flagAbove;
     }
-    sum.averagePer100Km = sum.lengthKm > 0.0 ? sum.failuresPerYear[2] / sum.lengthKm * 100.0 : 0.0;
+    sum.averagePer100Km = sum.lengthKm > 0.0 ? sum.totalFailuresPerYear / sum.lengthKm * 100.0 : 0.0;
 
     for (const Span& s : out.spans) {
         if (s.result) {
@@ -145,7 +145,7 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
         }
     }
     std::stable_sort(out.topSpans.begin(), out.topSpans.end(),
-                     [](const Span* a, const Span* b) { return a->failures[2] > b->failures[2]; });
+                     [](const Span* a, const Span* b) { return a->totalFailures > b->totalFailures; });
     if (out.topSpans.size() > static_cast<std::size_t>(std::max(0, request.top))) {
         out.topSpans.resize(static_cast<std::size_t>(std::max(0, request.top)));
     }
@@ -157,9 +157,9 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
         const double to = s.from + s.length / 1000.0;
         if (!out.flagged.empty() && std::abs(out.flagged.back().to - s.from) < 1e-9) {
             out.flagged.back().to = to;
-            out.flagged.back().highestRate = std::max(out.flagged.back().highestRate, s.result->rates.total);
+            out.flagged.back().highestRate = std::max(out.flagged.back().highestRate, s.result->totalRate);
         } else {
-            out.flagged.push_back(FlaggedStretch{s.from, to, s.result->rates.total});
+            out.flagged.push_back(FlaggedStretch{s.from, to, s.result->totalRate});
         }
     }
     return out;
@@ -168,8 +168,17 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
 std::string routeReport(const RouteOutcome& out, const std::string& format)
 {
     const RouteSummary& sum = out.summary;
-    const double total = sum.failuresPerYear[2];
-    const auto share = [total](const Span& s) { return total > 0.0 ? s.failures[2] / total : 0.0; };
+    const double total = sum.totalFailuresPerYear;
+    const auto share = [total](const Span& s) { return total > 0.0 ? s.totalFailures / total : 0.0; };
+    // Per conductor name, and the total.
+    const auto perConductor = [](const egm::Result& r, const std::vector<double>& values, double totalValue) {
+        nlohmann::json j = nlohmann::json::object();
+        for (std::size_t k = 0; k < r.conductors.size(); ++k) {
+            j[r.conductors[k].name] = jsonNumber(values[k]);
+        }
+        j["total"] = jsonNumber(totalValue);
+        return j;
+    };
     if (format == "json") {
         nlohmann::json spans = nlohmann::json::array();
         for (const Span& s : out.spans) {
@@ -179,12 +188,15 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
                                 {"km", jsonNumber(s.from)},
                                 {"length", jsonNumber(s.length)}};
             if (s.result) {
-                j["rates"] = {{"conductor1", jsonNumber(s.result->rates.conductor1)},
-                              {"conductor2", jsonNumber(s.result->rates.conductor2)},
-                              {"total", jsonNumber(s.result->rates.total)}};
-                j["failuresPerYear"] = {{"conductor1", jsonNumber(s.failures[0])},
-                                        {"conductor2", jsonNumber(s.failures[1])},
-                                        {"total", jsonNumber(s.failures[2])}};
+                std::vector<double> rates;
+                for (const egm::ConductorResult& c : s.result->conductors) {
+                    rates.push_back(c.rate);
+                }
+                j["rates"] = perConductor(*s.result, rates, s.result->totalRate);
+                j["failuresPerYear"] = perConductor(*s.result, s.failures, s.totalFailures);
+                if (!s.towerFile.empty()) {
+                    j["tower"] = s.towerFile;
+                }
                 j["share"] = jsonNumber(share(s));
                 j["flagged"] = s.flagged;
                 j["evaluation"] = std::string(egm::evaluationName(s.result->evaluation));
@@ -200,14 +212,16 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
                                {"toKm", jsonNumber(f.to)},
                                {"highestRate", jsonNumber(f.highestRate)}});
         }
+        nlohmann::json failures = nlohmann::json::object();
+        for (std::size_t k = 0; k < sum.conductors.size(); ++k) {
+            failures[sum.conductors[k]] = jsonNumber(sum.failuresPerYear[k]);
+        }
+        failures["total"] = jsonNumber(total);
         const nlohmann::json summary = {
             {"spans", sum.spans},
             {"failed", sum.failed},
             {"lengthKm", jsonNumber(sum.lengthKm)},
-            {"failuresPerYear",
-             {{"conductor1", jsonNumber(sum.failuresPerYear[0])},
-              {"conductor2", jsonNumber(sum.failuresPerYear[1])},
-              {"total", jsonNumber(sum.failuresPerYear[2])}}},
+            {"failuresPerYear", failures},
             {"averagePer100KmPerYear", jsonNumber(sum.averagePer100Km)},
             {"flagAbove", out.flagAbove ? jsonNumber(*out.flagAbove) : nlohmann::json(nullptr)},
             {"flaggedStretches", flagged},
@@ -215,24 +229,41 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
         return nlohmann::json{{"spans", spans}, {"summary", summary}}.dump(2) + "\n";
     }
     if (format == "csv") {
-        std::string text = "span,line,name,km,length," + resultCsvHeader() +
-                           ",failuresConductor1,failuresConductor2,failuresTotal,share,flagged,error\n";
+        // The conductors of the computed spans, in order of first appearance.
+        const std::vector<std::string>& names = sum.conductors;
+        std::string text = "span,line,name,km,length," + resultCsvHeader(names);
+        for (const std::string& n : names) {
+            text +=
+                "," +
+                csvField("failures" +
+                         std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(n[0])))) +
+                         n.substr(1));
+        }
+        text += ",failuresTotal,share,flagged,error\n";
         for (const Span& s : out.spans) {
             text += std::to_string(s.index) + "," + std::to_string(s.line) + "," + csvField(s.name) + "," +
                     shortestText(s.from) + "," + shortestText(s.length) + ",";
             if (s.result) {
-                text += resultCsvFields(*s.result) + "," + shortestText(s.failures[0]) + "," +
-                        shortestText(s.failures[1]) + "," + shortestText(s.failures[2]) + "," +
-                        shortestText(share(s)) + "," + (s.flagged ? "true" : "false") + ",\n";
+                text += resultCsvFields(*s.result, names);
+                for (const std::string& n : names) {
+                    const egm::ConductorResult* c = conductorNamed(*s.result, n);
+                    text += "," + (c != nullptr ? shortestText(s.failures[c - s.result->conductors.data()])
+                                                : std::string());
+                }
+                text += "," + shortestText(s.totalFailures) + "," + shortestText(share(s)) + "," +
+                        (s.flagged ? "true" : "false") + ",\n";
             } else {
-                text += resultCsvEmptyFields() + ",,,,,," + csvField(s.error) + "\n";
+                text += resultCsvEmptyFields(names) + std::string(names.size(), ',') + ",,,," +
+                        csvField(s.error) + "\n";
             }
         }
         text += "# spans " + std::to_string(sum.spans) + ", failed " + std::to_string(sum.failed) +
                 ", length " + shortestText(sum.lengthKm) + " km\n";
-        text += "# failures per year: conductor 1 " + shortestText(sum.failuresPerYear[0]) +
-                ", conductor 2 " + shortestText(sum.failuresPerYear[1]) + ", total " + shortestText(total) +
-                "\n";
+        text += "# failures per year:";
+        for (std::size_t k = 0; k < names.size(); ++k) {
+            text += " " + names[k] + " " + shortestText(sum.failuresPerYear[k]) + ",";
+        }
+        text += " total " + shortestText(total) + "\n";
         text += "# average " + shortestText(sum.averagePer100Km) + " per 100 km per year\n";
         return text;
     }
@@ -242,16 +273,20 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
     text += "Route: " + std::to_string(sum.spans) + " spans, " + line + " km computed";
     text += sum.failed > 0 ? " (" + std::to_string(sum.failed) + " spans failed)\n" : "\n";
     text += "Expected shielding failures per year\n";
-    text += "  conductor 1            " + shortestText(sum.failuresPerYear[0]) + "\n";
-    text += "  conductor 2            " + shortestText(sum.failuresPerYear[1]) + "\n";
-    text += "  total                  " + shortestText(total) + "\n";
-    text += "  average                " + shortestText(sum.averagePer100Km) + " per 100 km per year\n";
+    const auto row = [&text](const std::string& label, const std::string& value) {
+        text += "  " + label + std::string(label.size() < 23 ? 23 - label.size() : 1, ' ') + value + "\n";
+    };
+    for (std::size_t k = 0; k < sum.conductors.size(); ++k) {
+        row(sum.conductors[k], shortestText(sum.failuresPerYear[k]));
+    }
+    row("total", shortestText(total));
+    row("average", shortestText(sum.averagePer100Km) + " per 100 km per year");
     text += "Spans that contribute most\n";
     for (const Span* s : out.topSpans) {
         std::snprintf(line, sizeof line,
                       "  span %-5d %-16s km %9.3f  %8.1f m  rate %10.4g  failures %10.4g  %5.1f %%\n",
-                      s->index, s->name.substr(0, 16).c_str(), s->from, s->length, s->result->rates.total,
-                      s->failures[2], 100.0 * share(*s));
+                      s->index, s->name.substr(0, 16).c_str(), s->from, s->length, s->result->totalRate,
+                      s->totalFailures, 100.0 * share(*s));
         text += line;
     }
     if (out.flagAbove) {
@@ -300,7 +335,7 @@ Chart routeChart(const RouteOutcome& out)
     Series total{"total rate of the span", {}, {}, false};
     for (const Span& s : out.spans) {
         // A step over the span's length.
-        const double rate = s.result ? s.result->rates.total : std::nan("");
+        const double rate = s.result ? s.result->totalRate : std::nan("");
         total.x.push_back(s.from);
         total.y.push_back(rate);
         total.x.push_back(s.from + s.length / 1000.0);

@@ -28,11 +28,13 @@ struct Span {
     int index = 0; // 1, 2, ... in file order
     int line = 0;
     std::string name;
-    double from = 0.0;   // km post where the span starts
-    double length = 0.0; // m
+    double from = 0.0;     // km post where the span starts
+    double length = 0.0;   // m
+    std::string towerFile; // as the row names it; empty: none
     std::optional<egm::Result> result;
     std::string error;
-    std::array<double, 3> failures{}; // per year: conductor 1, conductor 2, total
+    std::vector<double> failures; // per year, per conductor of the result (tower order)
+    double totalFailures = 0.0;   // per year
     bool flagged = false;
 };
 
@@ -42,9 +44,13 @@ struct Span {
 struct RouteSummary {
     int spans = 0;
     int failed = 0;
-    double lengthKm = 0.0;                   // of the computed spans
-    std::array<double, 3> failuresPerYear{}; // conductor 1, conductor 2, total
-    double averagePer100Km = 0.0;            // total failures per 100 km per year
+    double lengthKm = 0.0; // of the computed spans
+    // The spans' conductors by name, in order of first appearance, and the
+    // failures per year of each (summed over the spans that have it).
+    std::vector<std::string> conductors;
+    std::vector<double> failuresPerYear;
+    double totalFailuresPerYear = 0.0;
+    double averagePer100Km = 0.0; // total failures per 100 km per year
 };
 
 struct FlaggedStretch {
@@ -63,7 +69,8 @@ struct RouteOutcome {
 
 // Reads and computes the route (as batch reads its cases, with the columns
 // length, in metres, and km, the span's kilometre post: where absent, each
-// span starts where the one before ended, from 0). Throws CaseFileError and
+// span starts where the one before ended, from 0; tower files relative to
+// the route file's folder). Throws CaseFileError and
 // egm::InputError for a route file that cannot be used.
 RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request,
                           const egm::Progress& progress);

@@ -1,0 +1,209 @@
+#include "tower_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+#include "csv.h"
+#include "numbers.h"
+
+namespace egm::io {
+
+namespace {
+
+enum class Column { name, kind, x, height, voltageTerm, none };
+
+struct ColumnName {
+    Column column;
+    const char* text;
+    bool required;
+};
+const ColumnName kColumns[] = {
+    {Column::name, "name", false},
+    {Column::kind, "kind", true},
+    {Column::x, "x", true},
+    {Column::height, "height", true},
+    {Column::voltageTerm, "voltage-term", false},
+};
+
+std::string trimmed(const std::string& s)
+{
+    const std::size_t first = s.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+std::string lowered(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+class Reader {
+  public:
+    Reader(std::istream& in, const std::string& file) : in_(in), file_(file) {}
+
+    egm::Tower read()
+    {
+        CsvRecord header;
+        if (!readCsvRecord(in_, line_, header)) {
+            fail(1, "the file is empty: it needs a header naming the columns name, kind, x, height, "
+                    "voltage-term");
+        }
+        readHeader(header);
+        egm::Tower tower;
+        std::vector<int> rowLine;
+        CsvRecord record;
+        while (readCsvRecord(in_, line_, record)) {
+            if (tower.wires.size() == egm::kMaxTowerWires) {
+                fail(record.line, "more than " + std::to_string(egm::kMaxTowerWires) + " wires");
+            }
+            tower.wires.push_back(wireOf(record));
+            rowLine.push_back(record.line);
+        }
+        if (tower.wires.empty()) {
+            fail(header.line, "no wire: a tower needs at least one conductor");
+        }
+        try {
+            egm::validate(tower);
+        } catch (const egm::TowerError& e) {
+            // The row of the wire at fault; the last row for the tower as a whole.
+            const std::size_t at = e.wire().value_or(rowLine.size() - 1);
+            fail(rowLine.at(std::min(at, rowLine.size() - 1)), e.what());
+        }
+        return tower;
+    }
+
+  private:
+    [[noreturn]] void fail(int line, const std::string& reason) const
+    {
+        throw TowerFileError("tower file '" + file_ + "', line " + std::to_string(line) + ": " + reason);
+    }
+
+    void readHeader(const CsvRecord& header)
+    {
+        if (!header.error.empty()) {
+            fail(header.line, header.error);
+        }
+        for (std::size_t k = 0; k < header.fields.size(); ++k) {
+            const std::string text = lowered(trimmed(header.fields[k]));
+            if (text.empty() && k + 1 == header.fields.size() && k > 0) {
+                emptyLast_ = true; // "a,b," as spreadsheets write it
+                break;
+            }
+            Column column = Column::none;
+            for (const ColumnName& c : kColumns) {
+                if (text == c.text) {
+                    column = c.column;
+                }
+            }
+            if (column == Column::none) {
+                fail(header.line,
+                     "unknown column '" + header.fields[k] + "' (name, kind, x, height, voltage-term)");
+            }
+            if (std::find(columns_.begin(), columns_.end(), column) != columns_.end()) {
+                fail(header.line, "column '" + text + "' twice");
+            }
+            columns_.push_back(column);
+        }
+        for (const ColumnName& c : kColumns) {
+            if (c.required && std::find(columns_.begin(), columns_.end(), c.column) == columns_.end()) {
+                fail(header.line, std::string("column '") + c.text + "' is missing");
+            }
+        }
+    }
+
+    double number(const CsvRecord& record, const std::string& column, const std::string& text,
+                  std::optional<double> otherwise) const
+    {
+        if (text.empty()) {
+            if (otherwise) {
+                return *otherwise;
+            }
+            fail(record.line, column + " is missing");
+        }
+        double value = 0.0;
+        if (!parseReal(text, value)) {
+            fail(record.line, column + " '" + text + "' is not a number");
+        }
+        return value;
+    }
+
+    egm::TowerWire wireOf(const CsvRecord& record) const
+    {
+        if (!record.error.empty()) {
+            fail(record.line, record.error);
+        }
+        std::size_t fields = record.fields.size();
+        if (emptyLast_ && fields == columns_.size() + 1 && trimmed(record.fields.back()).empty()) {
+            --fields;
+        }
+        if (fields != columns_.size()) {
+            fail(record.line,
+                 std::to_string(fields) + " fields where the header has " + std::to_string(columns_.size()));
+        }
+        egm::TowerWire wire;
+        for (std::size_t k = 0; k < columns_.size(); ++k) {
+            const std::string text = trimmed(record.fields[k]);
+            switch (columns_[k]) {
+            case Column::name:
+                if (lowered(text) == "total") {
+                    fail(record.line, "name 'total' is taken by the total rate");
+                }
+                wire.name = text;
+                break;
+            case Column::kind: {
+                const std::optional<egm::WireKind> kind = egm::wireKindNamed(text);
+                if (!kind) {
+                    fail(record.line, text.empty()
+                                          ? std::string("kind is missing: give ground wire or conductor")
+                                          : "kind '" + text + "': must be ground wire or conductor");
+                }
+                wire.kind = *kind;
+                break;
+            }
+            case Column::x:
+                wire.x = number(record, "x", text, std::nullopt);
+                break;
+            case Column::height:
+                wire.height = number(record, "height", text, std::nullopt);
+                break;
+            case Column::voltageTerm:
+                wire.voltageTerm = number(record, "voltage-term", text, 0.0);
+                break;
+            case Column::none:
+                break;
+            }
+        }
+        return wire;
+    }
+
+    std::istream& in_;
+    const std::string& file_;
+    int line_ = 0;
+    std::vector<Column> columns_;
+    bool emptyLast_ = false;
+};
+
+} // namespace
+
+egm::Tower readTower(std::istream& in, const std::string& file)
+{
+    return Reader(in, file).read();
+}
+
+egm::Tower readTowerFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw TowerFileError("cannot open tower file '" + path + "': " + std::strerror(errno));
+    }
+    return readTower(in, path);
+}
+
+} // namespace egm::io
