@@ -1,81 +1,95 @@
-// Timing of the rate integration: the model's rules evaluated whole for
-// every stroke (EGM_DQ each time) and split (each current prepared once,
-// only the angle's steps per stroke), the sound evaluation split the same
-// way, and the striking-circle arcs alone. Prints the ratios after the
+// Timing of the rate integration through the public entry, the maximum
+// current searches left out: the built-in line on flat ground and on a slope
+// of 20 degrees under both evaluations, and a double-circuit tower of seven
+// wires under the first-contact evaluation. Prints the ratios after the
 // table.
 #include <benchmark/benchmark.h>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <string>
 
-#include "EGMcircle.h"
-#include "circleCrosspoint_initialize.h"
-#include "integration.h"
+#include "egm/shielding.h"
 
 namespace {
 
-using namespace egm::model;
-
-// The built-in line, on flat ground or on a slope of 20 degrees (where the
-// downhill conductor stays exposed at every current, so that the sound
-// evaluation cannot pass over any current).
-void integration(benchmark::State& state, StrokeRule rule, double slope = 0.0)
+void integration(benchmark::State& state, const egm::Inputs& inputs)
 {
-    IntegrationCase line;
-    line.slopeAngle = slope;
+    egm::Options options;
+    options.maxCurrents = false;
+    options.classicalMaxCurrents = false;
     for (auto _ : state) {
-        IntegrationTotals r;
-        integrate(line, rule, r);
-        benchmark::DoNotOptimize(r.rateTotal);
+        const egm::Result r = egm::computeRates(inputs, options);
+        benchmark::DoNotOptimize(r.totalRate);
     }
-    state.SetItemsProcessed(state.iterations() * 201 * 180);
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(egm::kCurrentSpan + 1) *
+                            egm::kAngleSteps);
 }
 
-void BM_LiteralIntegration(benchmark::State& state)
+egm::Inputs builtInLine(egm::Evaluation evaluation, double slope)
 {
-    integration(state, StrokeRule::literal);
+    egm::Inputs in;
+    in.evaluation = evaluation;
+    in.slope = slope;
+    return in;
 }
 
-void BM_FastIntegration(benchmark::State& state)
+// One ground wire above two circuits of three conductors, every voltage
+// term 0.
+egm::Inputs doubleCircuit()
 {
-    integration(state, StrokeRule::compat);
+    const auto wire = [](egm::WireKind kind, double x, double height) {
+        egm::TowerWire w;
+        w.kind = kind;
+        w.x = x;
+        w.height = height;
+        return w;
+    };
+    using egm::WireKind;
+    egm::Inputs in;
+    in.tower.wires = {wire(WireKind::groundWire, 0.0, 55.0), wire(WireKind::conductor, 6.0, 45.0),
+                      wire(WireKind::conductor, 8.0, 37.0),  wire(WireKind::conductor, 6.5, 29.0),
+                      wire(WireKind::conductor, -6.0, 45.0), wire(WireKind::conductor, -8.0, 37.0),
+                      wire(WireKind::conductor, -6.5, 29.0)};
+    in.lowestCurrent = 3.0;
+    in.flashDensity = 2.8;
+    in.slope = 0.0;
+    return in;
 }
 
-void BM_SoundIntegration(benchmark::State& state)
+void BM_FirstContact(benchmark::State& state)
 {
-    integration(state, StrokeRule::sound);
+    integration(state, builtInLine(egm::Evaluation::firstContact, 0.0));
 }
 
-void BM_FastIntegrationSloped(benchmark::State& state)
+void BM_Compat(benchmark::State& state)
 {
-    integration(state, StrokeRule::compat, 20.0);
+    integration(state, builtInLine(egm::Evaluation::compat, 0.0));
 }
 
-void BM_SoundIntegrationSloped(benchmark::State& state)
+void BM_FirstContactSloped(benchmark::State& state)
 {
-    integration(state, StrokeRule::sound, 20.0);
+    integration(state, builtInLine(egm::Evaluation::firstContact, 20.0));
 }
 
-void BM_EGMcircle(benchmark::State& state)
+void BM_CompatSloped(benchmark::State& state)
 {
-    const CircleSet circles = {9.89, -9.89, 11.2, -11.2, 57, 57, 42, 42, 77.9, 77.9, 80.2, 75.6};
-    ArcTable arcs{};
-    for (auto _ : state) {
-        EGMcircle(circles, arcs);
-        benchmark::DoNotOptimize(arcs.data());
-        benchmark::ClobberMemory();
-    }
+    integration(state, builtInLine(egm::Evaluation::compat, 20.0));
 }
 
-BENCHMARK(BM_LiteralIntegration)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FastIntegration)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SoundIntegration)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FastIntegrationSloped)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SoundIntegrationSloped)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_EGMcircle)->Unit(benchmark::kMicrosecond);
+void BM_FirstContactDoubleCircuit(benchmark::State& state)
+{
+    integration(state, doubleCircuit());
+}
+
+BENCHMARK(BM_FirstContact)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Compat)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstContactSloped)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompatSloped)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstContactDoubleCircuit)->Unit(benchmark::kMillisecond);
 
 // Console table as usual, and the real time per iteration of each run kept
-// for the ratio.
+// for the ratios.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     std::map<std::string, double> seconds;
@@ -96,7 +110,6 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 int main(int argc, char** argv)
 {
-    egm::numeric::circleCrosspoint_initialize();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
@@ -111,10 +124,8 @@ int main(int argc, char** argv)
             std::printf("%s: %.2f\n", label, x->second / y->second);
         }
     };
-    // The literal run checks the per-current preparation for stale state;
-    // it is the same code underneath, so the ratio measures the split only.
-    ratio("literal/fast", "BM_LiteralIntegration", "BM_FastIntegration");
-    ratio("sound/fast", "BM_SoundIntegration", "BM_FastIntegration");
-    ratio("sound/fast on a 20 degree slope", "BM_SoundIntegrationSloped", "BM_FastIntegrationSloped");
+    ratio("first-contact/compat", "BM_FirstContact", "BM_Compat");
+    ratio("first-contact/compat on a 20 degree slope", "BM_FirstContactSloped", "BM_CompatSloped");
+    ratio("double circuit/built-in line, first-contact", "BM_FirstContactDoubleCircuit", "BM_FirstContact");
     return 0;
 }

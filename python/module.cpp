@@ -1,8 +1,9 @@
 // egm_shielding._core: the public C++ interface for Python. Inputs come as a
-// dict keyed by the input table's names (with "_" for "-"), so that every
-// name, range and message is the command line's; the Python layer
-// (egm_shielding/__init__.py) gives the functions their signatures and
-// documentation.
+// dict keyed by the input table's names (with "_" for "-"), a tower as a
+// list of wires; the library's resolver turns them into inputs, so that
+// every name, range and message is the command line's. The Python layer
+// (egm_shielding/__init__.py) gives the functions their signatures, names
+// the result columns and documents them.
 #include <cmath>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -13,6 +14,7 @@
 #include "egm/input_table.h"
 #include "egm/shielding.h"
 #include "numbers.h"
+#include "tower_file.h"
 
 namespace py = pybind11;
 
@@ -22,23 +24,6 @@ namespace {
 struct RowError {
     std::string message;
 };
-
-double numberOf(const std::string& name, const py::handle& value)
-{
-    if (py::isinstance<py::str>(value)) {
-        const std::string text = value.cast<std::string>();
-        double v = 0.0;
-        if (!egm::io::parseReal(text, v)) {
-            throw RowError{name + " '" + text + "' is not a number"};
-        }
-        return v;
-    }
-    try {
-        return value.cast<double>();
-    } catch (const py::cast_error&) {
-        throw RowError{name + " '" + std::string(py::str(value)) + "' is not a number"};
-    }
-}
 
 bool isMissing(const py::handle& value)
 {
@@ -53,77 +38,227 @@ bool isMissing(const py::handle& value)
     return false;
 }
 
-// The inputs of a dict on top of the built-in line: groups first, then
-// single inputs, the law's coefficients, and the voltage term's default as
-// the command line settles it. Throws RowError for a value that cannot be
-// read, and ValueError for a key that names no input (for a batch, the
-// whole call, as an unknown column refuses a whole case file).
-egm::Inputs inputsOf(const py::dict& d, std::string* name = nullptr)
+bool isFrame(const py::handle& value)
 {
-    egm::Inputs in;
-    bool voltageGiven = false;
-    std::vector<std::pair<const egm::InputField*, py::handle>> fields;
+    return py::hasattr(value, "columns") && py::hasattr(value, "to_dict");
+}
+
+// A list or tuple, not a text.
+bool isSequence(const py::handle& value)
+{
+    return py::isinstance<py::sequence>(value) && !py::isinstance<py::str>(value) &&
+           !py::isinstance<py::bytes>(value);
+}
+
+std::string textOf(const py::handle& value)
+{
+    return egm::io::printable(std::string(py::str(value)));
+}
+
+// One value by name for the resolver: a Python number as the number itself
+// (and its text, for a choice), a string as text. An empty string is not
+// "not given": only None and NaN keep the default.
+egm::NamedValue namedValue(const std::string& name, const py::handle& value)
+{
+    egm::NamedValue v;
+    v.name = name;
+    if (py::isinstance<py::str>(value)) {
+        v.text = value.cast<std::string>();
+        if (v.text.empty()) {
+            throw RowError{name + " '': empty (None keeps the default)"};
+        }
+        return v;
+    }
+    v.text = std::string(py::str(value));
+    try {
+        v.number = value.cast<double>();
+    } catch (const py::cast_error&) {
+    }
+    return v;
+}
+
+// A wire's number: a Python number, or a text the library reads.
+double wireNumber(const py::handle& value, std::size_t wire, const char* what)
+{
+    const std::string at = "wire " + std::to_string(wire + 1) + ": " + what;
+    if (value.is_none()) {
+        throw RowError{at + " missing"};
+    }
+    if (py::isinstance<py::str>(value)) {
+        double v = 0.0;
+        if (!egm::parseNumber(value.cast<std::string>(), v)) {
+            throw RowError{at + " '" + textOf(value) + "' is not a number"};
+        }
+        return v;
+    }
+    try {
+        return value.cast<double>();
+    } catch (const py::cast_error&) {
+        throw RowError{at + " '" + textOf(value) + "' is not a number"};
+    }
+}
+
+egm::WireKind wireKind(const py::handle& value, std::size_t wire)
+{
+    if (py::isinstance<py::str>(value)) {
+        std::string name = value.cast<std::string>();
+        for (char& c : name) {
+            c = c == '_' ? ' ' : c;
+        }
+        if (const auto kind = egm::wireKindNamed(name)) {
+            return *kind;
+        }
+    }
+    throw RowError{"wire " + std::to_string(wire + 1) + ": kind '" + textOf(value) +
+                   "': must be ground wire or conductor"};
+}
+
+// One wire of a tower: (kind, x, height), (kind, x, height, voltage term),
+// (name, kind, x, height, voltage term), or a dict with the keys name, kind,
+// x, height and voltage_term (or voltage-term); a missing name or voltage
+// term is the default name or 0.
+egm::TowerWire wireOf(const py::handle& item, std::size_t wire)
+{
+    egm::TowerWire w;
+    const std::string at = "wire " + std::to_string(wire + 1) + ": ";
+    if (py::isinstance<py::dict>(item)) {
+        py::handle kind, x, height, voltage, name;
+        for (const auto& [key, value] : item.cast<py::dict>()) {
+            const std::string k = py::str(key);
+            if (k == "kind") {
+                kind = value;
+            } else if (k == "x") {
+                x = value;
+            } else if (k == "height") {
+                height = value;
+            } else if (k == "voltage_term" || k == "voltage-term") {
+                voltage = value;
+            } else if (k == "name") {
+                name = value;
+            } else {
+                throw RowError{at + "unknown key '" + egm::io::printable(k) + "'"};
+            }
+        }
+        if (!kind) {
+            throw RowError{at + "kind missing"};
+        }
+        w.kind = wireKind(kind, wire);
+        w.x = wireNumber(x ? x : py::none(), wire, "x");
+        w.height = wireNumber(height ? height : py::none(), wire, "height");
+        if (voltage && !isMissing(voltage)) {
+            w.voltageTerm = wireNumber(voltage, wire, "voltage term");
+        }
+        if (name && !isMissing(name)) {
+            w.name = py::str(name);
+        }
+        return w;
+    }
+    if (!isSequence(item)) {
+        throw RowError{at + "'" + textOf(item) + "': must be a tuple or a dict"};
+    }
+    const py::sequence s = py::reinterpret_borrow<py::sequence>(item);
+    const std::size_t n = s.size();
+    if (n < 3 || n > 5) {
+        throw RowError{at + std::to_string(n) +
+                       " items: must be (kind, x, height), (kind, x, height, voltage term) or (name, kind, "
+                       "x, height, voltage term)"};
+    }
+    const std::size_t first = n == 5 ? 1 : 0;
+    if (n == 5 && !isMissing(s[0])) {
+        w.name = py::str(s[0]);
+    }
+    w.kind = wireKind(s[first], wire);
+    w.x = wireNumber(s[first + 1], wire, "x");
+    w.height = wireNumber(s[first + 2], wire, "height");
+    if (n >= 4 && !isMissing(s[first + 3])) {
+        w.voltageTerm = wireNumber(s[first + 3], wire, "voltage term");
+    }
+    return w;
+}
+
+// A tower from a list of wires, a pandas DataFrame with a row per wire, or
+// the path of a tower file. Only what cannot be read is reported here;
+// egm::validate judges the rest.
+egm::Tower towerOf(const py::handle& value)
+{
+    if (py::isinstance<py::str>(value) || py::hasattr(value, "__fspath__")) {
+        const std::string path = py::str(py::module_::import("os").attr("fspath")(value));
+        try {
+            return egm::io::readTowerFile(path);
+        } catch (const egm::InputError& e) {
+            throw RowError{e.what()};
+        }
+    }
+    py::object wires = py::reinterpret_borrow<py::object>(value);
+    if (isFrame(value)) {
+        wires = value.attr("to_dict")("records");
+    }
+    if (!isSequence(wires)) {
+        throw RowError{"tower '" + textOf(value) +
+                       "': must be a list of wires, a DataFrame or a file's path"};
+    }
+    egm::Tower tower;
+    std::size_t k = 0;
+    for (const py::handle item : wires) {
+        tower.wires.push_back(wireOf(item, k++));
+    }
+    return tower;
+}
+
+// The named inputs of a dict: every key an input's name, and "tower",
+// "law_coefficients", "name" (the case's). Throws RowError for a value that
+// cannot be read, and ValueError for a key that names no input (for a
+// batch, the whole call, as an unknown column refuses a whole case file).
+egm::NamedInputs namedOf(const py::dict& d, std::string* caseName = nullptr)
+{
+    egm::NamedInputs named;
     for (const auto& [key, value] : d) {
         const std::string k = py::str(key);
         if (k == "name") {
-            if (name != nullptr && !value.is_none()) {
-                *name = py::str(value);
+            if (caseName != nullptr && !value.is_none()) {
+                *caseName = py::str(value);
             }
             continue;
         }
-        if (k == "law_coefficients" || k == "law-coefficients") {
+        const bool coefficients = k == "law_coefficients" || k == "law-coefficients";
+        if (k != "tower" && !coefficients && egm::inputField(k) == nullptr) {
+            throw py::value_error("unknown input '" + egm::io::printable(k) + "'");
+        }
+        if (isMissing(value)) {
             continue;
         }
-        const egm::InputField* f = egm::inputField(k);
-        if (f == nullptr) {
-            throw py::value_error("unknown input '" + k + "'");
-        }
-        fields.emplace_back(f, value);
-    }
-    for (const bool groups : {true, false}) {
-        for (const auto& [f, value] : fields) {
-            if ((f->kind == egm::InputField::Kind::group) != groups || isMissing(value)) {
-                continue;
+        if (k == "tower") {
+            named.tower = towerOf(value);
+        } else if (coefficients) {
+            if (!isSequence(value)) {
+                throw RowError{"law coefficients '" + textOf(value) +
+                               "': must be (a, b, c, d) or (a, b, beta)"};
             }
-            if (f->kind == egm::InputField::Kind::choice) {
-                try {
-                    f->setChoice(in, py::str(value).cast<std::string>());
-                } catch (const egm::InputError& e) {
-                    throw RowError{e.what()};
-                }
-                continue;
+            const py::sequence s = py::reinterpret_borrow<py::sequence>(value);
+            const char* const four[] = {"a", "b", "c", "d"};
+            const char* const three[] = {"a", "b", "beta"};
+            for (std::size_t i = 0; i < s.size(); ++i) {
+                const std::string name = s.size() == 3 ? three[i]
+                                         : i < 4       ? four[i]
+                                                       : "coefficient " + std::to_string(i + 1);
+                named.lawCoefficients.push_back(namedValue(name, s[i]));
             }
-            f->set(in, numberOf(std::string(f->name), value));
-            voltageGiven = voltageGiven || f->name == "voltage-term";
+        } else {
+            named.values.push_back(namedValue(k, value));
         }
     }
-    for (const char* key : {"law_coefficients", "law-coefficients"}) {
-        if (d.contains(key) && !d[key].is_none()) {
-            const std::vector<double> c = d[key].cast<std::vector<double>>();
-            if (c.size() != 3 && c.size() != 4) {
-                throw py::value_error("law_coefficients takes (a, b, c, d) or (a, b, beta)");
-            }
-            in.law.a = c[0];
-            in.law.b = c[1];
-            if (c.size() == 3) {
-                in.law.beta = c[2];
-            } else {
-                in.law.c = c[2];
-                in.law.d = c[3];
-            }
-        }
-    }
-    egm::settleVoltageTerm(in, voltageGiven);
-    return in;
+    return named;
 }
 
 egm::Inputs inputsOrRaise(const py::dict& d)
 {
+    egm::NamedInputs named;
     try {
-        return inputsOf(d);
+        named = namedOf(d);
     } catch (const RowError& e) {
         throw py::value_error(e.message);
     }
+    return egm::resolveInputs(named); // InputError: ValueError
 }
 
 py::object optionalCurrent(const egm::MaxCurrent& m)
@@ -136,21 +271,26 @@ py::object optionalFlag(const egm::MaxCurrent& m)
     return m.current ? py::object(py::bool_(m.exposedAtTop)) : py::object(py::none());
 }
 
-// One result as a flat dict: the columns of egm-study's CSV.
+// One result: its conductors in the tower's order, then the figures of the
+// whole line; the Python layer names the columns.
 py::dict resultDict(const egm::Result& r)
 {
+    py::list conductors;
+    for (const egm::ConductorResult& c : r.conductors) {
+        py::dict e;
+        e["name"] = c.name;
+        e["wire"] = c.wire;
+        e["rate"] = c.rate;
+        e["max_current"] = optionalCurrent(c.maxCurrent);
+        e["max_current_at_top"] = optionalFlag(c.maxCurrent);
+        e["classical_max_current"] = optionalCurrent(c.classicalMaxCurrent);
+        e["classical_max_current_at_top"] = optionalFlag(c.classicalMaxCurrent);
+        conductors.append(e);
+    }
     py::dict d;
-    d["conductor1"] = r.rates.conductor1;
-    d["conductor2"] = r.rates.conductor2;
-    d["total"] = r.rates.total;
-    d["maxCurrentConductor1"] = optionalCurrent(r.maxCurrent[0]);
-    d["maxCurrentConductor2"] = optionalCurrent(r.maxCurrent[1]);
-    d["maxCurrentAtTopConductor1"] = optionalFlag(r.maxCurrent[0]);
-    d["maxCurrentAtTopConductor2"] = optionalFlag(r.maxCurrent[1]);
-    d["classicalMaxCurrentConductor1"] = optionalCurrent(r.classicalMaxCurrent[0]);
-    d["classicalMaxCurrentConductor2"] = optionalCurrent(r.classicalMaxCurrent[1]);
-    d["classicalMaxCurrentAtTopConductor1"] = optionalFlag(r.classicalMaxCurrent[0]);
-    d["classicalMaxCurrentAtTopConductor2"] = optionalFlag(r.classicalMaxCurrent[1]);
+    d["conductors"] = conductors;
+    d["wires"] = r.wireNames;
+    d["total"] = r.totalRate;
     d["terrainFactor"] = r.terrainFactor;
     d["collectionWidth"] = r.collectionWidth;
     d["currentFrom"] = r.currentFrom;
@@ -187,7 +327,7 @@ py::dict strokes(const py::dict& inputs, const py::object& current)
     const egm::Inputs in = inputsOrRaise(inputs);
     std::vector<double> currents;
     std::vector<double> widths;
-    std::string evaluation(egm::evaluationName(in.evaluation));
+    const auto wires = static_cast<py::ssize_t>(in.tower.size());
     if (current.is_none()) {
         egm::Options options;
         options.strokeTable = true;
@@ -202,12 +342,13 @@ py::dict strokes(const py::dict& inputs, const py::object& current)
         widths = std::move(*r.strokes).values(); // the table's storage, not a copy
     } else {
         const double c = current.cast<double>();
-        std::vector<std::array<double, 4>> rows;
+        std::vector<std::vector<double>> rows;
         {
             py::gil_scoped_release free;
             rows = egm::strokesAtCurrent(in, c);
         }
         currents = {c};
+        widths.reserve(rows.size() * in.tower.size());
         for (const auto& row : rows) {
             widths.insert(widths.end(), row.begin(), row.end());
         }
@@ -220,13 +361,9 @@ py::dict strokes(const py::dict& inputs, const py::object& current)
     py::dict d;
     d["currents"] = arrayOf(std::move(currents), {n});
     d["angles"] = arrayOf(std::move(angles), {egm::kAngleSteps});
-    d["widths"] = arrayOf(std::move(widths), {n, egm::kAngleSteps, 4});
-    py::tuple wires(4);
-    for (int w = 0; w < 4; ++w) {
-        wires[w] = std::string(egm::wireName(egm::kWires[w]));
-    }
-    d["wires"] = wires;
-    d["evaluation"] = evaluation;
+    d["widths"] = arrayOf(std::move(widths), {n, egm::kAngleSteps, wires});
+    d["wires"] = in.tower.names();
+    d["evaluation"] = std::string(egm::evaluationName(in.evaluation));
     return d;
 }
 
@@ -243,28 +380,29 @@ py::dict exposure(const py::dict& inputs)
     }
     egm::AngleSums sums = std::move(*r.angleSums);
     const auto n = static_cast<py::ssize_t>(sums.current.size());
+    py::dict conductors;
+    for (std::size_t c = 0; c < r.conductors.size(); ++c) {
+        conductors[py::str(r.conductors[c].name)] = arrayOf(std::move(sums.conductor[c]), {n});
+    }
     py::dict d;
     d["current"] = arrayOf(std::move(sums.current), {n});
-    d["conductor1"] = arrayOf(std::move(sums.conductor1), {n});
-    d["conductor2"] = arrayOf(std::move(sums.conductor2), {n});
+    d["conductors"] = conductors;
     d["result"] = resultDict(r);
     return d;
 }
 
 // Many cases on threads, the GIL released while they run; each row's
-// outcome in order: its columns, or its error message.
+// outcome in order: its result, or its error message.
 py::list batch(const py::list& cases, unsigned jobs)
 {
-    std::vector<egm::Inputs> inputs;
+    std::vector<egm::CaseInputs> inputs;
+    inputs.reserve(cases.size());
     std::vector<std::string> names(cases.size());
-    std::vector<std::string> errors(cases.size());
-    std::vector<std::size_t> computed;
     for (std::size_t k = 0; k < cases.size(); ++k) {
         try {
-            inputs.push_back(inputsOf(cases[k].cast<py::dict>(), &names[k]));
-            computed.push_back(k);
+            inputs.push_back(egm::resolveCase(namedOf(cases[k].cast<py::dict>(), &names[k])));
         } catch (const RowError& e) {
-            errors[k] = "case " + std::to_string(k + 1) + ": " + e.message;
+            inputs.push_back({egm::Inputs{}, e.message});
         }
     }
     std::vector<egm::CaseOutcome> outcomes;
@@ -272,26 +410,15 @@ py::list batch(const py::list& cases, unsigned jobs)
         py::gil_scoped_release free;
         outcomes = egm::computeMany(inputs, {}, jobs);
     }
-    std::vector<const egm::CaseOutcome*> outcomeOf(cases.size(), nullptr);
-    for (std::size_t k = 0; k < computed.size(); ++k) {
-        outcomeOf[computed[k]] = &outcomes[k];
-        if (!outcomes[k].result) {
-            errors[computed[k]] = "case " + std::to_string(computed[k] + 1) + ": " + outcomes[k].error;
-        }
-    }
     py::list rows;
-    for (std::size_t k = 0; k < cases.size(); ++k) {
-        py::dict row;
-        if (errors[k].empty()) {
-            row = resultDict(*outcomeOf[k]->result);
-        }
+    for (std::size_t k = 0; k < outcomes.size(); ++k) {
         py::dict out;
         out["case"] = k + 1;
         out["name"] = names[k];
-        for (const auto& [key, value] : row) {
-            out[key] = value;
-        }
-        out["error"] = errors[k];
+        out["result"] =
+            outcomes[k].result ? py::object(resultDict(*outcomes[k].result)) : py::object(py::none());
+        out["error"] =
+            outcomes[k].result ? std::string() : "case " + std::to_string(k + 1) + ": " + outcomes[k].error;
         rows.append(out);
     }
     return rows;

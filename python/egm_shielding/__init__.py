@@ -1,40 +1,54 @@
-"""Lightning shielding failure rate of an overhead line with two ground wires
-above two conductors, by the electrogeometric model.
+"""Lightning shielding failure rate of an overhead line by the
+electrogeometric model: any tower of ground wires and conductors (up to 16
+wires), the built-in example line (two ground wires above two conductors) by
+default.
 
 For every lightning current from the lowest current up to 200 kA above it, in
-steps of 1 kA, and for 180 incidence angles, the striking circles of the four
-wires are built over the (possibly sloped) ground, their exposed arcs found
-and projected onto the ground; what the conductors collect is integrated into
-shielding failures per 100 km of line per year.
+steps of 1 kA, and for 180 incidence angles, each stroke comes down along
+parallel paths; a path is caught by the first striking disk it enters, or by
+the ground when it meets the ground's striking line first. What each
+conductor catches is integrated into shielding failures per 100 km of line
+per year.
 
 Conventions:
   * Lengths in metres, currents in kA, the ground slope in degrees.
-  * Ground wire 1 and conductor 1 are the wires on the +x side of the line,
-    ground wire 2 and conductor 2 those on the -x side; heights are above the
-    ground at the tower.
+  * A tower is a list of wires, each (kind, x, height), (kind, x, height,
+    voltage_term) or (name, kind, x, height, voltage_term), or a dict with
+    those keys, a pandas DataFrame with those columns, or the path of a
+    tower file (egm-study's CSV: name, kind, x, height, voltage-term); kind is
+    'ground wire' or 'conductor' (any letter case, 'ground_wire' too). Wires
+    without a name are called groundWire1, groundWire2, ... and conductor1,
+    conductor2, ..., counted by kind in the tower's order. Results come per
+    conductor under these names.
+  * The built-in line: ground wire 1 and conductor 1 are the wires on the +x
+    side, ground wire 2 and conductor 2 those on the -x side; a Line gives
+    their positions. Heights are above the ground at the tower.
   * slope: the ground at the tower slopes by this angle; positive, it falls
     towards +x, so ground wire 1 and conductor 1 stand on the downhill side.
   * The built-in striking-distance law, I in kA: ground wires
-    1.63 (5.015 I^0.578)^1.125 m, conductor 1 1.63 (5.015 I^0.578 + U)^1.125 m,
-    conductor 2 1.63 (5.015 I^0.578 - U)^1.125 m, U the voltage term. Other
-    laws: 'ieee-1992', 'love', 'brown-whitehead', 'armstrong-whitehead',
-    'custom' (law_coefficients=(a, b, c, d) for r = a I^b and G = c I^d, or
-    (a, b, beta) for G = beta a I^b); they take no voltage term.
+    1.63 (5.015 I^0.578)^1.125 m, a conductor 1.63 (5.015 I^0.578 + U)^1.125 m,
+    U its voltage term (on the built-in line voltage_term gives conductor 1
+    +U and conductor 2 -U). Other laws: 'ieee-1992', 'love',
+    'brown-whitehead', 'armstrong-whitehead', 'custom'
+    (law_coefficients=(a, b, c, d) for r = a I^b and G = c I^d, or
+    (a, b, beta) for G = beta a I^b); they take no voltage term, and
+    law_coefficients goes with the custom law only.
   * The built-in current distribution: probability density of
     P(>I) = 1 / (1 + (I / current_scale)^current_exponent); or 'log-normal'
     with current_median (kA) and current_sigma (of ln I).
-  * evaluation: 'sound' (the default: both sides' outward-facing arcs, the
-    shielding cut mirrored for strokes from the -x side) or 'compat' (as the
-    egm-shielding program computes it, to the last bit).
+  * evaluation: 'first-contact' (the default, any tower) or 'compat' (as the
+    egm-shielding program computes it, to the last bit; two ground wires and
+    two conductors only).
 
 Inputs that cannot be computed raise ValueError with the one-line message of
 the command line (for example "slope 95 degrees: must lie strictly between
--90 and 90 degrees").
+-90 and 90 degrees", or for a tower "wire 3 (conductor1): height -2 m: must
+be greater than 0 m").
 
 Example:
-    >>> import egm_shielding as egm
-    >>> egm.rates().total
-    0.23694265317097735
+    import egm_shielding as egm
+    r = egm.rates(tower=[("ground wire", 0, 55), ("conductor", 6, 45), ("conductor", -6, 45)])
+    r.rates        # {'conductor1': ..., 'conductor2': ..., 'total': ...}
 """
 
 from . import _core
@@ -44,15 +58,28 @@ __all__ = ["Line", "Result", "Strokes", "rates", "strokes", "batch", "sweep", "e
 
 __version__ = _core.version()
 
-WIRES = ("groundWire1", "groundWire2", "conductor1", "conductor2")
+# Result columns per conductor, each followed by the conductor's name with
+# its first letter capitalised (maxCurrentConductor1); the rate's column is
+# the name itself.
+_PER_CONDUCTOR = (("maxCurrent", "max_current"),
+                  ("maxCurrentAtTop", "max_current_at_top"),
+                  ("classicalMaxCurrent", "classical_max_current"),
+                  ("classicalMaxCurrentAtTop", "classical_max_current_at_top"))
+_LINE_COLUMNS = ("terrainFactor", "collectionWidth", "currentFrom", "currentTo", "currentSteps",
+                 "evaluation", "law", "distribution", "notes")
+
+
+def _column(prefix, name):
+    return prefix + name[:1].upper() + name[1:]
 
 
 class Line:
-    """A line's cross-section: each wire's (x, height) in metres.
+    """The built-in line's cross-section: each wire's (x, height) in metres.
 
     Ground wire 1 and conductor 1 are the wires on the +x side, ground wire 2
     and conductor 2 those on the -x side. The defaults are the built-in
     example line: ground wires at (+-9.89, 57), conductors at (+-11.2, 42).
+    For any other tower, give rates() a tower instead.
     """
 
     def __init__(self, ground_wire_1=(9.89, 57.0), ground_wire_2=(-9.89, 57.0),
@@ -76,93 +103,131 @@ class Line:
                 f"conductor_1={self.conductor_1}, conductor_2={self.conductor_2})")
 
 
-def _inputs(line, flash_density, slope, min_current, voltage_term, law, law_coefficients,
-            distribution, current_scale, current_exponent, current_median, current_sigma,
-            evaluation):
-    inputs = dict((line or Line()).to_inputs())
-    inputs.update({"flash-density": flash_density, "slope": slope, "min-current": min_current,
-                   "law": law, "distribution": distribution, "current-scale": current_scale,
-                   "current-exponent": current_exponent, "current-median": current_median,
-                   "current-sigma": current_sigma, "evaluation": evaluation})
-    if voltage_term is not None:
-        inputs["voltage-term"] = voltage_term
-    if law_coefficients is not None:
-        inputs["law_coefficients"] = list(law_coefficients)
+def _inputs(line, tower, **given):
+    """The inputs by name for _core: a line's positions, the tower, and every
+    keyword given (None: the library's default)."""
+    if line is not None and tower is not None:
+        raise ValueError("give a line or a tower, not both")
+    inputs = dict(line.to_inputs()) if line is not None else {}
+    if tower is not None:
+        inputs["tower"] = tower
+    inputs.update({k: v for k, v in given.items() if v is not None})
+    if "law_coefficients" in inputs:
+        inputs["law_coefficients"] = list(inputs["law_coefficients"])
     return inputs
 
 
 class Result:
-    """The rates of one line and what was worked out with them.
+    """The rates of one tower and what was worked out with them.
 
     Attributes:
-      conductor1, conductor2, total: shielding failure rates, strokes per
-        100 km per year.
-      max_current: (conductor 1, conductor 2), kA: the largest current of the
-        integrated range at which the conductor has a width for some incidence
-        angle, to 0.01 kA; None when never exposed.
-      max_current_at_top: (bool, bool): still exposed at the top of the range
-        (the figure is then the range's end, not a computed maximum).
-      classical_max_current: (conductor 1, conductor 2), kA: the largest
-        current with a width for vertical strokes, searched from 0.1 to
-        1000 kA; None when never exposed.
-      classical_max_current_at_top: (bool, bool): still exposed at 1000 kA.
+      rates: {conductor name: rate, ..., "total": total}, strokes per 100 km
+        per year, the conductors in the tower's order; each rate also reads
+        as an attribute (r.conductor1).
+      total: the sum over the conductors.
+      conductors: the conductors' names, in the tower's order.
+      wires: every wire's name, in the tower's order.
+      max_current: {conductor name: kA}: the largest current of the
+        integrated range at which the conductor has a width for some
+        incidence angle, to 0.01 kA; None when never exposed.
+      max_current_at_top: {conductor name: bool}: still exposed at the top of
+        the range (the figure is then the range's end, not a computed
+        maximum).
+      classical_max_current: {conductor name: kA}: the largest current with
+        a width for vertical strokes, searched from 0.1 to 1000 kA; None when
+        never exposed.
+      classical_max_current_at_top: {conductor name: bool}: still exposed at
+        1000 kA.
       terrain_factor: 1/6, or 1/3 on steep ground.
       collection_width: the line's equivalent collection width, m.
       current_range: (from, to, steps), kA.
       evaluation, law, distribution: how the line was computed.
-      notes: remarks about the line's layout.
+      notes: remarks about the tower's layout.
     """
 
-    def __init__(self, row):
-        self._row = dict(row)
-        self.conductor1 = row["conductor1"]
-        self.conductor2 = row["conductor2"]
-        self.total = row["total"]
-        self.max_current = (row["maxCurrentConductor1"], row["maxCurrentConductor2"])
-        self.max_current_at_top = (row["maxCurrentAtTopConductor1"], row["maxCurrentAtTopConductor2"])
-        self.classical_max_current = (row["classicalMaxCurrentConductor1"], row["classicalMaxCurrentConductor2"])
-        self.classical_max_current_at_top = (row["classicalMaxCurrentAtTopConductor1"], row["classicalMaxCurrentAtTopConductor2"])
-        self.terrain_factor = row["terrainFactor"]
-        self.collection_width = row["collectionWidth"]
-        self.current_range = (row["currentFrom"], row["currentTo"], row["currentSteps"])
-        self.evaluation = row["evaluation"]
-        self.law = row["law"]
-        self.distribution = row["distribution"]
-        self.notes = list(row["notes"])
+    def __init__(self, d):
+        conductors = d["conductors"]
+        self.conductors = tuple(c["name"] for c in conductors)
+        self.wires = tuple(d["wires"])
+        self.rates = {c["name"]: c["rate"] for c in conductors}
+        self.rates["total"] = d["total"]
+        self.total = d["total"]
+        for _, key in _PER_CONDUCTOR:
+            setattr(self, key, {c["name"]: c[key] for c in conductors})
+        self.terrain_factor = d["terrainFactor"]
+        self.collection_width = d["collectionWidth"]
+        self.current_range = (d["currentFrom"], d["currentTo"], d["currentSteps"])
+        self.evaluation = d["evaluation"]
+        self.law = d["law"]
+        self.distribution = d["distribution"]
+        self.notes = list(d["notes"])
+        row = {name: self.rates[name] for name in self.conductors}
+        row["total"] = self.total
+        for prefix, key in _PER_CONDUCTOR:
+            values = getattr(self, key)
+            row.update({_column(prefix, name): values[name] for name in self.conductors})
+        row.update({k: d[k] for k in _LINE_COLUMNS})
+        row["notes"] = list(d["notes"])
+        self._row = row
+
+    def __getattr__(self, name):
+        rates = self.__dict__.get("rates", {})
+        if name in rates:
+            return rates[name]
+        raise AttributeError(f"Result has no attribute or conductor {name!r}")
 
     def to_dict(self):
-        """Every figure by the column names of egm-study's CSV output."""
+        """Every figure by the column names of egm-study's CSV output: each
+        conductor's rate under its name, total, maxCurrent<Name>,
+        maxCurrentAtTop<Name>, classicalMaxCurrent<Name>,
+        classicalMaxCurrentAtTop<Name> (the name's first letter
+        capitalised), then the line's figures."""
         return dict(self._row)
 
     def __repr__(self):
-        return (f"Result(conductor1={self.conductor1!r}, conductor2={self.conductor2!r}, "
-                f"total={self.total!r}, evaluation={self.evaluation!r}, law={self.law!r})")
+        rates = ", ".join(f"{k}={v!r}" for k, v in self.rates.items())
+        return f"Result({rates}, evaluation={self.evaluation!r}, law={self.law!r})"
 
 
-def rates(line=None, *, flash_density=2.8, slope=0.0, min_current=23.5, voltage_term=None,
-          law="built-in", law_coefficients=None, distribution="built-in", current_scale=31.0,
-          current_exponent=2.8, current_median=31.1, current_sigma=0.484, evaluation="sound"):
-    """Shielding failure rates of a line, strokes per 100 km per year.
+def rates(line=None, *, tower=None, flash_density=None, slope=None, min_current=None,
+          voltage_term=None, law=None, law_coefficients=None, distribution=None,
+          current_scale=None, current_exponent=None, current_median=None, current_sigma=None,
+          evaluation=None):
+    """Shielding failure rates of a tower, strokes per 100 km per year.
+
+    Every input left at None keeps its default, given in brackets.
 
     Args:
-      line: a Line (metres); the built-in example line when None.
+      line: a Line, the built-in line's four positions (metres).
+      tower: any tower instead: a list of (kind, x, height),
+        (kind, x, height, voltage_term) or (name, kind, x, height,
+        voltage_term) tuples, a list of dicts with those keys, a pandas
+        DataFrame with those columns, or a tower file's path; kind
+        'ground wire' or 'conductor' (the built-in line when neither line
+        nor tower is given).
       flash_density: ground flashes per km^2 per year (2.8).
       slope: ground slope at the tower, degrees (0); positive falls towards +x.
       min_current: lowest current integrated, kA (23.5); the integration runs
         to 200 kA above it in steps of 1 kA.
-      voltage_term: U of the built-in law (0.8 when None; 0 with other laws).
+      voltage_term: U of the built-in law on the built-in line: conductor 1
+        +U, conductor 2 -U (0.8; 0 with other laws). A tower gives each
+        conductor its own.
       law: striking-distance law ('built-in').
-      law_coefficients: for law='custom': (a, b, c, d) or (a, b, beta).
+      law_coefficients: for law='custom' only: (a, b, c, d) or (a, b, beta).
       distribution: 'built-in' or 'log-normal'.
       current_scale, current_exponent: the built-in distribution (31 kA, 2.8).
       current_median, current_sigma: the log-normal one (31.1 kA, 0.484).
-      evaluation: 'sound' (default) or 'compat'.
+      evaluation: 'first-contact' (default) or 'compat'.
 
-    Returns a Result. Raises ValueError for inputs that cannot be computed.
+    Returns a Result, per conductor by name. Raises ValueError for inputs
+    that cannot be computed.
     """
-    return Result(_core.rates(_inputs(line, flash_density, slope, min_current, voltage_term, law,
-                                      law_coefficients, distribution, current_scale,
-                                      current_exponent, current_median, current_sigma, evaluation)))
+    return Result(_core.rates(_inputs(
+        line, tower, flash_density=flash_density, slope=slope, min_current=min_current,
+        voltage_term=voltage_term, law=law, law_coefficients=law_coefficients,
+        distribution=distribution, current_scale=current_scale,
+        current_exponent=current_exponent, current_median=current_median,
+        current_sigma=current_sigma, evaluation=evaluation)))
 
 
 class Strokes:
@@ -172,10 +237,9 @@ class Strokes:
       currents: (n,) kA.
       angles: (180,) incidence angles, radians from +x (below pi/2 the
         stroke comes from the +x side).
-      widths: (n, 180, 4) m: the width of each wire's shadow across the
-        stroke direction, the conductors' after the shielding cut; the last
-        axis in the order of wires.
-      wires: ('groundWire1', 'groundWire2', 'conductor1', 'conductor2').
+      widths: (n, 180, wires) m: the stroke paths each wire catches, measured
+        across the stroke direction; the last axis in the tower's order.
+      wires: every wire's name, in the tower's order.
       evaluation: how they were computed.
     """
 
@@ -192,19 +256,21 @@ class Strokes:
         return [k + 1 for k in range(len(self.angles))]
 
 
-def strokes(line=None, *, current=None, flash_density=2.8, slope=0.0, min_current=23.5,
-            voltage_term=None, law="built-in", law_coefficients=None, distribution="built-in",
-            current_scale=31.0, current_exponent=2.8, current_median=31.1, current_sigma=0.484,
-            evaluation="sound"):
+def strokes(line=None, *, current=None, tower=None, flash_density=None, slope=None,
+            min_current=None, voltage_term=None, law=None, law_coefficients=None,
+            distribution=None, current_scale=None, current_exponent=None, current_median=None,
+            current_sigma=None, evaluation=None):
     """The width of every stroke of the integration (or of one current, kA).
 
     Takes the inputs of rates(); returns Strokes. Raises ValueError for inputs
     that cannot be computed.
     """
-    return Strokes(_core.strokes(_inputs(line, flash_density, slope, min_current, voltage_term, law,
-                                         law_coefficients, distribution, current_scale,
-                                         current_exponent, current_median, current_sigma,
-                                         evaluation), current))
+    return Strokes(_core.strokes(_inputs(
+        line, tower, flash_density=flash_density, slope=slope, min_current=min_current,
+        voltage_term=voltage_term, law=law, law_coefficients=law_coefficients,
+        distribution=distribution, current_scale=current_scale,
+        current_exponent=current_exponent, current_median=current_median,
+        current_sigma=current_sigma, evaluation=evaluation), current))
 
 
 def _records(cases):
@@ -213,25 +279,49 @@ def _records(cases):
     return [dict(c) for c in cases], False
 
 
+def _columns(rows):
+    """Every key of the rows, each row's own order kept: a key first seen in
+    a later row goes right after the key before it in that row, so that the
+    conductors of mixed towers stay together in each group of columns."""
+    columns = []
+    for row in rows:
+        at = 0
+        for key in row:
+            if key in columns:
+                at = columns.index(key) + 1
+            else:
+                columns.insert(at, key)
+                at += 1
+    return columns
+
+
 def batch(cases, jobs=None):
     """Many cases at once, computed in parallel, results in input order.
 
     Args:
       cases: a sequence of dicts, or a pandas DataFrame, keyed like the
         columns of egm-study batch: any input's name ('slope', 'h1',
-        'min-current' or 'min_current', 'law', ...) and an optional 'name';
-        a missing key, None or NaN keeps the built-in value.
+        'min-current' or 'min_current', 'law', ...), 'tower' (a tower as
+        rates() takes it), 'law_coefficients' and an optional 'name'; a
+        missing key, None or NaN keeps the default.
       jobs: threads; None for one per core.
 
     Returns one dict per case (a DataFrame for a DataFrame): case, name, the
-    result columns, and error (empty, or why the case could not be
-    computed). Raises ValueError for a key that names no input.
+    result columns (each conductor's by its name, see Result.to_dict), and
+    error (empty, or why the case could not be computed). Raises ValueError
+    for a key that names no input.
     """
     records, frame = _records(cases)
-    rows = _core.batch(records, 0 if jobs is None else int(jobs))
+    rows = []
+    for out in _core.batch(records, 0 if jobs is None else int(jobs)):
+        row = {"case": out["case"], "name": out["name"]}
+        if out["result"] is not None:
+            row.update(Result(out["result"]).to_dict())
+        row["error"] = out["error"]
+        rows.append(row)
     if frame:
         import pandas
-        return pandas.DataFrame(rows)
+        return pandas.DataFrame(rows, columns=_columns(rows))
     return rows
 
 
@@ -239,10 +329,11 @@ def sweep(param, values, line=None, jobs=None, **inputs):
     """The rates as one input takes each of values, like egm-study sweep.
 
     param is any input's name ('slope', 'h1', 'ground-wire-height', ...);
-    inputs are the other inputs by name (as for batch). Returns one dict per
-    value: the value under param's name, the result columns and error.
+    inputs are the other inputs by name (as for batch, 'tower' included).
+    Returns one dict per value: the value under param's name, the result
+    columns and error.
     """
-    base = dict((line or Line()).to_inputs())
+    base = dict(line.to_inputs()) if line is not None else {}
     base.update({k: v for k, v in inputs.items()})
     cases = []
     for v in values:
@@ -258,37 +349,44 @@ def sweep(param, values, line=None, jobs=None, **inputs):
     return out
 
 
-def exposure(line=None, *, flash_density=2.8, slope=0.0, min_current=23.5, voltage_term=None,
-             law="built-in", law_coefficients=None, distribution="built-in", current_scale=31.0,
-             current_exponent=2.8, current_median=31.1, current_sigma=0.484, evaluation="sound"):
+def exposure(line=None, *, tower=None, flash_density=None, slope=None, min_current=None,
+             voltage_term=None, law=None, law_coefficients=None, distribution=None,
+             current_scale=None, current_exponent=None, current_median=None, current_sigma=None,
+             evaluation=None):
     """Each conductor's angle-weighted exposure per current of the
-    integration (its share of the four widths, weighted by incidence angle,
-    summed over the angles, before the current density): a dict of arrays
-    'current' (kA), 'conductor1', 'conductor2', and 'result', the Result.
-    Takes the inputs of rates()."""
-    d = _core.exposure(_inputs(line, flash_density, slope, min_current, voltage_term, law,
-                               law_coefficients, distribution, current_scale, current_exponent,
-                               current_median, current_sigma, evaluation))
-    d["result"] = Result(d["result"])
-    return d
+    integration (its share of the widths, weighted by incidence angle,
+    summed over the angles, before the current density): a dict of arrays,
+    'current' (kA) and one per conductor under its name, and 'result', the
+    Result. Takes the inputs of rates()."""
+    d = _core.exposure(_inputs(
+        line, tower, flash_density=flash_density, slope=slope, min_current=min_current,
+        voltage_term=voltage_term, law=law, law_coefficients=law_coefficients,
+        distribution=distribution, current_scale=current_scale,
+        current_exponent=current_exponent, current_median=current_median,
+        current_sigma=current_sigma, evaluation=evaluation))
+    out = {"current": d["current"]}
+    out.update(d["conductors"])
+    out["result"] = Result(d["result"])
+    return out
 
 
 def to_dataframe(result):
     """A pandas DataFrame of a Result (one row), of rows from batch or sweep,
-    or of Strokes (one row per stroke: current, degrees, theta, the four
-    widths). Needs pandas."""
+    or of Strokes (one row per stroke: current, degrees, theta, a width per
+    wire by its name). Needs pandas."""
     import pandas
     if isinstance(result, Result):
         return pandas.DataFrame([result.to_dict()])
     if isinstance(result, Strokes):
         n = len(result.currents)
-        widths = result.widths.reshape(n * len(result.angles), 4)
+        widths = result.widths.reshape(n * len(result.angles), len(result.wires))
         frame = pandas.DataFrame(widths, columns=list(result.wires))
         frame.insert(0, "theta", list(result.angles) * n)
         frame.insert(0, "degrees", result.degrees * n)
         frame.insert(0, "current", [c for c in result.currents for _ in result.angles])
         return frame
-    return pandas.DataFrame(list(result))
+    rows = list(result)
+    return pandas.DataFrame(rows, columns=_columns(rows))
 
 
 def plot_strokes(result, current_index=0, ax=None):
@@ -312,17 +410,20 @@ def plot_exposure(line=None, ax=None, **inputs):
     axes. Takes the inputs of rates()."""
     import matplotlib.pyplot as plt
     data = exposure(line, **inputs)
+    result = data["result"]
     if ax is None:
         ax = plt.figure().add_subplot()
-    ax.plot(data["current"], data["conductor1"], label="conductor 1")
-    ax.plot(data["current"], data["conductor2"], label="conductor 2")
-    for k, (current, top) in enumerate(zip(data["result"].max_current, data["result"].max_current_at_top)):
+    for name in result.conductors:
+        ax.plot(data["current"], data[name], label=name)
+    for name in result.conductors:
+        current = result.max_current[name]
         if current is not None:
+            top = " (top of range)" if result.max_current_at_top[name] else ""
             ax.axvline(current, linestyle="--", color="grey",
-                       label=f"max. current, conductor {k + 1}: {current:g} kA" + (" (top of range)" if top else ""))
+                       label=f"max. current, {name}: {current:g} kA{top}")
     ax.set_xlabel("lightning current, kA")
     ax.set_ylabel("angle sum (conductor's weighted share)")
-    ax.set_title(f"evaluation {data['result'].evaluation}, law {data['result'].law}")
+    ax.set_title(f"evaluation {result.evaluation}, law {result.law}")
     ax.legend()
     return ax
 
