@@ -107,12 +107,12 @@ void appendUncovered(const ContactDisk& d, std::size_t wire, Covered* covered, s
 // A front-facing piece of the boundary and where it projects: offsets from
 // lo to hi across the stroke direction.
 struct Piece {
-    std::size_t wire;
     double lo;
     double hi;
     double offset; // of the circle's centre
     double depth;  // of the centre along the way back up the stroke path
     double r;
+    std::size_t wire;
 };
 
 // How far back up the stroke path the piece's circle is met at offset s.
@@ -126,23 +126,30 @@ double depthAt(const Piece& p, double s)
 // direction less theta lies within [-pi/2, pi/2], where the outward normal
 // faces the stroke's origin. There the offset falls monotonically from the
 // piece's first end to its last; an end that is not the arc's own is a
-// tangent point, at offset centre +- r.
+// tangent point, at offset centre +- r. The pieces come sorted by lo.
 std::size_t frontPieces(const ContactCurrentStep& step, const StrokeAngle& angle, Piece* pieces)
 {
     const double sinTheta = angle.sinTheta;
     const double cosTheta = angle.cosTheta;
     std::size_t n = 0;
+    const auto add = [&](const Piece& piece) {
+        // Insertion by lo: the pieces are few.
+        std::size_t k = n++;
+        for (; k > 0 && pieces[k - 1].lo > piece.lo; --k) {
+            pieces[k] = pieces[k - 1];
+        }
+        pieces[k] = piece;
+    };
     for (const BoundaryArc& arc : step.boundary) {
-        const ContactDisk& d = step.disk[arc.wire];
+        const std::size_t i = arc.wire;
+        const ContactDisk& d = step.disk[i];
+        const double r = d.r;
         const double offset = d.x * sinTheta - d.y * cosTheta;
-        const double depth = d.x * cosTheta + d.y * sinTheta;
-        // The arc's start less theta, within [-pi, pi).
+        // The arc's start less theta, within [-pi, pi): from is 0 or more and
+        // theta at most pi.
         double a = arc.from - angle.theta + kPi;
         while (a >= kTwoPi) {
             a -= kTwoPi;
-        }
-        while (a < 0.0) {
-            a += kTwoPi;
         }
         a -= kPi;
         const double b = a + (arc.to - arc.from);
@@ -152,10 +159,10 @@ std::size_t frontPieces(const ContactCurrentStep& step, const StrokeAngle& angle
             const double lo = ownStart ? a + shift : -kHalfPi;
             const double hi = ownEnd ? b + shift : kHalfPi;
             if (lo < hi) {
-                const double high = ownStart ? arc.start.x * sinTheta - arc.start.y * cosTheta : offset + d.r;
-                const double low = ownEnd ? arc.end.x * sinTheta - arc.end.y * cosTheta : offset - d.r;
+                const double high = ownStart ? arc.start.x * sinTheta - arc.start.y * cosTheta : offset + r;
+                const double low = ownEnd ? arc.end.x * sinTheta - arc.end.y * cosTheta : offset - r;
                 if (low < high) {
-                    pieces[n++] = Piece{arc.wire, low, high, offset, depth, d.r};
+                    add(Piece{low, high, offset, d.x * cosTheta + d.y * sinTheta, r, i});
                 }
             }
         }
@@ -168,37 +175,29 @@ struct Stretch {
     double hi;
 };
 
-// The parts of piece k that no other wire's piece stands in front of;
-// returns their number. Two pieces of the boundary never cross, so the one
-// in front at the middle of their overlap is in front all over it.
+// The parts of piece k that no other wire's piece stands in front of, of
+// pieces sorted by lo; returns their number. Two pieces of the boundary
+// never cross, so the one in front at the middle of their overlap is in
+// front all over it. The overlaps come in the order of their starts.
 std::size_t visibleParts(const Piece* pieces, std::size_t n, std::size_t k, Stretch* parts)
 {
     const Piece& p = pieces[k];
-    Stretch hidden[2 * kMaxCovered * kMaxTowerWires];
-    std::size_t h = 0;
-    for (std::size_t j = 0; j < n; ++j) {
+    std::size_t m = 0;
+    double from = p.lo;
+    for (std::size_t j = 0; j < n && pieces[j].lo < p.hi; ++j) {
         const Piece& q = pieces[j];
-        if (q.wire == p.wire) {
+        if (q.wire == p.wire || !(q.hi > p.lo)) {
             continue;
         }
         const double lo = std::max(p.lo, q.lo);
         const double hi = std::min(p.hi, q.hi);
-        if (!(lo < hi)) {
-            continue;
-        }
         const double middle = (lo + hi) / 2.0;
         if (depthAt(q, middle) > depthAt(p, middle)) {
-            hidden[h++] = Stretch{lo, hi};
+            if (lo > from) {
+                parts[m++] = Stretch{from, lo};
+            }
+            from = std::max(from, hi);
         }
-    }
-    std::sort(hidden, hidden + h, [](const Stretch& a, const Stretch& b) { return a.lo < b.lo; });
-    std::size_t m = 0;
-    double from = p.lo;
-    for (std::size_t j = 0; j < h; ++j) {
-        if (hidden[j].lo > from) {
-            parts[m++] = Stretch{from, hidden[j].lo};
-        }
-        from = std::max(from, hidden[j].hi);
     }
     if (from < p.hi) {
         parts[m++] = Stretch{from, p.hi};
@@ -206,7 +205,9 @@ std::size_t visibleParts(const Piece* pieces, std::size_t n, std::size_t k, Stre
     return m;
 }
 
-constexpr std::size_t kMaxPieces = 2 * kMaxCovered * kMaxTowerWires;
+// Pieces of a stroke kept on the stack; a boundary of more arcs than half
+// as many (a tower of many wires far apart) takes the heap.
+constexpr std::size_t kStackPieces = 64;
 
 // Relative distance under which the ends of two bands are the same offset.
 constexpr double kSameEnd = 1e-9;
@@ -253,26 +254,34 @@ double evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& 
     for (std::size_t i = 0; i < step.disk.size(); ++i) {
         widths[i] = 0.0;
     }
-    Piece pieces[kMaxPieces];
+    // Each arc gives at most two pieces, and a piece at most one more
+    // visible part than there are pieces.
+    const std::size_t most = 2 * step.boundary.size();
+    Piece onStack[kStackPieces];
+    Stretch partsOnStack[kStackPieces + 1];
+    std::vector<Piece> piecesOnHeap;
+    std::vector<Stretch> partsOnHeap;
+    Piece* pieces = onStack;
+    Stretch* parts = partsOnStack;
+    if (most > kStackPieces) {
+        piecesOnHeap.resize(most);
+        partsOnHeap.resize(most + 1);
+        pieces = piecesOnHeap.data();
+        parts = partsOnHeap.data();
+    }
     const std::size_t n = frontPieces(step, angle, pieces);
 
     // The paths caught at all: the union of the pieces' projections.
-    Stretch all[kMaxPieces];
-    for (std::size_t k = 0; k < n; ++k) {
-        all[k] = Stretch{pieces[k].lo, pieces[k].hi};
-    }
-    std::sort(all, all + n, [](const Stretch& x, const Stretch& y) { return x.lo < y.lo; });
     double caughtWidth = 0.0;
     for (std::size_t k = 0; k < n;) {
-        double to = all[k].hi;
-        const double from = all[k].lo;
-        for (++k; k < n && all[k].lo <= to; ++k) {
-            to = std::max(to, all[k].hi);
+        double to = pieces[k].hi;
+        const double from = pieces[k].lo;
+        for (++k; k < n && pieces[k].lo <= to; ++k) {
+            to = std::max(to, pieces[k].hi);
         }
         caughtWidth += to - from;
     }
 
-    Stretch parts[kMaxPieces + 1];
     std::vector<ContactBand> caught;
     for (std::size_t k = 0; k < n; ++k) {
         if (which == ContactWidths::conductors && !step.disk[pieces[k].wire].conductor && bands == nullptr) {

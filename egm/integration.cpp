@@ -281,6 +281,8 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
     for (const std::size_t i : conductors) {
         isConductor[i] = true;
     }
+    const AngleTable& table = angles();
+    const ContactWidths which = record.widths != nullptr ? ContactWidths::all : ContactWidths::conductors;
     ContactCurrentStep step;
     std::vector<double> w(wires);
     std::vector<double> integral(nc, 0.0);
@@ -300,30 +302,31 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
         std::fill(sum.begin(), sum.end(), 0.0);
         double sumTotal = 0.0;
         std::uint32_t exposed = 0;
-        const ContactWidths which = record.widths != nullptr ? ContactWidths::all : ContactWidths::conductors;
         for (int l = 0; l < angleSteps; ++l) {
-            const double total = evaluateContactStroke(step, angles().angle[l], w.data(), which);
+            const double total = evaluateContactStroke(step, table.angle[l], w.data(), which);
             if (record.widths != nullptr) {
                 std::copy(
                     w.begin(), w.end(),
                     record.widths->begin() +
                         static_cast<std::ptrdiff_t>((j * kAngleSteps + static_cast<std::size_t>(l)) * wires));
             }
-            double caught = 0.0;
-            for (std::size_t k = 0; k < nc; ++k) {
-                const double width = w[conductors[k]];
-                caught += width;
-                if (width > 0.0) {
-                    exposed |= std::uint32_t{1} << k;
-                }
-            }
-            if (caught == 0.0 || total == 0.0) {
+            if (total == 0.0) {
                 continue;
             }
             // Products left to right, then the division by the total, as
-            // for the four-wire line.
+            // for the four-wire line. A conductor without a width would add
+            // +0, which changes nothing.
+            double caught = 0.0;
             for (std::size_t k = 0; k < nc; ++k) {
-                sum[k] += w[conductors[k]] * weight[l] * kPi / 180.0 / total;
+                const double width = w[conductors[k]];
+                if (width != 0.0) {
+                    caught += width;
+                    sum[k] += width * weight[l] * kPi / 180.0 / total;
+                    exposed |= std::uint32_t{1} << k;
+                }
+            }
+            if (caught == 0.0) {
+                continue;
             }
             sumTotal += caught * weight[l] * kPi / 180.0 / total;
         }
