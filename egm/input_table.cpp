@@ -110,7 +110,7 @@ const std::vector<InputField>& table()
         t.push_back(number(
             "flash-density", "per km^2 per year", "ground flash density", "ground flash density",
             [](const Inputs& in) { return in.flashDensity; },
-            [](Inputs& in, double v) { in.flashDensity = v; }, 0.0));
+            [](Inputs& in, double v) { in.flashDensity = v; }, 0.0, true, 100.0));
         t.push_back(number(
             "slope", "degrees", "ground slope",
             "ground slope at the tower; positive: the ground falls towards +x, so ground wire 1 and "
@@ -121,17 +121,19 @@ const std::vector<InputField>& table()
             "min-current", "kA", "lowest current",
             "lowest current integrated; the integration runs to 200 kA above it in steps of 1 kA",
             [](const Inputs& in) { return in.lowestCurrent; },
-            [](Inputs& in, double v) { in.lowestCurrent = v; }, 0.0, true, 1e6));
+            [](Inputs& in, double v) { in.lowestCurrent = v; }, 0.0, true, 1000.0));
         t.push_back(number(
             "voltage-term", "", "voltage term U",
             "conductors' voltage term U of the built-in law, in the unit of 5.015 I^0.578: striking "
             "distance 1.63 (5.015 I^0.578 + U)^1.125 for conductor 1, 1.63 (5.015 I^0.578 - U)^1.125 for "
             "conductor 2; 0 with any other law",
-            lineValue<2, &TowerWire::voltageTerm>, [](Inputs& in, double v) {
+            lineValue<2, &TowerWire::voltageTerm>,
+            [](Inputs& in, double v) {
                 Tower& line = lineTower(in, "voltage-term");
                 line.wires[2].voltageTerm = v;
                 line.wires[3].voltageTerm = -v;
-            }));
+            },
+            -kMaxVoltageTerm, false, kMaxVoltageTerm));
         t.back().fourWireLine = true;
         t.push_back(choice(
             "law", "striking-distance law",
@@ -151,20 +153,20 @@ const std::vector<InputField>& table()
             }));
         t.push_back(number(
             "law-a", "", "custom law a", "custom law: wires' striking distance a I^b, factor a (m)",
-            [](const Inputs& in) { return in.law.a; }, [](Inputs& in, double v) { in.law.a = v; }, 0.0,
-            true));
+            [](const Inputs& in) { return in.law.a; }, [](Inputs& in, double v) { in.law.a = v; }, 0.0, true,
+            100.0));
         t.push_back(number(
             "law-b", "", "custom law b", "custom law: exponent b of a I^b",
-            [](const Inputs& in) { return in.law.b; }, [](Inputs& in, double v) { in.law.b = v; }, 0.0,
-            true));
+            [](const Inputs& in) { return in.law.b; }, [](Inputs& in, double v) { in.law.b = v; }, 0.0, true,
+            2.0));
         t.push_back(number(
             "law-c", "", "custom law c", "custom law: ground's striking line c I^d, factor c (m)",
-            [](const Inputs& in) { return in.law.c; }, [](Inputs& in, double v) { in.law.c = v; }, 0.0,
-            true));
+            [](const Inputs& in) { return in.law.c; }, [](Inputs& in, double v) { in.law.c = v; }, 0.0, true,
+            100.0));
         t.push_back(number(
             "law-d", "", "custom law d", "custom law: exponent d of c I^d",
-            [](const Inputs& in) { return in.law.d; }, [](Inputs& in, double v) { in.law.d = v; }, 0.0,
-            true));
+            [](const Inputs& in) { return in.law.d; }, [](Inputs& in, double v) { in.law.d = v; }, 0.0, true,
+            2.0));
         t.push_back(number(
             "law-beta", "", "custom law beta",
             "custom law: ground's striking line beta a I^b instead of c I^d (unset: nan)",
@@ -172,7 +174,7 @@ const std::vector<InputField>& table()
             [](Inputs& in, double v) {
                 in.law.beta = std::isnan(v) ? std::nullopt : std::optional<double>(v);
             },
-            0.0, true));
+            0.0, true, 10.0));
         t.push_back(choice(
             "distribution", "current distribution",
             "distribution of the peak current: built-in (P(>I) = 1 / (1 + (I/scale)^exponent)) or "
@@ -189,19 +191,19 @@ const std::vector<InputField>& table()
             "current-scale", "kA", "current scale",
             "scale of the built-in current distribution: P(>I) = 1 / (1 + (I/scale)^exponent)",
             [](const Inputs& in) { return in.distribution.scale; },
-            [](Inputs& in, double v) { in.distribution.scale = v; }, 0.0, true));
+            [](Inputs& in, double v) { in.distribution.scale = v; }, 0.0, true, 1000.0));
         t.push_back(number(
             "current-exponent", "", "current exponent", "exponent of the built-in current distribution",
             [](const Inputs& in) { return in.distribution.exponent; },
-            [](Inputs& in, double v) { in.distribution.exponent = v; }, 0.0, true));
+            [](Inputs& in, double v) { in.distribution.exponent = v; }, 0.0, true, 20.0));
         t.push_back(number(
             "current-median", "kA", "median current", "median of the log-normal current distribution",
             [](const Inputs& in) { return in.distribution.median; },
-            [](Inputs& in, double v) { in.distribution.median = v; }, 0.0, true));
+            [](Inputs& in, double v) { in.distribution.median = v; }, 0.0, true, 1000.0));
         t.push_back(number(
             "current-sigma", "", "sigma of ln I", "standard deviation of ln I, log-normal distribution",
             [](const Inputs& in) { return in.distribution.sigma; },
-            [](Inputs& in, double v) { in.distribution.sigma = v; }, 0.0, true));
+            [](Inputs& in, double v) { in.distribution.sigma = v; }, 0.0, true, 10.0));
         t.push_back(choice(
             "evaluation", "evaluation",
             "first-contact (default): each stroke goes to the first striking disk its path enters, any "

@@ -441,8 +441,9 @@ void validate(const Tower& tower)
             fail("height " + shortestText(w.height) + " m: must be greater than 0 m and at most " +
                  shortestText(kMaxCoordinate) + " m");
         }
-        if (!std::isfinite(w.voltageTerm)) {
-            fail("voltage term " + shortestText(w.voltageTerm) + ": must be a finite number");
+        if (!(std::fabs(w.voltageTerm) <= kMaxVoltageTerm)) {
+            fail("voltage term " + shortestText(w.voltageTerm) + ": must lie between -" +
+                 shortestText(kMaxVoltageTerm) + " and " + shortestText(kMaxVoltageTerm));
         }
         if (w.kind == WireKind::groundWire && w.voltageTerm != 0.0) {
             fail("voltage term " + shortestText(w.voltageTerm) + ": only conductors have one");
@@ -598,6 +599,11 @@ Result computeRates(const Inputs& inputs, const Options& options)
     r.wireNames = inputs.tower.names();
 
     Integrated in = integrateEither(inputs, options);
+    if (!std::isfinite(in.rateTotal) ||
+        std::any_of(in.rate.begin(), in.rate.end(), [](double rate) { return !std::isfinite(rate); })) {
+        throw InputError("the inputs give no finite rate (total " + shortestText(in.rateTotal) +
+                         "): a striking distance or current density out of reach of the arithmetic");
+    }
     r.totalRate = in.rateTotal;
     r.terrainFactor = in.terrainFactor;
     r.collectionWidth = in.collectionWidth;

@@ -26,7 +26,7 @@ StrokeExposure exposureAt(double current, double theta, double slope, const Line
     return e;
 }
 
-TEST(EGM_DQ, WorkedExampleArcsClampAndTrim)
+TEST(EGM_DQ, BuiltInLineArcsAreClampedThenTrimmedAtTheStrikingLine)
 {
     CurrentStep s{};
     prepareCurrentStep(23.5, 0.0, kBuiltIn, 0.0, s);
@@ -55,7 +55,7 @@ TEST(EGM_DQ, WorkedExampleArcsClampAndTrim)
     EXPECT_SAME_BITS(s.arcTable[34], s.b[2]);
 }
 
-TEST(EGM_DQ, WorkedExampleExposures)
+TEST(EGM_DQ, BuiltInLineExposuresAndShadowsAtThreeAngles)
 {
     struct Case {
         int l; // theta = (l + 1) / 180 * pi, as the integration forms it

@@ -73,12 +73,14 @@ struct TowerWire {
     double height = 0.0; // m, above the ground at the tower; greater than 0
     // The conductor's voltage term U of the built-in law: striking distance
     // 1.63 (5.015 I^0.578 + U)^1.125. 0 for ground wires and other laws.
+    // At most kMaxVoltageTerm either way.
     double voltageTerm = 0.0;
     std::string name; // empty: the default name (see Tower::nameOf)
 };
 
 inline constexpr std::size_t kMaxTowerWires = 16;
 inline constexpr double kMaxCoordinate = 1000.0; // m, |x| and height
+inline constexpr double kMaxVoltageTerm = 100.0; // |U|
 
 // A tower: its wires in the tower's order, at least one conductor and at
 // most kMaxTowerWires wires. Results come per conductor in this order.
@@ -169,11 +171,12 @@ double currentDensity(const CurrentDistribution& distribution, double current);
 
 // Everything one computation needs; the defaults are the built-in line
 // with a voltage term of 0.8.
+// The ranges are those validate enforces; the input table states them too.
 struct Inputs {
     Tower tower = towerOf(Line{}, 0.8);
-    double flashDensity = 2.8;   // ground flashes per km^2 per year
-    double slope = 0.0;          // degrees; positive: the ground falls towards +x
-    double lowestCurrent = 23.5; // kA, first current of the integration
+    double flashDensity = 2.8; // ground flashes per km^2 per year, above 0 and at most 100
+    double slope = 0.0;        // degrees, strictly between -90 and 90; positive: the ground falls towards +x
+    double lowestCurrent = 23.5; // kA, first current of the integration, above 0 and at most 1000
     CurrentDistribution distribution;
     StrikingLaw law;
     Evaluation evaluation = Evaluation::firstContact;
@@ -297,7 +300,8 @@ struct Result {
     std::optional<AngleSums> angleSums;
 };
 
-// Validates and integrates. Throws InputError.
+// Validates and integrates. Throws InputError, also for inputs within their
+// ranges whose rates still come out not finite.
 Result computeRates(const Inputs& inputs, const Options& options = {});
 
 // The widths per wire (tower order) of each of the kAngleSteps strokes of
