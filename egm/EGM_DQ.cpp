@@ -9,6 +9,7 @@
 #include "rt_safe_math.h"
 #include "shadow_on_x.h"
 #include "sort1.h"
+#include "striking_law.h"
 
 namespace egm::model {
 
@@ -100,27 +101,6 @@ Point pointAt(const CurrentStep& s, int i, double c, double sn)
 }
 
 } // namespace
-
-LineDistances builtInLineDistances(double current, const LineGeometry& geometry, double voltageTerm)
-{
-    const double kg = groundFactor(geometry);
-    const double p = rt_powd_snf(current, 0.578) * 5.015;
-    LineDistances d;
-    d.groundWire = rt_powd_snf(p, 1.125) * 1.63;
-    d.conductor1 = rt_powd_snf(p + voltageTerm, 1.125) * 1.63;
-    d.conductor2 = rt_powd_snf(p - voltageTerm, 1.125) * 1.63;
-    d.groundStrikeHeight = kg * d.groundWire;
-    return d;
-}
-
-double groundFactor(const LineGeometry& geometry)
-{
-    const double h = (geometry[4] + geometry[5]) / 2.0;
-    if (h < 40.0) {
-        return 0.17 * std::log(43.0 - h) + 0.36;
-    }
-    return 0.55;
-}
 
 void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& geometry, double voltageTerm,
                         CurrentStep& step)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "egm/shielding.h"
 #include "egm_types.h"
 
 namespace egm::model {
@@ -17,15 +16,6 @@ void EGM_DQ(double current, double theta, double slopeAngle, const LineGeometry&
 // The evaluation in two halves. Everything up to the trimmed arcs and their
 // end points depends on the current alone (with the slope, geometry and
 // voltage term); the silhouette, shadows and cuts depend on the angle.
-
-// Striking distances of the four-wire line at one current: both ground
-// wires', each conductor's, and the height of the ground's striking line.
-struct LineDistances {
-    double groundWire = 0.0;         // m
-    double conductor1 = 0.0;         // m
-    double conductor2 = 0.0;         // m
-    double groundStrikeHeight = 0.0; // G, m
-};
 
 // What the angle half needs of the current: the turned centres, radii, trimmed
 // arc angles (a, b) and the arcs' start and end points, wire order.
@@ -65,16 +55,6 @@ struct StrokeShadows {
     Point v[4];         // second silhouette point
     Interval shadow[4]; // shadow intervals on the ground line after the cuts
 };
-
-// The model's own striking distances of one current (kA): both ground
-// wires' 1.63 (5.015 I^0.578)^1.125, conductor 1's and conductor 2's with the
-// voltage term added and subtracted inside the bracket, and the height of the
-// ground's striking line, the ground factor times the ground wires' distance.
-LineDistances builtInLineDistances(double current, const LineGeometry& geometry, double voltageTerm);
-
-// k_g: 0.17 ln(43 - h) + 0.36 below a mean ground-wire height h of 40 m,
-// else 0.55 (h = 40 exactly gives 0.55).
-double groundFactor(const LineGeometry& geometry);
 
 // Steps of the current: striking distances, ground striking line, turned
 // circles, exposed arcs, slot 1 of each wire, wrap, clamp, trim, end points.

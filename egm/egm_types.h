@@ -39,6 +39,15 @@ struct Interval {
     double right;
 };
 
+// Striking distances of the four-wire line at one current: both ground
+// wires', each conductor's, and the height of the ground's striking line.
+struct LineDistances {
+    double groundWire = 0.0;         // m
+    double conductor1 = 0.0;         // m
+    double conductor2 = 0.0;         // m
+    double groundStrikeHeight = 0.0; // G, m
+};
+
 // The first and second crossing point of two striking circles.
 struct Crossing {
     double x1;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "EGM_DQ.h"
+#include "egm/types.h"
 
 namespace egm::model {
 

@@ -172,10 +172,7 @@ void run(const IntegrationCase& in, Strokes& strokes, IntegrationTotals& totals,
 
 LineDistances distancesAt(const IntegrationCase& in, double current)
 {
-    if (in.law.kind == StrikingLaw::Kind::builtIn) {
-        return builtInLineDistances(current, in.geometry, in.voltageTerm);
-    }
-    return lawLineDistances(in.law, current, in.geometry);
+    return lineDistances(in.law, current, in.geometry, in.voltageTerm);
 }
 
 void integrate(const IntegrationCase& in, StrokeRule rule, IntegrationTotals& totals,

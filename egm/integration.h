@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "egm/shielding.h"
+#include "egm/types.h"
 #include "egm_types.h"
 #include "first_contact.h"
 

@@ -201,15 +201,30 @@ MaxCurrent maxCurrentOf(const Inputs& in, const std::vector<std::uint32_t>& expo
     return m;
 }
 
-// Vertical strokes searched on a grid of eight currents a decade from 0.1 to
-// 1000 kA, from the top down, one evaluation a current for every conductor;
+// Decades between the classical search's ends, and its grid of eight
+// currents a decade, both ends included.
+constexpr int decadesBetween(double from, double to)
+{
+    int n = 0;
+    for (double x = from; x < to * (1.0 - 1e-9); x *= 10.0) {
+        ++n;
+    }
+    return n;
+}
+constexpr int kPointsPerDecade = 8;
+constexpr int kClassicalPoints =
+    kPointsPerDecade * decadesBetween(kClassicalSearchFrom, kClassicalSearchTo) + 1;
+
+// Vertical strokes searched on that grid, from the top down, one evaluation a current for every conductor;
 // each conductor's highest exposed current is then bracketed by bisection.
 std::vector<MaxCurrent> classicalMaxCurrentsOf(const Inputs& in)
 {
-    constexpr int kPoints = 33;
     const auto gridCurrent = [](int k) {
-        return k == kPoints - 1 ? kClassicalSearchTo : kClassicalSearchFrom * std::pow(10.0, k / 8.0);
+        return k == kClassicalPoints - 1
+                   ? kClassicalSearchTo
+                   : kClassicalSearchFrom * std::pow(10.0, k / double(kPointsPerDecade));
     };
+    constexpr int kPoints = kClassicalPoints;
     const std::vector<std::size_t> conductors = in.tower.conductors();
     const std::size_t nc = conductors.size();
     std::vector<int> highest(nc, -1);
@@ -733,24 +748,30 @@ std::vector<CaseOutcome> computeMany(const std::vector<CaseInputs>& cases, const
             ++done;
         }
     };
-    std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads; ++t) {
-        workers.emplace_back(work);
-    }
-    if (progress) {
-        // The calling thread reports while the others work.
-        std::thread last(work);
-        while (done < total) {
-            progress(done, total);
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    {
+        // Joined on every way out: a thread that fails to start or a
+        // progress report that throws hands out no further case, lets the
+        // others finish theirs, and passes the exception on.
+        std::vector<std::jthread> workers;
+        try {
+            for (unsigned t = 1; t < threads; ++t) {
+                workers.emplace_back(work);
+            }
+            if (progress) {
+                // The calling thread reports while the others work.
+                workers.emplace_back(work);
+                while (done < total) {
+                    progress(done, total);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                }
+                progress(total, total);
+            } else {
+                work();
+            }
+        } catch (...) {
+            next = total;
+            throw;
         }
-        last.join();
-        progress(total, total);
-    } else {
-        work();
-    }
-    for (std::thread& t : workers) {
-        t.join();
     }
     return outcomes;
 }

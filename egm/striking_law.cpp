@@ -18,13 +18,19 @@ struct PowerLaw {
     double at(double current) const { return factor * rt_powd_snf(current, exponent); }
 };
 
-// r of the law's wires and G, with k_g as given.
+// r of the law's wires and G, with k_g as given; the built-in law's without
+// voltage term.
 LineDistances lawDistances(const StrikingLaw& law, double current, double kg)
 {
     PowerLaw wires{10.0, 0.65};
     LineDistances d;
     switch (law.kind) {
     case StrikingLaw::Kind::builtIn:
+        // Its ground wires' distance, which a conductor without voltage
+        // term shares.
+        d.groundWire = rt_powd_snf(rt_powd_snf(current, 0.578) * 5.015, 1.125) * 1.63;
+        d.groundStrikeHeight = kg * d.groundWire;
+        break;
     case StrikingLaw::Kind::ieee1992:
         d.groundWire = wires.at(current);
         d.groundStrikeHeight = kg * d.groundWire;
@@ -53,8 +59,33 @@ LineDistances lawDistances(const StrikingLaw& law, double current, double kg)
 
 } // namespace
 
-LineDistances lawLineDistances(const StrikingLaw& law, double current, const LineGeometry& geometry)
+LineDistances builtInLineDistances(double current, const LineGeometry& geometry, double voltageTerm)
 {
+    const double kg = groundFactor(geometry);
+    const double p = rt_powd_snf(current, 0.578) * 5.015;
+    LineDistances d;
+    d.groundWire = rt_powd_snf(p, 1.125) * 1.63;
+    d.conductor1 = rt_powd_snf(p + voltageTerm, 1.125) * 1.63;
+    d.conductor2 = rt_powd_snf(p - voltageTerm, 1.125) * 1.63;
+    d.groundStrikeHeight = kg * d.groundWire;
+    return d;
+}
+
+double groundFactor(const LineGeometry& geometry)
+{
+    const double h = (geometry[4] + geometry[5]) / 2.0;
+    if (h < 40.0) {
+        return 0.17 * std::log(43.0 - h) + 0.36;
+    }
+    return 0.55;
+}
+
+LineDistances lineDistances(const StrikingLaw& law, double current, const LineGeometry& geometry,
+                            double voltageTerm)
+{
+    if (law.kind == StrikingLaw::Kind::builtIn) {
+        return builtInLineDistances(current, geometry, voltageTerm);
+    }
     return lawDistances(law, current, groundFactor(geometry));
 }
 
@@ -83,11 +114,6 @@ LineGeometry geometryOf(const Line& line)
     return LineGeometry{line.groundWire1.x,     line.groundWire2.x,      line.conductor1.x,
                         line.conductor2.x,      line.groundWire1.height, line.groundWire2.height,
                         line.conductor1.height, line.conductor2.height};
-}
-
-Line lineOf(const LineGeometry& g)
-{
-    return Line{{g[0], g[4]}, {g[1], g[5]}, {g[2], g[6]}, {g[3], g[7]}};
 }
 
 } // namespace egm::model
@@ -149,26 +175,21 @@ std::optional<CurrentDistribution::Kind> distributionNamed(std::string_view name
 
 StrikingDistances strikingDistances(const StrikingLaw& law, double current, const Tower& tower)
 {
-    const double kg = model::groundFactor(tower);
+    // Every wire gets the law's distance for a wire without voltage term;
+    // under the built-in law a conductor's own voltage term enters its
+    // bracket, 1.63 (5.015 I^0.578 + U)^1.125, as on the four-wire line.
+    const model::LineDistances common = model::lawDistances(law, current, model::groundFactor(tower));
     StrikingDistances d;
-    d.wire.resize(tower.size());
+    d.wire.assign(tower.size(), common.groundWire);
+    d.groundStrikeHeight = common.groundStrikeHeight;
     if (law.kind == StrikingLaw::Kind::builtIn) {
-        // As the four-wire line's: 1.63 (5.015 I^0.578 + U)^1.125, U = 0 for
-        // the ground wires and for G.
         const double p = numeric::rt_powd_snf(current, 0.578) * 5.015;
         for (std::size_t i = 0; i < tower.size(); ++i) {
-            const TowerWire& w = tower.wires[i];
-            d.wire[i] = w.kind == WireKind::conductor ? numeric::rt_powd_snf(p + w.voltageTerm, 1.125) * 1.63
-                                                      : numeric::rt_powd_snf(p, 1.125) * 1.63;
+            if (tower.wires[i].kind == WireKind::conductor) {
+                d.wire[i] = numeric::rt_powd_snf(p + tower.wires[i].voltageTerm, 1.125) * 1.63;
+            }
         }
-        d.groundStrikeHeight = kg * (numeric::rt_powd_snf(p, 1.125) * 1.63);
-        return d;
     }
-    const model::LineDistances line = model::lawDistances(law, current, kg);
-    for (double& r : d.wire) {
-        r = line.groundWire;
-    }
-    d.groundStrikeHeight = line.groundStrikeHeight;
     return d;
 }
 

@@ -2,16 +2,25 @@
 // evaluation, and for any tower.
 #pragma once
 
-#include "EGM_DQ.h"
-#include "egm/shielding.h"
+#include "egm/types.h"
 #include "egm_types.h"
 
 namespace egm::model {
 
-// Both ground wires and both conductors get the law's distance r(I); G as
-// the law gives it (k_g from the mean ground-wire height where it uses one).
-// Not for the built-in law, which builtInLineDistances evaluates.
-LineDistances lawLineDistances(const StrikingLaw& law, double current, const LineGeometry& geometry);
+// The four-wire line's striking distances at one current (kA) by any law.
+// The built-in law: both ground wires' 1.63 (5.015 I^0.578)^1.125,
+// conductor 1's and conductor 2's with the voltage term added and
+// subtracted inside the bracket, G the ground factor times the ground wires'
+// distance. Every other law: all four wires get its distance r(I), G as the
+// law gives it.
+LineDistances lineDistances(const StrikingLaw& law, double current, const LineGeometry& geometry,
+                            double voltageTerm);
+// The built-in law's, as egm-shielding computes them.
+LineDistances builtInLineDistances(double current, const LineGeometry& geometry, double voltageTerm);
+
+// k_g of the four-wire line: 0.17 ln(43 - h) + 0.36 below a mean
+// ground-wire height h of 40 m, else 0.55 (h = 40 exactly gives 0.55).
+double groundFactor(const LineGeometry& geometry);
 
 // k_g of a tower: 0.17 ln(43 - h) + 0.36 below a mean height h of 40 m,
 // else 0.55, h of the ground wires (of the conductors when there are none).
@@ -22,6 +31,5 @@ double groundFactor(const Tower& tower);
 double meanShieldHeight(const Tower& tower);
 
 LineGeometry geometryOf(const Line& line);
-Line lineOf(const LineGeometry& geometry);
 
 } // namespace egm::model

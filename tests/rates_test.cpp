@@ -146,7 +146,7 @@ TEST(EGMs2x, CollectionWidthOfEachEvaluation)
     in.minCurrent = kInf;
     EXPECT_NEAR(292.7791 + 20.0, ratesOf(in).collectionWidth, 1e-3);
     egm::Inputs tower;
-    tower.tower = egm::towerOf(egm::model::lineOf(in.geometry), 0.8);
+    tower.tower = egm::towerOf(egm::Line{{10, 50}, {-10, 64}, {11.2, 42}, {-11.2, 42}}, 0.8);
     tower.lowestCurrent = kInf;
     egm::model::TowerTotals totals;
     egm::model::integrateTower(tower, totals);

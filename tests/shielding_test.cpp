@@ -359,6 +359,13 @@ TEST(ManyCases, InOrderWithTheirErrorsAndAsIfOneByOne)
     }
 }
 
+TEST(ManyCases, AProgressReportThatThrowsIsPassedOnAfterEveryThreadIsJoined)
+{
+    const std::vector<egm::Inputs> cases(6);
+    const auto throwing = [](std::size_t, std::size_t) { throw std::runtime_error("stopped by the caller"); };
+    EXPECT_THROW(egm::computeMany(cases, cheap(), 2, throwing), std::runtime_error);
+}
+
 TEST(InputTable, NamesReachTheirInputs)
 {
     egm::Inputs in;
