@@ -205,6 +205,19 @@ const std::vector<InputField>& table()
             [](const Inputs& in) { return in.distribution.sigma; },
             [](Inputs& in, double v) { in.distribution.sigma = v; }, 0.0, true, 10.0));
         t.push_back(choice(
+            "rate-method", "rate method",
+            "share (default): the conductors' share of the paths the wires catch, times the collection "
+            "width and terrain factor; exposure: the line-design guides' 0.1 N_g sum of f(I) D(I) over the "
+            "currents, D the width for vertical strokes",
+            "share|exposure", [](const Inputs& in) { return rateMethodName(in.rateMethod); },
+            [](Inputs& in, std::string_view text) {
+                const std::optional<RateMethod> m = rateMethodNamed(text);
+                if (!m) {
+                    unknownChoice("rate-method", text, "share, exposure");
+                }
+                in.rateMethod = *m;
+            }));
+        t.push_back(choice(
             "evaluation", "evaluation",
             "first-contact (default): each stroke goes to the first striking disk its path enters, any "
             "tower; compat: as egm-shielding computes it, two ground wires and two conductors",
@@ -224,6 +237,26 @@ const std::vector<InputField>& table()
         t.push_back(wireField<1, &TowerWire::height>("h2", "height of ground wire 2"));
         t.push_back(wireField<2, &TowerWire::height>("h3", "height of conductor 1"));
         t.push_back(wireField<3, &TowerWire::height>("h4", "height of conductor 2"));
+        t.push_back(number(
+            "ground-wire-sag", "m", "sag of the ground wires",
+            "sag of both ground wires at mid-span; computed at the average height, h - 2/3 sag",
+            lineValue<0, &TowerWire::sag>,
+            [](Inputs& in, double v) {
+                Tower& line = lineTower(in, "ground-wire-sag");
+                line.wires[0].sag = line.wires[1].sag = v;
+            },
+            0.0, false, kMaxCoordinate));
+        t.back().fourWireLine = true;
+        t.push_back(number(
+            "conductor-sag", "m", "sag of the conductors",
+            "sag of both conductors at mid-span; computed at the average height, h - 2/3 sag",
+            lineValue<2, &TowerWire::sag>,
+            [](Inputs& in, double v) {
+                Tower& line = lineTower(in, "conductor-sag");
+                line.wires[2].sag = line.wires[3].sag = v;
+            },
+            0.0, false, kMaxCoordinate));
+        t.back().fourWireLine = true;
         t.push_back(group(
             "ground-wire-height", "m", "height of both ground wires", "height of both ground wires (h1 = h2)",
             [](const Inputs& in) {

@@ -83,6 +83,20 @@ double rateOf(double collectionWidth, double flashDensity, double terrainFactor,
     return (collectionWidth * ((flashDensity * integral / 1000.0) * 100.0)) * terrainFactor;
 }
 
+// The exposure method's rates of the sums of f(I) D(I) 1 kA: 0.1 N_g times
+// each, strokes per 100 km per year (D in m, N_g per km^2 per year); the
+// total is their sum in the tower's order.
+void exposureRates(double flashDensity, const std::vector<double>& sums, std::vector<double>& rates,
+                   double& total)
+{
+    rates.resize(sums.size());
+    total = 0.0;
+    for (std::size_t k = 0; k < sums.size(); ++k) {
+        rates[k] = 0.1 * flashDensity * sums[k];
+        total += rates[k];
+    }
+}
+
 template <class Strokes>
 void run(const IntegrationCase& in, Strokes& strokes, IntegrationTotals& totals,
          const IntegrationRecord& record)
@@ -257,6 +271,8 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
     if (!integrationStepCounts(in.lowestCurrent, nSteps, storageSteps)) {
         totals.rate.assign(nc, rtNaN);
         totals.rateTotal = rtNaN;
+        totals.exposureRate.assign(nc, rtNaN);
+        totals.exposureTotal = rtNaN;
         totals.steps = 0;
         return;
     }
@@ -279,6 +295,8 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
         isConductor[i] = true;
     }
     const AngleTable& table = angles();
+    const StrokeAngle vertical = strokeAngle(verticalIncidence(in.slope));
+    std::vector<double> exposure(nc, 0.0);
     const ContactWidths which = record.widths != nullptr ? ContactWidths::all : ContactWidths::conductors;
     ContactCurrentStep step;
     std::vector<double> w(wires);
@@ -289,6 +307,10 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
         const double current = static_cast<double>(j) + in.lowestCurrent;
         const double density = currentDensity(in.distribution, current);
         prepareTowerCurrent(in, current, step);
+        evaluateContactStroke(step, vertical, w.data(), ContactWidths::conductors);
+        for (std::size_t k = 0; k < nc; ++k) {
+            exposure[k] += density * w[conductors[k]] * 1.0;
+        }
         // A conductor without a piece of the boundary catches no stroke of
         // this current; with none of them, no stroke adds anything.
         bool anyConductor = false;
@@ -344,6 +366,33 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
         totals.rate[k] = rateOf(totals.collectionWidth, in.flashDensity, totals.terrainFactor, integral[k]);
     }
     totals.rateTotal = rateOf(totals.collectionWidth, in.flashDensity, totals.terrainFactor, integralTotal);
+    exposureRates(in.flashDensity, exposure, totals.exposureRate, totals.exposureTotal);
+}
+
+void integrateVerticalExposure(const Inputs& in, std::vector<double>& rates, double& total)
+{
+    const std::vector<std::size_t> conductors = in.tower.conductors();
+    std::int32_t nSteps = 0;
+    std::int32_t storageSteps = 0;
+    if (!integrationStepCounts(in.lowestCurrent, nSteps, storageSteps)) {
+        rates.assign(conductors.size(), rtNaN);
+        total = rtNaN;
+        return;
+    }
+    const StrokeAngle vertical = strokeAngle(verticalIncidence(in.slope));
+    ContactCurrentStep step;
+    std::vector<double> w(in.tower.size());
+    std::vector<double> exposure(conductors.size(), 0.0);
+    for (std::int32_t j = 0; j < nSteps; ++j) {
+        const double current = static_cast<double>(j) + in.lowestCurrent;
+        const double density = currentDensity(in.distribution, current);
+        prepareTowerCurrent(in, current, step);
+        evaluateContactStroke(step, vertical, w.data(), ContactWidths::conductors);
+        for (std::size_t k = 0; k < conductors.size(); ++k) {
+            exposure[k] += density * w[conductors[k]] * 1.0;
+        }
+    }
+    exposureRates(in.flashDensity, exposure, rates, total);
 }
 
 } // namespace egm::model

@@ -72,6 +72,10 @@ void strokesAt(const IntegrationCase& in, double current, StrokeExposure (&width
 struct TowerTotals {
     std::vector<double> rate; // per conductor, tower order; strokes per 100 km per year
     double rateTotal = 0.0;
+    // The same by the exposure method: 0.1 N_g sum of f(I) D(I) 1 kA, D the
+    // width for vertical strokes.
+    std::vector<double> exposureRate;
+    double exposureTotal = 0.0;
     double terrainFactor = 0.0;
     double collectionWidth = 0.0; // m
     std::int32_t steps = 0;
@@ -86,6 +90,10 @@ struct TowerRecord {
     std::vector<std::uint32_t>* exposed = nullptr;
 };
 void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& record = {});
+
+// The exposure method's rates alone, each current prepared for its vertical
+// stroke only.
+void integrateVerticalExposure(const Inputs& in, std::vector<double>& rates, double& total);
 
 // The striking disks of the tower at one current, turned into the frame of
 // the sloped ground, and the boundary of their union above G.

@@ -227,12 +227,13 @@ std::vector<MaxCurrent> classicalMaxCurrentsOf(const Inputs& in)
     constexpr int kPoints = kClassicalPoints;
     const std::vector<std::size_t> conductors = in.tower.conductors();
     const std::size_t nc = conductors.size();
+    const double vertical = verticalIncidence(in.slope);
     std::vector<int> highest(nc, -1);
     const auto unresolved = [&] {
         return std::any_of(highest.begin(), highest.end(), [](int h) { return h < 0; });
     };
     for (int k = kPoints - 1; k >= 0 && unresolved(); --k) {
-        const std::vector<double> widths = evaluateOne(in, gridCurrent(k), model::kHalfPi, nullptr);
+        const std::vector<double> widths = evaluateOne(in, gridCurrent(k), vertical, nullptr);
         for (std::size_t c = 0; c < nc; ++c) {
             if (highest[c] < 0 && hasWidth(widths[conductors[c]])) {
                 highest[c] = k;
@@ -250,7 +251,7 @@ std::vector<MaxCurrent> classicalMaxCurrentsOf(const Inputs& in)
             continue;
         }
         m[c].current = bisect(gridCurrent(highest[c]), gridCurrent(highest[c] + 1), [&](double current) {
-            return hasWidth(evaluateOne(in, current, model::kHalfPi, nullptr)[conductors[c]]);
+            return hasWidth(evaluateOne(in, current, vertical, nullptr)[conductors[c]]);
         });
     }
     return m;
@@ -285,6 +286,9 @@ Integrated integrateEither(const Inputs& in, const Options& options)
         out.collectionWidth = totals.collectionWidth;
         out.steps = totals.steps;
         out.exposed.assign(exposed.begin(), exposed.end());
+        if (in.rateMethod == RateMethod::exposure) {
+            model::integrateVerticalExposure(in, out.rate, out.rateTotal);
+        }
         return out;
     }
     model::TowerRecord record;
@@ -293,11 +297,24 @@ Integrated integrateEither(const Inputs& in, const Options& options)
     record.exposed = options.maxCurrents ? &out.exposed : nullptr;
     model::TowerTotals totals;
     model::integrateTower(in, totals, record);
-    out.rate = std::move(totals.rate);
-    out.rateTotal = totals.rateTotal;
+    const bool exposure = in.rateMethod == RateMethod::exposure;
+    out.rate = std::move(exposure ? totals.exposureRate : totals.rate);
+    out.rateTotal = exposure ? totals.exposureTotal : totals.rateTotal;
     out.terrainFactor = totals.terrainFactor;
     out.collectionWidth = totals.collectionWidth;
     out.steps = totals.steps;
+    return out;
+}
+
+// The inputs as computed: each wire at its span's average height, at the
+// tower less two thirds of its sag (unchanged to the bit without sag).
+Inputs averaged(const Inputs& in)
+{
+    Inputs out = in;
+    for (TowerWire& w : out.tower.wires) {
+        w.height = w.height - 2.0 / 3.0 * w.sag;
+        w.sag = 0.0;
+    }
     return out;
 }
 
@@ -311,6 +328,27 @@ bool samePlace(const TowerWire& a, const TowerWire& b)
 double incidenceAngle(int angleStep)
 {
     return model::integrationAngle(angleStep);
+}
+
+double verticalIncidence(double slope)
+{
+    return model::kHalfPi + slope / 180.0 * model::kPi;
+}
+
+std::string_view rateMethodName(RateMethod method)
+{
+    return method == RateMethod::share ? "share" : "exposure";
+}
+
+std::optional<RateMethod> rateMethodNamed(std::string_view name)
+{
+    if (name == "share") {
+        return RateMethod::share;
+    }
+    if (name == "exposure") {
+        return RateMethod::exposure;
+    }
+    return std::nullopt;
 }
 
 WirePosition& Line::operator[](Wire wire)
@@ -460,6 +498,11 @@ void validate(const Tower& tower)
             fail("voltage term " + shortestText(w.voltageTerm) + ": must lie between -" +
                  shortestText(kMaxVoltageTerm) + " and " + shortestText(kMaxVoltageTerm));
         }
+        if (!(w.sag >= 0.0 && w.sag < 1.5 * w.height)) {
+            fail("sag " + shortestText(w.sag) +
+                 " m: must be 0 m or more and less than 1.5 times the height (" +
+                 shortestText(1.5 * w.height) + " m), so that the average height stays above the ground");
+        }
         if (w.kind == WireKind::groundWire && w.voltageTerm != 0.0) {
             fail("voltage term " + shortestText(w.voltageTerm) + ": only conductors have one");
         }
@@ -603,15 +646,20 @@ void StrokeTable::setWidths(std::size_t currentStep, int angleStep, const double
               values_.begin() + static_cast<std::ptrdiff_t>(offset(currentStep, angleStep)));
 }
 
-Result computeRates(const Inputs& inputs, const Options& options)
+Result computeRates(const Inputs& given, const Options& options)
 {
-    validate(inputs);
+    validate(given);
+    const Inputs inputs = averaged(given);
     Result r;
     r.evaluation = inputs.evaluation;
     r.law = inputs.law;
     r.distribution = inputs.distribution;
-    r.notes = layoutNotes(inputs);
-    r.wireNames = inputs.tower.names();
+    r.notes = layoutNotes(given);
+    r.wireNames = given.tower.names();
+    r.rateMethod = given.rateMethod;
+    for (const TowerWire& w : inputs.tower.wires) {
+        r.heights.push_back(w.height);
+    }
 
     Integrated in = integrateEither(inputs, options);
     if (!std::isfinite(in.rateTotal) ||
@@ -673,10 +721,11 @@ Result computeRates(const Inputs& inputs, const Options& options)
     return r;
 }
 
-std::vector<std::vector<double>> strokesAtCurrent(const Inputs& inputs, double current)
+std::vector<std::vector<double>> strokesAtCurrent(const Inputs& given, double current)
 {
-    validate(inputs);
+    validate(given);
     requireCurrent(current);
+    const Inputs inputs = averaged(given);
     std::vector<std::vector<double>> rows(kAngleSteps);
     if (compat(inputs)) {
         model::StrokeExposure widths[kAngleSteps];
@@ -696,10 +745,11 @@ std::vector<std::vector<double>> strokesAtCurrent(const Inputs& inputs, double c
     return rows;
 }
 
-bool conductorExposed(const Inputs& inputs, double current, std::size_t conductor)
+bool conductorExposed(const Inputs& given, double current, std::size_t conductor)
 {
-    validate(inputs);
+    validate(given);
     requireCurrent(current);
+    const Inputs inputs = averaged(given);
     const std::vector<std::size_t> conductors = inputs.tower.conductors();
     const auto k = std::find(conductors.begin(), conductors.end(), conductor);
     if (k == conductors.end()) {
@@ -709,10 +759,11 @@ bool conductorExposed(const Inputs& inputs, double current, std::size_t conducto
     return exposedAt(inputs, current, static_cast<std::size_t>(k - conductors.begin()));
 }
 
-StrokeGeometry strokeGeometry(const Inputs& inputs, double current, double theta)
+StrokeGeometry strokeGeometry(const Inputs& given, double current, double theta)
 {
-    validate(inputs);
+    validate(given);
     requireCurrent(current);
+    const Inputs inputs = averaged(given);
     if (!(theta > 0.0 && theta <= model::kPi)) {
         throw InputError("angle " + shortestText(theta) + " rad: must lie in (0, pi], 0 to 180 degrees");
     }

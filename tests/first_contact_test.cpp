@@ -390,3 +390,126 @@ TEST(FirstContactTies, CoincidentWiresGoToTheConductorThenToTheEarlierWire)
 }
 
 } // namespace
+
+namespace {
+
+// The built-in distribution's density per kA, from its distribution
+// function P(>I) = 1 / (1 + (I / 31)^2.8) differentiated by hand.
+double builtInDensity(double current)
+{
+    const double q = current / 31.0;
+    return 2.8 * std::pow(q, 1.8) / (31.0 * std::pow(1.0 + std::pow(q, 2.8), 2.0));
+}
+
+TEST(ExposureRate, TheGuidesIntegralOfTheWidthForVerticalStrokes)
+{
+    // 0.1 N_g sum of f(I) D(I) 1 kA, assembled here from each conductor's
+    // width for vertical strokes, on a sloped four-wire line and on a
+    // double-circuit tower.
+    egm::Inputs line;
+    line.slope = 12.0;
+    egm::Inputs doubleCircuit =
+        towerInputs(Tower{{ground(0, 55), conductor(6, 45), conductor(8, 37), conductor(6.5, 29),
+                           conductor(-6, 45), conductor(-8, 37), conductor(-6.5, 29)}},
+                    -7.0);
+    doubleCircuit.lowestCurrent = 3.0;
+    for (egm::Inputs in : {line, doubleCircuit}) {
+        in.rateMethod = egm::RateMethod::exposure;
+        const egm::Result r = egm::computeRates(in, ratesOnly());
+        EXPECT_EQ(egm::RateMethod::exposure, r.rateMethod);
+        const double vertical = kHalfPi + in.slope * kPi / 180.0;
+        double total = 0.0;
+        for (const egm::ConductorResult& c : r.conductors) {
+            double sum = 0.0;
+            for (int j = 0; j <= 200; ++j) {
+                const double current = in.lowestCurrent + j;
+                sum += builtInDensity(current) * egm::strokeGeometry(in, current, vertical).width[c.wire];
+            }
+            const double expected = 0.1 * in.flashDensity * sum;
+            EXPECT_NEAR(expected, c.rate, 1e-12 * (1.0 + expected)) << c.name;
+            total += c.rate;
+        }
+        EXPECT_NEAR(total, r.totalRate, 1e-12 * (1.0 + total));
+        EXPECT_GT(r.totalRate, 0.0);
+        // The compat evaluation takes the same widths for this method.
+        if (in.tower.size() == 4) {
+            egm::Inputs compat = in;
+            compat.evaluation = egm::Evaluation::compat;
+            EXPECT_EQ(r.totalRate, egm::computeRates(compat, ratesOnly()).totalRate);
+        }
+        // The other method, asked for, is the other figure.
+        in.rateMethod = egm::RateMethod::share;
+        EXPECT_NE(egm::computeRates(in, ratesOnly()).totalRate, r.totalRate);
+    }
+}
+
+TEST(ExposureRate, BuiltInLineUnderIeee1992AsTheGuidesGiveIt)
+{
+    // 2.8 flashes per km^2 per year from 23.5 kA on the 1 kA grid: about
+    // 0.1645 failures per 100 km per year.
+    egm::Inputs in;
+    in.tower = egm::towerOf(egm::Line{}, 0.0);
+    in.law.kind = egm::StrikingLaw::Kind::ieee1992;
+    in.rateMethod = egm::RateMethod::exposure;
+    EXPECT_NEAR(0.1645, egm::computeRates(in, ratesOnly()).totalRate, 0.00005);
+}
+
+TEST(VerticalStrokes, ClassicalCurrentIsWhereTheWidthForTrulyVerticalStrokesVanishes)
+{
+    // On a slope a vertical stroke meets the ground's frame at pi/2 + alpha.
+    // The test's own bisection on the width of that stroke.
+    EXPECT_EQ(kHalfPi, egm::verticalIncidence(0.0));
+    for (const double slope : {15.0, -25.0}) {
+        SCOPED_TRACE(slope);
+        egm::Inputs in;
+        in.slope = slope;
+        in.tower = egm::towerOf(egm::Line{{6, 40}, {-6, 40}, {11, 30}, {-11, 30}}, 0.0);
+        const double vertical = kHalfPi + slope / 180.0 * kPi;
+        const egm::Result r = egm::computeRates(in);
+        for (const egm::ConductorResult& c : r.conductors) {
+            const auto exposed = [&](double current) {
+                return egm::strokeGeometry(in, current, vertical).width[c.wire] > 0.0;
+            };
+            if (!c.classicalMaxCurrent.current) {
+                EXPECT_FALSE(exposed(1.0)) << c.name;
+                continue;
+            }
+            double lo = 0.1;
+            double hi = 1000.0;
+            ASSERT_TRUE(exposed(lo)) << c.name;
+            while (hi - lo > 1e-6) {
+                const double middle = (lo + hi) / 2.0;
+                (exposed(middle) ? lo : hi) = middle;
+            }
+            EXPECT_NEAR(lo, *c.classicalMaxCurrent.current, 0.006) << c.name;
+        }
+    }
+}
+
+TEST(Sag, ATowerWithSagIsTheSameTowerAtItsAverageHeights)
+{
+    egm::Inputs sagging =
+        towerInputs(Tower{{ground(0, 55), conductor(6, 45, 0.4), conductor(-6, 45, -0.4)}}, 5.0);
+    egm::Inputs lowered = sagging;
+    const double sag[3] = {4.5, 9.0, 12.0};
+    for (std::size_t i = 0; i < 3; ++i) {
+        sagging.tower.wires[i].sag = sag[i];
+        lowered.tower.wires[i].height -= sag[i] * 2.0 / 3.0;
+    }
+    const egm::Result a = egm::computeRates(sagging);
+    const egm::Result b = egm::computeRates(lowered);
+    for (std::size_t k = 0; k < a.conductors.size(); ++k) {
+        EXPECT_NEAR(b.conductors[k].rate, a.conductors[k].rate, kSameFigure * b.totalRate);
+        EXPECT_EQ(b.conductors[k].maxCurrent.current, a.conductors[k].maxCurrent.current);
+    }
+    EXPECT_NEAR(52.0, a.heights[0], 1e-12);
+    // Without sag every figure keeps its bits, and a sag that would put the
+    // average height below the ground is refused.
+    egm::Inputs none;
+    none.tower.wires[2].sag = 0.0;
+    EXPECT_EQ(egm::computeRates(egm::Inputs{}).totalRate, egm::computeRates(none).totalRate);
+    sagging.tower.wires[1].sag = 70.0;
+    EXPECT_THROW(egm::computeRates(sagging), egm::TowerError);
+}
+
+} // namespace

@@ -98,23 +98,27 @@ struct Options {
 struct ConductorResult {
     std::size_t wire = 0; // index in the tower
     std::string name;
-    double rate = 0.0; // strokes per 100 km per year
+    double rate = 0.0; // strokes per 100 km per year, by Result::rateMethod
     // Largest current of the integrated range at which the conductor has a
     // width for some incidence angle; exposedAtTop at the range's top.
     MaxCurrent maxCurrent;
     // Largest current from kClassicalSearchFrom to kClassicalSearchTo at
-    // which the conductor has a width for vertical strokes.
+    // which the conductor has a width for vertical strokes (incidence
+    // verticalIncidence(slope) in the ground's frame).
     MaxCurrent classicalMaxCurrent;
 };
 
 struct Result {
-    std::vector<ConductorResult> conductors; // in the tower's order
-    double totalRate = 0.0;                  // strokes per 100 km per year
-    std::vector<std::string> wireNames;      // every wire, tower order
-    double terrainFactor = 0.0;              // 1/6 or 1/3
-    double collectionWidth = 0.0;            // m
-    double currentFrom = 0.0;                // kA
-    double currentTo = 0.0;                  // kA
+    std::vector<ConductorResult> conductors;   // in the tower's order
+    double totalRate = 0.0;                    // strokes per 100 km per year
+    RateMethod rateMethod = RateMethod::share; // how rate and totalRate were formed
+    std::vector<std::string> wireNames;        // every wire, tower order
+    // m, the heights computed with: at the tower less 2/3 of the sag.
+    std::vector<double> heights;
+    double terrainFactor = 0.0;   // 1/6 or 1/3
+    double collectionWidth = 0.0; // m
+    double currentFrom = 0.0;     // kA
+    double currentTo = 0.0;       // kA
     int currentSteps = 0;
     Evaluation evaluation = Evaluation::firstContact;
     StrikingLaw law;

@@ -25,9 +25,15 @@ inline constexpr double kCurrentResolution = 0.01;
 inline constexpr double kClassicalSearchFrom = 0.1;
 inline constexpr double kClassicalSearchTo = 1000.0;
 
-// Incidence angle of angle step l, radians from +x: below pi/2 strokes come
-// down from the +x side, above pi/2 from the -x side.
+// Incidence angle of angle step l, radians from +x in the frame of the
+// sloped ground: below pi/2 strokes come down from the +x side, above pi/2
+// from the -x side.
 double incidenceAngle(int angleStep);
+
+// The incidence angle of vertical strokes in the frame of ground sloped by
+// slope degrees: pi/2 + alpha, alpha the slope in radians; pi/2 on flat
+// ground.
+double verticalIncidence(double slope);
 
 // The built-in example line's four wires, the four-wire line of egm-shielding.
 enum class Wire { groundWire1, groundWire2, conductor1, conductor2 };
@@ -66,6 +72,10 @@ struct TowerWire {
     // At most kMaxVoltageTerm either way.
     double voltageTerm = 0.0;
     std::string name; // empty: the default name (see Tower::nameOf)
+    // m, how far the wire hangs below its height at the tower at mid-span,
+    // 0 or more and less than 1.5 height. The computation takes the span's
+    // average height, height - 2/3 sag.
+    double sag = 0.0;
 };
 
 inline constexpr std::size_t kMaxTowerWires = 16;
@@ -106,6 +116,19 @@ Line lineOf(const Tower& tower);
 enum class Evaluation { firstContact, compat };
 std::string_view evaluationName(Evaluation evaluation); // "first-contact", "compat"
 std::optional<Evaluation> evaluationNamed(std::string_view name);
+
+// How the conductors' exposure becomes strokes per 100 km per year.
+//  share:    the conductors' share of the width of stroke paths the wires
+//            catch, over every incidence angle (weighted 0.75 sin^3 theta)
+//            and current, times the ground flash density, the line's
+//            collection width 28 h^0.6 + b and the terrain factor.
+//  exposure: the line-design guides' method: for each conductor
+//            0.1 N_g sum over the current grid of f(I) D(I) 1 kA, D(I) the
+//            conductor's first-contact width for vertical strokes (m), f the
+//            current's probability density per kA; the total is the sum.
+enum class RateMethod { share, exposure };
+std::string_view rateMethodName(RateMethod method); // "share", "exposure"
+std::optional<RateMethod> rateMethodNamed(std::string_view name);
 
 // Striking-distance law: for a peak current I (kA) the striking distance (m)
 // of each wire by its kind, and the height G (m) of the ground's striking
@@ -170,6 +193,7 @@ struct Inputs {
     CurrentDistribution distribution;
     StrikingLaw law;
     Evaluation evaluation = Evaluation::firstContact;
+    RateMethod rateMethod = RateMethod::share;
 };
 
 // An input that cannot be computed. what(): one line, for example
