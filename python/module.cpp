@@ -25,19 +25,6 @@ struct RowError {
     std::string message;
 };
 
-bool isMissing(const py::handle& value)
-{
-    if (value.is_none()) {
-        return true;
-    }
-    // pandas fills a missing field with NaN: it keeps the default, as an
-    // empty CSV field does.
-    if (py::isinstance<py::float_>(value) && std::isnan(value.cast<double>())) {
-        return true;
-    }
-    return false;
-}
-
 bool isFrame(const py::handle& value)
 {
     return py::hasattr(value, "columns") && py::hasattr(value, "to_dict");
@@ -55,9 +42,34 @@ std::string textOf(const py::handle& value)
     return egm::io::printable(std::string(py::str(value)));
 }
 
+// Where a value comes from: the caller's own keywords, lists and dicts, or
+// the cells of a pandas DataFrame, which holds a field nobody filled as NaN.
+enum class Source { given, frame };
+
+// Not given: None, or in a DataFrame a NaN (the default is kept, as for an
+// empty CSV field). A NaN the caller gives is a value, and an error.
+bool isMissing(const py::handle& value, Source source)
+{
+    if (value.is_none()) {
+        return true;
+    }
+    return source == Source::frame && py::isinstance<py::float_>(value) && std::isnan(value.cast<double>());
+}
+
+// The caller's number, refused when it is NaN or infinite: nothing given
+// may turn into a default or into a result computed from it.
+double finiteOrThrow(double v, const std::string& what, const py::handle& value, bool hasDefault = true)
+{
+    if (!std::isfinite(v)) {
+        throw RowError{what + " " + textOf(value) + ": must be a finite number" +
+                       (hasDefault ? " (None keeps the default)" : "")};
+    }
+    return v;
+}
+
 // One value by name for the resolver: a Python number as the number itself
 // (and its text, for a choice), a string as text. An empty string is not
-// "not given": only None and NaN keep the default.
+// "not given": only None (and a DataFrame's NaN) keeps the default.
 egm::NamedValue namedValue(const std::string& name, const py::handle& value)
 {
     egm::NamedValue v;
@@ -73,7 +85,9 @@ egm::NamedValue namedValue(const std::string& name, const py::handle& value)
     try {
         v.number = value.cast<double>();
     } catch (const py::cast_error&) {
+        return v;
     }
+    finiteOrThrow(*v.number, name, value);
     return v;
 }
 
@@ -91,11 +105,13 @@ double wireNumber(const py::handle& value, std::size_t wire, const char* what)
         }
         return v;
     }
+    double v = 0.0;
     try {
-        return value.cast<double>();
+        v = value.cast<double>();
     } catch (const py::cast_error&) {
         throw RowError{at + " '" + textOf(value) + "' is not a number"};
     }
+    return finiteOrThrow(v, at, value, false);
 }
 
 egm::WireKind wireKind(const py::handle& value, std::size_t wire)
@@ -116,8 +132,9 @@ egm::WireKind wireKind(const py::handle& value, std::size_t wire)
 // One wire of a tower: (kind, x, height), (kind, x, height, voltage term),
 // (name, kind, x, height, voltage term), or a dict with the keys name, kind,
 // x, height and voltage_term (or voltage-term); a missing name or voltage
-// term is the default name or 0.
-egm::TowerWire wireOf(const py::handle& item, std::size_t wire)
+// term is the default name or 0. A DataFrame's NaN is a missing value (a
+// missing x or height an error); the caller's own NaN is an error.
+egm::TowerWire wireOf(const py::handle& item, std::size_t wire, Source source)
 {
     egm::TowerWire w;
     const std::string at = "wire " + std::to_string(wire + 1) + ": ";
@@ -143,12 +160,15 @@ egm::TowerWire wireOf(const py::handle& item, std::size_t wire)
             throw RowError{at + "kind missing"};
         }
         w.kind = wireKind(kind, wire);
-        w.x = wireNumber(x ? x : py::none(), wire, "x");
-        w.height = wireNumber(height ? height : py::none(), wire, "height");
-        if (voltage && !isMissing(voltage)) {
+        const auto given = [source](const py::handle& v) {
+            return v && !isMissing(v, source) ? v : py::handle(py::none());
+        };
+        w.x = wireNumber(given(x), wire, "x");
+        w.height = wireNumber(given(height), wire, "height");
+        if (voltage && !isMissing(voltage, source)) {
             w.voltageTerm = wireNumber(voltage, wire, "voltage term");
         }
-        if (name && !isMissing(name)) {
+        if (name && !isMissing(name, source)) {
             w.name = py::str(name);
         }
         return w;
@@ -164,13 +184,13 @@ egm::TowerWire wireOf(const py::handle& item, std::size_t wire)
                        "x, height, voltage term)"};
     }
     const std::size_t first = n == 5 ? 1 : 0;
-    if (n == 5 && !isMissing(s[0])) {
+    if (n == 5 && !isMissing(s[0], source)) {
         w.name = py::str(s[0]);
     }
     w.kind = wireKind(s[first], wire);
     w.x = wireNumber(s[first + 1], wire, "x");
     w.height = wireNumber(s[first + 2], wire, "height");
-    if (n >= 4 && !isMissing(s[first + 3])) {
+    if (n >= 4 && !isMissing(s[first + 3], source)) {
         w.voltageTerm = wireNumber(s[first + 3], wire, "voltage term");
     }
     return w;
@@ -190,7 +210,8 @@ egm::Tower towerOf(const py::handle& value)
         }
     }
     py::object wires = py::reinterpret_borrow<py::object>(value);
-    if (isFrame(value)) {
+    const Source source = isFrame(value) ? Source::frame : Source::given;
+    if (source == Source::frame) {
         wires = value.attr("to_dict")("records");
     }
     if (!isSequence(wires)) {
@@ -200,7 +221,7 @@ egm::Tower towerOf(const py::handle& value)
     egm::Tower tower;
     std::size_t k = 0;
     for (const py::handle item : wires) {
-        tower.wires.push_back(wireOf(item, k++));
+        tower.wires.push_back(wireOf(item, k++, source));
     }
     return tower;
 }
@@ -209,13 +230,13 @@ egm::Tower towerOf(const py::handle& value)
 // "law_coefficients", "name" (the case's). Throws RowError for a value that
 // cannot be read, and ValueError for a key that names no input (for a
 // batch, the whole call, as an unknown column refuses a whole case file).
-egm::NamedInputs namedOf(const py::dict& d, std::string* caseName = nullptr)
+egm::NamedInputs namedOf(const py::dict& d, Source source, std::string* caseName = nullptr)
 {
     egm::NamedInputs named;
     for (const auto& [key, value] : d) {
         const std::string k = py::str(key);
         if (k == "name") {
-            if (caseName != nullptr && !value.is_none()) {
+            if (caseName != nullptr && !isMissing(value, source)) {
                 *caseName = py::str(value);
             }
             continue;
@@ -224,7 +245,7 @@ egm::NamedInputs namedOf(const py::dict& d, std::string* caseName = nullptr)
         if (k != "tower" && !coefficients && egm::inputField(k) == nullptr) {
             throw py::value_error("unknown input '" + egm::io::printable(k) + "'");
         }
-        if (isMissing(value)) {
+        if (isMissing(value, source)) {
             continue;
         }
         if (k == "tower") {
@@ -254,7 +275,7 @@ egm::Inputs inputsOrRaise(const py::dict& d)
 {
     egm::NamedInputs named;
     try {
-        named = namedOf(d);
+        named = namedOf(d, Source::given);
     } catch (const RowError& e) {
         throw py::value_error(e.message);
     }
@@ -341,7 +362,12 @@ py::dict strokes(const py::dict& inputs, const py::object& current)
         currents = r.strokes->currents();
         widths = std::move(*r.strokes).values(); // the table's storage, not a copy
     } else {
-        const double c = current.cast<double>();
+        double c = 0.0;
+        try {
+            c = finiteOrThrow(current.cast<double>(), "current", current);
+        } catch (const RowError& e) {
+            throw py::value_error(e.message);
+        }
         std::vector<std::vector<double>> rows;
         {
             py::gil_scoped_release free;
@@ -392,15 +418,18 @@ py::dict exposure(const py::dict& inputs)
 }
 
 // Many cases on threads, the GIL released while they run; each row's
-// outcome in order: its result, or its error message.
-py::list batch(const py::list& cases, unsigned jobs)
+// outcome in order: its result, or its error message. The cases are numbered
+// from first (a part of a larger batch keeps the whole's numbers); frame:
+// they are a DataFrame's rows, whose NaN means "not given".
+py::list batch(const py::list& cases, unsigned jobs, std::size_t first, bool frame)
 {
+    const Source source = frame ? Source::frame : Source::given;
     std::vector<egm::CaseInputs> inputs;
     inputs.reserve(cases.size());
     std::vector<std::string> names(cases.size());
     for (std::size_t k = 0; k < cases.size(); ++k) {
         try {
-            inputs.push_back(egm::resolveCase(namedOf(cases[k].cast<py::dict>(), &names[k])));
+            inputs.push_back(egm::resolveCase(namedOf(cases[k].cast<py::dict>(), source, &names[k])));
         } catch (const RowError& e) {
             inputs.push_back({egm::Inputs{}, e.message});
         }
@@ -413,12 +442,13 @@ py::list batch(const py::list& cases, unsigned jobs)
     py::list rows;
     for (std::size_t k = 0; k < outcomes.size(); ++k) {
         py::dict out;
-        out["case"] = k + 1;
+        const std::size_t number = first + k;
+        out["case"] = number;
         out["name"] = names[k];
         out["result"] =
             outcomes[k].result ? py::object(resultDict(*outcomes[k].result)) : py::object(py::none());
         out["error"] =
-            outcomes[k].result ? std::string() : "case " + std::to_string(k + 1) + ": " + outcomes[k].error;
+            outcomes[k].result ? std::string() : "case " + std::to_string(number) + ": " + outcomes[k].error;
         rows.append(out);
     }
     return rows;
@@ -441,7 +471,8 @@ PYBIND11_MODULE(_core, m)
     m.def("rates", &rates, py::arg("inputs"));
     m.def("strokes", &strokes, py::arg("inputs"), py::arg("current") = py::none());
     m.def("exposure", &exposure, py::arg("inputs"));
-    m.def("batch", &batch, py::arg("cases"), py::arg("jobs") = 0);
+    m.def("batch", &batch, py::arg("cases"), py::arg("jobs") = 0, py::arg("first") = 1,
+          py::arg("frame") = false);
     m.def("input_names", [] {
         std::vector<std::string> names;
         for (const egm::InputField& f : egm::inputFields()) {

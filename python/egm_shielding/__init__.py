@@ -43,7 +43,12 @@ Conventions:
 Inputs that cannot be computed raise ValueError with the one-line message of
 the command line (for example "slope 95 degrees: must lie strictly between
 -90 and 90 degrees", or for a tower "wire 3 (conductor1): height -2 m: must
-be greater than 0 m").
+be greater than 0 m"). None keeps an input's default; a NaN or infinite
+value is never taken for "not given": it raises ValueError naming the input
+(in a batch, that row's error; only the NaN with which pandas fills a
+DataFrame's empty field means "not given").
+
+Batches and routes on a Dask cluster: egm_shielding.distributed.
 
 Example:
     import egm_shielding as egm
@@ -51,10 +56,15 @@ Example:
     r.rates        # {'conductor1': ..., 'conductor2': ..., 'total': ...}
 """
 
+import decimal
+import math
+import numbers
+
 from . import _core
 
-__all__ = ["Line", "Result", "Strokes", "rates", "strokes", "batch", "sweep", "exposure",
-           "to_dataframe", "plot_strokes", "plot_exposure", "input_names", "__version__"]
+__all__ = ["Line", "Result", "Strokes", "Route", "rates", "strokes", "batch", "sweep", "route",
+           "exposure", "to_dataframe", "plot_strokes", "plot_exposure", "input_names",
+           "MAX_SPAN_LENGTH", "__version__"]
 
 __version__ = _core.version()
 
@@ -73,6 +83,13 @@ def _column(prefix, name):
     return prefix + name[:1].upper() + name[1:]
 
 
+def _finite(name, value):
+    """value itself; ValueError naming it when it is a NaN or infinite number."""
+    if isinstance(value, numbers.Real) and not isinstance(value, bool) and not math.isfinite(value):
+        raise ValueError(f"{name} {value}: must be a finite number (None keeps the default)")
+    return value
+
+
 class Line:
     """The built-in line's cross-section: each wire's (x, height) in metres.
 
@@ -84,10 +101,15 @@ class Line:
 
     def __init__(self, ground_wire_1=(9.89, 57.0), ground_wire_2=(-9.89, 57.0),
                  conductor_1=(11.2, 42.0), conductor_2=(-11.2, 42.0)):
-        self.ground_wire_1 = tuple(ground_wire_1)
-        self.ground_wire_2 = tuple(ground_wire_2)
-        self.conductor_1 = tuple(conductor_1)
-        self.conductor_2 = tuple(conductor_2)
+        given = {"ground_wire_1": ground_wire_1, "ground_wire_2": ground_wire_2,
+                 "conductor_1": conductor_1, "conductor_2": conductor_2}
+        for name, position in given.items():
+            position = tuple(position)
+            if len(position) != 2:
+                raise ValueError(f"{name} {position}: must be (x, height), metres")
+            _finite(f"{name} x", position[0])
+            _finite(f"{name} height", position[1])
+            setattr(self, name, position)
 
     def to_inputs(self):
         """The positions as inputs by name: x1..x4 and h1..h4, metres."""
@@ -312,13 +334,23 @@ def batch(cases, jobs=None):
     for a key that names no input.
     """
     records, frame = _records(cases)
+    return _table(_batch_rows(records, 0 if jobs is None else int(jobs), 1, frame), frame)
+
+
+def _batch_rows(records, jobs, first, frame):
+    """The rows of a batch of records (dicts), numbered from first; frame:
+    the records are a DataFrame's rows, whose NaN means "not given"."""
     rows = []
-    for out in _core.batch(records, 0 if jobs is None else int(jobs)):
+    for out in _core.batch(records, jobs, first, frame):
         row = {"case": out["case"], "name": out["name"]}
         if out["result"] is not None:
             row.update(Result(out["result"]).to_dict())
         row["error"] = out["error"]
         rows.append(row)
+    return rows
+
+
+def _table(rows, frame):
     if frame:
         import pandas
         return pandas.DataFrame(rows, columns=_columns(rows))
@@ -331,8 +363,14 @@ def sweep(param, values, line=None, jobs=None, **inputs):
     param is any input's name ('slope', 'h1', 'ground-wire-height', ...);
     inputs are the other inputs by name (as for batch, 'tower' included).
     Returns one dict per value: the value under param's name, the result
-    columns and error.
+    columns and error. Raises ValueError for a NaN or infinite value or
+    input.
     """
+    values = list(values)
+    for v in values:
+        _finite(param, v)
+    for k, v in inputs.items():
+        _finite(k, v)
     base = dict(line.to_inputs()) if line is not None else {}
     base.update({k: v for k, v in inputs.items()})
     cases = []
@@ -347,6 +385,180 @@ def sweep(param, values, line=None, jobs=None, **inputs):
         entry.update({k: x for k, x in row.items() if k not in ("case", "name")})
         out.append(entry)
     return out
+
+
+# The longest span a route takes, m (as egm-study route): longer is taken for
+# a mistake in the route's lengths.
+MAX_SPAN_LENGTH = 100000.0
+
+
+class Route:
+    """A route's expected shielding failures, as egm-study route reports them.
+
+    Attributes:
+      spans: one row per span in the route's order (a DataFrame for a
+        DataFrame): span (1, 2, ...), name, km (where the span starts), length
+        (m), the result columns of batch, failures<Name> per conductor and
+        failuresTotal (per year: the rate times the length / 100 km), share
+        (of the route's total failures), flagged, and error.
+      summary: spans, failed, lengthKm (of the computed spans),
+        failuresPerYear ({conductor name: ..., "total": ...}, the conductors
+        in order of first appearance), averagePer100KmPerYear. The summaries
+        of a route's parts add up to the whole's.
+      top: the span numbers that contribute most, largest first.
+      flagged: [(from km, to km, highest rate)] of the stretches whose total
+        rate exceeds flag_above, spans that follow on from each other joined.
+    """
+
+    def __init__(self, spans, summary, top, flagged):
+        self.spans = spans
+        self.summary = summary
+        self.top = top
+        self.flagged = flagged
+
+    def __repr__(self):
+        s = self.summary
+        return (f"Route(spans={s['spans']}, failed={s['failed']}, lengthKm={s['lengthKm']!r}, "
+                f"failuresPerYear={s['failuresPerYear']!r})")
+
+
+def _span_number(value, frame):
+    """A length or km as a float; None when not given; a str the problem."""
+    if value is None or (frame and isinstance(value, float) and math.isnan(value)):
+        return None
+    if isinstance(value, str):
+        try:
+            return float(value)
+        except ValueError:
+            return f"'{value}' is not a number"
+    if not isinstance(value, numbers.Real) or isinstance(value, bool):
+        return f"'{value}' is not a number"
+    return float(value)
+
+
+def _route_cases(spans):
+    """The cases of a route's spans and where each lies: (cases, places,
+    frame), places [(km where it starts, km where it ends, length in m)]. Raises ValueError, before anything is
+    computed, naming every span whose length is missing, not a number, not
+    above 0 m or above MAX_SPAN_LENGTH, or whose km is not a finite number."""
+    records, frame = _records(spans)
+    problems = []
+    cases = []
+    places = []
+    # The chainage in decimal: each number as its shortest text (100.1 m is
+    # 100.1 m), so that 1000 m and 100.1 m put the next span at km 1.1001,
+    # however long the route.
+    chainage = decimal.Decimal(0)  # km
+    for k, record in enumerate(records, start=1):
+        case = dict(record)
+        length = _span_number(case.pop("length", None), frame)
+        km = _span_number(case.pop("km", None), frame)
+        found = []
+        if length is None:
+            found.append("the span's length is missing")
+        elif isinstance(length, str):
+            found.append(f"length {length}")
+        elif not (0.0 < length <= MAX_SPAN_LENGTH):
+            found.append(f"length {length:g} m: must be above 0 m and at most {MAX_SPAN_LENGTH:g} m")
+        if isinstance(km, str):
+            found.append(f"km {km}")
+        elif km is not None and not math.isfinite(km):
+            found.append(f"km {km}: must be a finite number")
+        if found:
+            name = case.get("name")
+            named = f" ({name})" if isinstance(name, str) and name else ""
+            problems.append(f"span {k}{named}: " + ", ".join(found))
+            continue
+        if km is not None:
+            chainage = decimal.Decimal(repr(km))
+        start = chainage
+        chainage += decimal.Decimal(repr(length)) / 1000
+        places.append((float(start), float(chainage), length))
+        cases.append(case)
+    if problems:
+        raise ValueError(f"route: {len(problems)} of {len(records)} spans cannot be used: " +
+                         "; ".join(problems))
+    return cases, places, frame
+
+
+def _route_of(rows, places, frame, flag_above, top):
+    """The Route of a route's batch rows and places (see _route_cases)."""
+    spans = []
+    conductors = []
+    failures = {}
+    total = 0.0
+    length_km = 0.0
+    failed = 0
+    ends = {}
+    for row, (km, end, length) in zip(rows, places):
+        ends[row["case"]] = end
+        span = {"span": row["case"], "name": row["name"], "km": km, "length": length}
+        names = list(row)[2:list(row).index("total")] if "total" in row else []
+        span.update({k: v for k, v in row.items() if k not in ("case", "name", "error")})
+        if row["error"]:
+            failed += 1
+            span["error"] = "span" + row["error"][len("case"):]
+            spans.append(span)
+            continue
+        # Rates are per 100 km per year; the span's length is in metres.
+        for name in names:
+            value = row[name] * length / 100000.0
+            span[_column("failures", name)] = value
+            if name not in failures:
+                conductors.append(name)
+                failures[name] = 0.0
+            failures[name] += value
+        span["failuresTotal"] = row["total"] * length / 100000.0
+        total += span["failuresTotal"]
+        length_km += length / 1000.0
+        span["flagged"] = flag_above is not None and row["total"] > flag_above
+        span["error"] = ""
+        spans.append(span)
+    for span in spans:
+        if not span["error"]:
+            span["share"] = span["failuresTotal"] / total if total > 0.0 else 0.0
+    # share before flagged and error, as egm-study route's columns.
+    spans = [{k: v for k, v in span.items() if k not in ("flagged", "error")} |
+             {k: span[k] for k in ("share", "flagged", "error") if k in span} for span in spans]
+    summary = {"spans": len(spans), "failed": failed, "lengthKm": length_km,
+               "failuresPerYear": {name: failures[name] for name in conductors} | {"total": total},
+               "averagePer100KmPerYear": total / length_km * 100.0 if length_km > 0.0 else 0.0}
+    computed = [s for s in spans if not s["error"]]
+    ranked = sorted(computed, key=lambda s: -s["failuresTotal"])  # stable: ties in route order
+    stretches = []
+    for s in computed:
+        if not s["flagged"]:
+            continue
+        to = ends[s["span"]]
+        if stretches and stretches[-1][1] == s["km"]:
+            stretches[-1] = (stretches[-1][0], to, max(stretches[-1][2], s["total"]))
+        else:
+            stretches.append((s["km"], to, s["total"]))
+    return Route(_table(spans, frame), summary, [s["span"] for s in ranked[:max(0, top)]], stretches)
+
+
+def route(spans, jobs=None, flag_above=None, top=10):
+    """A whole line's expected shielding failures, like egm-study route.
+
+    Args:
+      spans: one span per row, a sequence of dicts or a pandas DataFrame: the
+        keys of batch (a tower, or the built-in line's inputs, slope, ...),
+        length (m, required, above 0 and at most MAX_SPAN_LENGTH) and
+        optionally km (the kilometre post where the span starts; where not
+        given, each span starts where the one before ended, from 0).
+      jobs: threads; None for one per core.
+      flag_above: marks the stretches whose total rate exceeds this,
+        strokes per 100 km per year.
+      top: how many spans Route.top lists.
+
+    Returns a Route. A span that cannot be computed gets its error and
+    counts as failed; every other span is still computed. Raises ValueError
+    before computing anything when any span's length or km cannot be used,
+    naming every such span.
+    """
+    cases, places, frame = _route_cases(spans)
+    rows = _batch_rows(cases, 0 if jobs is None else int(jobs), 1, frame)
+    return _route_of(rows, places, frame, flag_above, top)
 
 
 def exposure(line=None, *, tower=None, flash_density=None, slope=None, min_current=None,

@@ -280,9 +280,68 @@ def test_a_line_with_a_bad_height_names_it():
 
 def test_missing_values_keep_the_default():
     assert egm.rates(slope=None).total == egm.rates().total
-    assert egm.batch([{"slope": float("nan"), "tower": None}])[0]["total"] == egm.rates().total
+    assert egm.batch([{"slope": None, "tower": None}])[0]["total"] == egm.rates().total
     with pytest.raises(ValueError):
         egm.rates(slope="")
+
+
+NAN, INF = float("nan"), float("inf")
+
+
+def changed_line():
+    line = egm.Line()
+    line.conductor_2 = (NAN, 42.0)  # after the Line was made
+    return egm.rates(line)
+
+
+# Each call gives a NaN or infinite value: it raises ValueError naming the
+# value, never computes with a default in its place.
+NOT_FINITE = {
+    "rates, slope nan": (lambda: egm.rates(slope=NAN), "slope nan"),
+    "rates, flash density inf": (lambda: egm.rates(flash_density=INF), "flash_density inf"),
+    "rates, min current -inf": (lambda: egm.rates(min_current=-INF), "min_current -inf"),
+    "rates, voltage term nan": (lambda: egm.rates(voltage_term=NAN), "voltage_term nan"),
+    "rates, numpy nan": (lambda: egm.rates(current_scale=numpy.float64("nan")), "current_scale nan"),
+    "compat, current sigma nan": (lambda: egm.rates(distribution="log-normal", current_sigma=NAN,
+                                                    evaluation="compat"), "current_sigma nan"),
+    "law coefficient nan": (lambda: egm.rates(law="custom", law_coefficients=(10.0, NAN, 10.0, 0.65)), "b nan"),
+    "Line, a height nan": (lambda: egm.Line(ground_wire_1=(10.0, NAN)), "ground_wire_1 height nan"),
+    "Line, an x inf": (lambda: egm.Line(conductor_1=(INF, 42.0)), "conductor_1 x inf"),
+    "Line changed afterwards": (changed_line, "x4 nan"),
+    "tower, a height nan": (lambda: egm.rates(tower=[("ground wire", 0.0, NAN), ("conductor", 1.0, 30.0)]),
+                            "wire 1: height nan"),
+    "tower, a voltage term nan": (lambda: egm.rates(tower=[("ground wire", 0.0, 50.0), ("conductor", 1.0, 30.0, NAN)]),
+                                  "wire 2: voltage term nan"),
+    "tower of dicts, an x inf": (lambda: egm.rates(tower=[{"kind": "conductor", "x": INF, "height": 30.0}]),
+                                 "wire 1: x inf"),
+    "strokes, current nan": (lambda: egm.strokes(current=NAN), "current nan"),
+    "exposure, slope nan": (lambda: egm.exposure(slope=NAN), "slope nan"),
+    "sweep, a value nan": (lambda: egm.sweep("slope", [0.0, NAN]), "slope nan"),
+    "sweep, an input inf": (lambda: egm.sweep("slope", [0.0], h1=INF), "h1 inf"),
+    "route, a length nan": (lambda: egm.route([{"length": 300.0}, {"length": NAN}]), "span 2: length nan"),
+}
+
+
+@pytest.mark.parametrize("case", NOT_FINITE)
+def test_a_nan_or_infinite_input_raises_value_error_naming_it(case):
+    call, message = NOT_FINITE[case]
+    with pytest.raises(ValueError, match=message) as raised:
+        call()
+    assert "\n" not in str(raised.value)
+
+
+def test_a_batch_refuses_a_given_nan_in_its_row_and_keeps_a_dataframes_empty_field():
+    rows = egm.batch([{"slope": 5.0}, {"slope": NAN}, {"tower": [("ground wire", 0.0, 50.0), ("conductor", 1.0, INF)]},
+                      {"h1": 60.0}])
+    assert [r["error"] for r in rows] == [
+        "", "case 2: slope nan: must be a finite number (None keeps the default)",
+        "case 3: wire 2: height inf: must be a finite number", ""]
+    assert rows[3]["total"] == egm.rates(egm.Line(ground_wire_1=(9.89, 60.0))).total
+    pandas = pytest.importorskip("pandas")
+    frame = pandas.DataFrame({"slope": [5.0, NAN, INF]})  # pandas fills row 2's slope with NaN
+    out = egm.batch(frame)
+    assert list(out["total"][:2]) == [egm.rates(slope=5.0).total, egm.rates().total]
+    assert list(out["error"]) == ["", "", "case 3: slope inf: must be a finite number (None keeps the default)"]
 
 
 # --- Strokes, batch, helpers ------------------------------------------------
@@ -384,6 +443,161 @@ def test_a_batch_of_mixed_towers_keeps_each_rows_error_and_order(as_frame):
         assert pandas.isna(out["conductor3"][1])  # the four-wire line has two conductors
     else:
         assert "conductor3" not in rows[1] and "conductor6" in rows[2]
+
+
+UNREADABLE = {"tower": [("conductor", 1.0)]}  # read, never computed
+STEEP = {"slope": 95.0}                     # read, refused by the computation
+SOUND = {"slope": 5.0}
+
+# Rows that cannot be read come first: each failing row is numbered by its
+# place among all the cases, as is its case column.
+BATCH_NUMBERING = {
+    "unreadable, then refused": [UNREADABLE, STEEP],
+    "two unreadable, one sound, then refused": [UNREADABLE, UNREADABLE, SOUND, STEEP],
+    "sound, unreadable, refused, unreadable, refused": [SOUND, UNREADABLE, STEEP, UNREADABLE, STEEP],
+}
+
+
+@pytest.mark.parametrize("cases", BATCH_NUMBERING)
+@pytest.mark.parametrize("as_frame", [False, True])
+def test_each_failing_case_is_numbered_by_its_place_among_all_cases(cases, as_frame):
+    cases = BATCH_NUMBERING[cases]
+    if as_frame:
+        pandas = pytest.importorskip("pandas")
+        out = egm.batch(pandas.DataFrame(cases)).to_dict("records")
+    else:
+        out = egm.batch(cases)
+    assert [r["case"] for r in out] == list(range(1, len(cases) + 1))
+    for number, (case, row) in enumerate(zip(cases, out), start=1):
+        if case is SOUND:
+            assert row["error"] == ""
+        else:
+            reason = "wire 1: 2 items" if case is UNREADABLE else "slope 95 degrees"
+            assert row["error"].startswith(f"case {number}: {reason}"), row["error"]
+
+
+def built_in_density(current, scale=31.0, exponent=2.8):
+    """-dP/dI of P(>I) = 1 / (1 + (I / scale)^exponent)."""
+    x = current / scale
+    return exponent / scale * x ** (exponent - 1) / (1 + x ** exponent) ** 2
+
+
+def log_normal_density(current, median, sigma):
+    return numpy.exp(-numpy.log(current / median) ** 2 / (2 * sigma ** 2)) / (current * sigma * numpy.sqrt(2 * numpy.pi))
+
+
+EXPOSURE_LINES = {
+    "built-in line": {},
+    "built-in line on a slope of -15 degrees": {"slope": -15.0},
+    "named double circuit": {"tower": NAMED, "min_current": 3.0},
+    "named double circuit on a slope of 20 degrees": {"tower": NAMED, "min_current": 3.0, "slope": 20.0},
+}
+
+
+@pytest.mark.parametrize("line", EXPOSURE_LINES)
+def test_each_conductors_exposure_integrates_to_its_own_rate(line):
+    """Each conductor's rate is its exposure weighted by the current's
+    density and summed over the currents, times one factor of the line's:
+    the same factor for every conductor."""
+    data = egm.exposure(**EXPOSURE_LINES[line])
+    result = data["result"]
+    weights = built_in_density(data["current"])
+    factors = {}
+    for name in result.conductors:
+        weighted = float(numpy.sum(data[name] * weights))
+        if result.rates[name] == 0.0:
+            assert weighted == 0.0, name
+        else:
+            factors[name] = result.rates[name] / weighted
+    assert len(factors) >= 2
+    first = next(iter(factors.values()))
+    for name, factor in factors.items():
+        assert abs(factor - first) <= 1e-9 * first, name
+
+
+# median kA, sigma of ln I
+LOG_NORMAL = [(31.1, 0.484), (25.0, 0.6), (45.0, 0.3), (20.0, 1.2)]
+
+
+@pytest.mark.parametrize("median,sigma", LOG_NORMAL)
+def test_the_log_normal_rates_follow_the_median_and_sigma_given(median, sigma):
+    """The line's factor comes from the built-in distribution; the log-normal
+    rates are then the exposures weighted by the log-normal density of the
+    median and sigma given."""
+    data = egm.exposure()
+    built_in = data["result"]
+    factor = built_in.total / float(sum(numpy.sum(data[c] * built_in_density(data["current"]))
+                                        for c in built_in.conductors))
+    r = egm.rates(distribution="log-normal", current_median=median, current_sigma=sigma)
+    weights = log_normal_density(data["current"], median, sigma)
+    for name in r.conductors:
+        expected = factor * float(numpy.sum(data[name] * weights))
+        assert abs(r.rates[name] - expected) <= 1e-9 * r.total, name
+
+
+# Every keyword of rates() against its egm-study flag: each value reaches its
+# own input.
+KEYWORD_FLAGS = [
+    ({"flash_density": 5.5}, ["--flash-density", "5.5"]),
+    ({"slope": -12.0}, ["--slope", "-12"]),
+    ({"min_current": 10.0}, ["--min-current", "10"]),
+    ({"voltage_term": 0.3}, ["--voltage-term", "0.3"]),
+    ({"law": "love"}, ["--law", "love"]),
+    ({"law": "custom", "law_coefficients": (8.0, 0.65, 6.4, 0.65)}, ["--law", "custom", "--law-coefficients", "8,0.65,6.4,0.65"]),
+    ({"current_scale": 25.0, "current_exponent": 2.2}, ["--current-scale", "25", "--current-exponent", "2.2"]),
+    ({"distribution": "log-normal", "current_median": 25.0, "current_sigma": 0.6},
+     ["--distribution", "log-normal", "--current-median", "25", "--current-sigma", "0.6"]),
+    ({"evaluation": "compat", "slope": 7.0}, ["--evaluation", "compat", "--slope", "7"]),
+]
+
+
+@pytest.mark.parametrize("kwargs,flags", KEYWORD_FLAGS)
+def test_each_keyword_reaches_the_input_of_its_flag(kwargs, flags):
+    run = study("rate", "--format", "json", *flags)
+    assert run.returncode == 0, run.stderr
+    expected = json.loads(run.stdout)["rates"]
+    r = egm.rates(**kwargs)
+    assert {k: v.hex() for k, v in r.rates.items()} == {k: float(v).hex() for k, v in expected.items()}
+
+
+def test_a_route_adds_its_spans_failures_along_exact_chainage():
+    spans = [{"name": "A", "length": 1000.0}, {"name": "B", "length": 100.1, "slope": 20.0},
+             {"name": "C", "length": 200.2, "slope": 95.0}, {"name": "D", "length": 300.3, "km": 7.0},
+             {"name": "E", "length": 0.1, "tower": DOUBLE_CIRCUIT, "min_current": 3.0}]
+    r = egm.route(spans, flag_above=0.3)
+    assert [s["km"] for s in r.spans] == [0.0, 1.0, 1.1001, 7.0, 7.3003]
+    assert [s["error"] for s in r.spans][2].startswith("span 3: slope 95 degrees")
+    rates = [egm.rates(), egm.rates(slope=20.0), None, egm.rates(), egm.rates(tower=DOUBLE_CIRCUIT, min_current=3.0)]
+    failures = [x.total * s["length"] / 100000.0 for x, s in zip(rates, spans) if x is not None]
+    assert [s["failuresTotal"] for s in r.spans if not s["error"]] == failures
+    assert r.summary["failuresPerYear"]["total"] == sum(failures)
+    assert r.summary["failuresPerYear"]["conductor6"] == rates[4].rates["conductor6"] * 0.1 / 100000.0
+    assert (r.summary["spans"], r.summary["failed"]) == (5, 1)
+    computed = [k + 1 for k, x in enumerate(rates) if x is not None]
+    assert r.top == [n for _, n in sorted(zip(failures, computed), key=lambda p: -p[0])]
+    ends = [1.0, 1.1001, 1.3003, 7.3003, 7.3004]
+    high = [(s["km"], end, x.total) for x, s, end in zip(rates, r.spans, ends) if x and x.total > 0.3]
+    assert r.flagged == high and high[0] == (1.0, 1.1001, rates[1].total)
+
+
+BAD_SPANS = {
+    "missing": ({"slope": 1.0}, "span 2: the span's length is missing"),
+    "negative": ({"length": -500.0}, "span 2: length -500 m: must be above 0 m"),
+    "zero": ({"length": 0.0}, "span 2: length 0 m"),
+    "too long": ({"length": 1e12}, "span 2: length 1e\\+12 m: must be above 0 m and at most 100000 m"),
+    "text": ({"length": "long"}, "span 2: length 'long' is not a number"),
+    "km inf": ({"length": 10.0, "km": INF}, "span 2: km inf"),
+}
+
+
+@pytest.mark.parametrize("case", BAD_SPANS)
+def test_a_route_with_an_unusable_span_is_refused_naming_every_such_span(case):
+    span, message = BAD_SPANS[case]
+    spans = [{"length": 10.0}, span, {"length": 10.0}, {"name": "last", "length": -1.0}]
+    with pytest.raises(ValueError, match=message) as raised:
+        egm.route(spans)
+    assert "span 4 (last): length -1 m" in str(raised.value)
+    assert "span 1" not in str(raised.value) and "\n" not in str(raised.value)
 
 
 def test_batch_releases_the_interpreter_while_it_runs():

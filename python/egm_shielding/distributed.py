@@ -1,0 +1,93 @@
+"""Batches and routes on a Dask cluster: egm_shielding's batch and route with
+their cases computed on the cluster's workers.
+
+    from dask.distributed import Client
+    import egm_shielding.distributed as egmd
+    out = egmd.batch(cases, Client("tcp://scheduler:8786"))
+
+Any dask.distributed Client works: one of a LocalCluster, or of a scheduler
+with workers on other machines (each worker needs egm_shielding installed,
+of the same version). The cases are split into chunks of consecutive rows;
+each chunk is one task, computed on a worker by the same GIL-free batch as
+egm_shielding.batch, one thread per task (Dask runs as many tasks at once as
+a worker has threads). The result is egm_shielding.batch's, in the input's
+order, every row with its own error.
+
+A worker that dies loses nothing: its chunks are computed again elsewhere,
+and the result is the same. Interrupting the call (Ctrl-C) cancels every
+chunk not yet gathered.
+"""
+
+try:
+    import distributed as _dask_distributed  # noqa: F401  (Dask's, not this module)
+except ImportError as e:
+    raise ImportError("egm_shielding.distributed needs Dask's distributed scheduler: "
+                      "install python3-distributed (Debian) or the distributed package") from e
+
+import uuid
+
+from . import _batch_rows, _records, _route_cases, _route_of, _table
+
+__all__ = ["batch", "route", "CHUNK"]
+
+# Cases per task. One case takes some 2 ms of one core, so a chunk of 250 is
+# about half a second of work: the scheduler's few milliseconds per task and
+# the transfer of the chunk's rows then cost about 1%, while 2,000 cases still
+# make 8 tasks to share among workers, and a lost worker's chunks are quickly
+# computed again. Much smaller chunks pay the per-task cost more often; much
+# larger ones leave workers idle at the end of the run.
+CHUNK = 250
+
+
+def _chunk(records, first, frame):
+    """One task: the batch rows of records, numbered from first."""
+    return _batch_rows(records, 1, first, frame)
+
+
+def _rows(records, frame, client, chunk):
+    """Every record's batch row, in order, computed on client's workers."""
+    chunk = int(chunk)
+    if chunk < 1:
+        raise ValueError(f"chunk {chunk}: must be 1 case or more")
+    starts = range(0, len(records), chunk)
+    run = uuid.uuid4().hex
+    futures = []
+    try:
+        # Keys name the run and the first case of each chunk; pure=False:
+        # never taken for another run's results.
+        futures = client.map(_chunk, [records[s:s + chunk] for s in starts], [s + 1 for s in starts],
+                             frame=frame, key=[f"egm-batch-{run}-{s + 1}" for s in starts], pure=False)
+        parts = client.gather(futures)
+    except BaseException:
+        # Interrupted, or a chunk raised (a key that names no input): nothing
+        # is left computing for this call.
+        if futures:
+            client.cancel(futures)
+        raise
+    return [row for part in parts for row in part]
+
+
+def batch(cases, client, chunk=CHUNK):
+    """egm_shielding.batch on a Dask cluster.
+
+    Args:
+      cases: a sequence of dicts, or a pandas DataFrame, with the keys and
+        columns of egm_shielding.batch (towers included).
+      client: a dask.distributed.Client.
+      chunk: cases per task (CHUNK, 250: about half a second of one core).
+
+    Returns what egm_shielding.batch returns for the same cases, to the last
+    bit: one dict per case (a DataFrame for a DataFrame), in order, each
+    with its own error. Raises ValueError for a key that names no input.
+    """
+    records, frame = _records(cases)
+    return _table(_rows(records, frame, client, chunk), frame)
+
+
+def route(spans, client, flag_above=None, top=10, chunk=CHUNK):
+    """egm_shielding.route on a Dask cluster: the spans' cases computed on
+    client's workers in chunks (as batch), the route assembled here. Returns
+    what egm_shielding.route returns for the same spans; raises ValueError
+    before anything is sent when a span's length or km cannot be used."""
+    cases, places, frame = _route_cases(spans)
+    return _route_of(_rows(cases, frame, client, chunk), places, frame, flag_above, top)
