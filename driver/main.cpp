@@ -49,6 +49,39 @@ std::string formatted(double rate)
     return text;
 }
 
+// A line naming the result file and the input it would replace when the
+// result file is one of the control file's inputs or the control file
+// itself; empty otherwise.
+std::string inputReplacedByResult(const std::string& control, const egm::driver::ControlFiles& files)
+{
+    const struct {
+        const char* role;
+        const std::string& path;
+    } inputs[] = {
+        {"control file", control}, {"geometry file", files.geometry}, {"parameter file", files.parameters}};
+    for (const auto& input : inputs) {
+        if (egm::io::sameFile(files.result, input.path)) {
+            return "result file '" + files.result + "' is the same file as the " + input.role + " '" +
+                   input.path + "'; nothing written";
+        }
+    }
+    return {};
+}
+
+// A line naming a parameter no line on the ground can have; empty when all
+// are possible. Values that are not finite never get this far.
+std::string impossibleValue(const egm::Inputs& inputs)
+{
+    if (inputs.flashDensity < 0.0) {
+        return "ground flash density " + egm::shortestText(inputs.flashDensity) +
+               " per km^2 per year is below 0";
+    }
+    if (!(std::fabs(inputs.slope) < 90.0)) {
+        return "ground slope " + egm::shortestText(inputs.slope) + " degrees is not between -90 and 90";
+    }
+    return {};
+}
+
 int run(int argc, char** argv)
 {
     if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
@@ -74,6 +107,16 @@ int run(int argc, char** argv)
     }
     if (!report.error.empty()) {
         return fail(report.error);
+    }
+    if (report.found) {
+        const std::string replaced = inputReplacedByResult(control, report.files);
+        if (!replaced.empty()) {
+            return fail(replaced);
+        }
+    }
+    const std::string impossible = impossibleValue(inputs);
+    if (!impossible.empty()) {
+        return fail((report.found ? "parameter file '" + report.files.parameters + "': " : "") + impossible);
     }
     for (const std::string& note : report.notes) {
         std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());

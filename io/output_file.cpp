@@ -16,39 +16,96 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The temporary file of the output being written, removed by the signal
-// handler on interruption. One at a time: the programs write one output.
-char gPartial[4096];
-std::atomic<bool> gPartialSet{false};
+// The temporary files of the outputs being written, removed by the signal
+// handler on interruption. Each open output holds one entry of its own; an
+// entry is read by the handler only once its name is whole, and the table
+// is fixed in size so that the handler touches no allocated memory.
+constexpr int kPartialSlots = 64;
+constexpr int kSlotFree = 0;
+constexpr int kSlotFilling = 1;
+constexpr int kSlotSet = 2;
 
-extern "C" void removePartialAndStop(int signal)
+struct PartialSlot {
+    std::atomic<int> state{kSlotFree};
+    char path[4096];
+};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the slots' states");
+
+PartialSlot gPartials[kPartialSlots];
+
+extern "C" void removePartialsAndStop(int signal)
 {
-    if (gPartialSet.load()) {
-        ::unlink(gPartial);
+    for (PartialSlot& slot : gPartials) {
+        if (slot.state.load() == kSlotSet) {
+            ::unlink(slot.path);
+        }
     }
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
 
-void registerPartial(const std::string& path)
+void installHandlers()
 {
-    if (path.size() >= sizeof gPartial) {
-        return;
-    }
-    std::memcpy(gPartial, path.c_str(), path.size() + 1);
-    gPartialSet = true;
     static const bool installed = [] {
-        std::signal(SIGINT, removePartialAndStop);
-        std::signal(SIGTERM, removePartialAndStop);
+        std::signal(SIGINT, removePartialsAndStop);
+        std::signal(SIGTERM, removePartialsAndStop);
         return true;
     }();
     (void)installed;
 }
 
-void unregisterPartial()
+// Takes a free entry for a temporary file yet to be named; -1 when every
+// entry is taken.
+int claimPartialSlot()
 {
-    gPartialSet = false;
+    installHandlers();
+    for (int i = 0; i < kPartialSlots; ++i) {
+        int expected = kSlotFree;
+        if (gPartials[i].state.compare_exchange_strong(expected, kSlotFilling)) {
+            return i;
+        }
+    }
+    return -1;
 }
+
+// Names the temporary file of a claimed entry; from here on an interruption
+// removes it.
+void setPartial(int slot, const std::string& path)
+{
+    if (path.size() >= sizeof gPartials[slot].path) {
+        return; // longer than any name the system accepts: never created
+    }
+    std::memcpy(gPartials[slot].path, path.c_str(), path.size() + 1);
+    gPartials[slot].state = kSlotSet;
+}
+
+void releasePartialSlot(int& slot)
+{
+    if (slot >= 0) {
+        gPartials[slot].state = kSlotFree;
+        slot = -1;
+    }
+}
+
+// SIGINT and SIGTERM held back on this thread between creating a temporary
+// file and registering it, so that an interruption cannot fall in between.
+class InterruptionsHeld {
+  public:
+    InterruptionsHeld()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGINT);
+        sigaddset(&held, SIGTERM);
+        ::pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~InterruptionsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    InterruptionsHeld(const InterruptionsHeld&) = delete;
+    InterruptionsHeld& operator=(const InterruptionsHeld&) = delete;
+
+  private:
+    sigset_t previous_;
+};
 
 // The file a path names once symbolic links are followed (up to 40 of
 // them); the path itself when it is no link.
@@ -67,6 +124,19 @@ fs::path followLinks(const fs::path& path)
         p = to.is_absolute() ? to : p.parent_path() / to;
     }
     return p;
+}
+
+// The absolute name of path with symbolic links, "." and ".." resolved as
+// far as the path exists; false when it cannot be worked out.
+bool resolved(const std::string& path, fs::path& name)
+{
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(followLinks(path), ec);
+    if (ec) {
+        return false;
+    }
+    name = fs::weakly_canonical(absolute, ec);
+    return !ec;
 }
 
 mode_t creationMode()
@@ -100,14 +170,37 @@ OutputFile::OutputFile(std::string path, std::string role) : path_(std::move(pat
         }
         return;
     }
+    if (exists) {
+        // The rename below needs only the folder's permission; the file's
+        // own is honoured here, as opening it for writing would. Root keeps
+        // root's rights.
+        errno = 0;
+        if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) {
+            fail(errno);
+        }
+    }
+    partialSlot_ = claimPartialSlot();
+    if (partialSlot_ < 0) {
+        throw FileError("cannot write " + role_ + " '" + path_ + "': more than " +
+                        std::to_string(kPartialSlots) + " output files open at once");
+    }
     std::string pattern = target_ + ".XXXXXX.partial";
-    errno = 0;
-    const int fd = ::mkstemps(pattern.data(), static_cast<int>(std::strlen(".partial")));
+    int fd = -1;
+    int createError = 0;
+    {
+        const InterruptionsHeld held;
+        errno = 0;
+        fd = ::mkstemps(pattern.data(), static_cast<int>(std::strlen(".partial")));
+        createError = errno;
+        if (fd >= 0) {
+            setPartial(partialSlot_, pattern);
+        }
+    }
     if (fd < 0) {
-        fail(errno);
+        releasePartialSlot(partialSlot_);
+        fail(createError);
     }
     temporary_ = pattern;
-    registerPartial(temporary_);
     ::fchmod(fd, exists ? (st.st_mode & 07777) : creationMode());
     stream_ = ::fdopen(fd, "w");
     if (stream_ == nullptr) {
@@ -130,9 +223,9 @@ void OutputFile::discard()
 {
     if (!temporary_.empty()) {
         ::unlink(temporary_.c_str());
-        unregisterPartial();
         temporary_.clear();
     }
+    releasePartialSlot(partialSlot_);
 }
 
 void OutputFile::fail(int error)
@@ -181,9 +274,31 @@ void OutputFile::commit()
             discard();
             fail(error);
         }
-        unregisterPartial();
+        releasePartialSlot(partialSlot_);
         temporary_.clear();
     }
+}
+
+bool sameFile(const std::string& output, const std::string& input)
+{
+    struct stat in {};
+    const bool inputExists = ::stat(input.c_str(), &in) == 0;
+    struct stat out {};
+    // "-" is standard output, which may itself be the input file.
+    const bool outputExists =
+        output == "-" ? ::fstat(STDOUT_FILENO, &out) == 0 : ::stat(output.c_str(), &out) == 0;
+    if (outputExists) {
+        return inputExists && out.st_dev == in.st_dev && out.st_ino == in.st_ino;
+    }
+    if (output == "-") {
+        return false;
+    }
+    // Not there yet: the same name once the folders, ".", ".." and symbolic
+    // links on the way are resolved (a link to a name not yet taken included).
+    fs::path resolvedOutput;
+    fs::path resolvedInput;
+    return resolved(output, resolvedOutput) && resolved(input, resolvedInput) &&
+           resolvedOutput == resolvedInput;
 }
 
 void writeOutput(const std::string& path, std::string_view contents, const std::string& role)

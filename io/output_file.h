@@ -4,6 +4,8 @@
 // beside it that is renamed into place (a symbolic link is followed to its
 // target, which is replaced and keeps its permissions; the link stays); a
 // device, a FIFO or /dev/stdout is written directly; "-" is standard output.
+// An existing file the user may not write is refused as the shell's ">"
+// refuses it ("Permission denied"), although the rename would be allowed.
 #pragma once
 
 #include <cstdio>
@@ -25,7 +27,8 @@ class OutputFile {
     // Opens the output at once, so that a path that cannot be written fails
     // before any work is done. role names the file in messages ("results
     // file"). The temporary file is removed if the program is interrupted
-    // (SIGINT, SIGTERM) before commit.
+    // (SIGINT, SIGTERM) before commit; each open output registers its own,
+    // so any number of outputs open at once are all cleaned up.
     OutputFile(std::string path, std::string role);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -46,10 +49,15 @@ class OutputFile {
     std::string role_;
     std::string target_;    // where the file goes: path_ with links followed
     std::string temporary_; // empty when written directly
+    int partialSlot_ = -1;  // this output's entry among the temporary files to remove on interruption
     std::FILE* stream_ = nullptr;
     bool toStandardOutput_ = false;
     int error_ = 0; // first write error
 };
+
+// Whether output would be the same file as input: the same device and
+// inode, or, where output does not exist yet, the same resolved path.
+bool sameFile(const std::string& output, const std::string& input);
 
 // The whole of contents to path, as OutputFile writes it.
 void writeOutput(const std::string& path, std::string_view contents, const std::string& role);

@@ -166,9 +166,10 @@ TEST(ShieldingFaults, EachIsRefusedWithOneLineAndNoResultFile)
         {"parameter file is a folder", "geo.txt folder res.txt", kParameters, kGeometry, "folder"},
         {"geometry file is a folder", "folder par.txt res.txt", kParameters, kGeometry, "folder"},
         {"parameter file opened first", "nogeo.txt nopar.txt res.txt", kParameters, kGeometry, "nopar.txt"},
-        {"minimum current NaN", "geo.txt par.txt res.txt", "2.8 0 nan 31 2.8", kGeometry, "minimum current"},
+        {"minimum current NaN", "geo.txt par.txt res.txt", "2.8 0 nan 31 2.8", kGeometry,
+         "parameter file 'par.txt': value 3 of 5 is 'nan', not a finite number"},
         {"minimum current infinite", "geo.txt par.txt res.txt", "2.8 0 -inf 31 2.8", kGeometry,
-         "minimum current"},
+         "value 3 of 5 is '-inf', not a finite number"},
         {"minimum current 1e300", "geo.txt par.txt res.txt", "2.8 0 1e300 31 2.8", kGeometry,
          "minimum current"},
         // Reading that stops at text where a value belongs.
@@ -262,15 +263,19 @@ TEST(ShieldingFaults, UnwritableResultStillPrintsTheRate)
 
 TEST(ShieldingFaults, UnreadableParameterFile)
 {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root reads every file";
+    const OrdinaryUser user = ordinaryUser(kProgram);
+    if (!user.unavailable.empty()) {
+        GTEST_SKIP() << "root reads every file; " << user.unavailable;
     }
     ScratchDir dir;
+    if (::geteuid() == 0) {
+        ASSERT_EQ(0, ::chown(dir.path().c_str(), user.uid, user.gid));
+    }
     dir.write("ctl.txt", "geo.txt par.txt res.txt");
     dir.write("par.txt", kParameters);
     dir.write("geo.txt", kGeometry);
     fs::permissions(dir / "par.txt", fs::perms::none);
-    const ProgramRun r = runProgram(kProgram, dir.path(), {"ctl.txt"});
+    const ProgramRun r = runProgramThrough(user.launcher, kProgram, dir.path(), {"ctl.txt"});
     EXPECT_EQ(1, r.status);
     EXPECT_NE(std::string::npos, r.err.find("par.txt")) << r.err;
 }
@@ -335,6 +340,186 @@ TEST(ShieldingResult, EveryKindOfPathIsHonoured)
         ::usleep(10000);
     }
     EXPECT_EQ("0.229752", dir.read("from-fifo"));
+}
+
+// A result file that is one of the run's inputs would destroy that input:
+// refused with exit status 1 and one line naming both, before anything is
+// computed or written. Every name of the same file counts: another spelling
+// of the path, a symbolic link, a hard link.
+TEST(ShieldingSameFile, ResultThatIsAnInputIsRefusedAndNothingChanges)
+{
+    struct Case {
+        const char* name;
+        std::string result; // the control file's third name; "@" stands for the scratch folder
+        const char* input;  // the role the message must name
+    };
+    const Case cases[] = {
+        {"the geometry file", "geo.txt", "geometry file 'geo.txt'"},
+        {"the parameter file", "par.txt", "parameter file 'par.txt'"},
+        {"the control file", "ctl.txt", "control file 'ctl.txt'"},
+        {"the geometry file by another path", "./sub/../geo.txt", "geometry file 'geo.txt'"},
+        {"the control file by its absolute path", "@/ctl.txt", "control file 'ctl.txt'"},
+        {"a symbolic link to the parameter file", "link-to-par.txt", "parameter file 'par.txt'"},
+        {"a hard link to the geometry file", "hard-geo.txt", "geometry file 'geo.txt'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir dir;
+        std::string result = c.result;
+        if (result.front() == '@') {
+            result = dir.path().string() + result.substr(1);
+        }
+        const std::string control = "geo.txt par.txt " + result + "\n";
+        dir.write("ctl.txt", control);
+        dir.write("par.txt", kParameters);
+        dir.write("geo.txt", kGeometry);
+        fs::create_directory(dir / "sub");
+        fs::create_symlink("par.txt", dir / "link-to-par.txt");
+        fs::create_hard_link(dir / "geo.txt", dir / "hard-geo.txt");
+        const std::vector<std::string> before = dir.entries();
+
+        const ProgramRun r = runProgram(kProgram, dir.path(), {"ctl.txt"});
+        EXPECT_EQ(1, r.status);
+        EXPECT_EQ("", r.out);
+        EXPECT_EQ(1, lineCount(r.err)) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find("result file '" + result + "'")) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find(c.input)) << r.err;
+        EXPECT_EQ(control, dir.read("ctl.txt"));
+        EXPECT_EQ(kParameters, dir.read("par.txt"));
+        EXPECT_EQ(kGeometry, dir.read("geo.txt"));
+        EXPECT_TRUE(fs::is_symlink(dir / "link-to-par.txt"));
+        EXPECT_EQ(before, dir.entries());
+    }
+}
+
+// Values no line on the ground can have, and value files without any value,
+// are refused with exit status 1 and one line naming the file; values beyond
+// a file's count are ignored with a one-line warning. Everything else is
+// computed as before: the rate the model gives for what was read.
+TEST(ShieldingValues, ImpossibleValuesAreRefusedAndExtraValuesWarned)
+{
+    enum class Outcome { computed, warned, refused };
+    struct Case {
+        const char* name;
+        std::string parameters;
+        std::string geometry;
+        Outcome outcome;
+        const char* mentions; // part of the one line on standard error
+        double flashDensity = 2.8;
+        double slope = 0.0;
+    };
+    const Case cases[] = {
+        {"negative flash density", "-1 0 23.5 31 2.8", kGeometry, Outcome::refused,
+         "parameter file 'par.txt': ground flash density -1 per km^2 per year is below 0"},
+        {"tiny negative flash density", "-1e-300 0 23.5 31 2.8", kGeometry, Outcome::refused,
+         "ground flash density -1e-300"},
+        {"slope 95", "2.8 95 23.5 31 2.8", kGeometry, Outcome::refused,
+         "parameter file 'par.txt': ground slope 95 degrees is not between -90 and 90"},
+        {"slope 90", "2.8 90 23.5 31 2.8", kGeometry, Outcome::refused, "ground slope 90 degrees"},
+        {"slope -90", "2.8 -90 23.5 31 2.8", kGeometry, Outcome::refused, "ground slope -90 degrees"},
+        {"slope -400", "2.8 -400 23.5 31 2.8", kGeometry, Outcome::refused, "ground slope -400 degrees"},
+        {"flash density nan", "nan 0 23.5 31 2.8", kGeometry, Outcome::refused,
+         "parameter file 'par.txt': value 1 of 5 is 'nan', not a finite number"},
+        {"slope inf", "2.8 inf 23.5 31 2.8", kGeometry, Outcome::refused, "value 2 of 5 is 'inf'"},
+        {"current exponent beyond double", "2.8 0 23.5 31 1e999", kGeometry, Outcome::refused,
+         "value 5 of 5 is '1e999', not a finite number"},
+        {"height -inf", kParameters, "9.89 -9.89 11.2 -11.2 57 -inf 42 42", Outcome::refused,
+         "geometry file 'geo.txt': value 6 of 8 is '-inf', not a finite number"},
+        {"x nan", kParameters, "9.89 -9.89 nan -11.2 57 57 42 42", Outcome::refused, "value 3 of 8 is 'nan'"},
+        {"empty geometry file", kParameters, "", Outcome::refused,
+         "geometry file 'geo.txt' holds no value; it needs 8"},
+        {"empty parameter file", "", kGeometry, Outcome::refused,
+         "parameter file 'par.txt' holds no value; it needs 5"},
+        {"blank parameter file", " \n\t\r\n", kGeometry, Outcome::refused,
+         "parameter file 'par.txt' holds no value"},
+        {"blank geometry file", kParameters, "\n\n", Outcome::refused,
+         "geometry file 'geo.txt' holds no value"},
+        {"nine geometry values", kParameters, "9.89 -9.89 11.2 -11.2 57 57 42 42 35", Outcome::warned,
+         "warning: geometry file 'geo.txt': 1 word after its 8 values ignored"},
+        {"six parameter values and a note", "2.8 0 23.5 31 2.8 7 # Ng from the map", kGeometry,
+         Outcome::warned, "warning: parameter file 'par.txt': 6 words after its 5 values ignored"},
+        // The edges that stay possible.
+        {"flash density 0", "0 0 23.5 31 2.8", kGeometry, Outcome::computed, "", 0.0},
+        {"flash density -0", "-0 0 23.5 31 2.8", kGeometry, Outcome::computed, "", -0.0},
+        {"slope 89.9", "2.8 89.9 23.5 31 2.8", kGeometry, Outcome::computed, "", 2.8, 89.9},
+        {"slope -89.9", "2.8 -89.9 23.5 31 2.8", kGeometry, Outcome::computed, "", 2.8, -89.9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir dir;
+        dir.write("ctl.txt", "geo.txt par.txt res.txt");
+        dir.write("par.txt", c.parameters);
+        dir.write("geo.txt", c.geometry);
+        const ProgramRun r = runProgram(kProgram, dir.path(), {"ctl.txt"});
+        if (c.outcome == Outcome::refused) {
+            EXPECT_EQ(1, r.status);
+            EXPECT_EQ("", r.out);
+            EXPECT_EQ((std::vector<std::string>{"ctl.txt", "geo.txt", "par.txt"}), dir.entries());
+        } else {
+            egm::Inputs in;
+            in.flashDensity = c.flashDensity;
+            in.slope = c.slope;
+            EXPECT_EQ(0, r.status) << r.err;
+            EXPECT_EQ(printedTotal(in), r.out);
+            EXPECT_EQ(r.out, dir.read("res.txt"));
+        }
+        EXPECT_EQ(c.outcome == Outcome::computed ? 0 : 1, lineCount(r.err)) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find(c.mentions)) << r.err;
+    }
+}
+
+// A result file its owner made read-only is not replaced, although the
+// rename would be allowed by the folder: refused as the shell's ">" refuses
+// it. Root may replace it, as root's ">" may.
+TEST(ShieldingResult, ReadOnlyResultFileIsLeftAsItIs)
+{
+    const OrdinaryUser user = ordinaryUser(kProgram);
+    if (!user.unavailable.empty()) {
+        GTEST_SKIP() << user.unavailable;
+    }
+    struct Case {
+        const char* name;
+        bool asRoot;
+        fs::perms mode;
+        bool refused;
+    };
+    const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    const Case cases[] = {
+        {"read-only, ordinary user", false, readOnly, true},
+        {"no permission at all, ordinary user", false, fs::perms::none, true},
+        {"writable, ordinary user", false, readOnly | fs::perms::owner_write, false},
+        {"read-only, root", true, readOnly, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.asRoot && ::geteuid() != 0) {
+            continue; // root's rights can only be seen as root
+        }
+        ScratchDir dir;
+        dir.write("ctl.txt", "geo.txt par.txt res.txt");
+        dir.write("par.txt", kParameters);
+        dir.write("geo.txt", kGeometry);
+        dir.write("res.txt", "old result");
+        if (!c.asRoot && ::geteuid() == 0) {
+            // The folder and the result file are the ordinary user's own.
+            ASSERT_EQ(0, ::chown(dir.path().c_str(), user.uid, user.gid));
+            ASSERT_EQ(0, ::chown((dir / "res.txt").c_str(), user.uid, user.gid));
+        }
+        fs::permissions(dir / "res.txt", c.mode);
+        const ProgramRun r = runProgramThrough(c.asRoot ? std::vector<std::string>{} : user.launcher,
+                                               kProgram, dir.path(), {"ctl.txt"});
+        fs::permissions(dir / "res.txt", fs::perms::owner_read, fs::perm_options::add);
+        EXPECT_EQ("0.229752", r.out); // the rate is still printed
+        if (c.refused) {
+            EXPECT_EQ(1, r.status);
+            EXPECT_EQ("egm-shielding: cannot write result file 'res.txt': Permission denied\n", r.err);
+            EXPECT_EQ("old result", dir.read("res.txt"));
+        } else {
+            EXPECT_EQ(0, r.status) << r.err;
+            EXPECT_EQ("0.229752", dir.read("res.txt"));
+        }
+        EXPECT_EQ((std::vector<std::string>{"ctl.txt", "geo.txt", "par.txt", "res.txt"}), dir.entries());
+    }
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // Hostile inputs to egm-shielding, each with its outcome: the rate the model
-// gives for what was read (NaN and infinities included), or a refusal in one
-// line with exit status 1. Nothing may crash or leave a partial result file.
-// A rate that is not finite is still printed and written, with status 1.
+// gives for what was read, or a refusal in one line with exit status 1 (a
+// value that is not finite, a file without values, a negative flash density,
+// a slope of 90 degrees or more). Nothing may crash or leave a partial result
+// file. A rate that is not finite is still printed and written, with status 1.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -55,12 +56,13 @@ std::vector<HostileCase> hostileCases()
     std::vector<HostileCase> cases;
     const auto add = [&](HostileCase c) { cases.push_back(std::move(c)); };
 
-    add({.name = "empty parameter file", .parameters = "", .mentions = "read 0 of 5"});
-    add({.name = "empty geometry file", .geometry = "", .mentions = "read 0 of 8"});
+    add({.name = "empty parameter file", .parameters = "", .refused = true, .mentions = "holds no value"});
+    add({.name = "empty geometry file", .geometry = "", .refused = true, .mentions = "holds no value"});
     add({.name = "white space only",
          .parameters = " \t\n\r\v\f \n",
          .geometry = "\n\n",
-         .mentions = "read 0"});
+         .refused = true,
+         .mentions = "parameter file 'par.txt' holds no value"});
     {
         HostileCase c{.name = "negative heights", .geometry = "9.89 -9.89 11.2 -11.2 -57 -57 -42 -42"};
         c.expected.tower = egm::towerOf(egm::Line{{9.89, -57}, {-9.89, -57}, {11.2, -42}, {-11.2, -42}}, 0.8);
@@ -85,7 +87,16 @@ std::vector<HostileCase> hostileCases()
             setParameter(c.expected, position, value);
             std::int32_t loop = 0;
             std::int32_t storage = 0;
-            if (position == 2 && !egm::model::integrationStepCounts(value, loop, storage)) {
+            if (!std::isfinite(value)) {
+                c.refused = true;
+                c.mentions = "not a finite number";
+            } else if (position == 0 && value < 0) {
+                c.refused = true;
+                c.mentions = "ground flash density";
+            } else if (position == 1 && std::fabs(value) >= 90) {
+                c.refused = true;
+                c.mentions = "ground slope";
+            } else if (position == 2 && !egm::model::integrationStepCounts(value, loop, storage)) {
                 c.refused = true;
                 c.mentions = "minimum current";
             }
@@ -98,7 +109,12 @@ std::vector<HostileCase> hostileCases()
             tokens[position] = token;
             HostileCase c{.name = "geometry " + std::to_string(position + 1) + " = " + token,
                           .geometry = joined(tokens)};
-            setGeometry(c.expected, position, std::strtod(token.c_str(), nullptr));
+            const double value = std::strtod(token.c_str(), nullptr);
+            setGeometry(c.expected, position, value);
+            if (!std::isfinite(value)) {
+                c.refused = true;
+                c.mentions = "not a finite number";
+            }
             add(c);
         }
     }
@@ -116,7 +132,7 @@ std::vector<HostileCase> hostileCases()
                       .refused = m.refused};
         c.expected.lowestCurrent = std::strtod(m.token, nullptr);
         if (m.refused) {
-            c.mentions = "minimum current";
+            c.mentions = std::isfinite(c.expected.lowestCurrent) ? "minimum current" : "not a finite number";
         }
         add(c);
     }
@@ -179,15 +195,19 @@ TEST(HostileInputs, ResultInAMissingFolderLeavesNothing)
 
 TEST(HostileInputs, UnreadableGeometryFile)
 {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root reads every file";
+    const OrdinaryUser user = ordinaryUser(kProgram);
+    if (!user.unavailable.empty()) {
+        GTEST_SKIP() << "root reads every file; " << user.unavailable;
     }
     ScratchDir dir;
+    if (::geteuid() == 0) {
+        ASSERT_EQ(0, ::chown(dir.path().c_str(), user.uid, user.gid));
+    }
     dir.write("ctl.txt", "geo.txt par.txt res.txt");
     dir.write("par.txt", joined(kParameterTokens));
     dir.write("geo.txt", joined(kGeometryTokens));
     fs::permissions(dir / "geo.txt", fs::perms::none);
-    const ProgramRun r = runProgram(kProgram, dir.path(), {"ctl.txt"});
+    const ProgramRun r = runProgramThrough(user.launcher, kProgram, dir.path(), {"ctl.txt"});
     EXPECT_EQ(1, r.status);
     EXPECT_EQ("", r.out);
     EXPECT_NE(std::string::npos, r.err.find("geo.txt")) << r.err;

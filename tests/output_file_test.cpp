@@ -1,5 +1,7 @@
 // The output writer every program uses, and the number and word readers.
 #include <csignal>
+#include <grp.h>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -184,6 +186,179 @@ TEST(OutputFiles, NothingIsLeftWithoutCommitOrOnInterruption)
         ::waitpid(child, &status, 0);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal);
         EXPECT_EQ((std::vector<std::string>{"kept.csv"}), dir.entries()) << "signal " << signal;
+    }
+}
+
+// Any number of outputs may be open at once (egm-study writes a picture and
+// its results together); an interruption removes the temporary file of every
+// one still open, whichever were opened, finished or abandoned before.
+TEST(OutputFiles, InterruptionRemovesTheTemporaryFileOfEveryOpenOutput)
+{
+    enum class Before { nothing, commitFirst, abandonFirst, abandonLast };
+    struct Case {
+        const char* name;
+        int outputs;
+        Before before;
+        std::vector<std::string> left; // besides kept.csv
+    };
+    const Case cases[] = {
+        {"two open", 2, Before::nothing, {}},
+        {"three open", 3, Before::nothing, {}},
+        {"the last of two abandoned", 2, Before::abandonLast, {}},
+        {"the first of three abandoned", 3, Before::abandonFirst, {}},
+        {"the first of two finished", 2, Before::commitFirst, {"out0.csv"}},
+    };
+    for (const Case& c : cases) {
+        for (const int signal : {SIGINT, SIGTERM}) {
+            SCOPED_TRACE(std::string(c.name) + ", signal " + std::to_string(signal));
+            ScratchDir dir;
+            dir.write("kept.csv", "kept");
+            const pid_t child = ::fork();
+            if (child == 0) {
+                std::vector<std::unique_ptr<OutputFile>> outs;
+                for (int i = 0; i < c.outputs; ++i) {
+                    outs.push_back(std::make_unique<OutputFile>(
+                        (dir / ("out" + std::to_string(i) + ".csv")).string(), "results file"));
+                    outs.back()->write("rows");
+                }
+                if (c.before == Before::commitFirst) {
+                    outs.front()->commit();
+                } else if (c.before == Before::abandonFirst) {
+                    outs.front().reset();
+                } else if (c.before == Before::abandonLast) {
+                    outs.back().reset();
+                }
+                ::raise(signal);
+                ::_exit(0);
+            }
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal);
+            std::vector<std::string> left = c.left;
+            left.push_back("kept.csv");
+            std::sort(left.begin(), left.end());
+            EXPECT_EQ(left, dir.entries());
+        }
+    }
+}
+
+// An output is the same file as an input when both names reach one inode
+// (links of either kind, another spelling of the path), or, before the
+// output exists, when both names resolve to one path.
+TEST(OutputFiles, SameFileIsOneInodeOrOneResolvedPath)
+{
+    ScratchDir dir;
+    dir.write("a.txt", "same text");
+    dir.write("b.txt", "same text");
+    fs::create_directory(dir / "sub");
+    fs::create_hard_link(dir / "a.txt", dir / "hard-a.txt");
+    fs::create_symlink("a.txt", dir / "link-a.txt");
+    fs::create_symlink("sub/new.txt", dir / "dangling.txt");
+    const struct {
+        const char* output;
+        const char* input;
+        bool same;
+    } cases[] = {
+        {"a.txt", "a.txt", true},
+        {"sub/../a.txt", "a.txt", true},
+        {"./sub/.././a.txt", "sub/../a.txt", true},
+        {"hard-a.txt", "a.txt", true},
+        {"link-a.txt", "a.txt", true},
+        {"a.txt", "link-a.txt", true},
+        {"b.txt", "a.txt", false}, // the same text is not the same file
+        {"a.txt", "sub", false},
+        {"new.txt", "new.txt", true},
+        {"sub/../new.txt", "new.txt", true},
+        {"dangling.txt", "sub/new.txt", true},
+        {"sub/new.txt", "dangling.txt", true},
+        {"new.txt", "a.txt", false},
+        {"new.txt", "sub/new.txt", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.output) + " over " + c.input);
+        EXPECT_EQ(c.same, egm::io::sameFile((dir / c.output).string(), (dir / c.input).string()));
+    }
+    // Relative names are taken from the working folder.
+    const fs::path was = fs::current_path();
+    fs::current_path(dir.path());
+    EXPECT_TRUE(egm::io::sameFile("sub/../a.txt", (dir / "a.txt").string()));
+    EXPECT_TRUE(egm::io::sameFile("fresh.txt", (dir / "fresh.txt").string()));
+    EXPECT_FALSE(egm::io::sameFile("fresh.txt", (dir / "sub" / "fresh.txt").string()));
+    fs::current_path(was);
+}
+
+// An existing file the user may not write is refused as the shell's ">"
+// refuses it, although the folder would allow the rename; root keeps root's
+// rights. Each case runs in a child process under the user it names.
+TEST(OutputFiles, FileTheUserMayNotWriteIsRefused)
+{
+    const OrdinaryUser user = ordinaryUser("/bin/sh");
+    if (!user.unavailable.empty()) {
+        GTEST_SKIP() << user.unavailable;
+    }
+    const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    const struct {
+        const char* name;
+        bool asRoot;
+        fs::perms mode;
+        bool refused;
+    } cases[] = {
+        {"read-only, ordinary user", false, readOnly, true},
+        {"no permission, ordinary user", false, fs::perms::none, true},
+        {"writable, ordinary user", false, readOnly | fs::perms::owner_write, false},
+        {"read-only, root", true, readOnly, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.asRoot && ::geteuid() != 0) {
+            continue; // root's rights can only be seen as root
+        }
+        ScratchDir dir;
+        dir.write("r.txt", "old");
+        const std::string path = (dir / "r.txt").string();
+        const bool switchUser = !c.asRoot && ::geteuid() == 0;
+        if (switchUser) {
+            ASSERT_EQ(0, ::chown(dir.path().c_str(), user.uid, user.gid));
+            ASSERT_EQ(0, ::chown(path.c_str(), user.uid, user.gid));
+        }
+        fs::permissions(path, c.mode);
+        int pipeEnds[2];
+        ASSERT_EQ(0, ::pipe(pipeEnds));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(pipeEnds[0]);
+            if (switchUser &&
+                (::setgroups(0, nullptr) != 0 || ::setgid(user.gid) != 0 || ::setuid(user.uid) != 0)) {
+                ::_exit(2);
+            }
+            std::string message;
+            try {
+                writeOutput(path, "new", "result file");
+            } catch (const FileError& e) {
+                message = e.what();
+            }
+            (void)!::write(pipeEnds[1], message.data(), message.size());
+            ::_exit(0);
+        }
+        ::close(pipeEnds[1]);
+        std::string message;
+        char buffer[256];
+        for (ssize_t n = 0; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+            message.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(pipeEnds[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child could not become the user";
+        fs::permissions(path, fs::perms::owner_read, fs::perm_options::add);
+        if (c.refused) {
+            EXPECT_EQ("cannot write result file '" + path + "': Permission denied", message);
+            EXPECT_EQ("old", dir.read("r.txt"));
+        } else {
+            EXPECT_EQ("", message);
+            EXPECT_EQ("new", dir.read("r.txt"));
+        }
+        EXPECT_EQ((std::vector<std::string>{"r.txt"}), dir.entries());
     }
 }
 

@@ -7,7 +7,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/types.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -82,18 +84,24 @@ inline std::string shellQuoted(const std::string& s)
     return q + "'";
 }
 
-// Runs program with args in dir; standard output and error are captured in
-// files outside dir, so that dir holds only what the program leaves.
-// Standard output goes to stdoutPath instead when one is given.
-inline ProgramRun runProgram(const std::string& program, const fs::path& dir,
-                             const std::vector<std::string>& args, const std::string& input = "",
-                             const std::string& stdoutPath = "")
+// Runs program with args in dir, started through launcher (a command that
+// runs the rest of its words, such as setpriv; none when empty). Standard
+// output and error are captured in files outside dir, so that dir holds only
+// what the program leaves. Standard output goes to stdoutPath instead when
+// one is given.
+inline ProgramRun runProgramThrough(const std::vector<std::string>& launcher, const std::string& program,
+                                    const fs::path& dir, const std::vector<std::string>& args,
+                                    const std::string& input = "", const std::string& stdoutPath = "")
 {
     static int counter = 0;
     const fs::path capture = fs::temp_directory_path() /
                              ("egm-run-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
     fs::create_directories(capture);
-    std::string command = "cd " + shellQuoted(dir.string()) + " && " + shellQuoted(program);
+    std::string command = "cd " + shellQuoted(dir.string()) + " &&";
+    for (const std::string& word : launcher) {
+        command += ' ' + shellQuoted(word);
+    }
+    command += ' ' + shellQuoted(program);
     for (const std::string& a : args) {
         command += ' ';
         command += shellQuoted(a);
@@ -113,6 +121,49 @@ inline ProgramRun runProgram(const std::string& program, const fs::path& dir,
     run.err = ScratchDir::readFile(capture / "err");
     fs::remove_all(capture);
     return run;
+}
+
+inline ProgramRun runProgram(const std::string& program, const fs::path& dir,
+                             const std::vector<std::string>& args, const std::string& input = "",
+                             const std::string& stdoutPath = "")
+{
+    return runProgramThrough({}, program, dir, args, input, stdoutPath);
+}
+
+// An ordinary user's identity to run programs under, so that tests of file
+// permissions mean what they say when the tests themselves run as root.
+struct OrdinaryUser {
+    std::vector<std::string> launcher; // words that run a command as that user; none when already one
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::string unavailable; // why no such user can be had; empty when one can
+};
+
+// The user the tests run as when it is not root; as root, "nobody" (65534)
+// through setpriv, when setpriv can switch to it and that user can run
+// program (the build folder may be closed to it).
+inline OrdinaryUser ordinaryUser(const std::string& program)
+{
+    OrdinaryUser user;
+    user.uid = ::geteuid();
+    user.gid = ::getegid();
+    if (user.uid != 0) {
+        return user;
+    }
+    user.uid = 65534;
+    user.gid = 65534;
+    user.launcher = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    std::string probe = "cd / &&";
+    for (const std::string& word : user.launcher) {
+        probe += ' ' + shellQuoted(word);
+    }
+    const std::string quiet = " >/dev/null 2>&1";
+    if (std::system((probe + " true" + quiet).c_str()) != 0) {
+        user.unavailable = "running as root, and setpriv cannot switch to user 65534";
+    } else if (std::system((probe + " test -x " + shellQuoted(program) + quiet).c_str()) != 0) {
+        user.unavailable = "running as root, and user 65534 cannot run " + program;
+    }
+    return user;
 }
 
 inline int lineCount(const std::string& text)

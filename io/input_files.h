@@ -2,7 +2,9 @@
 // egm-study's --control reads the same way). Words and values are separated
 // by white space; a UTF-8 byte-order mark at the start of a file is skipped.
 // A file that ends before all its values keeps the built-in values for the
-// rest; a value that is not a number stops the run.
+// rest, with a warning; words after all its values are ignored, with a
+// warning. A value that is not a finite number, or a value file that holds no
+// value at all, stops the run.
 #pragma once
 
 #include <cstddef>
@@ -27,12 +29,16 @@ struct ControlFiles {
     std::string result;
 };
 
-// How reading a value file went: how many values were read, and when the
-// reading stopped at a word that is not a number, that word.
+// How reading a value file went: how many values were read; when the
+// reading stopped at a word that is not a number, or at a number that is not
+// finite (nan, inf, 1e999), that word; and how many words follow the values
+// the file is read for.
 struct ValuesRead {
     std::size_t count = 0;
     bool stoppedAtText = false;
+    bool stoppedAtNonFinite = false;
     std::string text;
+    std::size_t extraWords = 0;
 };
 
 // The three names of a control file; returns how many were read (3 when
@@ -51,13 +57,13 @@ struct LoadReport {
     std::string notFoundReason;     // why it could not, when not found
     ControlFiles files;             // its names, when found
     std::string error;              // one line when the run must stop, else empty
-    std::vector<std::string> notes; // warnings: files with fewer values than expected
+    std::vector<std::string> notes; // warnings: files with fewer or more values than expected
 };
 
 // If the control file opens, reads its three names, then the parameter
 // file, then the geometry file (in that order) into inputs. A missing name,
-// a named file that cannot be opened or read, or a value that is not a
-// number sets error.
+// a named file that cannot be opened or read, a file without any value, or
+// a value that is not a finite number sets error.
 LoadReport loadControlledInputs(const std::string& controlPath, Inputs& inputs);
 
 } // namespace egm::driver

@@ -1,6 +1,7 @@
 #include "input_files.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -55,7 +56,17 @@ ValuesRead readValues(std::FILE* stream, double* const* values, std::size_t coun
             read.text = word;
             return read;
         }
+        if (!std::isfinite(value)) {
+            read.stoppedAtNonFinite = true;
+            read.text = word;
+            return read;
+        }
         *values[read.count++] = value;
+    }
+    if (read.count == count) {
+        while (words.next(word)) {
+            ++read.extraWords;
+        }
     }
     return read;
 }
@@ -78,10 +89,22 @@ bool readValueFile(const std::string& role, const std::string& path, std::size_t
         report.error = "cannot read " + role + " file " + quoted(path) + ": " + reasonOf(errno);
         return false;
     }
-    if (got.stoppedAtText) {
+    if (got.stoppedAtText || got.stoppedAtNonFinite) {
         report.error = role + " file " + quoted(path) + ": value " + std::to_string(got.count + 1) + " of " +
-                       std::to_string(expected) + " is '" + io::printable(got.text) + "', not a number";
+                       std::to_string(expected) + " is '" + io::printable(got.text) + "', not " +
+                       (got.stoppedAtText ? "a number" : "a finite number");
         return false;
+    }
+    if (got.count == 0) {
+        // Computing the built-in values instead would look like success.
+        report.error =
+            role + " file " + quoted(path) + " holds no value; it needs " + std::to_string(expected);
+        return false;
+    }
+    if (got.extraWords > 0) {
+        report.notes.push_back("warning: " + role + " file " + quoted(path) + ": " +
+                               std::to_string(got.extraWords) + (got.extraWords == 1 ? " word" : " words") +
+                               " after its " + std::to_string(expected) + " values ignored");
     }
     if (got.count < expected) {
         report.notes.push_back("warning: " + role + " file " + quoted(path) + ": read " +
