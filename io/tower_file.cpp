@@ -14,7 +14,7 @@ namespace egm::io {
 
 namespace {
 
-enum class Column { name, kind, x, height, voltageTerm, none };
+enum class Column { name, kind, x, height, voltageTerm, sag, none };
 
 struct ColumnName {
     Column column;
@@ -27,6 +27,7 @@ const ColumnName kColumns[] = {
     {Column::x, "x", true},
     {Column::height, "height", true},
     {Column::voltageTerm, "voltage-term", false},
+    {Column::sag, "sag", false},
 };
 
 std::string trimmed(const std::string& s)
@@ -53,7 +54,7 @@ class Reader {
         CsvRecord header;
         if (!readCsvRecord(in_, line_, header)) {
             fail(1, "the file is empty: it needs a header naming the columns name, kind, x, height, "
-                    "voltage-term");
+                    "voltage-term, sag");
         }
         readHeader(header);
         egm::Tower tower;
@@ -104,7 +105,7 @@ class Reader {
             }
             if (column == Column::none) {
                 fail(header.line,
-                     "unknown column '" + header.fields[k] + "' (name, kind, x, height, voltage-term)");
+                     "unknown column '" + header.fields[k] + "' (name, kind, x, height, voltage-term, sag)");
             }
             if (std::find(columns_.begin(), columns_.end(), column) != columns_.end()) {
                 fail(header.line, "column '" + text + "' twice");
@@ -175,6 +176,9 @@ class Reader {
                 break;
             case Column::voltageTerm:
                 wire.voltageTerm = number(record, "voltage-term", text, 0.0);
+                break;
+            case Column::sag:
+                wire.sag = number(record, "sag", text, 0.0);
                 break;
             case Column::none:
                 break;

@@ -7,6 +7,9 @@
 //   height        m above the ground at the tower
 //   voltage-term  the conductor's voltage term of the built-in law
 //                 (optional column; empty: 0)
+//   sag           m the wire hangs below its height at the tower at
+//                 mid-span (optional column; empty: 0); computed at the
+//                 average height, height - 2/3 sag
 // The wires keep the file's order, which is the order of the results.
 #pragma once
 

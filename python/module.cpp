@@ -130,16 +130,17 @@ egm::WireKind wireKind(const py::handle& value, std::size_t wire)
 }
 
 // One wire of a tower: (kind, x, height), (kind, x, height, voltage term),
-// (name, kind, x, height, voltage term), or a dict with the keys name, kind,
-// x, height and voltage_term (or voltage-term); a missing name or voltage
-// term is the default name or 0. A DataFrame's NaN is a missing value (a
-// missing x or height an error); the caller's own NaN is an error.
+// (name, kind, x, height, voltage term), (name, kind, x, height, voltage
+// term, sag), or a dict with the keys name, kind, x, height, voltage_term (or
+// voltage-term) and sag; a missing name, voltage term or sag is the default
+// name or 0. A DataFrame's NaN is a missing value (a missing x or height an
+// error); the caller's own NaN is an error.
 egm::TowerWire wireOf(const py::handle& item, std::size_t wire, Source source)
 {
     egm::TowerWire w;
     const std::string at = "wire " + std::to_string(wire + 1) + ": ";
     if (py::isinstance<py::dict>(item)) {
-        py::handle kind, x, height, voltage, name;
+        py::handle kind, x, height, voltage, name, sag;
         for (const auto& [key, value] : item.cast<py::dict>()) {
             const std::string k = py::str(key);
             if (k == "kind") {
@@ -152,6 +153,8 @@ egm::TowerWire wireOf(const py::handle& item, std::size_t wire, Source source)
                 voltage = value;
             } else if (k == "name") {
                 name = value;
+            } else if (k == "sag") {
+                sag = value;
             } else {
                 throw RowError{at + "unknown key '" + egm::io::printable(k) + "'"};
             }
@@ -171,6 +174,9 @@ egm::TowerWire wireOf(const py::handle& item, std::size_t wire, Source source)
         if (name && !isMissing(name, source)) {
             w.name = py::str(name);
         }
+        if (sag && !isMissing(sag, source)) {
+            w.sag = wireNumber(sag, wire, "sag");
+        }
         return w;
     }
     if (!isSequence(item)) {
@@ -178,13 +184,13 @@ egm::TowerWire wireOf(const py::handle& item, std::size_t wire, Source source)
     }
     const py::sequence s = py::reinterpret_borrow<py::sequence>(item);
     const std::size_t n = s.size();
-    if (n < 3 || n > 5) {
+    if (n < 3 || n > 6) {
         throw RowError{at + std::to_string(n) +
-                       " items: must be (kind, x, height), (kind, x, height, voltage term) or (name, kind, "
-                       "x, height, voltage term)"};
+                       " items: must be (kind, x, height), (kind, x, height, voltage term), (name, kind, "
+                       "x, height, voltage term) or (name, kind, x, height, voltage term, sag)"};
     }
-    const std::size_t first = n == 5 ? 1 : 0;
-    if (n == 5 && !isMissing(s[0], source)) {
+    const std::size_t first = n >= 5 ? 1 : 0;
+    if (n >= 5 && !isMissing(s[0], source)) {
         w.name = py::str(s[0]);
     }
     w.kind = wireKind(s[first], wire);
@@ -192,6 +198,9 @@ egm::TowerWire wireOf(const py::handle& item, std::size_t wire, Source source)
     w.height = wireNumber(s[first + 2], wire, "height");
     if (n >= 4 && !isMissing(s[first + 3], source)) {
         w.voltageTerm = wireNumber(s[first + 3], wire, "voltage term");
+    }
+    if (n == 6 && !isMissing(s[5], source)) {
+        w.sag = wireNumber(s[5], wire, "sag");
     }
     return w;
 }
@@ -312,6 +321,8 @@ py::dict resultDict(const egm::Result& r)
     d["conductors"] = conductors;
     d["wires"] = r.wireNames;
     d["total"] = r.totalRate;
+    d["rateMethod"] = std::string(egm::rateMethodName(r.rateMethod));
+    d["heights"] = r.heights;
     d["terrainFactor"] = r.terrainFactor;
     d["collectionWidth"] = r.collectionWidth;
     d["currentFrom"] = r.currentFrom;

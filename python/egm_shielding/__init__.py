@@ -8,21 +8,42 @@ steps of 1 kA, and for 180 incidence angles, each stroke comes down along
 parallel paths; a path is caught by the first striking disk it enters, or by
 the ground when it meets the ground's striking line first. What each
 conductor catches is integrated into shielding failures per 100 km of line
-per year.
+per year, by one of two rate methods (rate_method):
+  * 'share' (the default, the model's own): the conductors' share of the
+    stroke paths the wires catch over every incidence angle (weighted
+    0.75 sin^3 theta) and current, times the ground flash density, the
+    line's collection width 28 h^0.6 + b and a terrain factor (1/6, or 1/3
+    on steep ground).
+  * 'exposure' (the line-design guides' method): for each conductor
+    0.1 N_g times the sum over the current grid of f(I) D(I) 1 kA, D(I) the
+    conductor's width for vertical strokes (m), f the current's probability
+    density per kA; the total is the sum over the conductors. On the
+    built-in line under ieee-1992 (voltage term 0) it gives about 0.16
+    where 'share' gives about 0.11.
+Every result says by which method its rates are (Result.rate_method, the
+column rateMethod): never compare or add rates of different methods.
 
 Conventions:
   * Lengths in metres, currents in kA, the ground slope in degrees.
   * A tower is a list of wires, each (kind, x, height), (kind, x, height,
-    voltage_term) or (name, kind, x, height, voltage_term), or a dict with
-    those keys, a pandas DataFrame with those columns, or the path of a
-    tower file (egm-study's CSV: name, kind, x, height, voltage-term); kind is
-    'ground wire' or 'conductor' (any letter case, 'ground_wire' too). Wires
+    voltage_term), (name, kind, x, height, voltage_term) or (name, kind, x,
+    height, voltage_term, sag), or a dict with those keys, a pandas DataFrame
+    with those columns, or the path of a tower file (egm-study's CSV: name,
+    kind, x, height, voltage-term); kind is 'ground wire' or 'conductor' (any
+    letter case, 'ground_wire' too). Wires
     without a name are called groundWire1, groundWire2, ... and conductor1,
     conductor2, ..., counted by kind in the tower's order. Results come per
     conductor under these names.
   * The built-in line: ground wire 1 and conductor 1 are the wires on the +x
     side, ground wire 2 and conductor 2 those on the -x side; a Line gives
     their positions. Heights are above the ground at the tower.
+  * Sag: how far a wire hangs below its height at the tower at mid-span, m
+    (0 by default; 0 or more and less than 1.5 times the height). The
+    computation takes the span's average height, height - 2/3 sag, as the
+    line-design guides do; Result.heights gives the heights used. A tower
+    gives each wire its own sag; the built-in line takes ground_wire_sag and
+    conductor_sag. With sag 0 every figure is that of the height at the
+    tower.
   * slope: the ground at the tower slopes by this angle; positive, it falls
     towards +x, so ground wire 1 and conductor 1 stand on the downhill side.
   * The built-in striking-distance law, I in kA: ground wires
@@ -39,6 +60,16 @@ Conventions:
   * evaluation: 'first-contact' (the default, any tower) or 'compat' (as the
     egm-shielding program computes it, to the last bit; two ground wires and
     two conductors only).
+  * The defaults that move the figures most: min_current (23.5 kA, the
+    first current of the integration, standing for the current below which
+    a stroke to a conductor cannot flash the insulation over; from 3 kA the
+    built-in line's share rate more than doubles), the voltage term (0.8 on
+    the built-in line: +U lengthens conductor 1's striking distance, -U
+    shortens conductor 2's; 0 removes it), the current distribution and
+    the rate method.
+
+Every law, distribution, model term and default, with its source and its
+effect in numbers: docs/models.md of the source tree.
 
 Inputs that cannot be computed raise ValueError with the one-line message of
 the command line (for example "slope 95 degrees: must lie strictly between
@@ -143,12 +174,18 @@ class Result:
     """The rates of one tower and what was worked out with them.
 
     Attributes:
-      rates: {conductor name: rate, ..., "total": total}, strokes per 100 km
-        per year, the conductors in the tower's order; each rate also reads
-        as an attribute (r.conductor1).
+      rates: {conductor name: rate, ..., "total": total}, shielding failures
+        (strokes to a conductor) per 100 km per year by rate_method, the
+        conductors in the tower's order; each rate also reads as an
+        attribute (r.conductor1).
       total: the sum over the conductors.
+      rate_method: 'share' or 'exposure', the method of every rate here (see
+        the package's help and docs/models.md); rates of the two methods
+        are different figures and never to be compared or added.
       conductors: the conductors' names, in the tower's order.
       wires: every wire's name, in the tower's order.
+      heights: {wire name: m}, the heights computed with: each wire's height
+        at the tower less two thirds of its sag (the span's average height).
       max_current: {conductor name: kA}: the largest current of the
         integrated range at which the conductor has a width for some
         incidence angle, to 0.01 kA; None when never exposed.
@@ -156,12 +193,13 @@ class Result:
         the range (the figure is then the range's end, not a computed
         maximum).
       classical_max_current: {conductor name: kA}: the largest current with
-        a width for vertical strokes, searched from 0.1 to 1000 kA; None when
-        never exposed.
+        a width for vertical strokes (vertical also on sloped ground),
+        searched from 0.1 to 1000 kA; None when never exposed.
       classical_max_current_at_top: {conductor name: bool}: still exposed at
         1000 kA.
-      terrain_factor: 1/6, or 1/3 on steep ground.
-      collection_width: the line's equivalent collection width, m.
+      terrain_factor: 1/6, or 1/3 on steep ground (share method only).
+      collection_width: the line's equivalent collection width, m (share
+        method only).
       current_range: (from, to, steps), kA.
       evaluation, law, distribution: how the line was computed.
       notes: remarks about the tower's layout.
@@ -174,6 +212,8 @@ class Result:
         self.rates = {c["name"]: c["rate"] for c in conductors}
         self.rates["total"] = d["total"]
         self.total = d["total"]
+        self.rate_method = d["rateMethod"]
+        self.heights = dict(zip(self.wires, d["heights"]))
         for _, key in _PER_CONDUCTOR:
             setattr(self, key, {c["name"]: c[key] for c in conductors})
         self.terrain_factor = d["terrainFactor"]
@@ -185,9 +225,11 @@ class Result:
         self.notes = list(d["notes"])
         row = {name: self.rates[name] for name in self.conductors}
         row["total"] = self.total
+        row["rateMethod"] = self.rate_method
         for prefix, key in _PER_CONDUCTOR:
             values = getattr(self, key)
             row.update({_column(prefix, name): values[name] for name in self.conductors})
+        row.update({_column("height", name): h for name, h in self.heights.items()})
         row.update({k: d[k] for k in _LINE_COLUMNS})
         row["notes"] = list(d["notes"])
         self._row = row
@@ -200,33 +242,39 @@ class Result:
 
     def to_dict(self):
         """Every figure by the column names of egm-study's CSV output: each
-        conductor's rate under its name, total, maxCurrent<Name>,
-        maxCurrentAtTop<Name>, classicalMaxCurrent<Name>,
-        classicalMaxCurrentAtTop<Name> (the name's first letter
-        capitalised), then the line's figures."""
+        conductor's rate under its name, total, rateMethod (the method of
+        those rates), maxCurrent<Name>, maxCurrentAtTop<Name>,
+        classicalMaxCurrent<Name>, classicalMaxCurrentAtTop<Name> (the
+        name's first letter capitalised), height<Name> for every wire (the
+        height computed with, m), then the line's figures."""
         return dict(self._row)
 
     def __repr__(self):
         rates = ", ".join(f"{k}={v!r}" for k, v in self.rates.items())
-        return f"Result({rates}, evaluation={self.evaluation!r}, law={self.law!r})"
+        return (f"Result({rates}, rate_method={self.rate_method!r}, evaluation={self.evaluation!r}, "
+                f"law={self.law!r})")
 
 
 def rates(line=None, *, tower=None, flash_density=None, slope=None, min_current=None,
           voltage_term=None, law=None, law_coefficients=None, distribution=None,
           current_scale=None, current_exponent=None, current_median=None, current_sigma=None,
-          evaluation=None):
+          evaluation=None, rate_method=None, ground_wire_sag=None, conductor_sag=None):
     """Shielding failure rates of a tower, strokes per 100 km per year.
 
-    Every input left at None keeps its default, given in brackets.
+    Each rate is the expected number of lightning strokes a year that miss
+    the ground wires and reach the conductor, per 100 km of line, by the
+    rate method. Every input left at None keeps its default, given in
+    brackets; min_current, voltage_term, distribution and rate_method move
+    the figures most. Each model, default and source: docs/models.md.
 
     Args:
       line: a Line, the built-in line's four positions (metres).
       tower: any tower instead: a list of (kind, x, height),
-        (kind, x, height, voltage_term) or (name, kind, x, height,
-        voltage_term) tuples, a list of dicts with those keys, a pandas
-        DataFrame with those columns, or a tower file's path; kind
-        'ground wire' or 'conductor' (the built-in line when neither line
-        nor tower is given).
+        (kind, x, height, voltage_term), (name, kind, x, height,
+        voltage_term) or (name, kind, x, height, voltage_term, sag) tuples,
+        a list of dicts with those keys, a pandas DataFrame with those
+        columns, or a tower file's path; kind 'ground wire' or 'conductor'
+        (the built-in line when neither line nor tower is given).
       flash_density: ground flashes per km^2 per year (2.8).
       slope: ground slope at the tower, degrees (0); positive falls towards +x.
       min_current: lowest current integrated, kA (23.5); the integration runs
@@ -240,16 +288,25 @@ def rates(line=None, *, tower=None, flash_density=None, slope=None, min_current=
       current_scale, current_exponent: the built-in distribution (31 kA, 2.8).
       current_median, current_sigma: the log-normal one (31.1 kA, 0.484).
       evaluation: 'first-contact' (default) or 'compat'.
+      rate_method: 'share' (default), the conductors' share of the paths the
+        wires catch times the collection width and terrain factor; or
+        'exposure', the line-design guides' 0.1 N_g sum of f(I) D(I) over the
+        currents, D the conductor's width for vertical strokes.
+      ground_wire_sag, conductor_sag: the built-in line's sag of both ground
+        wires and of both conductors at mid-span, m (0); computed at the
+        average height, height - 2/3 sag. A tower gives each wire's own.
 
-    Returns a Result, per conductor by name. Raises ValueError for inputs
-    that cannot be computed.
+    Returns a Result, per conductor by name, which says its rate_method and
+    the heights used. Raises ValueError for inputs that cannot be computed,
+    a sag below 0 or of 1.5 times the height or more among them.
     """
     return Result(_core.rates(_inputs(
         line, tower, flash_density=flash_density, slope=slope, min_current=min_current,
         voltage_term=voltage_term, law=law, law_coefficients=law_coefficients,
         distribution=distribution, current_scale=current_scale,
         current_exponent=current_exponent, current_median=current_median,
-        current_sigma=current_sigma, evaluation=evaluation)))
+        current_sigma=current_sigma, evaluation=evaluation, rate_method=rate_method,
+        ground_wire_sag=ground_wire_sag, conductor_sag=conductor_sag)))
 
 
 class Strokes:
@@ -281,18 +338,21 @@ class Strokes:
 def strokes(line=None, *, current=None, tower=None, flash_density=None, slope=None,
             min_current=None, voltage_term=None, law=None, law_coefficients=None,
             distribution=None, current_scale=None, current_exponent=None, current_median=None,
-            current_sigma=None, evaluation=None):
+            current_sigma=None, evaluation=None, rate_method=None, ground_wire_sag=None,
+            conductor_sag=None):
     """The width of every stroke of the integration (or of one current, kA).
 
-    Takes the inputs of rates(); returns Strokes. Raises ValueError for inputs
-    that cannot be computed.
+    Takes the inputs of rates() (rate_method changes no width; sag lowers
+    the wires to their average height); returns Strokes. Raises ValueError
+    for inputs that cannot be computed.
     """
     return Strokes(_core.strokes(_inputs(
         line, tower, flash_density=flash_density, slope=slope, min_current=min_current,
         voltage_term=voltage_term, law=law, law_coefficients=law_coefficients,
         distribution=distribution, current_scale=current_scale,
         current_exponent=current_exponent, current_median=current_median,
-        current_sigma=current_sigma, evaluation=evaluation), current))
+        current_sigma=current_sigma, evaluation=evaluation, rate_method=rate_method,
+        ground_wire_sag=ground_wire_sag, conductor_sag=conductor_sag), current))
 
 
 def _records(cases):
@@ -323,14 +383,16 @@ def batch(cases, jobs=None):
     Args:
       cases: a sequence of dicts, or a pandas DataFrame, keyed like the
         columns of egm-study batch: any input's name ('slope', 'h1',
-        'min-current' or 'min_current', 'law', ...), 'tower' (a tower as
-        rates() takes it), 'law_coefficients' and an optional 'name'; a
-        missing key, None or NaN keeps the default.
+        'min-current' or 'min_current', 'law', 'rate_method',
+        'conductor_sag', ...), 'tower' (a tower as rates() takes it, sag
+        included), 'law_coefficients' and an optional 'name'; a missing key,
+        None or NaN keeps the default.
       jobs: threads; None for one per core.
 
     Returns one dict per case (a DataFrame for a DataFrame): case, name, the
-    result columns (each conductor's by its name, see Result.to_dict), and
-    error (empty, or why the case could not be computed). Raises ValueError
+    result columns (each conductor's by its name, see Result.to_dict;
+    rateMethod gives each row's own method, which rows may mix), and error
+    (empty, or why the case could not be computed). Raises ValueError
     for a key that names no input.
     """
     records, frame = _records(cases)
@@ -360,8 +422,9 @@ def _table(rows, frame):
 def sweep(param, values, line=None, jobs=None, **inputs):
     """The rates as one input takes each of values, like egm-study sweep.
 
-    param is any input's name ('slope', 'h1', 'ground-wire-height', ...);
-    inputs are the other inputs by name (as for batch, 'tower' included).
+    param is any input's name ('slope', 'h1', 'ground-wire-height',
+    'conductor-sag', 'rate-method', ...); inputs are the other inputs by name
+    (as for batch, 'tower' and rate_method included).
     Returns one dict per value: the value under param's name, the result
     columns and error. Raises ValueError for a NaN or infinite value or
     input.
@@ -401,7 +464,8 @@ class Route:
         (m), the result columns of batch, failures<Name> per conductor and
         failuresTotal (per year: the rate times the length / 100 km), share
         (of the route's total failures), flagged, and error.
-      summary: spans, failed, lengthKm (of the computed spans),
+      summary: spans, failed, lengthKm (of the computed spans), rateMethod
+        (of every span's rates; None when no span was computed),
         failuresPerYear ({conductor name: ..., "total": ...}, the conductors
         in order of first appearance), averagePer100KmPerYear. The summaries
         of a route's parts add up to the whole's.
@@ -422,6 +486,11 @@ class Route:
                 f"failuresPerYear={s['failuresPerYear']!r})")
 
 
+def _missing(value, frame):
+    """Not given: None, or a DataFrame's NaN."""
+    return value is None or (frame and isinstance(value, float) and math.isnan(value))
+
+
 def _span_number(value, frame):
     """A length or km as a float; None when not given; a str the problem."""
     if value is None or (frame and isinstance(value, float) and math.isnan(value)):
@@ -436,7 +505,7 @@ def _span_number(value, frame):
     return float(value)
 
 
-def _route_cases(spans):
+def _route_cases(spans, rate_method=None):
     """The cases of a route's spans and where each lies: (cases, places,
     frame), places [(km where it starts, km where it ends, length in m)]. Raises ValueError, before anything is
     computed, naming every span whose length is missing, not a number, not
@@ -451,6 +520,9 @@ def _route_cases(spans):
     chainage = decimal.Decimal(0)  # km
     for k, record in enumerate(records, start=1):
         case = dict(record)
+        if rate_method is not None and _missing(case.get("rate_method", case.get("rate-method")), frame):
+            case.pop("rate-method", None)
+            case["rate_method"] = rate_method
         length = _span_number(case.pop("length", None), frame)
         km = _span_number(case.pop("km", None), frame)
         found = []
@@ -490,6 +562,15 @@ def _route_of(rows, places, frame, flag_above, top):
     length_km = 0.0
     failed = 0
     ends = {}
+    methods = {}
+    for row in rows:
+        if not row["error"]:
+            methods.setdefault(row["rateMethod"], []).append(row["case"])
+    if len(methods) > 1:
+        raise ValueError("route: the spans' rates are by different rate methods (" +
+                         "; ".join(f"{m} in span {', '.join(map(str, spans))}" for m, spans in methods.items())
+                         + "): failures of different methods cannot be added; give every span the same "
+                           "rate_method")
     for row, (km, end, length) in zip(rows, places):
         ends[row["case"]] = end
         span = {"span": row["case"], "name": row["name"], "km": km, "length": length}
@@ -521,6 +602,7 @@ def _route_of(rows, places, frame, flag_above, top):
     spans = [{k: v for k, v in span.items() if k not in ("flagged", "error")} |
              {k: span[k] for k in ("share", "flagged", "error") if k in span} for span in spans]
     summary = {"spans": len(spans), "failed": failed, "lengthKm": length_km,
+               "rateMethod": next(iter(methods), None),
                "failuresPerYear": {name: failures[name] for name in conductors} | {"total": total},
                "averagePer100KmPerYear": total / length_km * 100.0 if length_km > 0.0 else 0.0}
     computed = [s for s in spans if not s["error"]]
@@ -537,7 +619,7 @@ def _route_of(rows, places, frame, flag_above, top):
     return Route(_table(spans, frame), summary, [s["span"] for s in ranked[:max(0, top)]], stretches)
 
 
-def route(spans, jobs=None, flag_above=None, top=10):
+def route(spans, jobs=None, flag_above=None, top=10, rate_method=None):
     """A whole line's expected shielding failures, like egm-study route.
 
     Args:
@@ -550,13 +632,16 @@ def route(spans, jobs=None, flag_above=None, top=10):
       flag_above: marks the stretches whose total rate exceeds this,
         strokes per 100 km per year.
       top: how many spans Route.top lists.
+      rate_method: 'share' or 'exposure' for every span that names none
+        ('share' by default).
 
     Returns a Route. A span that cannot be computed gets its error and
     counts as failed; every other span is still computed. Raises ValueError
     before computing anything when any span's length or km cannot be used,
-    naming every such span.
+    naming every such span; and when the computed spans' rates are by
+    different rate methods, whose failures cannot be added.
     """
-    cases, places, frame = _route_cases(spans)
+    cases, places, frame = _route_cases(spans, rate_method)
     rows = _batch_rows(cases, 0 if jobs is None else int(jobs), 1, frame)
     return _route_of(rows, places, frame, flag_above, top)
 
@@ -564,18 +649,20 @@ def route(spans, jobs=None, flag_above=None, top=10):
 def exposure(line=None, *, tower=None, flash_density=None, slope=None, min_current=None,
              voltage_term=None, law=None, law_coefficients=None, distribution=None,
              current_scale=None, current_exponent=None, current_median=None, current_sigma=None,
-             evaluation=None):
+             evaluation=None, rate_method=None, ground_wire_sag=None, conductor_sag=None):
     """Each conductor's angle-weighted exposure per current of the
     integration (its share of the widths, weighted by incidence angle,
-    summed over the angles, before the current density): a dict of arrays,
-    'current' (kA) and one per conductor under its name, and 'result', the
-    Result. Takes the inputs of rates()."""
+    summed over the angles, before the current density; what the share
+    method integrates): a dict of arrays, 'current' (kA) and one per
+    conductor under its name, and 'result', the Result, whose rates are by
+    rate_method. Takes the inputs of rates()."""
     d = _core.exposure(_inputs(
         line, tower, flash_density=flash_density, slope=slope, min_current=min_current,
         voltage_term=voltage_term, law=law, law_coefficients=law_coefficients,
         distribution=distribution, current_scale=current_scale,
         current_exponent=current_exponent, current_median=current_median,
-        current_sigma=current_sigma, evaluation=evaluation))
+        current_sigma=current_sigma, evaluation=evaluation, rate_method=rate_method,
+        ground_wire_sag=ground_wire_sag, conductor_sag=conductor_sag))
     out = {"current": d["current"]}
     out.update(d["conductors"])
     out["result"] = Result(d["result"])

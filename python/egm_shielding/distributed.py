@@ -72,7 +72,8 @@ def batch(cases, client, chunk=CHUNK):
 
     Args:
       cases: a sequence of dicts, or a pandas DataFrame, with the keys and
-        columns of egm_shielding.batch (towers included).
+        columns of egm_shielding.batch (towers, sag and rate_method
+        included).
       client: a dask.distributed.Client.
       chunk: cases per task (CHUNK, 250: about half a second of one core).
 
@@ -84,10 +85,12 @@ def batch(cases, client, chunk=CHUNK):
     return _table(_rows(records, frame, client, chunk), frame)
 
 
-def route(spans, client, flag_above=None, top=10, chunk=CHUNK):
+def route(spans, client, flag_above=None, top=10, chunk=CHUNK, rate_method=None):
     """egm_shielding.route on a Dask cluster: the spans' cases computed on
     client's workers in chunks (as batch), the route assembled here. Returns
-    what egm_shielding.route returns for the same spans; raises ValueError
-    before anything is sent when a span's length or km cannot be used."""
-    cases, places, frame = _route_cases(spans)
+    what egm_shielding.route returns for the same spans and rate_method;
+    raises ValueError before anything is sent when a span's length or km
+    cannot be used, and as egm_shielding.route when the spans' rates are by
+    different rate methods."""
+    cases, places, frame = _route_cases(spans, rate_method)
     return _route_of(_rows(cases, frame, client, chunk), places, frame, flag_above, top)

@@ -548,6 +548,9 @@ KEYWORD_FLAGS = [
     ({"distribution": "log-normal", "current_median": 25.0, "current_sigma": 0.6},
      ["--distribution", "log-normal", "--current-median", "25", "--current-sigma", "0.6"]),
     ({"evaluation": "compat", "slope": 7.0}, ["--evaluation", "compat", "--slope", "7"]),
+    ({"rate_method": "exposure", "slope": -7.0}, ["--rate-method", "exposure", "--slope", "-7"]),
+    ({"ground_wire_sag": 9.0, "conductor_sag": 6.0}, ["--ground-wire-sag", "9", "--conductor-sag", "6"]),
+    ({"conductor_sag": 4.5, "evaluation": "compat"}, ["--conductor-sag", "4.5", "--evaluation", "compat"]),
 ]
 
 
