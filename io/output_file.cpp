@@ -33,12 +33,19 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads t
 
 PartialSlot gPartials[kPartialSlots];
 
+// The line written on interruption, if the program set one.
+std::atomic<const char*> gInterruptLine{nullptr};
+
 extern "C" void removePartialsAndStop(int signal)
 {
     for (PartialSlot& slot : gPartials) {
         if (slot.state.load() == kSlotSet) {
             ::unlink(slot.path);
         }
+    }
+    if (const char* line = gInterruptLine.load()) {
+        const ssize_t written = ::write(STDERR_FILENO, line, std::strlen(line));
+        (void)written; // nothing more to do about a failed write here
     }
     std::signal(signal, SIG_DFL);
     std::raise(signal);
@@ -53,6 +60,16 @@ void installHandlers()
     }();
     (void)installed;
 }
+
+} // namespace
+
+void onInterrupt(const char* line)
+{
+    gInterruptLine = line;
+    installHandlers();
+}
+
+namespace {
 
 // Takes a free entry for a temporary file yet to be named; -1 when every
 // entry is taken.

@@ -55,6 +55,11 @@ class OutputFile {
     int error_ = 0; // first write error
 };
 
+// From now on an interruption (SIGINT, SIGTERM) writes line (kept by the
+// caller for the program's life, ending in a newline) to standard error,
+// after removing the temporary files of the outputs being written.
+void onInterrupt(const char* line);
+
 // Whether output would be the same file as input: the same device and
 // inode, or, where output does not exist yet, the same resolved path.
 bool sameFile(const std::string& output, const std::string& input);

@@ -189,6 +189,34 @@ TEST(OutputFiles, NothingIsLeftWithoutCommitOrOnInterruption)
     }
 }
 
+TEST(OutputFiles, AnInterruptionSaysSoInOneLineWhenTheProgramAsks)
+{
+    ScratchDir dir;
+    int pipe[2];
+    ASSERT_EQ(0, ::pipe(pipe));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(pipe[1], STDERR_FILENO);
+        egm::io::onInterrupt("egm-test: interrupted\n");
+        OutputFile out((dir / "batch.csv").string(), "results file");
+        out.write("rows");
+        ::raise(SIGINT);
+        ::_exit(0);
+    }
+    ::close(pipe[1]);
+    std::string said;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;) {
+        said.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(pipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+    EXPECT_EQ("egm-test: interrupted\n", said);
+    EXPECT_TRUE(dir.entries().empty());
+}
+
 // Any number of outputs may be open at once (egm-study writes a picture and
 // its results together); an interruption removes the temporary file of every
 // one still open, whichever were opened, finished or abandoned before.

@@ -292,14 +292,20 @@ TEST(StudyDesignAndRoute, EndToEnd)
     EXPECT_NE(std::string::npos, unmet.out.find("cannot be met inside the range")) << unmet.out;
 
     dir.write("towers.csv", "name,length,slope\nT1,400,0\nT2,,5\nT3,350,20\n");
+    const ProgramRun refused = study({"route", "towers.csv", "--flag-above", "1", "--format", "json"}, dir);
+    EXPECT_EQ(1, refused.status); // T2 has no length: nothing is computed
+    EXPECT_EQ("", refused.out);
+    EXPECT_NE(std::string::npos, refused.err.find("span 2 (line 3) without a length")) << refused.err;
+    dir.write("towers.csv", "name,length,slope\nT1,400,0\nT2,300,95\nT3,350,20\n");
     const ProgramRun r = study({"route", "towers.csv", "--flag-above", "1", "--format", "json"}, dir);
-    EXPECT_EQ(1, r.status); // T2 has no length
+    EXPECT_EQ(1, r.status); // T2's slope cannot be computed
     const nlohmann::json route = nlohmann::json::parse(r.out);
     EXPECT_EQ(1, route["summary"]["failed"].get<int>());
-    EXPECT_EQ("line 3: the span's length is missing", route["spans"][1]["error"].get<std::string>());
-    EXPECT_NEAR(0.75, route["summary"]["lengthKm"].get<double>(), 1e-12);
+    EXPECT_EQ(0u, route["spans"][1]["error"].get<std::string>().find("line 3: slope 95 degrees"));
+    EXPECT_SAME_BITS(0.75, route["summary"]["lengthKm"].get<double>());
+    EXPECT_SAME_BITS(0.7, route["spans"][2]["km"].get<double>());
     ASSERT_EQ(1u, route["summary"]["flaggedStretches"].size());
-    EXPECT_NEAR(0.4, route["summary"]["flaggedStretches"][0]["fromKm"].get<double>(), 1e-12);
+    EXPECT_SAME_BITS(0.7, route["summary"]["flaggedStretches"][0]["fromKm"].get<double>());
 }
 
 TEST(StudyErrors, UsageAndInputErrorsAreOneLineWithTheirStatus)
@@ -323,10 +329,13 @@ TEST(StudyErrors, UsageAndInputErrorsAreOneLineWithTheirStatus)
         {{"rate", "--law", "brown"}, 2, "law 'brown': must be one of"},
         {{"rate", "--law-coefficients", "8,0.65,6,0.7"}, 2, "--law-coefficients go with the custom law"},
         {{"rate", "--evaluation", "sound"}, 2, "--evaluation 'sound': must be one of first-contact, compat"},
-        {{"rate", "--evaluation", "first-contact", "--compat"}, 2, "--compat is --evaluation compat"},
+        {{"rate", "--evaluation", "first-contact", "--compat"},
+         2,
+         "--compat and --evaluation first-contact both set the evaluation"},
         {{"sweep", "--param", "h1", "--from", "5", "--to", "1", "--step", "1"}, 2, "--step"},
         {{"sweep", "--param", "h9", "--from", "1", "--to", "2", "--step", "1"}, 2, "h9"},
-        {{"batch", "cases.csv"}, 2, "--output"},
+        {{"batch", "cases.csv"}, 1, "cannot open case file 'cases.csv': No such file or directory"},
+        {{"batch", "."}, 1, "cannot read case file '.': Is a directory"},
         {{"draw", "--current", "23.5", "--angle", "90", "-o", "s.gif"}, 2, "must end in .svg, .png or .pdf"},
         {{"rate", "--control", "missing.txt"}, 1, "cannot open control file 'missing.txt': No such file"},
         {{"rate", "--h1", "-57"}, 1, "h1 -57 m: must be greater than 0 m"},

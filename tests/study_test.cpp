@@ -113,7 +113,10 @@ TEST(StudyBatch, RowsMatchSingleCasesAndBadRowsStayInPlace)
         EXPECT_EQ(study::resultCsvFields(single, {"conductor1", "conductor2"}), [&] {
             std::string joined;
             for (std::size_t k = 3; k + 1 < f.size(); ++k) {
-                joined += (k > 3 ? "," : "") + study::csvField(f[k]);
+                if (k > 3) {
+                    joined += ',';
+                }
+                joined += study::csvField(f[k]);
             }
             return joined;
         }());
@@ -359,10 +362,7 @@ study::RouteOutcome route(const std::string& text, const std::string& file)
 {
     const std::string path = ::testing::TempDir() + file;
     std::ofstream(path) << text;
-    study::InputFlags flags;
-    CLI::App app;
-    flags.addTo(&app);
-    app.parse(std::vector<std::string>{});
+    const study::InputFlags flags;
     study::RouteRequest request;
     request.spans = path;
     request.flagAbove = 0.5;
@@ -373,8 +373,8 @@ TEST(StudyRoute, TotalsAreTheSumsOverTheSpansAndPartsAddUp)
 {
     const std::string header = "name,km,length,slope,h1,h2\n";
     const std::string spans[] = {"a,0,400,0,57,57\n", "b,,350,12,60,58\n", "c,,500,-8,55,55\n",
-                                 "d,,300,25,57,57\n", "e,,0,0,57,57\n",    "f,,320,-25,57,57\n"};
-    const double length[] = {400, 350, 500, 300, 0, 320};
+                                 "d,,300,25,57,57\n", "e,,10,0,57,57\n",   "f,,320,-25,57,57\n"};
+    const double length[] = {400, 350, 500, 300, 10, 320};
     std::string whole = header;
     for (const std::string& s : spans) {
         whole += s;
@@ -408,7 +408,7 @@ TEST(StudyRoute, TotalsAreTheSumsOverTheSpansAndPartsAddUp)
     // The largest contribution first, shares that add up to one.
     ASSERT_FALSE(all.topSpans.empty());
     for (const study::Span& s : all.spans) {
-        EXPECT_LE(s.totalFailures, all.topSpans.front()->totalFailures);
+        EXPECT_LE(s.totalFailures, all.spans[all.topSpans.front()].totalFailures);
     }
     // Flagged stretches only where the total rate exceeds the threshold.
     for (const study::Span& s : all.spans) {
@@ -431,15 +431,70 @@ TEST(StudyRoute, TotalsAreTheSumsOverTheSpansAndPartsAddUp)
     EXPECT_SAME_BITS(all.spans[2].from, second.spans[0].from);
 }
 
-TEST(StudyRoute, SpansWithoutALengthAreErrors)
+// A route with any span whose length is not a positive number of metres up
+// to 100 km (or whose km post is not a number) is refused whole, before
+// anything is computed, every such span named; the chainage of a route that
+// is computed is exact: the km posts as written, or the lengths added up in
+// the decimals they were written with.
+TEST(StudyRoute, BadLengthsRefuseTheRouteAndTheChainageIsExact)
 {
-    const study::RouteOutcome o = route("name,length,slope\na,,0\nb,300,0\nc,-5,0\nd,x,0\n", "route-bad.csv");
-    ASSERT_EQ(4u, o.spans.size());
-    EXPECT_EQ(3, o.summary.failed);
-    EXPECT_EQ("line 2: the span's length is missing", o.spans[0].error);
-    EXPECT_TRUE(o.spans[1].result.has_value());
-    EXPECT_EQ(0u, o.spans[2].error.find("line 4: length '-5' m"));
-    EXPECT_SAME_BITS(0.3, o.summary.lengthKm);
+    struct Case {
+        const char* rows;
+        std::vector<const char*> named; // in the message; empty: computed
+        std::vector<double> from;       // the spans' km posts when computed
+    };
+    const Case cases[] = {
+        {"A,,1000\nB,,-500\nC,,1000\nG,,nan\nH,,1000\n",
+         {"span 2 (line 3) length '-500'", "span 4 (line 5) length 'nan'"},
+         {}},
+        {"A,,1e12\nB,,0\nC,,\nD,x,10\nE,,inf\n",
+         {"span 1 (line 2) length '1e12'", "span 2 (line 3) length '0'", "span 3 (line 4) without a length",
+          "span 4 (line 5) km 'x'", "span 5 (line 6) length 'inf'"},
+         {}},
+        {"A,,300\nB,,300\nC,,300\nD,,300\n", {}, {0, 0.3, 0.6, 0.9}},
+        {"A,12.3,450\nB,,0.1\nC,,100000\nD,7,0.35\nE,,0.35\n", {}, {12.3, 12.75, 12.7501, 7, 7.00035}},
+        {"A,,100\nB,,200\nC,,300\nD,,400\nE,,500\nF,,600\n", {}, {0, 0.1, 0.3, 0.6, 1, 1.5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rows);
+        const std::string text = std::string("name,km,length\n") + c.rows;
+        if (c.named.empty()) {
+            const study::RouteOutcome o = route(text, "route-chainage.csv");
+            ASSERT_EQ(c.from.size(), o.spans.size());
+            for (std::size_t k = 0; k < c.from.size(); ++k) {
+                EXPECT_SAME_BITS(c.from[k], o.spans[k].from) << k;
+                if (k + 1 < c.from.size() && k != 2) { // span 4 has its own km post
+                    EXPECT_SAME_BITS(o.spans[k].to, o.spans[k + 1].from) << k;
+                }
+            }
+            continue;
+        }
+        try {
+            route(text, "route-bad.csv");
+            ADD_FAILURE() << "computed";
+        } catch (const egm::InputError& e) {
+            const std::string what = e.what();
+            EXPECT_NE(std::string::npos, what.find("at most 100000 m (100 km)")) << what;
+            EXPECT_NE(std::string::npos, what.find("nothing computed")) << what;
+            for (const char* n : c.named) {
+                EXPECT_NE(std::string::npos, what.find(n)) << what;
+            }
+        }
+    }
+}
+
+// topSpans are indices: a copy of the outcome lists its own spans.
+TEST(StudyRoute, ACopyKeepsItsTopSpans)
+{
+    study::RouteOutcome copy;
+    {
+        const study::RouteOutcome o =
+            route("name,length,slope\na,300,0\nb,400,12\nc,500,-8\n", "route-copy.csv");
+        copy = o;
+    }
+    ASSERT_EQ(3u, copy.topSpans.size());
+    EXPECT_EQ("b", copy.spans[copy.topSpans.front()].name);
+    EXPECT_SAME_BITS(0.3, copy.spans[1].from);
 }
 
 } // namespace

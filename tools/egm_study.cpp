@@ -7,7 +7,8 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
-#include <list>
+#include <map>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "egm/shielding.h"
 #include "output_file.h"
 #include "study_batch.h"
+#include "study_cases.h"
 #include "study_core.h"
 #include "study_design.h"
 #include "study_format.h"
@@ -133,68 +135,135 @@ egm::Progress progressOnTerminal()
     return ::isatty(STDERR_FILENO) ? egm::Progress(drawProgress) : egm::Progress();
 }
 
-struct Output {
-    std::string path = "-";
-    void addTo(CLI::App* app, bool required = false,
-               const char* help = "output file; - (the default) is standard output")
-    {
-        CLI::Option* o = app->add_option("-o,--output", path, help)->option_text(" FILE");
-        if (required) {
-            o->required();
-        }
-    }
-    void write(const std::string& text, const char* role = "results file") const
-    {
-        egm::io::writeOutput(path, text, role);
-    }
-};
+constexpr const char* kPictureHelp = "picture file: .svg, .png or .pdf";
 
-struct Sweep {
-    std::string param;
-    double from = 0.0;
-    double to = 0.0;
-    double step = 0.0;
-    unsigned jobs = 0;
+// "ground slope at the tower; ... (degrees; default 0)".
+std::string helpOf(const egm::InputField& f)
+{
+    std::string help(f.help);
+    const egm::Inputs builtIn;
+    help += " (";
+    if (!f.unit.empty()) {
+        help += std::string(f.unit) + "; ";
+    }
+    if (f.kind == egm::InputField::Kind::choice) {
+        help += "default " + std::string(f.getChoice(builtIn));
+    } else if (f.kind == egm::InputField::Kind::group) {
+        help += "built-in line: " + egm::shortestText(f.get(builtIn));
+    } else {
+        help += "default " + egm::shortestText(f.get(builtIn));
+    }
+    return help + ")";
+}
 
-    void addTo(CLI::App* app)
+std::string metavarOf(const egm::InputField& f)
+{
+    if (f.kind == egm::InputField::Kind::choice) {
+        return " " + std::string(f.choices);
+    }
+    return f.unit == "m" ? " M" : f.unit == "kA" ? " KA" : f.unit == "degrees" ? " DEG" : " X";
+}
+
+// The line's inputs as flags of one subcommand, and the output file.
+struct LineFlags {
+    study::InputFlags flags;
+    std::map<std::string, std::string> texts;
+    std::map<std::string, CLI::Option*> options;
+    std::string output = "-";
+
+    // The flags given, once parsed.
+    const study::InputFlags& given()
     {
-        std::vector<std::string> names;
-        for (const egm::InputField& f : egm::inputFields()) {
-            if (f.kind != egm::InputField::Kind::choice) {
-                names.emplace_back(f.name);
+        flags.given.clear();
+        for (const auto& [name, option] : options) {
+            if (option->count() > 0) {
+                flags.given[name] = texts[name];
             }
         }
-        app->add_option(
-               "--param", param,
-               "the input to vary: any input's flag name (slope, h1, ...) or a group: ground-wire-height "
-               "(h1 = h2), conductor-height (h3 = h4), ground-wire-spread (x1 = -x2 = value/2), "
-               "conductor-spread (x3 = -x4 = value/2)")
-            ->required()
-            ->check(CLI::IsMember(names))
-            ->option_text(" NAME");
-        app->add_option("--from", from, "first value")->required()->option_text(" X");
-        app->add_option("--to", to,
-                        "last value (kept when a whole number of steps reaches it, up to rounding)")
-            ->required()
-            ->option_text(" X");
-        app->add_option("--step", step, "step between values, from + i step")->required()->option_text(" X");
-        app->add_option("--jobs", jobs, "threads; 0 (the default) for one per core")->option_text(" N");
+        return flags;
     }
-    std::vector<study::SweepPoint> run(const egm::Inputs& base) const
+    // The inputs, the output checked against every file they read.
+    egm::Inputs resolve(const char* outputRole = "results file")
     {
-        return study::sweepCases(base, *egm::inputField(param), study::sweepValues(from, to, step), jobs);
+        std::vector<study::NamedFile> read;
+        const egm::Inputs inputs = given().resolve(&read);
+        study::refuseOutputOverInput(output, outputRole, read);
+        return inputs;
     }
+    void write(const std::string& text) const { egm::io::writeOutput(output, text, "results file"); }
 };
 
-int runRate(const study::InputFlags& flags, const std::string& format, const Output& out)
+void addInputFlags(CLI::App* app, LineFlags& line)
 {
-    const egm::Inputs inputs = flags.resolve();
+    study::InputFlags& f = line.flags;
+    app->add_option("--control", f.control,
+                    "control file naming the geometry, parameter and result files, read as egm-shielding "
+                    "reads it (the result file is not written)")
+        ->option_text(" FILE");
+    app->add_option("--tower", f.tower,
+                    "tower file: one wire a row under the header name,kind,x,height,voltage-term (name and "
+                    "voltage-term optional); instead of the four-wire line's inputs")
+        ->option_text(" FILE");
+    app->add_option("--geometry", f.geometry,
+                    "four-wire line: x of ground wire 1, ground wire 2, conductor 1, conductor 2, then their "
+                    "heights (m); ground wire 1 and conductor 1 are the wires on the +x side")
+        ->expected(8)
+        ->allow_extra_args(false)
+        ->option_text(" X1 X2 X3 X4 H1 H2 H3 H4");
+    for (const egm::InputField& field : egm::inputFields()) {
+        const std::string name(field.name);
+        line.options[name] =
+            app->add_option("--" + name, line.texts[name], helpOf(field))->option_text(metavarOf(field));
+    }
+    app->add_flag("--compat", f.compat, "the evaluation egm-shielding uses (--evaluation compat)");
+    app->add_option("--law-coefficients", f.lawCoefficients,
+                    "custom law: A,B,C,D for r = A I^B and G = C I^D, or A,B,BETA for G = BETA A I^B")
+        ->delimiter(',')
+        ->expected(3, 4)
+        ->option_text(" A,B,C,D|A,B,BETA");
+}
+
+void addOutput(CLI::App* app, LineFlags& line, const char* pictureHelp = nullptr,
+               const char* help = "output file; - (the default) is standard output")
+{
+    CLI::Option* o = app->add_option("-o,--output", line.output, pictureHelp != nullptr ? pictureHelp : help)
+                         ->option_text(" FILE");
+    if (pictureHelp != nullptr) {
+        o->required();
+    }
+}
+
+void addFormat(CLI::App* app, std::string& format)
+{
+    app->add_option("--format", format, "text (the default), json or csv")
+        ->check(CLI::IsMember({"text", "json", "csv"}))
+        ->option_text(" text|json|csv");
+}
+
+void addJobs(CLI::App* app, unsigned& jobs)
+{
+    app->add_option("--jobs", jobs, "threads; 0 (the default) for one per core")->option_text(" N");
+}
+
+// Every subcommand sets its exit status here.
+using Status = std::shared_ptr<int>;
+
+// rate -----------------------------------------------------------------------
+
+struct RateRun {
+    LineFlags line;
+    std::string format = "text";
+};
+
+int runRate(RateRun& run)
+{
+    const egm::Inputs inputs = run.line.resolve();
     const egm::Result r = egm::computeRates(inputs);
     printNotes(r.notes);
     std::string text;
-    if (format == "json") {
-        text = study::resultJson(inputs, r, flags.control(), flags.towerFile()).dump(2) + "\n";
-    } else if (format == "csv") {
+    if (run.format == "json") {
+        text = study::resultJson(inputs, r, run.line.flags.control, run.line.flags.tower).dump(2) + "\n";
+    } else if (run.format == "csv") {
         const std::vector<std::string> names = study::conductorNames(r);
         text = study::resultCsvHeader(names) +
                ",terrainFactor,collectionWidth,currentFrom,currentTo,steps\n" +
@@ -204,9 +273,22 @@ int runRate(const study::InputFlags& flags, const std::string& format, const Out
     } else {
         text = study::resultText(r);
     }
-    out.write(text);
+    run.line.write(text);
     return 0;
 }
+
+void addRate(CLI::App& app, const Status& status)
+{
+    auto run = std::make_shared<RateRun>();
+    CLI::App* sub = app.add_subcommand("rate", "rates per conductor, maximum shielding failure currents");
+    addInputFlags(sub, run->line);
+    addFormat(sub, run->format);
+    addOutput(sub, run->line);
+    sub->footer(kResultColumns);
+    sub->callback([run, status] { *status = runRate(*run); });
+}
+
+// strokes --------------------------------------------------------------------
 
 std::string strokeRow(double current, int l, const std::vector<double>& widths, const std::string& how)
 {
@@ -218,9 +300,14 @@ std::string strokeRow(double current, int l, const std::vector<double>& widths, 
     return row + "," + how + "\n";
 }
 
-int runStrokes(const study::InputFlags& flags, const std::vector<double>& current, const Output& out)
+struct StrokesRun {
+    LineFlags line;
+    std::vector<double> current;
+};
+
+int runStrokes(StrokesRun& run)
 {
-    const egm::Inputs inputs = flags.resolve();
+    const egm::Inputs inputs = run.line.resolve();
     printNotes(egm::layoutNotes(inputs));
     const std::string how = std::string(egm::evaluationName(inputs.evaluation)) + "," +
                             std::string(egm::lawName(inputs.law.kind));
@@ -229,7 +316,7 @@ int runStrokes(const study::InputFlags& flags, const std::vector<double>& curren
         text += "," + study::csvField(name);
     }
     text += ",evaluation,law\n";
-    if (current.empty()) {
+    if (run.current.empty()) {
         egm::Options options;
         options.strokeTable = true;
         options.maxCurrents = false;
@@ -242,22 +329,102 @@ int runStrokes(const study::InputFlags& flags, const std::vector<double>& curren
             }
         }
     } else {
-        const std::vector<std::vector<double>> rows = egm::strokesAtCurrent(inputs, current.front());
+        const std::vector<std::vector<double>> rows = egm::strokesAtCurrent(inputs, run.current.front());
         for (int l = 0; l < egm::kAngleSteps; ++l) {
-            text += strokeRow(current.front(), l, rows[l], how);
+            text += strokeRow(run.current.front(), l, rows[l], how);
         }
     }
-    out.write(text);
+    run.line.write(text);
     return 0;
 }
 
-int runSweep(const study::InputFlags& flags, const Sweep& sweep, const Output& out)
+void addStrokes(CLI::App& app, const Status& status)
 {
-    const egm::Inputs base = flags.resolve();
+    auto run = std::make_shared<StrokesRun>();
+    CLI::App* sub = app.add_subcommand("strokes", "widths of every stroke of the integration, as CSV");
+    addInputFlags(sub, run->line);
+    sub->add_option("--current", run->current, "only the 180 strokes of this current, kA")
+        ->expected(1)
+        ->option_text(" KA");
+    addOutput(sub, run->line);
+    sub->footer("Columns: current (kA), theta (rad, from +x; below pi/2 the stroke comes from the +x side), "
+                "degrees (1 to 180), then one per wire named by it (groundWire1, groundWire2, conductor1, "
+                "conductor2 on the four-wire line): the width of the stroke paths the wire catches, across "
+                "the stroke direction, m; evaluation, law.");
+    sub->callback([run, status] { *status = runStrokes(*run); });
+}
+
+// sweep ----------------------------------------------------------------------
+
+struct SweepRun {
+    LineFlags line;
+    std::string param;
+    double from = 0.0;
+    double to = 0.0;
+    double step = 0.0;
+    unsigned jobs = 0;
+
+    // The base inputs; a flag that sets the swept input too is a usage
+    // error naming both.
+    egm::Inputs resolve(const char* outputRole)
+    {
+        const study::InputFlags& flags = line.given();
+        std::vector<std::string> swept = {param};
+        for (const study::InputGroup& g : study::inputGroups()) {
+            if (param == g.name) {
+                swept.insert(swept.end(), std::begin(g.members), std::end(g.members));
+            }
+        }
+        for (const std::string& input : swept) {
+            const std::string by = flags.flagSetting(input);
+            if (!by.empty()) {
+                throw study::UsageError("--param " + param + " and " + by + " both set " + input +
+                                        "; give one of them");
+            }
+        }
+        return line.resolve(outputRole);
+    }
+    std::vector<study::SweepPoint> points(const egm::Inputs& base) const
+    {
+        return study::sweepCases(base, *egm::inputField(param), study::sweepValues(from, to, step), jobs);
+    }
+};
+
+void addSweepOptions(CLI::App* sub, SweepRun& run)
+{
+    std::vector<std::string> names;
+    for (const egm::InputField& f : egm::inputFields()) {
+        if (f.kind != egm::InputField::Kind::choice) {
+            names.emplace_back(f.name);
+        }
+    }
+    sub->add_option(
+           "--param", run.param,
+           "the input to vary: any input's flag name (slope, h1, ...) or a group: ground-wire-height "
+           "(h1 = h2), conductor-height (h3 = h4), ground-wire-spread (x1 = -x2 = value/2), "
+           "conductor-spread (x3 = -x4 = value/2)")
+        ->required()
+        ->check(CLI::IsMember(names))
+        ->option_text(" NAME");
+    sub->add_option("--from", run.from, "first value")->required()->option_text(" X");
+    sub->add_option("--to", run.to,
+                    "last value (kept when a whole number of steps reaches it, up to rounding)")
+        ->required()
+        ->option_text(" X");
+    sub->add_option("--step", run.step,
+                    "step between values: from + i step, rounded to the decimals of from and step")
+        ->required()
+        ->option_text(" X");
+    addJobs(sub, run.jobs);
+}
+
+int runSweep(SweepRun& run)
+{
+    const egm::Inputs base = run.resolve("results file");
     printNotes(egm::layoutNotes(base));
-    const std::vector<study::SweepPoint> points = sweep.run(base);
+    const std::vector<study::SweepPoint> points = run.points(base);
     std::vector<std::string> names = study::conductorNames(base.tower);
-    std::string text = sweep.param + "," + study::resultCsvHeader(names) + ",error\n";
+    std::string text = run.param + "," + study::resultCsvHeader(names) + ",error\n";
     int failed = 0;
     for (const study::SweepPoint& p : points) {
         text += shortestText(p.value) + ",";
@@ -268,52 +435,114 @@ int runSweep(const study::InputFlags& flags, const Sweep& sweep, const Output& o
             text += study::resultCsvEmptyFields(names) + "," + study::csvField(p.error) + "\n";
         }
     }
-    out.write(text);
-    return summarise(failed, static_cast<int>(points.size()), out.path);
+    run.line.write(text);
+    return summarise(failed, static_cast<int>(points.size()), run.line.output);
 }
 
-int runBatch(const study::InputFlags& flags, const std::string& casesPath, const Output& out, unsigned jobs)
+void addSweep(CLI::App& app, const Status& status)
 {
-    const egm::Inputs defaults = flags.resolve();
-    std::ifstream cases(casesPath);
-    if (!cases) {
-        throw egm::InputError("cannot open case file '" + casesPath + "'");
-    }
+    auto run = std::make_shared<SweepRun>();
+    CLI::App* sub = app.add_subcommand("sweep", "rates and maximum currents as one input varies, as CSV");
+    addInputFlags(sub, run->line);
+    addSweepOptions(sub, *run);
+    addOutput(sub, run->line);
+    sub->footer(std::string("Columns: the swept input, the result columns, error (why a value could not "
+                            "be computed). Exit status 1 when any value failed; every other row is "
+                            "still written.\n") +
+                kResultColumns);
+    sub->callback([run, status] { *status = runSweep(*run); });
+}
+
+// batch ----------------------------------------------------------------------
+
+struct BatchRun {
+    LineFlags line;
+    std::string cases;
+    unsigned jobs = 0;
+};
+
+int runBatch(BatchRun& run)
+{
+    study::refuseOutputOverInput(run.line.output, "results file", {{"case file", run.cases}});
+    const egm::Inputs defaults = run.line.resolve();
+    std::ifstream cases;
+    study::openCaseFile(cases, run.cases, "case file");
     // Opened first, so that an output that cannot be written fails before
     // the cases are computed; the temporary file goes on interruption.
-    egm::io::OutputFile results(out.path, "results file");
+    egm::io::OutputFile results(run.line.output, "results file");
     std::string text;
     study::BatchSummary summary;
     try {
-        summary = study::runBatch(cases, text, defaults, flags.voltageTermGiven(), jobs, progressOnTerminal(),
-                                  std::filesystem::path(casesPath).parent_path().string());
+        summary =
+            study::runBatch(cases, text, defaults, run.line.flags.voltageTermGiven(), run.jobs,
+                            progressOnTerminal(), std::filesystem::path(run.cases).parent_path().string());
     } catch (const study::CaseFileError& e) {
-        throw egm::InputError("case file '" + casesPath + "', " + e.what());
+        throw egm::InputError("case file '" + run.cases + "', " + e.what());
     }
+    std::vector<study::NamedFile> towers;
+    for (const std::string& t : summary.towerFiles) {
+        towers.push_back({"tower file", t});
+    }
+    study::refuseOutputOverInput(run.line.output, "results file", towers);
     results.write(text);
     results.commit();
-    return summarise(summary.failed, summary.cases, out.path);
+    return summarise(summary.failed, summary.cases, run.line.output);
 }
+
+void addBatch(CLI::App& app, const Status& status)
+{
+    auto run = std::make_shared<BatchRun>();
+    CLI::App* sub =
+        app.add_subcommand("batch", "one case per row of a CSV file, in parallel, results in order");
+    addInputFlags(sub, run->line);
+    sub->add_option("cases", run->cases, "CSV file: a header naming the columns, then one case per row")
+        ->required()
+        ->option_text(" CASES");
+    addJobs(sub, run->jobs);
+    addOutput(sub, run->line, nullptr,
+              "CSV file of results, one row per case; - (the default) is standard output");
+    sub->footer(
+        std::string("Case file: columns named like the flags (slope, h1, x3, law, ...; any letter case), "
+                    "separated by commas, an optional name and an optional tower (a tower file, relative "
+                    "to the case file's folder; read once however many rows name it); missing columns and "
+                    "empty fields take the flags' values. With towers of different conductors the result "
+                    "columns name every conductor in order of first appearance, empty where a row has none "
+                    "of the name. Lines starting with # are skipped.\nResults: case (1, 2, ...), line (in "
+                    "the case file), name, the result columns, error. A row that cannot be computed (its "
+                    "result not finite included) gets its message in the error column and the others are "
+                    "still computed; exit status 1 when any row failed. The results never replace the case "
+                    "file or a tower file.\n") +
+        kResultColumns);
+    sub->callback([run, status] { *status = runBatch(*run); });
+}
+
+// compare --------------------------------------------------------------------
 
 std::string currentCell(const egm::MaxCurrent& m)
 {
     return m.current ? shortestText(*m.current) + (m.exposedAtTop ? "+" : "") : "none";
 }
 
-int runCompare(const study::InputFlags& flags, const std::string& format, const Output& out)
+struct CompareRun {
+    LineFlags line;
+    std::string format = "text";
+};
+
+int runCompare(CompareRun& run)
 {
-    const egm::Inputs base = flags.resolve();
+    const egm::Inputs base = run.line.resolve();
     printNotes(egm::layoutNotes(base));
-    const std::vector<study::LawComparison> rows = study::compareLaws(base, flags.voltageTermGiven());
+    const std::vector<study::LawComparison> rows =
+        study::compareLaws(base, run.line.flags.voltageTermGiven());
     const std::vector<std::string> names = study::conductorNames(base.tower);
     std::string text;
     int failed = 0;
-    if (format == "json") {
+    if (run.format == "json") {
         nlohmann::json j = nlohmann::json::array();
         for (const study::LawComparison& row : rows) {
             nlohmann::json entry;
             if (row.result) {
-                entry = study::resultJson(base, *row.result, flags.control(), flags.towerFile());
+                entry = study::resultJson(base, *row.result, run.line.flags.control, run.line.flags.tower);
                 entry.erase("inputs");
             } else {
                 entry["error"] = row.error;
@@ -323,7 +552,7 @@ int runCompare(const study::InputFlags& flags, const std::string& format, const 
             j.push_back(entry);
         }
         text = j.dump(2) + "\n";
-    } else if (format == "csv") {
+    } else if (run.format == "csv") {
         text = "law," + study::resultCsvHeader(names) + ",error\n";
         for (const study::LawComparison& row : rows) {
             text += std::string(egm::lawName(row.law.kind)) + ",";
@@ -363,9 +592,105 @@ int runCompare(const study::InputFlags& flags, const std::string& format, const 
         text += "evaluation " + std::string(egm::evaluationName(base.evaluation)) +
                 ", current distribution " + std::string(egm::distributionName(base.distribution.kind)) + "\n";
     }
-    out.write(text);
-    return summarise(failed, static_cast<int>(rows.size()), out.path);
+    run.line.write(text);
+    return summarise(failed, static_cast<int>(rows.size()), run.line.output);
 }
+
+void addCompare(CLI::App& app, const Status& status)
+{
+    auto run = std::make_shared<CompareRun>();
+    CLI::App* sub = app.add_subcommand("compare", "the line under every striking-distance law");
+    addInputFlags(sub, run->line);
+    addFormat(sub, run->format);
+    addOutput(sub, run->line);
+    sub->footer(
+        std::string("One row per law: built-in (with the voltage term), ieee-1992, love, "
+                    "brown-whitehead, armstrong-whitehead, and custom when --law custom is given.\n") +
+        kResultColumns);
+    sub->callback([run, status] { *status = runCompare(*run); });
+}
+
+// design ---------------------------------------------------------------------
+
+struct DesignRun {
+    LineFlags line;
+    study::DesignRequest request;
+    std::string format = "text";
+};
+
+void addDesignOptions(CLI::App* sub, study::DesignRequest& request)
+{
+    sub->add_option("--variable", request.variable,
+                    "spread, ground-wire-height, conductor-height or shielding-angle")
+        ->required()
+        ->check(CLI::IsMember(study::designVariableNames()))
+        ->option_text(" NAME");
+    sub->add_option("--target", request.target,
+                    "total=R, conductor1=R, conductor2=R, each=R or perfect=I (kA)")
+        ->required()
+        ->option_text(" KIND=VALUE");
+    sub->add_option("--range", request.range, "search range of the variable (default: one that suits it)")
+        ->expected(2)
+        ->option_text(" FROM TO");
+    sub->add_option("--samples", request.samples, "values of the response table, 3 to 101 (default 11)")
+        ->check(CLI::Range(3, 101))
+        ->option_text(" N");
+}
+
+void addDesign(CLI::App& app, const Status& status)
+{
+    auto run = std::make_shared<DesignRun>();
+    CLI::App* sub =
+        app.add_subcommand("design", "solve for a ground-wire position or height that meets a target");
+    addInputFlags(sub, run->line);
+    addDesignOptions(sub, run->request);
+    addFormat(sub, run->format);
+    addOutput(sub, run->line);
+    sub->footer(study::kDesignHelp);
+    sub->callback([run, status] {
+        const egm::Inputs base = run->line.resolve();
+        printNotes(egm::layoutNotes(base));
+        const study::DesignOutcome outcome = study::solveDesign(base, run->request);
+        run->line.write(study::designReport(outcome, run->format));
+        *status = outcome.met ? 0 : 1;
+    });
+}
+
+// route ----------------------------------------------------------------------
+
+struct RouteRun {
+    LineFlags line;
+    study::RouteRequest request;
+    std::string format = "text";
+};
+
+void addRouteOptions(CLI::App* sub, study::RouteRequest& request)
+{
+    sub->add_option("spans", request.spans, "CSV file: one span per row")->required()->option_text(" SPANS");
+    sub->add_option("--flag-above", request.flagAbove,
+                    "mark the stretches whose total rate exceeds this, strokes per 100 km per year")
+        ->option_text(" R");
+    sub->add_option("--top", request.top, "spans listed by their contribution (default 10)")
+        ->option_text(" N");
+    addJobs(sub, request.jobs);
+}
+
+void addRoute(CLI::App& app, const Status& status)
+{
+    auto run = std::make_shared<RouteRun>();
+    CLI::App* sub = app.add_subcommand("route", "expected shielding failures of a whole line, span by span");
+    addInputFlags(sub, run->line);
+    addRouteOptions(sub, run->request);
+    addFormat(sub, run->format);
+    addOutput(sub, run->line);
+    sub->footer(study::kRouteHelp);
+    sub->callback([run, status] {
+        *status = study::runRoute(run->line.given(), run->request, run->format, run->line.output,
+                                  progressOnTerminal());
+    });
+}
+
+// draw and plot --------------------------------------------------------------
 
 void requireDrawCurrent(double current, double angle)
 {
@@ -376,6 +701,159 @@ void requireDrawCurrent(double current, double angle)
         throw egm::InputError("--angle " + shortestText(angle) +
                               " degrees: must be greater than 0 and at most 180 degrees");
     }
+}
+
+struct DrawRun {
+    LineFlags line;
+    double current = 0.0;
+    double angle = 0.0;
+};
+
+void addDraw(CLI::App& app, const Status& status)
+{
+    auto run = std::make_shared<DrawRun>();
+    CLI::App* sub =
+        app.add_subcommand("draw", "picture of one stroke: striking circles, the paths each wire catches");
+    addInputFlags(sub, run->line);
+    sub->add_option("--current", run->current, "lightning current, kA")->required()->option_text(" KA");
+    sub->add_option("--angle", run->angle,
+                    "incidence angle, degrees from +x (90: vertical; below 90 the stroke comes from the +x "
+                    "side)")
+        ->required()
+        ->option_text(" DEG");
+    addOutput(sub, run->line, kPictureHelp);
+    sub->callback([run, status] {
+        requireImageName(run->line.output);
+        requireDrawCurrent(run->current, run->angle);
+        const egm::Inputs inputs = run->line.resolve("picture file");
+        printNotes(egm::layoutNotes(inputs));
+        writePicture(study::layoutStrokeScene(study::strokeScene(inputs, run->current, run->angle)),
+                     run->line.output);
+        *status = 0;
+    });
+}
+
+// A chart of rows some of which may have failed: each failed row named on
+// standard error; nothing written when no row was computed. Exit status 1
+// when any row failed.
+int drawRows(const study::Chart& chart, const std::string& path, const std::vector<std::string>& failures,
+             std::size_t rows)
+{
+    for (const std::string& f : failures) {
+        fail(f, 1);
+    }
+    if (failures.size() == rows) {
+        return fail("no row could be computed; '" + path + "' not written", 1);
+    }
+    writePicture(study::layoutChart(chart), path);
+    return failures.empty() ? 0 : 1;
+}
+
+void addPlotExposure(CLI::App* plot, const Status& status)
+{
+    auto run = std::make_shared<LineFlags>();
+    CLI::App* sub =
+        plot->add_subcommand("exposure", "each conductor's angle-weighted exposure against current");
+    addInputFlags(sub, *run);
+    addOutput(sub, *run, kPictureHelp);
+    sub->callback([run, status] {
+        requireImageName(run->output);
+        const egm::Inputs inputs = run->resolve("picture file");
+        egm::Options options;
+        options.angleSums = true;
+        const egm::Result r = egm::computeRates(inputs, options);
+        printNotes(r.notes);
+        writePicture(study::layoutChart(study::exposureChart(inputs, r)), run->output);
+        *status = 0;
+    });
+}
+
+void addPlotSweep(CLI::App* plot, const Status& status)
+{
+    auto run = std::make_shared<SweepRun>();
+    CLI::App* sub = plot->add_subcommand("sweep", "the rates against one swept input");
+    addInputFlags(sub, run->line);
+    addSweepOptions(sub, *run);
+    addOutput(sub, run->line, kPictureHelp);
+    sub->callback([run, status] {
+        requireImageName(run->line.output);
+        const egm::Inputs base = run->resolve("picture file");
+        printNotes(egm::layoutNotes(base));
+        const std::vector<study::SweepPoint> points = run->points(base);
+        std::vector<std::string> failures;
+        for (const study::SweepPoint& p : points) {
+            if (!p.result) {
+                failures.push_back(run->param + " " + shortestText(p.value) + " not computed: " + p.error);
+            }
+        }
+        *status =
+            drawRows(study::sweepChart(run->param, points, base), run->line.output, failures, points.size());
+    });
+}
+
+void addPlotCompare(CLI::App* plot, const Status& status)
+{
+    auto run = std::make_shared<LineFlags>();
+    CLI::App* sub = plot->add_subcommand("compare", "the rates under every striking-distance law");
+    addInputFlags(sub, *run);
+    addOutput(sub, *run, kPictureHelp);
+    sub->callback([run, status] {
+        requireImageName(run->output);
+        const egm::Inputs base = run->resolve("picture file");
+        printNotes(egm::layoutNotes(base));
+        const std::vector<study::LawComparison> rows =
+            study::compareLaws(base, run->flags.voltageTermGiven());
+        std::vector<std::string> failures;
+        for (const study::LawComparison& row : rows) {
+            if (!row.result) {
+                failures.push_back("law " + std::string(egm::lawName(row.law.kind)) +
+                                   " not computed: " + row.error);
+            }
+        }
+        *status = drawRows(study::compareChart(rows, base), run->output, failures, rows.size());
+    });
+}
+
+void addPlotDesign(CLI::App* plot, const Status& status)
+{
+    auto run = std::make_shared<DesignRun>();
+    CLI::App* sub = plot->add_subcommand("design", "the rate against the design variable, solution marked");
+    addInputFlags(sub, run->line);
+    addDesignOptions(sub, run->request);
+    addOutput(sub, run->line, kPictureHelp);
+    sub->callback([run, status] {
+        requireImageName(run->line.output);
+        const egm::Inputs base = run->line.resolve("picture file");
+        printNotes(egm::layoutNotes(base));
+        const study::DesignOutcome outcome = study::solveDesign(base, run->request);
+        writePicture(study::layoutChart(study::designChart(outcome, base)), run->line.output);
+        *status = 0;
+    });
+}
+
+void addPlotRoute(CLI::App* plot, const Status& status)
+{
+    auto run = std::make_shared<RouteRun>();
+    CLI::App* sub =
+        plot->add_subcommand("route", "the rate along the route's chainage, flagged stretches marked");
+    addInputFlags(sub, run->line);
+    addRouteOptions(sub, run->request);
+    addOutput(sub, run->line, kPictureHelp);
+    sub->callback([run, status] {
+        requireImageName(run->line.output);
+        study::refuseOutputOverInput(run->line.output, "picture file", {{"route file", run->request.spans}});
+        std::vector<study::NamedFile> read;
+        const study::RouteOutcome outcome =
+            study::computeRoute(run->line.given(), run->request, progressOnTerminal(), &read);
+        study::refuseOutputOverInput(run->line.output, "picture file", read);
+        std::vector<std::string> failures;
+        for (const study::Span& s : outcome.spans) {
+            if (!s.result) {
+                failures.push_back("span " + std::to_string(s.index) + " not computed: " + s.error);
+            }
+        }
+        *status = drawRows(study::routeChart(outcome), run->line.output, failures, outcome.spans.size());
+    });
 }
 
 // An argument that names no subcommand, said by name.
@@ -393,19 +871,11 @@ bool unknownSubcommand(const CLI::App& app, int argc, char** argv, std::string& 
     return true;
 }
 
-// A subcommand with the line's inputs and an output file.
-struct Command {
-    CLI::App* app = nullptr;
-    study::InputFlags inputs;
-    Output out;
-};
-
-constexpr const char* kPictureHelp = "picture file: .svg, .png or .pdf";
-
 } // namespace
 
 int main(int argc, char** argv)
 {
+    egm::io::onInterrupt("egm-study: interrupted; files being written were removed\n");
     CLI::App app{"Lightning shielding failure studies of an overhead line, by the electrogeometric model: "
                  "two ground wires above two conductors, or any tower of ground wires and conductors.",
                  kProgram};
@@ -414,136 +884,22 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     app.get_formatter()->column_width(34);
 
-    std::list<Command> commands;
-    // The subcommand's own options go in between its inputs and its output.
-    const auto command = [&commands](CLI::App* parent, const char* name, const char* description,
-                                     const std::function<void(CLI::App*)>& own = {},
-                                     const char* pictureHelp = nullptr) -> Command& {
-        Command& c = commands.emplace_back();
-        c.app = parent->add_subcommand(name, description);
-        c.inputs.addTo(c.app);
-        if (own) {
-            own(c.app);
-        }
-        if (pictureHelp != nullptr) {
-            c.out.addTo(c.app, true, pictureHelp);
-        } else {
-            c.out.addTo(c.app);
-        }
-        return c;
-    };
-    std::string format = "text";
-    const auto addFormat = [&format](CLI::App* sub) {
-        sub->add_option("--format", format, "text (the default), json or csv")
-            ->check(CLI::IsMember({"text", "json", "csv"}))
-            ->option_text(" text|json|csv");
-    };
-
-    Command& rate =
-        command(&app, "rate", "rates per conductor, maximum shielding failure currents", addFormat);
-    rate.app->footer(kResultColumns);
-
-    std::vector<double> strokeCurrent;
-    Command& strokes =
-        command(&app, "strokes", "widths of every stroke of the integration, as CSV", [&](CLI::App* a) {
-            a->add_option("--current", strokeCurrent, "only the 180 strokes of this current, kA")
-                ->expected(1)
-                ->option_text(" KA");
-        });
-    strokes.app->footer(
-        "Columns: current (kA), theta (rad, from +x; below pi/2 the stroke comes from the +x side), "
-        "degrees (1 to 180), then one per wire named by it (groundWire1, groundWire2, conductor1, "
-        "conductor2 on the four-wire line): the width of the stroke paths the wire catches, across the "
-        "stroke direction, m; evaluation, law.");
-
-    Sweep sweep;
-    Command& sweepCommand = command(&app, "sweep", "rates and maximum currents as one input varies, as CSV",
-                                    [&](CLI::App* a) { sweep.addTo(a); });
-    sweepCommand.app->footer(
-        std::string("Columns: the swept input, the result columns, error (why a value could not "
-                    "be computed). Exit status 1 when any value failed; every other row is "
-                    "still written.\n") +
-        kResultColumns);
-
-    std::string casesPath;
-    unsigned jobs = 0;
-    Command& batch = command(
-        &app, "batch", "one case per row of a CSV file, in parallel, results in order",
-        [&](CLI::App* a) {
-            a->add_option("cases", casesPath, "CSV file: a header naming the columns, then one case per row")
-                ->required()
-                ->option_text(" CASES");
-            a->add_option("--jobs", jobs, "threads; 0 (the default) for one per core")->option_text(" N");
-        },
-        "CSV file of results, one row per case (- for standard output)");
-    batch.app->footer(
-        std::string("Case file: columns named like the flags (slope, h1, x3, law, ...; any letter case), "
-                    "an optional name and an optional tower (a tower file, relative to the case file's "
-                    "folder; read once however many rows name it); missing columns and empty fields take "
-                    "the flags' values. With towers of different conductors the result columns name "
-                    "every conductor in order of first appearance, empty where a row has none of the "
-                    "name. "
-                    "Lines starting with # are skipped.\nResults: case (1, 2, ...), line (in the case "
-                    "file), name, the result columns, error. A row that cannot be computed gets its "
-                    "message in the error column and the others are still computed; exit status 1 "
-                    "when any row failed.\n") +
-        kResultColumns);
-
-    Command& compare = command(&app, "compare", "the line under every striking-distance law", addFormat);
-    compare.app->footer(
-        std::string("One row per law: built-in (with the voltage term), ieee-1992, love, "
-                    "brown-whitehead, armstrong-whitehead, and custom when --law custom is given.\n") +
-        kResultColumns);
-
-    study::DesignRequest design;
-    Command& designCommand = command(
-        &app, "design", "solve for a ground-wire position or height that meets a target", [&](CLI::App* a) {
-            design.addTo(a);
-            addFormat(a);
-        });
-    designCommand.app->footer(study::kDesignHelp);
-
-    study::RouteRequest route;
-    Command& routeCommand =
-        command(&app, "route", "expected shielding failures of a whole line, span by span", [&](CLI::App* a) {
-            route.addTo(a);
-            addFormat(a);
-        });
-    routeCommand.app->footer(study::kRouteHelp);
-
-    double drawCurrent = 0.0;
-    double drawAngle = 0.0;
-    Command& draw = command(
-        &app, "draw", "picture of one stroke: striking circles, the paths each wire catches",
-        [&](CLI::App* a) {
-            a->add_option("--current", drawCurrent, "lightning current, kA")->required()->option_text(" KA");
-            a->add_option(
-                 "--angle", drawAngle,
-                 "incidence angle, degrees from +x (90: vertical; below 90 the stroke comes from the +x "
-                 "side)")
-                ->required()
-                ->option_text(" DEG");
-        },
-        kPictureHelp);
-
+    const Status status = std::make_shared<int>(0);
+    addRate(app, status);
+    addStrokes(app, status);
+    addSweep(app, status);
+    addBatch(app, status);
+    addCompare(app, status);
+    addDesign(app, status);
+    addRoute(app, status);
+    addDraw(app, status);
     CLI::App* plot = app.add_subcommand("plot", "charts: exposure, sweep, compare, design, route");
     plot->require_subcommand(1);
-    Command& plotExposure = command(
-        plot, "exposure", "each conductor's angle-weighted exposure against current", {}, kPictureHelp);
-    Sweep plotSweep;
-    Command& plotSweepCommand = command(
-        plot, "sweep", "the rates against one swept input", [&](CLI::App* a) { plotSweep.addTo(a); },
-        kPictureHelp);
-    Command& plotCompare =
-        command(plot, "compare", "the rates under every striking-distance law", {}, kPictureHelp);
-    study::DesignRequest plotDesign;
-    Command& plotDesignCommand = command(
-        plot, "design", "the rate against the design variable, solution marked",
-        [&](CLI::App* a) { plotDesign.addTo(a); }, kPictureHelp);
-    study::RouteRequest plotRoute;
-    Command& plotRouteCommand = command(
-        plot, "route", "the rate along the route's chainage, flagged stretches marked",
-        [&](CLI::App* a) { plotRoute.addTo(a); }, kPictureHelp);
+    addPlotExposure(plot, status);
+    addPlotSweep(plot, status);
+    addPlotCompare(plot, status);
+    addPlotDesign(plot, status);
+    addPlotRoute(plot, status);
 
     std::string unknown;
     if (unknownSubcommand(app, argc, argv, unknown)) {
@@ -551,8 +907,10 @@ int main(int argc, char** argv)
                         "' (rate, strokes, sweep, batch, compare, design, route, draw, plot; see --help)",
                     2);
     }
+    // The subcommand runs in its callback, during the parse.
     try {
         app.parse(argc, argv);
+        return *status;
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) {
             app.exit(e); // --help, --version
@@ -562,67 +920,6 @@ int main(int argc, char** argv)
                        : fail("cannot write standard output: " + reason, 1);
         }
         return fail(std::string(e.what()) + " (see --help)", 2);
-    }
-
-    try {
-        int status = 0;
-        if (rate.app->parsed()) {
-            status = runRate(rate.inputs, format, rate.out);
-        } else if (strokes.app->parsed()) {
-            status = runStrokes(strokes.inputs, strokeCurrent, strokes.out);
-        } else if (sweepCommand.app->parsed()) {
-            status = runSweep(sweepCommand.inputs, sweep, sweepCommand.out);
-        } else if (batch.app->parsed()) {
-            status = runBatch(batch.inputs, casesPath, batch.out, jobs);
-        } else if (compare.app->parsed()) {
-            status = runCompare(compare.inputs, format, compare.out);
-        } else if (designCommand.app->parsed()) {
-            const egm::Inputs base = designCommand.inputs.resolve();
-            printNotes(egm::layoutNotes(base));
-            const study::DesignOutcome outcome = study::solveDesign(base, design);
-            designCommand.out.write(study::designReport(outcome, format));
-            status = outcome.met ? 0 : 1;
-        } else if (routeCommand.app->parsed()) {
-            status = study::runRoute(routeCommand.inputs, route, format, routeCommand.out.path,
-                                     progressOnTerminal());
-        } else if (draw.app->parsed()) {
-            requireImageName(draw.out.path);
-            requireDrawCurrent(drawCurrent, drawAngle);
-            const egm::Inputs inputs = draw.inputs.resolve();
-            printNotes(egm::layoutNotes(inputs));
-            writePicture(study::layoutStrokeScene(study::strokeScene(inputs, drawCurrent, drawAngle)),
-                         draw.out.path);
-        } else if (plotExposure.app->parsed()) {
-            requireImageName(plotExposure.out.path);
-            const egm::Inputs inputs = plotExposure.inputs.resolve();
-            egm::Options options;
-            options.angleSums = true;
-            const egm::Result r = egm::computeRates(inputs, options);
-            printNotes(r.notes);
-            writePicture(study::layoutChart(study::exposureChart(inputs, r)), plotExposure.out.path);
-        } else if (plotSweepCommand.app->parsed()) {
-            requireImageName(plotSweepCommand.out.path);
-            const egm::Inputs base = plotSweepCommand.inputs.resolve();
-            writePicture(study::layoutChart(study::sweepChart(plotSweep.param, plotSweep.run(base))),
-                         plotSweepCommand.out.path);
-        } else if (plotCompare.app->parsed()) {
-            requireImageName(plotCompare.out.path);
-            const egm::Inputs base = plotCompare.inputs.resolve();
-            writePicture(study::layoutChart(study::compareChart(
-                             study::compareLaws(base, plotCompare.inputs.voltageTermGiven()))),
-                         plotCompare.out.path);
-        } else if (plotDesignCommand.app->parsed()) {
-            requireImageName(plotDesignCommand.out.path);
-            const study::DesignOutcome outcome =
-                study::solveDesign(plotDesignCommand.inputs.resolve(), plotDesign);
-            writePicture(study::layoutChart(study::designChart(outcome)), plotDesignCommand.out.path);
-        } else if (plotRouteCommand.app->parsed()) {
-            requireImageName(plotRouteCommand.out.path);
-            const study::RouteOutcome outcome =
-                study::computeRoute(plotRouteCommand.inputs, plotRoute, progressOnTerminal());
-            writePicture(study::layoutChart(study::routeChart(outcome)), plotRouteCommand.out.path);
-        }
-        return status;
     } catch (const study::UsageError& e) {
         return fail(e.what(), 2);
     } catch (const std::exception& e) {

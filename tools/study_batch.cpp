@@ -30,6 +30,7 @@ BatchSummary runBatch(std::istream& cases, std::string& results, const egm::Inpu
         conductors = conductorNames(defaults.tower); // no row computed: the defaults' names
     }
     BatchSummary summary;
+    summary.towerFiles = file.towerPaths();
     summary.cases = static_cast<int>(rows.size());
     results += "case,line,name," + resultCsvHeader(conductors) + ",error\n";
     for (std::size_t k = 0; k < rows.size(); ++k) {

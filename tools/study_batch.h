@@ -4,6 +4,7 @@
 
 #include <istream>
 #include <string>
+#include <vector>
 
 #include "egm/shielding.h"
 #include "study_cases.h"
@@ -12,7 +13,8 @@ namespace study {
 
 struct BatchSummary {
     int cases = 0;
-    int failed = 0; // rows that got an error message instead of results
+    int failed = 0;                      // rows that got an error message instead of results
+    std::vector<std::string> towerFiles; // the tower files the rows read
 };
 
 // Reads the cases on top of defaults (see CaseFile; tower files are looked

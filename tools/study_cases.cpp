@@ -1,6 +1,8 @@
 #include "study_cases.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "tower_file.h"
@@ -27,6 +29,35 @@ std::string lowered(std::string s)
 
 } // namespace
 
+void openCaseFile(std::ifstream& in, const std::string& path, const std::string& role)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        throw egm::InputError("cannot read " + role + " '" + path + "': " + std::strerror(EISDIR));
+    }
+    errno = 0;
+    in.open(path, std::ios::binary);
+    if (!in) {
+        const int error = errno != 0 ? errno : ENOENT;
+        throw egm::InputError("cannot open " + role + " '" + path + "': " + std::strerror(error));
+    }
+}
+
+std::vector<std::string> CaseFile::towerPaths() const
+{
+    std::vector<std::string> paths;
+    for (const auto& [file, read] : towers_) {
+        paths.push_back(towerPath(file));
+    }
+    return paths;
+}
+
+std::string CaseFile::towerPath(const std::string& file) const
+{
+    return std::filesystem::path(file).is_absolute() ? file
+                                                     : (std::filesystem::path(folder_) / file).string();
+}
+
 CaseFile::CaseFile(std::istream& in, std::string folder, std::vector<std::string> extraColumns)
     : in_(in), folder_(std::move(folder))
 {
@@ -49,6 +80,9 @@ CaseFile::CaseFile(std::istream& in, std::string folder, std::vector<std::string
         } else if (const egm::InputField* f = egm::inputField(text)) {
             column.name = std::string(f->name);
             column.field = f;
+        } else if (text.find(';') != std::string::npos) {
+            throw CaseFileError(at + "unknown column '" + text +
+                                "': columns are separated by commas, and this header has semicolons");
         } else {
             throw CaseFileError(at + "unknown column '" + text + "'");
         }
@@ -67,12 +101,9 @@ const std::variant<egm::Tower, std::string>& CaseFile::tower(const std::string& 
     if (known != towers_.end()) {
         return known->second;
     }
-    const std::filesystem::path path = std::filesystem::path(file).is_absolute()
-                                           ? std::filesystem::path(file)
-                                           : std::filesystem::path(folder_) / file;
     std::variant<egm::Tower, std::string> read;
     try {
-        read = egm::io::readTowerFile(path.string());
+        read = egm::io::readTowerFile(towerPath(file));
     } catch (const egm::io::TowerFileError& e) {
         read = std::string(e.what());
     }

@@ -5,6 +5,7 @@
 // span length, say). Missing columns and empty fields keep the defaults.
 #pragma once
 
+#include <fstream>
 #include <istream>
 #include <map>
 #include <stdexcept>
@@ -23,6 +24,11 @@ class CaseFileError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+// Opens a case file (role: "case file", "route file") for reading. Throws
+// egm::InputError with the system's reason: "cannot read case file 'x': Is
+// a directory".
+void openCaseFile(std::ifstream& in, const std::string& path, const std::string& role);
 
 struct Case {
     int line = 0; // where the row starts
@@ -45,6 +51,9 @@ class CaseFile {
     // its message, starting with its line.
     bool next(const egm::Inputs& defaults, bool voltageTermGiven, Case& c);
 
+    // The tower files the rows named, as read (relative to the folder).
+    std::vector<std::string> towerPaths() const;
+
   private:
     struct Column {
         std::string name;                       // as the table names it, or "name", "tower", or an extra
@@ -52,6 +61,7 @@ class CaseFile {
     };
     // Each tower file read once: its tower or its message.
     const std::variant<egm::Tower, std::string>& tower(const std::string& file);
+    std::string towerPath(const std::string& file) const;
 
     std::istream& in_;
     std::string folder_;

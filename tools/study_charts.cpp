@@ -84,7 +84,10 @@ PageArc dot(PagePoint at, double radius, Colour colour)
     return a;
 }
 
-void axes(Picture& p, const Frame& f, const std::string& xLabel, const std::string& yLabel)
+// The axes; with categories, one label under each category (at x = 0, 1,
+// ...) instead of the x axis's ticks.
+void axes(Picture& p, const Frame& f, const std::string& xLabel, const std::string& yLabel,
+          const std::vector<std::string>& categories = {})
 {
     const Box& b = f.page;
     Polyline border;
@@ -97,7 +100,13 @@ void axes(Picture& p, const Frame& f, const std::string& xLabel, const std::stri
         std::snprintf(s, sizeof s, "%g", v);
         return std::string(s);
     };
-    for (double t : ticks(f.x0, f.x1, static_cast<int>((b.right - b.left) / 90))) {
+    for (std::size_t k = 0; k < categories.size(); ++k) {
+        const double x = f.X(static_cast<double>(k));
+        p.lines.push_back(line({x, b.bottom}, {x, b.bottom + 5}, Pen{kBlack, 1.0, {}}, false));
+        p.labels.push_back(label(x, b.bottom + 19, categories[k], 12, Align::centre));
+    }
+    for (double t : categories.empty() ? ticks(f.x0, f.x1, static_cast<int>((b.right - b.left) / 90))
+                                       : std::vector<double>{}) {
         const double x = f.X(t);
         p.lines.push_back(line({x, b.top}, {x, b.bottom}, Pen{kGrid, 1.0, {}}, false));
         p.lines.push_back(line({x, b.bottom}, {x, b.bottom + 5}, Pen{kBlack, 1.0, {}}, false));
@@ -137,24 +146,6 @@ std::string withUnit(const std::string& name)
 }
 
 } // namespace
-
-bool Box::overlaps(const Box& o) const
-{
-    return left < o.right && o.left < right && top < o.bottom && o.top < bottom;
-}
-
-Box Label::box() const
-{
-    // Sans-serif glyphs average a little over half the font size in width.
-    const double width = 0.58 * size * static_cast<double>(text.size());
-    const double left = align == Align::left     ? at.x
-                        : align == Align::centre ? at.x - width / 2
-                                                 : at.x - width;
-    if (vertical) {
-        return Box{at.x - size, left - at.x + at.y, at.x + 0.3 * size, left - at.x + at.y + width};
-    }
-    return Box{left, at.y - size, left + width, at.y + 0.3 * size};
-}
 
 std::optional<ImageFormat> imageFormatOf(const std::string& path)
 {
@@ -239,11 +230,42 @@ Chart exposureChart(const egm::Inputs& inputs, const egm::Result& result)
         }
     }
     chart.notes = {computationNote(result)};
-    (void)inputs;
+    const std::vector<std::string> line = inputsNotes(inputs);
+    chart.notes.insert(chart.notes.end(), line.begin(), line.end());
     return chart;
 }
 
-Chart sweepChart(const std::string& param, const std::vector<SweepPoint>& points)
+std::vector<std::string> inputsNotes(const egm::Inputs& inputs, const std::string& swept)
+{
+    std::vector<std::string> items;
+    if (!egm::inputField("x1")->appliesTo(inputs)) {
+        for (std::size_t k = 0; k < inputs.tower.wires.size(); ++k) {
+            const egm::TowerWire& w = inputs.tower.wires[k];
+            items.push_back(inputs.tower.nameOf(k) + " (" + egm::shortestText(w.x) + ", " +
+                            egm::shortestText(w.height) + ") m");
+        }
+    }
+    for (const egm::InputField& f : egm::inputFields()) {
+        // The choices (evaluation, law, distribution) are in the computation's note.
+        if (f.kind != egm::InputField::Kind::number || !f.appliesTo(inputs) || f.name == swept) {
+            continue;
+        }
+        items.push_back(std::string(f.name) + " " + egm::shortestText(f.get(inputs)));
+    }
+    // Lines of about 110 characters, items kept whole.
+    std::vector<std::string> lines = {swept.empty() ? "inputs:" : "inputs (" + swept + " swept):"};
+    for (const std::string& item : items) {
+        if (lines.back().size() + item.size() + 2 > 110) {
+            lines.back() += ",";
+            lines.push_back("  " + item);
+        } else {
+            lines.back() += (lines.back().back() == ':' ? " " : ", ") + item;
+        }
+    }
+    return lines;
+}
+
+Chart sweepChart(const std::string& param, const std::vector<SweepPoint>& points, const egm::Inputs& base)
 {
     Chart chart;
     chart.title = "Shielding failure rate against " + withUnit(param);
@@ -274,6 +296,8 @@ Chart sweepChart(const std::string& param, const std::vector<SweepPoint>& points
             break;
         }
     }
+    const std::vector<std::string> line = inputsNotes(base, param);
+    chart.notes.insert(chart.notes.end(), line.begin(), line.end());
     return chart;
 }
 
@@ -310,6 +334,10 @@ Picture layoutChart(const Chart& chart)
         }
         x1 = std::min(x1, reach + 0.15 * (reach - x0));
     }
+    if (!chart.categories.empty()) {
+        x0 = -0.5;
+        x1 = static_cast<double>(chart.categories.size()) - 0.5;
+    }
     if (!std::isfinite(x0)) {
         x0 = 0.0;
         x1 = 1.0;
@@ -327,7 +355,7 @@ Picture layoutChart(const Chart& chart)
     const Frame f{p.frame, x0, x1, y0, y1};
 
     p.labels.push_back(label(p.frame.left, 34, chart.title, 16));
-    axes(p, f, chart.xLabel, chart.yLabel);
+    axes(p, f, chart.xLabel, chart.yLabel, chart.categories);
 
     for (const Marker& m : chart.markers) {
         const Pen pen{kGrey, 1.2, {5.0, 4.0}};
@@ -347,7 +375,27 @@ Picture layoutChart(const Chart& chart)
         }
     }
     std::vector<double> noValueAt;
-    for (std::size_t k = 0; k < chart.series.size(); ++k) {
+    // Bars: in each category one bar per series, side by side.
+    const double barWidth = chart.series.empty() ? 0.0 : 0.8 / static_cast<double>(chart.series.size());
+    for (std::size_t k = 0; !chart.categories.empty() && k < chart.series.size(); ++k) {
+        const Series& s = chart.series[k];
+        for (std::size_t i = 0; i < s.x.size(); ++i) {
+            if (!std::isfinite(s.y[i])) {
+                if (std::find(noValueAt.begin(), noValueAt.end(), s.x[i]) == noValueAt.end()) {
+                    noValueAt.push_back(s.x[i]);
+                }
+                continue;
+            }
+            const double left = s.x[i] - 0.4 + barWidth * static_cast<double>(k);
+            Polyline bar;
+            bar.points = {f.at(left, 0.0), f.at(left + barWidth, 0.0), f.at(left + barWidth, s.y[i]),
+                          f.at(left, s.y[i])};
+            bar.pen.colour = seriesColour(chart, k);
+            bar.filled = true;
+            p.lines.push_back(bar);
+        }
+    }
+    for (std::size_t k = 0; chart.categories.empty() && k < chart.series.size(); ++k) {
         const Series& s = chart.series[k];
         const Pen pen{seriesColour(chart, k), s.dashed ? 1.6 : 2.6,
                       s.dashed ? std::vector<double>{7.0, 4.0} : std::vector<double>{}};
@@ -420,7 +468,7 @@ Picture layoutChart(const Chart& chart)
         next();
     }
     if (!noValueAt.empty()) {
-        legendEntry(p, x, y, Pen{kBlack, 1.8, {}}, "x: no value (see the error column)");
+        legendEntry(p, x, y, Pen{kBlack, 1.8, {}}, "x: not computed (named on standard error)");
         next();
     }
     if (entries % 2 == 1) {
@@ -431,6 +479,7 @@ Picture layoutChart(const Chart& chart)
         p.labels.push_back(label(p.frame.left, y + 4, note, 11, Align::left, kGrey));
         y += 16;
     }
+    p.height = std::max(p.height, y + 8);
     return p;
 }
 

@@ -33,7 +33,6 @@ struct Box {
     double top = 0.0;
     double right = 0.0;
     double bottom = 0.0;
-    bool overlaps(const Box& other) const;
 };
 
 struct Pen {
@@ -70,8 +69,6 @@ struct Label {
     Align align = Align::left;
     bool vertical = false; // reads upwards
     Colour colour;
-    // The box the text takes, by an estimate of its width.
-    Box box() const;
 };
 
 struct Picture {
@@ -112,7 +109,15 @@ struct Chart {
     std::vector<std::string> notes; // lines under the legend (evaluation, law, ...)
     // Show x only up to a little past the last non-zero value of any series.
     bool trimEmptyTail = false;
+    // Not empty: a bar chart, one category at x = 0, 1, ... each, a bar
+    // per series in each, the categories named under the axis.
+    std::vector<std::string> categories;
 };
+
+// The line's inputs as lines of text for a chart's notes: every input that
+// applies to it by name and value, the tower's wires when it is not the
+// four-wire line; swept: an input left out, said to be swept.
+std::vector<std::string> inputsNotes(const egm::Inputs& inputs, const std::string& swept = {});
 
 // Each conductor's angle sum of the integration against current (a series
 // per conductor, named by it), with the maximum shielding failure currents
@@ -127,7 +132,9 @@ struct SweepPoint {
 };
 
 // Each conductor's rate and the total against the swept input.
-Chart sweepChart(const std::string& param, const std::vector<SweepPoint>& points);
+// Each conductor's rate and the total against the swept input; base: the
+// inputs held, stated in the notes.
+Chart sweepChart(const std::string& param, const std::vector<SweepPoint>& points, const egm::Inputs& base);
 
 // The chart laid out on a page.
 Picture layoutChart(const Chart& chart);

@@ -1,5 +1,6 @@
 #include "study_core.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -19,11 +20,11 @@ std::vector<double> sweepValues(double from, double to, double step)
     if (!(count <= 100000.0)) {
         throw UsageError("more than 100000 values in the sweep");
     }
+    // Each value rounded to the decimals from and step are written with.
+    const int decimals = std::max(decimalsOf(egm::shortestText(from)), decimalsOf(egm::shortestText(step)));
     std::vector<double> values;
     for (int i = 0; i < static_cast<int>(count); ++i) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.15g", from + i * step);
-        values.push_back(std::strtod(text, nullptr));
+        values.push_back(i == 0 ? from : rounded(from + i * step, decimals));
     }
     return values;
 }
@@ -77,15 +78,15 @@ std::vector<LawComparison> compareLaws(const egm::Inputs& base, bool voltageTerm
     return rows;
 }
 
-Chart compareChart(const std::vector<LawComparison>& rows)
+Chart compareChart(const std::vector<LawComparison>& rows, const egm::Inputs& base)
 {
     Chart chart;
     chart.title = "Shielding failure rate by striking-distance law";
-    chart.xLabel =
-        "law (1 built-in, 2 ieee-1992, 3 love, 4 brown-whitehead, 5 armstrong-whitehead, 6 custom)";
+    chart.xLabel = "striking-distance law";
     chart.yLabel = "strokes per 100 km per year";
     std::vector<std::string> conductors;
     for (const LawComparison& row : rows) {
+        chart.categories.emplace_back(egm::lawName(row.law.kind));
         if (row.result) {
             addConductorNames(conductors, *row.result);
         }
@@ -95,8 +96,9 @@ Chart compareChart(const std::vector<LawComparison>& rows)
     }
     chart.series.push_back(Series{"total", {}, {}, true});
     const double nan = std::nan("");
-    for (const LawComparison& row : rows) {
-        const double x = static_cast<double>(static_cast<int>(row.law.kind) + 1);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const LawComparison& row = rows[i];
+        const double x = static_cast<double>(i);
         for (std::size_t k = 0; k < conductors.size(); ++k) {
             const egm::ConductorResult* c = row.result ? conductorNamed(*row.result, conductors[k]) : nullptr;
             chart.series[k].x.push_back(x);
@@ -105,9 +107,10 @@ Chart compareChart(const std::vector<LawComparison>& rows)
         chart.series.back().x.push_back(x);
         chart.series.back().y.push_back(row.result ? row.result->totalRate : nan);
     }
-    if (!rows.empty() && rows.front().result) {
-        chart.notes = {computationNote(*rows.front().result)};
-    }
+    chart.notes = {"evaluation: " + std::string(egm::evaluationName(base.evaluation)) +
+                   "; current distribution: " + std::string(egm::distributionName(base.distribution.kind))};
+    const std::vector<std::string> line = inputsNotes(base);
+    chart.notes.insert(chart.notes.end(), line.begin(), line.end());
     return chart;
 }
 

@@ -12,9 +12,10 @@
 namespace study {
 
 // from, from + step, ... up to to: each value formed as from + i step (not by
-// adding steps up), given the 15 significant digits it has (so that 0.1 steps
-// give 0.3, not 0.30000000000000004), the last one kept when it lies within
-// rounding of to. Throws UsageError for a step that is not positive, to
+// adding steps up), rounded to the decimals of from and step (so that 0.1
+// steps give 0.3, not 0.30000000000000004, and -10 by 0.05 gives -0.95, not
+// -0.9499999999999993), the last one kept when it lies within rounding of
+// to. Throws UsageError for a step that is not positive, to
 // below from, or more than 100000 values.
 std::vector<double> sweepValues(double from, double to, double step);
 
@@ -34,8 +35,8 @@ struct LawComparison {
 };
 std::vector<LawComparison> compareLaws(const egm::Inputs& base, bool voltageTermGiven, unsigned threads = 0);
 
-// The rates and maximum currents per law as a chart of bars: one group per
-// law.
-Chart compareChart(const std::vector<LawComparison>& rows);
+// The rates per law as a bar chart, the laws as categories: a bar per
+// conductor and the total in each; base's inputs stated in the notes.
+Chart compareChart(const std::vector<LawComparison>& rows, const egm::Inputs& base);
 
 } // namespace study

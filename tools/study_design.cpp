@@ -198,25 +198,13 @@ double roundedToward(double x, bool up)
 
 } // namespace
 
-void DesignRequest::addTo(CLI::App* app)
+std::vector<std::string> designVariableNames()
 {
     std::vector<std::string> names;
     for (const VariableInfo& i : kVariables) {
         names.emplace_back(i.name);
     }
-    app->add_option("--variable", variable, "spread, ground-wire-height, conductor-height or shielding-angle")
-        ->required()
-        ->check(CLI::IsMember(names))
-        ->option_text(" NAME");
-    app->add_option("--target", target, "total=R, conductor1=R, conductor2=R, each=R or perfect=I (kA)")
-        ->required()
-        ->option_text(" KIND=VALUE");
-    app->add_option("--range", range, "search range of the variable (default: one that suits it)")
-        ->expected(2)
-        ->option_text(" FROM TO");
-    app->add_option("--samples", samples, "values of the response table, 3 to 101 (default 11)")
-        ->check(CLI::Range(3, 101))
-        ->option_text(" N");
+    return names;
 }
 
 egm::Inputs withDesignValue(const egm::Inputs& base, DesignVariable variable, double value)
@@ -594,7 +582,7 @@ std::string designReport(const DesignOutcome& o, const std::string& format)
     return text;
 }
 
-Chart designChart(const DesignOutcome& o)
+Chart designChart(const DesignOutcome& o, const egm::Inputs& base)
 {
     const VariableInfo& v = infoOf(o.variable);
     Chart chart;
@@ -618,6 +606,8 @@ Chart designChart(const DesignOutcome& o)
     if (o.best.result) {
         chart.notes.push_back(computationNote(*o.best.result));
     }
+    const std::vector<std::string> line = inputsNotes(base, v.name);
+    chart.notes.insert(chart.notes.end(), line.begin(), line.end());
     return chart;
 }
 

@@ -2,7 +2,6 @@
 // other input held.
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,10 +20,12 @@ struct DesignRequest {
     std::string variable;
     std::string target;        // total=R, NAME=R (a conductor's name), each=R, perfect=I
     std::vector<double> range; // from, to; empty: the variable's default range
-    int samples = 11;          // points of the response table
-
-    void addTo(CLI::App* app);
+    int samples = 11;          // points of the response table, 3 to 101
 };
+
+// The variables' names: spread, ground-wire-height, conductor-height,
+// shielding-angle.
+std::vector<std::string> designVariableNames();
 
 // The inputs with the design variable set to value. The spread: on the
 // four-wire line x1 = -x2 = value/2; on another tower with exactly two
@@ -69,7 +70,7 @@ DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request)
 std::string designReport(const DesignOutcome& outcome, const std::string& format);
 
 // The response against the variable, the target as a line, the solution
-// marked.
-Chart designChart(const DesignOutcome& outcome);
+// marked; base's inputs stated in the notes.
+Chart designChart(const DesignOutcome& outcome, const egm::Inputs& base);
 
 } // namespace study

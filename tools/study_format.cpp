@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 #include "egm/input_table.h"
@@ -240,7 +242,10 @@ std::string resultCsvHeader(const std::vector<std::string>& conductors)
     names.insert(names.end(), std::begin(kHowColumns), std::end(kHowColumns));
     std::string header;
     for (const std::string& n : names) {
-        header += (header.empty() ? "" : ",") + csvField(n);
+        if (!header.empty()) {
+            header += ',';
+        }
+        header += csvField(n);
     }
     return header;
 }
@@ -264,7 +269,10 @@ std::string resultCsvFields(const egm::Result& r, const std::vector<std::string>
     fields.emplace_back(egm::distributionName(r.distribution.kind));
     std::string text;
     for (std::size_t k = 0; k < fields.size(); ++k) {
-        text += (k > 0 ? "," : "") + csvField(fields[k]);
+        if (k > 0) {
+            text += ',';
+        }
+        text += csvField(fields[k]);
     }
     return text;
 }
@@ -287,6 +295,28 @@ std::string csvField(std::string_view text)
         quoted += c;
     }
     return quoted + "\"";
+}
+
+int decimalsOf(const std::string& text)
+{
+    const std::size_t e = text.find_first_of("eE");
+    const std::string mantissa = text.substr(0, e);
+    const std::size_t point = mantissa.find('.');
+    int decimals = point == std::string::npos ? 0 : static_cast<int>(mantissa.size() - point - 1);
+    if (e != std::string::npos) {
+        decimals -= std::atoi(text.c_str() + e + 1);
+    }
+    return std::clamp(decimals, 0, 15);
+}
+
+double rounded(double x, int decimals)
+{
+    if (!std::isfinite(x) || std::fabs(x) >= 1e17) {
+        return x;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, x);
+    return std::strtod(text, nullptr);
 }
 
 } // namespace study

@@ -59,6 +59,13 @@ std::string resultCsvHeader(const std::vector<std::string>& conductors);
 std::string resultCsvFields(const egm::Result& result, const std::vector<std::string>& conductors);
 std::string resultCsvEmptyFields(const std::vector<std::string>& conductors);
 
+// Digits after the decimal point a number was written with ("0.35": 2,
+// "1e-3": 3, "1500": 0), at most 15.
+int decimalsOf(const std::string& text);
+// x rounded to so many decimals (the nearest double to the decimal text):
+// 0.9 after three spans of 0.3 km, -0.95 for -10 + 181 steps of 0.05.
+double rounded(double x, int decimals);
+
 // One CSV field, quoted when it holds a comma, a quote or a line break.
 std::string csvField(std::string_view text);
 

@@ -5,39 +5,21 @@
 #include "egm/input_table.h"
 #include "input_files.h"
 #include "numbers.h"
+#include "output_file.h"
 #include "tower_file.h"
 
 namespace study {
 
 namespace {
 
-constexpr const char* kGeometryText = " X1 X2 X3 X4 H1 H2 H3 H4";
-
-// "ground slope at the tower; ... (degrees; default 0)".
-std::string helpOf(const egm::InputField& f)
+bool isLineCoordinate(const std::string& name)
 {
-    std::string help(f.help);
-    const egm::Inputs builtIn;
-    help += " (";
-    if (!f.unit.empty()) {
-        help += std::string(f.unit) + "; ";
-    }
-    if (f.kind == egm::InputField::Kind::choice) {
-        help += "default " + std::string(f.getChoice(builtIn));
-    } else if (f.kind == egm::InputField::Kind::group) {
-        help += "built-in line: " + egm::shortestText(f.get(builtIn));
-    } else {
-        help += "default " + egm::shortestText(f.get(builtIn));
-    }
-    return help + ")";
+    return name.size() == 2 && (name[0] == 'x' || name[0] == 'h') && name[1] >= '1' && name[1] <= '4';
 }
 
-std::string metavarOf(const egm::InputField& f)
+bool isLawCoefficient(const std::string& name)
 {
-    if (f.kind == egm::InputField::Kind::choice) {
-        return " NAME";
-    }
-    return f.unit == "m" ? " M" : f.unit == "kA" ? " KA" : f.unit == "degrees" ? " DEG" : " X";
+    return name == "law-a" || name == "law-b" || name == "law-c" || name == "law-d" || name == "law-beta";
 }
 
 } // namespace
@@ -51,59 +33,80 @@ double numberOf(const std::string& flag, const std::string& text)
     return value;
 }
 
-void InputFlags::addTo(CLI::App* app)
+void refuseOutputOverInput(const std::string& output, const std::string& outputRole,
+                           const std::vector<NamedFile>& inputs)
 {
-    app->add_option("--control", control_,
-                    "control file naming the geometry, parameter and result files, read as egm-shielding "
-                    "reads it (the result file is not written)")
-        ->option_text(" FILE");
-    app->add_option("--tower", tower_,
-                    "tower file: one wire a row under the header name,kind,x,height,voltage-term (name and "
-                    "voltage-term optional); instead of the four-wire line's inputs")
-        ->option_text(" FILE");
-    app->add_option("--geometry", geometry_,
-                    "four-wire line: x of ground wire 1, ground wire 2, conductor 1, conductor 2, then their "
-                    "heights (m); ground wire 1 and conductor 1 are the wires on the +x side")
-        ->expected(8)
-        ->allow_extra_args(false)
-        ->option_text(kGeometryText);
-    for (const egm::InputField& f : egm::inputFields()) {
-        const std::string name(f.name);
-        options_[name] = app->add_option("--" + name, given_[name], helpOf(f))->option_text(metavarOf(f));
-        if (f.kind == egm::InputField::Kind::choice) {
-            options_[name]->option_text(" " + std::string(f.choices));
+    if (output == "-") {
+        return;
+    }
+    for (const NamedFile& in : inputs) {
+        if (!in.path.empty() && egm::io::sameFile(output, in.path)) {
+            throw egm::InputError(outputRole + " '" + output + "' is the " + in.role + " '" + in.path +
+                                  "': an input is never replaced; nothing written");
         }
     }
-    app->add_flag("--compat", compat_, "the evaluation egm-shielding uses (--evaluation compat)");
-    app->add_option("--law-coefficients", lawCoefficients_,
-                    "custom law: A,B,C,D for r = A I^B and G = C I^D, or A,B,BETA for G = BETA A I^B")
-        ->delimiter(',')
-        ->expected(3, 4)
-        ->option_text(" A,B,C,D|A,B,BETA");
 }
 
-bool InputFlags::voltageTermGiven() const
+const std::vector<InputGroup>& inputGroups()
 {
-    return options_.at("voltage-term")->count() > 0;
+    static const std::vector<InputGroup> groups = {{"ground-wire-height", {"h1", "h2"}},
+                                                   {"conductor-height", {"h3", "h4"}},
+                                                   {"ground-wire-spread", {"x1", "x2"}},
+                                                   {"conductor-spread", {"x3", "x4"}}};
+    return groups;
 }
 
-egm::Inputs InputFlags::resolve() const
+std::string InputFlags::flagSetting(const std::string& input) const
+{
+    const auto it = given.find(input);
+    if (it != given.end()) {
+        return "--" + input + " " + it->second;
+    }
+    if (!geometry.empty() && isLineCoordinate(input)) {
+        return "--geometry";
+    }
+    if (!lawCoefficients.empty() && isLawCoefficient(input)) {
+        return "--law-coefficients";
+    }
+    return {};
+}
+
+egm::Inputs InputFlags::resolve(std::vector<NamedFile>* read) const
 {
     egm::Inputs base;
-    const auto given = [&](const std::string& name) { return options_.at(name)->count() > 0; };
-    if (!control_.empty()) {
-        for (const auto& [name, option] : options_) {
-            if (option->count() > 0 && name != "evaluation") {
+    const auto isGiven = [&](const std::string& name) { return given.count(name) > 0; };
+    // Two flags that set the same input: neither is dropped in silence.
+    for (const auto& [name, text] : given) {
+        if ((!geometry.empty() && isLineCoordinate(name)) ||
+            (!lawCoefficients.empty() && isLawCoefficient(name))) {
+            const std::string other = isLineCoordinate(name) ? "--geometry" : "--law-coefficients";
+            throw UsageError(other + " and --" + name + " " + text + " both set " + name +
+                             "; give one of them");
+        }
+    }
+    if (compat && isGiven("evaluation") &&
+        egm::evaluationNamed(given.at("evaluation")) != egm::Evaluation::compat) {
+        throw UsageError("--compat and --evaluation " + given.at("evaluation") +
+                         " both set the evaluation; give one of them");
+    }
+    if (!control.empty()) {
+        for (const auto& [name, text] : given) {
+            if (name != "evaluation") {
                 throw UsageError("--control gives every input of the line; --" + name + " cannot be added");
             }
         }
-        if (!geometry_.empty() || !tower_.empty()) {
+        if (!geometry.empty() || !tower.empty()) {
             throw UsageError(std::string("--control gives every input of the line; --") +
-                             (tower_.empty() ? "geometry" : "tower") + " cannot be added");
+                             (tower.empty() ? "geometry" : "tower") + " cannot be added");
         }
-        const egm::driver::LoadReport report = egm::driver::loadControlledInputs(control_, base);
+        const egm::driver::LoadReport report = egm::driver::loadControlledInputs(control, base);
         if (!report.found) {
-            throw egm::InputError("cannot open control file '" + control_ + "': " + report.notFoundReason);
+            throw egm::InputError("cannot open control file '" + control + "': " + report.notFoundReason);
+        }
+        if (read != nullptr) {
+            read->push_back({"control file", control});
+            read->push_back({"geometry file", report.files.geometry});
+            read->push_back({"parameter file", report.files.parameters});
         }
         if (!report.error.empty()) {
             throw egm::InputError(report.error);
@@ -113,46 +116,42 @@ egm::Inputs InputFlags::resolve() const
         }
     }
     egm::NamedInputs named;
-    if (!tower_.empty()) {
-        if (!geometry_.empty()) {
+    if (!tower.empty()) {
+        if (!geometry.empty()) {
             throw UsageError("--tower gives every wire; --geometry cannot be added");
         }
         for (const egm::InputField& f : egm::inputFields()) {
-            if (f.fourWireLine && given(std::string(f.name))) {
+            if (f.fourWireLine && isGiven(std::string(f.name))) {
                 throw UsageError("--tower gives every wire; --" + std::string(f.name) + " cannot be added");
             }
         }
-        named.tower = egm::io::readTowerFile(tower_);
+        if (read != nullptr) {
+            read->push_back({"tower file", tower});
+        }
+        named.tower = egm::io::readTowerFile(tower);
     }
-    for (std::size_t k = 0; k < geometry_.size(); ++k) {
+    for (std::size_t k = 0; k < geometry.size(); ++k) {
         named.values.push_back(egm::NamedValue{
-            k < 4 ? "x" + std::to_string(k + 1) : "h" + std::to_string(k - 3), geometry_[k], std::nullopt});
+            k < 4 ? "x" + std::to_string(k + 1) : "h" + std::to_string(k - 3), geometry[k], std::nullopt});
     }
-    for (const egm::InputField& f : egm::inputFields()) {
-        const std::string name(f.name);
-        if (given(name)) {
-            named.values.push_back(egm::NamedValue{name, given_.at(name), std::nullopt});
-        }
+    for (const auto& [name, text] : given) {
+        named.values.push_back(egm::NamedValue{name, text, std::nullopt});
     }
-    if (compat_) {
-        if (given("evaluation") && egm::evaluationNamed(given_.at("evaluation")) != egm::Evaluation::compat) {
-            throw UsageError("--compat is --evaluation compat; --evaluation " + given_.at("evaluation") +
-                             " cannot be added");
-        }
+    if (compat) {
         named.values.push_back(egm::NamedValue{"evaluation", "compat", std::nullopt});
     }
-    if (!lawCoefficients_.empty()) {
-        if (lawCoefficients_.size() != 3 && lawCoefficients_.size() != 4) {
+    if (!lawCoefficients.empty()) {
+        if (lawCoefficients.size() != 3 && lawCoefficients.size() != 4) {
             throw UsageError("--law-coefficients takes A,B,C,D (G = C I^D) or A,B,BETA (G = BETA A I^B)");
         }
-        const char* names[] = {"law-a", "law-b", lawCoefficients_.size() == 3 ? "law-beta" : "law-c",
-                               "law-d"};
-        for (std::size_t k = 0; k < lawCoefficients_.size(); ++k) {
-            named.lawCoefficients.push_back(egm::NamedValue{names[k], lawCoefficients_[k], std::nullopt});
+        const char* names[] = {"law-a", "law-b", lawCoefficients.size() == 3 ? "law-beta" : "law-c", "law-d"};
+        for (std::size_t k = 0; k < lawCoefficients.size(); ++k) {
+            named.lawCoefficients.push_back(egm::NamedValue{names[k], lawCoefficients[k], std::nullopt});
         }
     }
+    egm::Inputs inputs;
     try {
-        return egm::resolveInputs(named, base);
+        inputs = egm::resolveInputs(named, base);
     } catch (const egm::TowerError&) {
         throw;
     } catch (const egm::InputError& e) {
@@ -165,6 +164,30 @@ egm::Inputs InputFlags::resolve() const
         }
         throw UsageError("--" + what);
     }
+    // A group with one of its wires given too: the wire wins, and says so.
+    for (const InputGroup& g : inputGroups()) {
+        if (!isGiven(g.name)) {
+            continue;
+        }
+        std::string winners;
+        for (const char* member : g.members) {
+            const std::string by = flagSetting(member);
+            if (!by.empty() && winners.find(by) == std::string::npos) {
+                winners += (winners.empty() ? "" : " and ") + by;
+            }
+        }
+        if (winners.empty()) {
+            continue;
+        }
+        std::string values;
+        for (const char* member : g.members) {
+            values += std::string(values.empty() ? "" : ", ") + member + " = " +
+                      egm::shortestText(egm::inputField(member)->get(inputs));
+        }
+        std::fprintf(stderr, "egm-study: note: %s overrides --%s %s for its wire: %s\n", winners.c_str(),
+                     g.name, given.at(g.name).c_str(), values.c_str());
+    }
+    return inputs;
 }
 
 } // namespace study

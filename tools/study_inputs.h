@@ -1,12 +1,13 @@
-// The inputs of egm-study's subcommands as command-line flags, all made from
-// the input table: --NAME VALUE for every input, --geometry with the eight
-// positions and heights of the four-wire line at once, --tower for a tower
-// file of any wires, --control for a control file read as egm-shielding
-// reads it, --compat for the evaluation egm-shielding uses (--evaluation
-// compat) and --law-coefficients for a custom striking-distance law.
+// The inputs of egm-study's subcommands as the command line gives them: a
+// value for any input of the input table by its name, --geometry with the
+// eight positions and heights of the four-wire line at once, --tower for a
+// tower file of any wires, --control for a control file read as
+// egm-shielding reads it, --compat for the evaluation egm-shielding uses
+// (--evaluation compat) and --law-coefficients for a custom striking-distance
+// law. The flags themselves are declared by the program; this holds what
+// they gave and resolves it.
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -26,33 +27,51 @@ class UsageError : public std::runtime_error {
 // Throws UsageError naming the flag.
 double numberOf(const std::string& flag, const std::string& text);
 
-class InputFlags {
-  public:
-    // Registers the flags on a subcommand.
-    void addTo(CLI::App* app);
+// A file a run reads, by the role it has: "control file", "tower file",
+// "geometry file", "case file", ...
+struct NamedFile {
+    std::string role;
+    std::string path;
+};
 
-    // After parsing: the built-in line, or the control file's values, with
-    // the tower file's tower, --geometry and every other flag given, through
-    // egm::resolveInputs. Throws UsageError (a value that is not a number,
-    // --control or --tower with inputs they give, a voltage term with
-    // another law) or egm::InputError (a control or tower file that cannot
-    // be used).
-    egm::Inputs resolve() const;
+// Throws egm::InputError, one line naming both roles, when output (not "-")
+// is the same file as one of inputs (egm::io::sameFile), so that no input is
+// ever replaced by a result.
+void refuseOutputOverInput(const std::string& output, const std::string& outputRole,
+                           const std::vector<NamedFile>& inputs);
 
-    const std::string& control() const { return control_; }
-    const std::string& towerFile() const { return tower_; }
+// The groups of the four-wire line and the single inputs each one sets.
+struct InputGroup {
+    const char* name;       // "ground-wire-spread"
+    const char* members[2]; // "x1", "x2"
+};
+const std::vector<InputGroup>& inputGroups();
+
+struct InputFlags {
+    std::string control;                      // empty: none
+    std::string tower;                        // the tower file; empty: none
+    std::vector<std::string> geometry;        // empty or the eight values of --geometry
+    bool compat = false;                      // --compat
+    std::vector<std::string> lawCoefficients; // --law-coefficients
+    std::map<std::string, std::string> given; // input name -> text, the flags given only
+
+    // The built-in line, or the control file's values, with the tower
+    // file's tower, --geometry and every other flag given, through
+    // egm::resolveInputs. A single wire's flag with its group's flag: the
+    // single wire wins, said in one note line on standard error. read, when
+    // given, gets the files the flags read (the control file and the files
+    // it names, the tower file). Throws UsageError (a value that is not a
+    // number; two flags that set the same input, each named; --control or
+    // --tower with inputs they give; a voltage term with another law) or
+    // egm::InputError (a control or tower file that cannot be used).
+    egm::Inputs resolve(std::vector<NamedFile>* read = nullptr) const;
+
     // Whether the voltage term was given on purpose (with another law than
     // the built-in one the built-in default does not apply).
-    bool voltageTermGiven() const;
-
-  private:
-    std::string control_;
-    std::string tower_;
-    std::vector<std::string> geometry_;
-    bool compat_ = false;
-    std::vector<std::string> lawCoefficients_;
-    std::map<std::string, std::string> given_; // input name -> text
-    std::map<std::string, CLI::Option*> options_;
+    bool voltageTermGiven() const { return given.count("voltage-term") > 0; }
+    // Whether a flag sets this input (by name, --geometry included for x1 ..
+    // h4, --law-coefficients for the custom law's) and which: "--h1 55".
+    std::string flagSetting(const std::string& input) const;
 };
 
 } // namespace study

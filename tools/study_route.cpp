@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -18,7 +19,8 @@ namespace study {
 const char* const kRouteHelp =
     R"(Route file: one span per row, columns as for batch (tower, a tower file relative to the
 route file's folder, or the four-wire line's x1..h4 or groups, slope, flash-density, ...)
-plus length (the span's length, m; required) and
+plus length (the span's length, m, above 0 and at most 100000; a route with any span
+without one, or with a km that is not a number, is refused whole, every such span named) and
 optionally name and km (the kilometre post where the span starts; where absent, each span
 starts where the one before ended, from 0).
 Each span's expected shielding failures per year are its rate times its length / 100 km.
@@ -36,77 +38,82 @@ namespace {
 
 using egm::shortestText;
 
-double kmPost(const std::map<std::string, std::string>& extra, double otherwise, std::string& error)
-{
-    const auto it = extra.find("km");
-    if (it == extra.end() || it->second.empty()) {
-        return otherwise;
-    }
+// The chainage: the last km post given and the metres since it.
+struct Chainage {
     double km = 0.0;
-    if (!egm::io::parseReal(it->second, km) || !std::isfinite(km)) {
-        error = "km '" + it->second + "' is not a number";
-    }
-    return km;
-}
-
-double lengthOf(const std::map<std::string, std::string>& extra, std::string& error)
-{
-    const auto it = extra.find("length");
-    if (it == extra.end() || it->second.empty()) {
-        error = "the span's length is missing";
-        return 0.0;
-    }
-    double length = 0.0;
-    if (!egm::io::parseReal(it->second, length) || !(length >= 0.0 && std::isfinite(length))) {
-        error = "length '" + it->second + "' m: must be a number, 0 or more";
-    }
-    return length;
-}
+    int kmDecimals = 0;
+    double metres = 0.0;
+    int metreDecimals = 0;
+    double at() const { return rounded(km + metres / 1000.0, std::max(kmDecimals, metreDecimals + 3)); }
+};
 
 } // namespace
 
-void RouteRequest::addTo(CLI::App* app)
+RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, const egm::Progress& progress,
+                          std::vector<NamedFile>* read)
 {
-    app->add_option("spans", spans, "CSV file: one span per row")->required()->option_text(" SPANS");
-    app->add_option("--flag-above", flagAbove,
-                    "mark the stretches whose total rate exceeds this, strokes per 100 km per year")
-        ->option_text(" R");
-    app->add_option("--top", top, "spans listed by their contribution (default 10)")->option_text(" N");
-    app->add_option("--jobs", jobs, "threads; 0 (the default) for one per core")->option_text(" N");
-}
-
-RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, const egm::Progress& progress)
-{
-    const egm::Inputs defaults = flags.resolve();
-    std::ifstream file(request.spans);
-    if (!file) {
-        throw egm::InputError("cannot open route file '" + request.spans + "'");
-    }
+    const egm::Inputs defaults = flags.resolve(read);
+    std::ifstream file;
+    openCaseFile(file, request.spans, "route file");
     RouteOutcome out;
     out.flagAbove = request.flagAbove;
     std::vector<egm::CaseInputs> inputs;
+    std::vector<std::string> refused; // spans without a usable length or km post
     try {
         CaseFile spans(file, std::filesystem::path(request.spans).parent_path().string(), {"length", "km"});
         Case c;
-        double nextKm = 0.0;
+        Chainage chainage;
         while (spans.next(defaults, flags.voltageTermGiven(), c)) {
             Span s;
             s.index = static_cast<int>(out.spans.size()) + 1;
             s.line = c.line;
             s.name = c.name;
             s.towerFile = c.towerFile;
-            std::string problem;
-            s.from = kmPost(c.extra, nextKm, problem);
-            s.length = lengthOf(c.extra, problem);
-            if (c.inputs.error.empty() && !problem.empty()) {
-                c.inputs.error = "line " + std::to_string(c.line) + ": " + problem;
+            const std::string where =
+                "span " + std::to_string(s.index) + " (line " + std::to_string(c.line) + ")";
+            const auto km = c.extra.find("km");
+            if (km != c.extra.end() && !km->second.empty()) {
+                double post = 0.0;
+                if (egm::io::parseReal(km->second, post) && std::isfinite(post)) {
+                    chainage = Chainage{post, decimalsOf(km->second), 0.0, 0};
+                } else {
+                    refused.push_back(where + " km '" + km->second + "'");
+                }
             }
-            nextKm = s.from + s.length / 1000.0;
+            const auto length = c.extra.find("length");
+            if (length == c.extra.end() || length->second.empty()) {
+                refused.push_back(where +
+                                  (c.inputs.error.empty() ? " without a length" : ": " + c.inputs.error));
+            } else if (!egm::io::parseReal(length->second, s.length) || !std::isfinite(s.length) ||
+                       !(s.length > 0.0 && s.length <= kMaxSpanLength)) {
+                refused.push_back(where + " length '" + length->second + "'");
+            } else {
+                s.from = chainage.at();
+                chainage.metres += s.length;
+                chainage.metreDecimals = std::max(chainage.metreDecimals, decimalsOf(length->second));
+                s.to = chainage.at();
+            }
             inputs.push_back(c.inputs);
             out.spans.push_back(std::move(s));
         }
+        out.towerFiles = spans.towerPaths();
+        if (read != nullptr) {
+            for (const std::string& t : out.towerFiles) {
+                read->push_back({"tower file", t});
+            }
+        }
     } catch (const CaseFileError& e) {
         throw egm::InputError("route file '" + request.spans + "', " + e.what());
+    }
+    if (!refused.empty()) {
+        std::string list;
+        for (const std::string& r : refused) {
+            list += (list.empty() ? "" : "; ") + r;
+        }
+        throw egm::InputError("route file '" + request.spans +
+                              "': every span needs a length above 0 m and at most 100000 m (100 km) and any "
+                              "km post a number; nothing computed: " +
+                              list);
     }
 
     const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(inputs, {}, request.jobs, progress);
@@ -139,13 +146,14 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
     }
     sum.averagePer100Km = sum.lengthKm > 0.0 ? sum.totalFailuresPerYear / sum.lengthKm * 100.0 : 0.0;
 
-    for (const Span& s : out.spans) {
-        if (s.result) {
-            out.topSpans.push_back(&s);
+    for (std::size_t k = 0; k < out.spans.size(); ++k) {
+        if (out.spans[k].result) {
+            out.topSpans.push_back(k);
         }
     }
-    std::stable_sort(out.topSpans.begin(), out.topSpans.end(),
-                     [](const Span* a, const Span* b) { return a->totalFailures > b->totalFailures; });
+    std::stable_sort(out.topSpans.begin(), out.topSpans.end(), [&out](std::size_t a, std::size_t b) {
+        return out.spans[a].totalFailures > out.spans[b].totalFailures;
+    });
     if (out.topSpans.size() > static_cast<std::size_t>(std::max(0, request.top))) {
         out.topSpans.resize(static_cast<std::size_t>(std::max(0, request.top)));
     }
@@ -154,12 +162,11 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
         if (!s.flagged) {
             continue;
         }
-        const double to = s.from + s.length / 1000.0;
-        if (!out.flagged.empty() && std::abs(out.flagged.back().to - s.from) < 1e-9) {
-            out.flagged.back().to = to;
+        if (!out.flagged.empty() && out.flagged.back().to == s.from) {
+            out.flagged.back().to = s.to;
             out.flagged.back().highestRate = std::max(out.flagged.back().highestRate, s.result->totalRate);
         } else {
-            out.flagged.push_back(FlaggedStretch{s.from, to, s.result->totalRate});
+            out.flagged.push_back(FlaggedStretch{s.from, s.to, s.result->totalRate});
         }
     }
     return out;
@@ -282,11 +289,12 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
     row("total", shortestText(total));
     row("average", shortestText(sum.averagePer100Km) + " per 100 km per year");
     text += "Spans that contribute most\n";
-    for (const Span* s : out.topSpans) {
+    for (std::size_t k : out.topSpans) {
+        const Span& s = out.spans[k];
         std::snprintf(line, sizeof line,
                       "  span %-5d %-16s km %9.3f  %8.1f m  rate %10.4g  failures %10.4g  %5.1f %%\n",
-                      s->index, s->name.substr(0, 16).c_str(), s->from, s->length, s->result->totalRate,
-                      s->totalFailures, 100.0 * share(*s));
+                      s.index, s.name.substr(0, 16).c_str(), s.from, s.length, s.result->totalRate,
+                      s.totalFailures, 100.0 * share(s));
         text += line;
     }
     if (out.flagAbove) {
@@ -306,7 +314,7 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
         }
     }
     if (!out.topSpans.empty()) {
-        text += computationNote(*out.topSpans.front()->result) + "\n";
+        text += computationNote(*out.spans[out.topSpans.front()].result) + "\n";
     }
     return text;
 }
@@ -314,8 +322,11 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
 int runRoute(const InputFlags& flags, const RouteRequest& request, const std::string& format,
              const std::string& path, const egm::Progress& progress)
 {
+    refuseOutputOverInput(path, "results file", {{"route file", request.spans}});
     egm::io::OutputFile out(path, "results file");
-    const RouteOutcome outcome = computeRoute(flags, request, progress);
+    std::vector<NamedFile> read;
+    const RouteOutcome outcome = computeRoute(flags, request, progress, &read);
+    refuseOutputOverInput(path, "results file", read);
     out.write(routeReport(outcome, format));
     out.commit();
     if (outcome.summary.failed > 0) {
@@ -338,7 +349,7 @@ Chart routeChart(const RouteOutcome& out)
         const double rate = s.result ? s.result->totalRate : std::nan("");
         total.x.push_back(s.from);
         total.y.push_back(rate);
-        total.x.push_back(s.from + s.length / 1000.0);
+        total.x.push_back(s.to);
         total.y.push_back(rate);
     }
     chart.series.push_back(total);
@@ -356,8 +367,10 @@ Chart routeChart(const RouteOutcome& out)
         chart.markers.push_back(Marker{"to km " + legendNumber(f.to), f.to, false});
     }
     if (!out.topSpans.empty()) {
-        chart.notes.push_back(computationNote(*out.topSpans.front()->result));
+        chart.notes.push_back(computationNote(*out.spans[out.topSpans.front()].result));
     }
+    chart.notes.push_back("inputs: each span's row of the route file, " + std::to_string(out.summary.spans) +
+                          " spans, " + shortestText(out.summary.lengthKm) + " km computed");
     return chart;
 }
 

@@ -2,7 +2,6 @@
 // route file per span.
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,13 +14,14 @@ namespace study {
 
 extern const char* const kRouteHelp;
 
+// The longest span a route takes, m: longer is taken for a mistake.
+inline constexpr double kMaxSpanLength = 100000.0;
+
 struct RouteRequest {
     std::string spans;               // the route file
     std::optional<double> flagAbove; // strokes per 100 km per year
     int top = 10;                    // spans listed by contribution
     unsigned jobs = 0;
-
-    void addTo(CLI::App* app);
 };
 
 struct Span {
@@ -29,7 +29,8 @@ struct Span {
     int line = 0;
     std::string name;
     double from = 0.0;     // km post where the span starts
-    double length = 0.0;   // m
+    double to = 0.0;       // km post where it ends
+    double length = 0.0;   // m, above 0 and at most kMaxSpanLength
     std::string towerFile; // as the row names it; empty: none
     std::optional<egm::Result> result;
     std::string error;
@@ -62,21 +63,28 @@ struct FlaggedStretch {
 struct RouteOutcome {
     std::vector<Span> spans;
     RouteSummary summary;
-    std::vector<const Span*> topSpans; // by total failures, largest first
+    std::vector<std::size_t> topSpans; // indices into spans, by total failures, largest first
     std::vector<FlaggedStretch> flagged;
     std::optional<double> flagAbove;
+    std::vector<std::string> towerFiles; // the tower files the spans read
 };
 
 // Reads and computes the route (as batch reads its cases, with the columns
 // length, in metres, and km, the span's kilometre post: where absent, each
-// span starts where the one before ended, from 0; tower files relative to
-// the route file's folder). Throws CaseFileError and
-// egm::InputError for a route file that cannot be used.
-RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request,
-                          const egm::Progress& progress);
+// span starts where the one before ended, from 0, at the sum of the lengths
+// rounded to the decimals they were written with; tower files relative to
+// the route file's folder). Throws egm::InputError for a route file that
+// cannot be used, and before anything is computed for a route with any span
+// whose length is missing, not a number, not above 0 m or above
+// kMaxSpanLength, or whose km is not a finite number: every such span named.
+// read, when given, gets the files read (see InputFlags::resolve; the
+// route file; the tower files).
+RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, const egm::Progress& progress,
+                          std::vector<NamedFile>* read = nullptr);
 
 // Writes the route's report (text, csv, json) to path; exit status 1 when
-// any span failed.
+// any span failed. Throws egm::InputError when path is one of the files
+// read.
 int runRoute(const InputFlags& flags, const RouteRequest& request, const std::string& format,
              const std::string& path, const egm::Progress& progress);
 

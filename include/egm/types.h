@@ -37,8 +37,6 @@ double verticalIncidence(double slope);
 
 // The built-in example line's four wires, the four-wire line of egm-shielding.
 enum class Wire { groundWire1, groundWire2, conductor1, conductor2 };
-inline constexpr std::array<Wire, 4> kWires = {Wire::groundWire1, Wire::groundWire2, Wire::conductor1,
-                                               Wire::conductor2};
 
 struct WirePosition {
     double x = 0.0;      // m, across the line
