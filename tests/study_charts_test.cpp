@@ -261,6 +261,41 @@ TEST(StudyCharts, StrokeSceneShowsEveryWireAndColoursEachBandByItsCatcher)
     }
 }
 
+// The stroke's legend states its angle in both frames: the ground's, and
+// from the vertical, which on a slope differ by the slope; a vertical stroke
+// is the integration's vertical incidence.
+TEST(StudyCharts, StrokeSceneStatesTheAngleInBothFrames)
+{
+    const struct {
+        double slope;
+        double angle;
+        const char* ground;
+        const char* vertical;
+    } cases[] = {
+        {0.0, 90.0, "angle 90 deg (ground's frame)", "  = 0 deg from the vertical"},
+        {20.0, 110.0, "angle 110 deg (ground's frame)", "  = 0 deg from the vertical"},
+        {20.0, 95.0, "angle 95 deg (ground's frame)", "  = 15 deg from the vertical"},
+        {-15.0, 105.0, "angle 105 deg (ground's frame)", "  = -30 deg from the vertical"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ground);
+        egm::Inputs in;
+        in.slope = c.slope;
+        const study::StrokeScene scene = study::strokeScene(in, 30.0, c.angle);
+        if (c.angle == 90.0 + c.slope) {
+            EXPECT_NEAR(egm::verticalIncidence(c.slope), scene.geometry.theta, 1e-15);
+        }
+        const study::Picture p = study::layoutStrokeScene(scene);
+        for (const char* expected : {c.ground, c.vertical}) {
+            bool found = false;
+            for (const study::Label& l : p.labels) {
+                found = found || l.text == expected;
+            }
+            EXPECT_TRUE(found) << expected;
+        }
+    }
+}
+
 bool startsWith(const std::string& text, const std::string& prefix)
 {
     return text.compare(0, prefix.size(), prefix) == 0;

@@ -1,11 +1,14 @@
 // egm-study end to end: what each subcommand prints or writes, against the
 // library's own results, and every way a run can fail.
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "bits.h"
+#include "egm/input_table.h"
 #include "egm/shielding.h"
 #include "program_run.h"
 #include "study_csv_text.h"
@@ -246,35 +249,203 @@ TEST(StudyBatch, InterruptedBatchLeavesNoPartialFile)
     EXPECT_EQ((std::vector<std::string>{"cases.csv"}), dir.entries());
 }
 
-TEST(StudyCompare, EveryLawWithItsFigures)
+TEST(StudyCompare, EveryLawUnderBothRateMethods)
 {
     ScratchDir dir;
     const ProgramRun r = study({"compare", "--format", "json"}, dir);
     ASSERT_EQ(0, r.status) << r.err;
     const nlohmann::json j = nlohmann::json::parse(r.out);
-    ASSERT_EQ(5u, j.size());
     const char* laws[] = {"built-in", "ieee-1992", "love", "brown-whitehead", "armstrong-whitehead"};
-    for (std::size_t k = 0; k < 5; ++k) {
-        SCOPED_TRACE(laws[k]);
-        EXPECT_EQ(laws[k], j[k]["law"].get<std::string>());
+    const char* methods[] = {"share", "exposure"};
+    ASSERT_EQ(10u, j.size());
+    // The library's figures of each law and method, for the text below.
+    std::vector<double> totals;
+    for (std::size_t k = 0; k < 10; ++k) {
+        const char* law = laws[k / 2];
+        const char* method = methods[k % 2];
+        SCOPED_TRACE(std::string(law) + " " + method);
+        EXPECT_EQ(law, j[k]["law"].get<std::string>());
+        EXPECT_EQ(method, j[k]["rateMethod"].get<std::string>());
         EXPECT_EQ("built-in", j[k]["distribution"].get<std::string>());
         egm::Inputs in;
-        in.law.kind = *egm::lawNamed(laws[k]);
-        if (k > 0) {
+        in.law.kind = *egm::lawNamed(law);
+        in.rateMethod = *egm::rateMethodNamed(method);
+        if (k >= 2) {
             in.tower = egm::towerOf(egm::Line{}, 0.0); // the voltage term is the built-in law's
         }
-        EXPECT_SAME_BITS(egm::computeRates(in).totalRate, j[k]["rates"]["total"].get<double>());
+        totals.push_back(egm::computeRates(in).totalRate);
+        EXPECT_SAME_BITS(totals.back(), j[k]["rates"]["total"].get<double>());
     }
-    const ProgramRun text = study({"compare", "--distribution", "log-normal"}, dir);
+    // ieee-1992 on the built-in line: the guides' method gives about half as
+    // much again as the share.
+    EXPECT_NEAR(0.1645, totals[3], 5e-4);
+    EXPECT_NEAR(0.106, totals[2], 1e-3);
+
+    const ProgramRun text = study({"compare"}, dir);
     ASSERT_EQ(0, text.status) << text.err;
     // A heading, the column names, three rows per law (two conductors and
-    // the total), two closing lines.
-    EXPECT_EQ(2 + 5 * 3 + 2, lineCount(text.out)) << text.out;
-    EXPECT_NE(std::string::npos, text.out.find("current distribution log-normal"));
+    // the total), three closing lines.
+    EXPECT_EQ(2 + 5 * 3 + 3, lineCount(text.out)) << text.out;
+    EXPECT_NE(std::string::npos, text.out.find("share     exposure")) << text.out;
+    // Each total row: the share method's figure, then the exposure method's.
+    for (std::size_t law = 0; law < 5; ++law) {
+        SCOPED_TRACE(laws[law]);
+        char row[128];
+        std::snprintf(row, sizeof row, "%-20s %-16s %12.6g %12.6g\n", laws[law], "total", totals[2 * law],
+                      totals[2 * law + 1]);
+        EXPECT_NE(std::string::npos, text.out.find(row)) << text.out;
+    }
+    const ProgramRun logNormal = study({"compare", "--distribution", "log-normal"}, dir);
+    EXPECT_NE(std::string::npos, logNormal.out.find("current distribution log-normal"));
+
     const auto csv = csvRecords(study({"compare", "--format", "csv"}, dir).out);
-    ASSERT_EQ(6u, csv.size());
-    EXPECT_EQ("love", csv[3].fields[0]);
+    ASSERT_EQ(11u, csv.size());
+    const std::vector<std::string>& header = csv[0].fields;
+    const std::size_t method = std::find(header.begin(), header.end(), "rateMethod") - header.begin();
+    const std::size_t total = std::find(header.begin(), header.end(), "total") - header.begin();
+    ASSERT_EQ(total + 1, method); // the method right after the total
+    for (std::size_t k = 0; k < 10; ++k) {
+        EXPECT_EQ(laws[k / 2], csv[k + 1].fields[0]);
+        EXPECT_EQ(methods[k % 2], csv[k + 1].fields[method]);
+        EXPECT_SAME_BITS(totals[k], real(csv[k + 1].fields[total]));
+    }
 }
+
+// --rate-method exposure: the library's exposure figures, with the method
+// named, in every format of rate.
+TEST(StudyRate, ExposureMethodNamedInEveryFormat)
+{
+    ScratchDir dir;
+    const struct {
+        const char* name;
+        std::vector<std::string> flags;
+    } cases[] = {
+        {"built-in line, ieee-1992", {"--law", "ieee-1992"}},
+        {"built-in law, slope", {"--slope", "12", "--min-current", "3"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> named = {"--rate-method", "exposure"};
+        named.insert(named.end(), c.flags.begin(), c.flags.end());
+        egm::NamedInputs inputs;
+        for (std::size_t k = 0; k < named.size(); k += 2) {
+            inputs.values.push_back(egm::NamedValue{named[k].substr(2), named[k + 1], std::nullopt});
+        }
+        const egm::Result want = egm::computeRates(egm::resolveInputs(inputs));
+        ASSERT_EQ(egm::RateMethod::exposure, want.rateMethod);
+        const auto run = [&](const char* format) {
+            std::vector<std::string> args = {"rate", "--format", format};
+            args.insert(args.end(), named.begin(), named.end());
+            const ProgramRun r = study(args, dir);
+            EXPECT_EQ(0, r.status) << r.err;
+            return r.out;
+        };
+        const nlohmann::json j = nlohmann::json::parse(run("json"));
+        EXPECT_EQ("exposure", j["rateMethod"].get<std::string>());
+        EXPECT_SAME_BITS(want.totalRate, j["rates"]["total"].get<double>());
+        EXPECT_SAME_BITS(want.conductors[0].rate, j["rates"]["conductor1"].get<double>());
+        const auto csv = csvRecords(run("csv"));
+        ASSERT_EQ(2u, csv.size());
+        const auto column = [&](const std::string& name) {
+            const std::vector<std::string>& h = csv[0].fields;
+            return csv[1].fields.at(std::find(h.begin(), h.end(), name) - h.begin());
+        };
+        EXPECT_EQ("exposure", column("rateMethod"));
+        EXPECT_SAME_BITS(want.totalRate, real(column("total")));
+        const std::string text = run("text");
+        EXPECT_EQ(0u, text.find("Shielding failure rate (exposure method), strokes per 100 km per year\n"))
+            << text;
+        EXPECT_NE(std::string::npos,
+                  text.find("  total                  " + egm::shortestText(want.totalRate)));
+    }
+}
+
+// A route takes one rate method: spans that mix them are refused before
+// anything is computed, each method's spans named; the summary names it.
+TEST(StudyRoute, OneRateMethodPerRoute)
+{
+    ScratchDir dir;
+    const struct {
+        const char* name;
+        const char* route;
+        std::vector<std::string> flags;
+        int status;
+        const char* method; // of the summary; null: refused
+    } cases[] = {
+        {"mixed columns", "length,rate-method\n400,share\n300,exposure\n200,\n", {}, 1, nullptr},
+        {"column against the flag",
+         "length,rate-method\n400,share\n300,\n",
+         {"--rate-method", "exposure"},
+         1,
+         nullptr},
+        {"the flag", "length,slope\n400,0\n300,5\n", {"--rate-method", "exposure"}, 0, "exposure"},
+        {"one column", "length,rate-method\n400,exposure\n300,exposure\n", {}, 0, "exposure"},
+        {"default", "length\n400\n", {}, 0, "share"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dir.write("route.csv", c.route);
+        std::vector<std::string> args = {"route", "route.csv", "--format", "json"};
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        const ProgramRun r = study(args, dir);
+        EXPECT_EQ(c.status, r.status) << r.err;
+        if (c.method == nullptr) {
+            EXPECT_EQ("", r.out);
+            EXPECT_NE(std::string::npos, r.err.find("different rate methods")) << r.err;
+            EXPECT_NE(std::string::npos, r.err.find("nothing computed")) << r.err;
+            EXPECT_EQ(1, lineCount(r.err));
+            continue;
+        }
+        const nlohmann::json j = nlohmann::json::parse(r.out);
+        EXPECT_EQ(c.method, j["summary"]["rateMethod"].get<std::string>());
+        for (const nlohmann::json& span : j["spans"]) {
+            EXPECT_EQ(c.method, span["rateMethod"].get<std::string>());
+        }
+        args[3] = "text";
+        const ProgramRun text = study(args, dir);
+        EXPECT_NE(std::string::npos, text.out.find("Expected shielding failures per year (" +
+                                                   std::string(c.method) + " method)"))
+            << text.out;
+    }
+}
+
+#ifdef EGM_HAVE_CAIRO
+// draw --from-vertical on a slope draws the very picture of --angle at the
+// matching angle in the ground's frame, 90 + slope - from-vertical.
+TEST(StudyDraw, FromTheVerticalIsTheGroundFrameAngleItMatches)
+{
+    ScratchDir dir;
+    const struct {
+        const char* slope;
+        const char* fromVertical;
+        const char* angle;
+    } cases[] = {
+        {"0", "0", "90"}, {"20", "0", "110"}, {"20", "15", "95"}, {"-15", "-30", "105"}, {"30", "-55", "175"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.slope) + " " + c.fromVertical);
+        const ProgramRun v = study(
+            {"draw", "--slope", c.slope, "--current", "30", "--from-vertical", c.fromVertical, "-o", "v.svg"},
+            dir);
+        ASSERT_EQ(0, v.status) << v.err;
+        const ProgramRun a =
+            study({"draw", "--slope", c.slope, "--current", "30", "--angle", c.angle, "-o", "a.svg"}, dir);
+        ASSERT_EQ(0, a.status) << a.err;
+        EXPECT_EQ(dir.read("a.svg"), dir.read("v.svg"));
+    }
+    const ProgramRun both =
+        study({"draw", "--current", "30", "--angle", "90", "--from-vertical", "0", "-o", "b.svg"}, dir);
+    EXPECT_EQ(2, both.status);
+    const ProgramRun neither = study({"draw", "--current", "30", "-o", "b.svg"}, dir);
+    EXPECT_EQ(2, neither.status);
+    EXPECT_NE(std::string::npos, neither.err.find("--angle or --from-vertical")) << neither.err;
+    const ProgramRun under =
+        study({"draw", "--slope", "20", "--current", "30", "--from-vertical", "110", "-o", "b.svg"}, dir);
+    EXPECT_EQ(1, under.status);
+    EXPECT_NE(std::string::npos, under.err.find("--from-vertical 110")) << under.err;
+    EXPECT_FALSE(fs::exists(dir / "b.svg"));
+}
+#endif
 
 TEST(StudyDesignAndRoute, EndToEnd)
 {
@@ -394,14 +565,17 @@ TEST(StudyErrors, HelpSaysWhatAnEngineerNeeds)
     const ProgramRun top = study({"--help"}, dir);
     EXPECT_EQ(0, top.status);
     EXPECT_EQ(std::string::npos, top.out.find("sound"));
-    for (const char* text : {"falls towards +x", "Ground wire 1 and conductor 1 are the wires on the +x side",
-                             "1.63 (5.015 I^0.578 + U)^1.125", "1.63 (5.015 I^0.578 - U)^1.125",
-                             "P(>I) = 1/(1 + (I/scale)^exponent)", "200 kA above it in steps", "--compat",
-                             "first-contact", "--tower FILE"}) {
+    for (const char* text :
+         {"falls towards +x", "Ground wire 1 and conductor 1 are the wires on the +x side",
+          "1.63 (5.015 I^0.578 + U)^1.125", "1.63 (5.015 I^0.578 - U)^1.125",
+          "P(>I) = 1/(1 + (I/scale)^exponent)", "200 kA above it in steps", "--compat", "first-contact",
+          "--tower FILE", "--rate-method", "share (default)", "exposure:", "Never add the two",
+          "90 + slope degrees", "height - 2/3 sag", "docs/models.md", "docs/validation.md"}) {
         EXPECT_NE(std::string::npos, top.out.find(text)) << text;
     }
     for (const char* sub : {"rate", "strokes", "sweep", "batch", "compare", "design", "route", "draw"}) {
         const ProgramRun r = study({sub, "--help"}, dir);
+        EXPECT_NE(std::string::npos, r.out.find("docs/models.md")) << sub;
         EXPECT_EQ(0, r.status) << sub;
         EXPECT_EQ(std::string::npos, r.out.find(" x 8")) << sub;
         EXPECT_EQ(std::string::npos, r.out.find("Excludes")) << sub;
@@ -411,6 +585,9 @@ TEST(StudyErrors, HelpSaysWhatAnEngineerNeeds)
     }
     EXPECT_NE(std::string::npos, study({"batch", "--help"}, dir).out.find("exit status 1"));
     EXPECT_NE(std::string::npos, study({"rate", "--help"}, dir).out.find("maxCurrentAtTopConductor1"));
+    EXPECT_NE(std::string::npos, study({"rate", "--help"}, dir).out.find("rateMethod: share or exposure"));
+    EXPECT_NE(std::string::npos, study({"compare", "--help"}, dir).out.find("both rate methods"));
+    EXPECT_NE(std::string::npos, study({"draw", "--help"}, dir).out.find("--from-vertical"));
     const ProgramRun v = study({"--version"}, dir);
     EXPECT_EQ(0, v.status);
     EXPECT_EQ("egm-study 1.1.0\n", v.out);

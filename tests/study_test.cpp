@@ -110,7 +110,7 @@ TEST(StudyBatch, RowsMatchSingleCasesAndBadRowsStayInPlace)
         EXPECT_SAME_BITS(single.conductors[0].rate, real(f[3]));
         EXPECT_SAME_BITS(single.conductors[1].rate, real(f[4]));
         EXPECT_SAME_BITS(single.totalRate, real(f[5]));
-        EXPECT_EQ(study::resultCsvFields(single, {"conductor1", "conductor2"}), [&] {
+        EXPECT_EQ(study::resultCsvFields(single, {"conductor1", "conductor2"}, single.wireNames), [&] {
             std::string joined;
             for (std::size_t k = 3; k + 1 < f.size(); ++k) {
                 if (k > 3) {
@@ -229,16 +229,18 @@ TEST(StudyFormat, TextShowsEachConductorsOwnFigures)
         return values[std::find(names.begin(), names.end(), name) - names.begin()];
     };
     // The four-wire line's columns keep their names.
-    EXPECT_EQ((std::vector<std::string>{
-                  "conductor1", "conductor2", "total", "maxCurrentConductor1", "maxCurrentConductor2",
-                  "maxCurrentAtTopConductor1", "maxCurrentAtTopConductor2", "classicalMaxCurrentConductor1",
-                  "classicalMaxCurrentConductor2", "classicalMaxCurrentAtTopConductor1",
-                  "classicalMaxCurrentAtTopConductor2", "evaluation", "law", "distribution"}),
-              names);
+    EXPECT_EQ(
+        (std::vector<std::string>{"conductor1", "conductor2", "total", "rateMethod", "maxCurrentConductor1",
+                                  "maxCurrentConductor2", "maxCurrentAtTopConductor1",
+                                  "maxCurrentAtTopConductor2", "classicalMaxCurrentConductor1",
+                                  "classicalMaxCurrentConductor2", "classicalMaxCurrentAtTopConductor1",
+                                  "classicalMaxCurrentAtTopConductor2", "evaluation", "law", "distribution"}),
+        names);
     EXPECT_SAME_BITS(*c1.maxCurrent.current, real(column("maxCurrentConductor1")));
     EXPECT_SAME_BITS(*c2.maxCurrent.current, real(column("maxCurrentConductor2")));
     EXPECT_EQ("false", column("maxCurrentAtTopConductor1"));
     EXPECT_EQ("first-contact", column("evaluation"));
+    EXPECT_EQ("share", column("rateMethod"));
     EXPECT_EQ(names.size() - 1, study::resultCsvEmptyFields(conductors).size());
 }
 

@@ -3,6 +3,9 @@
 // egm-study with --tower end to end: rates keyed by the wires' names
 // against independent reference figures, strokes per wire, batches naming
 // tower files, and the flags --tower cannot go with.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -428,6 +431,92 @@ TEST(StudyTower, DrawAndDesignWithATower)
         study({"design", "--tower", "two.csv", "--variable", "spread", "--target", "conductor1=0.5"}, dir);
     EXPECT_EQ(2, unknown.status);
     EXPECT_NE(std::string::npos, unknown.err.find("p=R, q=R")) << unknown.err;
+}
+
+// A sag in the tower file computes as the same tower with each wire at its
+// span's average height, the tower height less 2/3 of the sag; the outputs
+// say which heights were used.
+TEST(StudyTower, SagLowersEachWireByTwoThirdsOfIt)
+{
+    ScratchDir dir;
+    const struct {
+        const char* name;
+        const char* sagged;
+        const char* lowered;
+        std::vector<double> heights; // tower order
+    } cases[] = {
+        {"four-wire line",
+         "kind,x,height,voltage-term,sag\nground wire,9.89,57,,6\nground wire,-9.89,57,,6\n"
+         "conductor,11.2,42,0.8,9\nconductor,-11.2,42,-0.8,9\n",
+         "kind,x,height,voltage-term\nground wire,9.89,53,\nground wire,-9.89,53,\n"
+         "conductor,11.2,36,0.8\nconductor,-11.2,36,-0.8\n",
+         {53, 53, 36, 36}},
+        {"double circuit, sag on some wires",
+         "name,kind,x,height,voltage-term,sag\nearth,ground wire,0,55,,4.5\na1,conductor,6,45,0,0\n"
+         "b1,conductor,8,37,0,3\nc1,conductor,6.5,29,0,0\na2,conductor,-6,45,0,0\n"
+         "b2,conductor,-8,37,0,3\nc2,conductor,-6.5,29,0,0\n",
+         "name,kind,x,height,voltage-term\nearth,ground wire,0,52,\na1,conductor,6,45,0\n"
+         "b1,conductor,8,35,0\nc1,conductor,6.5,29,0\na2,conductor,-6,45,0\n"
+         "b2,conductor,-8,35,0\nc2,conductor,-6.5,29,0\n",
+         {52, 45, 35, 29, 45, 35, 29}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dir.write("sagged.csv", c.sagged);
+        dir.write("lowered.csv", c.lowered);
+        for (const char* method : {"share", "exposure"}) {
+            SCOPED_TRACE(method);
+            const auto json = [&](const char* tower) {
+                const ProgramRun r = study({"rate", "--tower", tower, "--rate-method", method,
+                                            "--min-current", "5", "--format", "json"},
+                                           dir);
+                EXPECT_EQ(0, r.status) << r.err;
+                return nlohmann::json::parse(r.out);
+            };
+            const nlohmann::json sagged = json("sagged.csv");
+            const nlohmann::json lowered = json("lowered.csv");
+            ASSERT_EQ(lowered["rates"].size(), sagged["rates"].size());
+            for (const auto& [name, rate] : lowered["rates"].items()) {
+                SCOPED_TRACE(name);
+                const double want = rate.get<double>();
+                EXPECT_NEAR(want, sagged["rates"][name].get<double>(), 1e-12 * (1.0 + std::abs(want)));
+            }
+            EXPECT_EQ(lowered["maxShieldingFailureCurrent"], sagged["maxShieldingFailureCurrent"]);
+            // The heights computed with, per wire by name.
+            const egm::Tower tower = towerOfText(c.sagged);
+            ASSERT_EQ(tower.size(), sagged["heights"].size());
+            for (std::size_t k = 0; k < tower.size(); ++k) {
+                EXPECT_NEAR(c.heights[k], sagged["heights"][tower.nameOf(k)].get<double>(), 1e-12);
+                EXPECT_EQ(lowered["heights"][tower.nameOf(k)], lowered["tower"][k]["height"]);
+            }
+        }
+        // Text: one line of the heights used, only when a wire has a sag.
+        const ProgramRun text = study({"rate", "--tower", "sagged.csv"}, dir);
+        EXPECT_NE(std::string::npos, text.out.find("  heights (less 2/3 sag) ")) << text.out;
+        const ProgramRun plain = study({"rate", "--tower", "lowered.csv"}, dir);
+        EXPECT_EQ(std::string::npos, plain.out.find("heights")) << plain.out;
+        // CSV: a height column per wire.
+        const auto csv = csvRecords(study({"rate", "--tower", "sagged.csv", "--format", "csv"}, dir).out);
+        ASSERT_EQ(2u, csv.size());
+        const egm::Tower tower = towerOfText(c.sagged);
+        for (std::size_t k = 0; k < tower.size(); ++k) {
+            std::string column = "height" + tower.nameOf(k);
+            column[6] = static_cast<char>(std::toupper(static_cast<unsigned char>(column[6])));
+            const auto at = std::find(csv[0].fields.begin(), csv[0].fields.end(), column);
+            ASSERT_NE(csv[0].fields.end(), at) << column;
+            EXPECT_NEAR(c.heights[k], real(csv[1].fields[at - csv[0].fields.begin()]), 1e-12);
+        }
+    }
+    // The four-wire line's flags: the same as the lowered line's heights.
+    const ProgramRun flags =
+        study({"rate", "--ground-wire-sag", "6", "--conductor-sag", "9", "--format", "json"}, dir);
+    const ProgramRun heights =
+        study({"rate", "--h1", "53", "--h2", "53", "--h3", "36", "--h4", "36", "--format", "json"}, dir);
+    ASSERT_EQ(0, flags.status) << flags.err;
+    const nlohmann::json a = nlohmann::json::parse(flags.out);
+    const nlohmann::json b = nlohmann::json::parse(heights.out);
+    EXPECT_NEAR(b["rates"]["total"].get<double>(), a["rates"]["total"].get<double>(), 1e-12);
+    EXPECT_EQ(b["heights"], a["heights"]);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // per-stroke table, sweeps, batches, comparisons of striking-distance laws
 // and pictures, all through the library's public interface.
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -39,8 +41,12 @@ constexpr const char* kConventions = R"(Conventions of every subcommand:
   ground wire 2 and conductor 2 those on the -x side; x across the line and
   heights above the ground at the tower, in metres.
   --tower FILE: any tower of up to 16 wires instead, one wire a row under the
-  header name,kind,x,height,voltage-term (kind: ground wire or conductor; name
-  and voltage-term may be left out); results per conductor, named by the file.
+  header name,kind,x,height,voltage-term,sag (kind: ground wire or conductor;
+  name, voltage-term and sag may be left out); results per conductor, named by
+  the file.
+  Sag (a tower file's sag column, --ground-wire-sag, --conductor-sag; default 0):
+  how far a wire hangs below its tower height at mid-span; the computation takes
+  the span's average height, height - 2/3 sag, and the outputs say so.
   --slope: the ground at the tower slopes by this angle, degrees; positive: it
   falls towards +x, so ground wire 1 and conductor 1 stand on the downhill side.
   Built-in striking-distance law, I in kA: ground wires 1.63 (5.015 I^0.578)^1.125 m,
@@ -51,18 +57,34 @@ constexpr const char* kConventions = R"(Conventions of every subcommand:
   Other laws (--law): ieee-1992, love, brown-whitehead, armstrong-whitehead, custom.
   Current distribution (built-in): probability density of P(>I) = 1/(1 + (I/scale)^exponent),
   scale 31 kA, exponent 2.8; or log-normal (--distribution log-normal).
-  Rates integrate the currents from --min-current to 200 kA above it in steps
-  of 1 kA and 180 incidence angles; strokes per 100 km of line per year.
+  Rates integrate the currents from the lowest current (default 23.5 kA; it
+  leaves out the failures of smaller currents, most of them on a tall line) to
+  200 kA above it in steps of 1 kA; strokes per 100 km of line per year, by one
+  of two rate methods (--rate-method), always named in the output:
+    share (default): the model's rate: the conductors' share of the strokes
+      the wires catch over 180 incidence angles (weighted 0.75 sin^3 theta),
+      times the flash density, the collection width 28 h^0.6 + b and the
+      terrain factor (1/6, or 1/3 on steep ground: it doubles the rate);
+    exposure: the line-design guides' rate: 0.1 N_g times the sum over the
+      currents of the current density times each conductor's width for
+      vertical strokes. On the built-in line under ieee-1992 with U = 0 it is
+      about 0.1645 where share gives about 0.106. Never add the two.
+  Vertical strokes (the classical maximum current) meet a sloped ground at
+  90 + slope degrees in the ground's frame.
   Evaluation (--evaluation): first-contact (default: each stroke is caught by
   the first striking disk its path enters, or by the ground when it meets the
   ground's striking line first; any tower); compat (--compat): as egm-shielding
   computes it, to the last bit; two ground wires and two conductors only.
   Exit status: 0; 1 when inputs cannot be computed or rows failed; 2 for
-  usage errors. Errors are one line on standard error.)";
+  usage errors. Errors are one line on standard error.
+Every law, distribution, model term and default with its source and its effect
+in numbers: docs/models.md; the checks against published formulas:
+docs/validation.md.)";
 
 constexpr const char* kResultColumns = R"(Result columns (CSV), one per conductor, named by it (conductor1 and
 conductor2 on the four-wire line; a tower file's names with --tower):
   conductor1, conductor2, ..., total: shielding failure rates, strokes per 100 km per year
+  rateMethod: share or exposure, the method of those rates (never mix the two)
   maxCurrentConductor1, ...: largest current, kA, at which the conductor has a width for
     some incidence angle within the integrated range (to 0.01 kA; empty: never)
   maxCurrentAtTopConductor1, ...: true when it is still exposed at the top of the range,
@@ -70,7 +92,10 @@ conductor2 on the four-wire line; a tower file's names with --tower):
   classicalMaxCurrentConductor1, ...: largest current, kA, with a width for vertical
     strokes, searched from 0.1 to 1000 kA (empty: never)
   classicalMaxCurrentAtTopConductor1, ...: true when still exposed at 1000 kA
-  evaluation, law, distribution: how the case was computed)";
+  heightGroundWire1, ..., heightConductor1, ...: one per wire, m, the heights computed
+    with: at the tower less 2/3 of the wire's sag
+  evaluation, law, distribution: how the case was computed
+Models and defaults: docs/models.md.)";
 
 int fail(const std::string& message, int status)
 {
@@ -136,6 +161,7 @@ egm::Progress progressOnTerminal()
 }
 
 constexpr const char* kPictureHelp = "picture file: .svg, .png or .pdf";
+constexpr const char* kDocsPointer = "\nModels and defaults, with their sources: docs/models.md.";
 
 // "ground slope at the tower; ... (degrees; default 0)".
 std::string helpOf(const egm::InputField& f)
@@ -265,13 +291,14 @@ int runRate(RateRun& run)
         text = study::resultJson(inputs, r, run.line.flags.control, run.line.flags.tower).dump(2) + "\n";
     } else if (run.format == "csv") {
         const std::vector<std::string> names = study::conductorNames(r);
-        text = study::resultCsvHeader(names) +
+        const std::vector<std::string> wires = study::wireNames(r);
+        text = study::resultCsvHeader(names, wires) +
                ",terrainFactor,collectionWidth,currentFrom,currentTo,steps\n" +
-               study::resultCsvFields(r, names) + "," + shortestText(r.terrainFactor) + "," +
+               study::resultCsvFields(r, names, wires) + "," + shortestText(r.terrainFactor) + "," +
                shortestText(r.collectionWidth) + "," + shortestText(r.currentFrom) + "," +
                shortestText(r.currentTo) + "," + std::to_string(r.currentSteps) + "\n";
     } else {
-        text = study::resultText(r);
+        text = study::resultText(r, &inputs.tower);
     }
     run.line.write(text);
     return 0;
@@ -284,7 +311,12 @@ void addRate(CLI::App& app, const Status& status)
     addInputFlags(sub, run->line);
     addFormat(sub, run->format);
     addOutput(sub, run->line);
-    sub->footer(kResultColumns);
+    sub->footer(std::string("Text: each conductor's rate and the total, by the rate method named in the "
+                            "heading; the maximum shielding failure current (any incidence angle, within the "
+                            "integrated currents: a lowest current set too high hides it); the classical one "
+                            "(vertical strokes); how it was computed; the heights used when a wire has a "
+                            "sag. JSON: the same keys, with rateMethod and heights (per wire).\n") +
+                kResultColumns);
     sub->callback([run, status] { *status = runRate(*run); });
 }
 
@@ -347,10 +379,11 @@ void addStrokes(CLI::App& app, const Status& status)
         ->expected(1)
         ->option_text(" KA");
     addOutput(sub, run->line);
-    sub->footer("Columns: current (kA), theta (rad, from +x; below pi/2 the stroke comes from the +x side), "
+    sub->footer("Columns: current (kA), theta (rad, from +x in the frame of the sloped ground; below pi/2 "
+                "the stroke comes from the +x side; vertical strokes at pi/2 + slope), "
                 "degrees (1 to 180), then one per wire named by it (groundWire1, groundWire2, conductor1, "
                 "conductor2 on the four-wire line): the width of the stroke paths the wire catches, across "
-                "the stroke direction, m; evaluation, law.");
+                "the stroke direction, m; evaluation, law. Models: docs/models.md.");
     sub->callback([run, status] { *status = runStrokes(*run); });
 }
 
@@ -424,15 +457,16 @@ int runSweep(SweepRun& run)
     printNotes(egm::layoutNotes(base));
     const std::vector<study::SweepPoint> points = run.points(base);
     std::vector<std::string> names = study::conductorNames(base.tower);
-    std::string text = run.param + "," + study::resultCsvHeader(names) + ",error\n";
+    const std::vector<std::string> wires = base.tower.names();
+    std::string text = run.param + "," + study::resultCsvHeader(names, wires) + ",error\n";
     int failed = 0;
     for (const study::SweepPoint& p : points) {
         text += shortestText(p.value) + ",";
         if (p.result) {
-            text += study::resultCsvFields(*p.result, names) + ",\n";
+            text += study::resultCsvFields(*p.result, names, wires) + ",\n";
         } else {
             ++failed;
-            text += study::resultCsvEmptyFields(names) + "," + study::csvField(p.error) + "\n";
+            text += study::resultCsvEmptyFields(names, wires) + "," + study::csvField(p.error) + "\n";
         }
     }
     run.line.write(text);
@@ -535,6 +569,7 @@ int runCompare(CompareRun& run)
     const std::vector<study::LawComparison> rows =
         study::compareLaws(base, run.line.flags.voltageTermGiven());
     const std::vector<std::string> names = study::conductorNames(base.tower);
+    const std::vector<std::string> wires = base.tower.names();
     std::string text;
     int failed = 0;
     if (run.format == "json") {
@@ -549,46 +584,67 @@ int runCompare(CompareRun& run)
                 ++failed;
             }
             entry["law"] = std::string(egm::lawName(row.law.kind));
+            entry["rateMethod"] = std::string(egm::rateMethodName(row.method));
             j.push_back(entry);
         }
         text = j.dump(2) + "\n";
     } else if (run.format == "csv") {
-        text = "law," + study::resultCsvHeader(names) + ",error\n";
+        text = "law," + study::resultCsvHeader(names, wires) + ",error\n";
         for (const study::LawComparison& row : rows) {
             text += std::string(egm::lawName(row.law.kind)) + ",";
             if (row.result) {
-                text += study::resultCsvFields(*row.result, names) + ",\n";
+                text += study::resultCsvFields(*row.result, names, wires) + ",\n";
             } else {
                 ++failed;
-                text += study::resultCsvEmptyFields(names) + "," + study::csvField(row.error) + "\n";
+                // The method still named, so that the row says which one failed.
+                std::string empty = study::resultCsvEmptyFields(names, wires);
+                empty.insert(names.size() + 1, egm::rateMethodName(row.method));
+                text += empty + "," + study::csvField(row.error) + "\n";
             }
         }
     } else {
-        // One block per law: each conductor's rate, maximum and classical
-        // maximum current, then the total.
+        // One block per law: each conductor's rate by the share and the
+        // exposure method side by side, its maximum and classical maximum
+        // current, then the totals.
         char line[256];
-        text = "Shielding failure rate by striking-distance law, strokes per 100 km per year\n";
-        std::snprintf(line, sizeof line, "%-20s %-16s %12s %10s %10s\n", "law", "conductor", "rate", "max I",
-                      "classic");
+        text = "Shielding failure rate by striking-distance law and rate method, strokes per 100 km per "
+               "year\n";
+        std::snprintf(line, sizeof line, "%-20s %-16s %12s %12s %10s %10s\n", "law", "conductor", "share",
+                      "exposure", "max I", "classic");
         text += line;
-        for (const study::LawComparison& row : rows) {
-            const std::string law(egm::lawName(row.law.kind));
-            if (!row.result) {
-                ++failed;
-                text += law + ": " + row.error + "\n";
+        // Rows come in pairs: the share method's, then the exposure method's.
+        for (std::size_t k = 0; k + 1 < rows.size(); k += 2) {
+            const study::LawComparison& share = rows[k];
+            const study::LawComparison& exposure = rows[k + 1];
+            const std::string law(egm::lawName(share.law.kind));
+            bool broken = false;
+            for (const study::LawComparison* row : {&share, &exposure}) {
+                if (!row->result) {
+                    ++failed;
+                    broken = true;
+                    text += law + " (" + study::rateMethodText(row->method) + "): " + row->error + "\n";
+                }
+            }
+            if (broken) {
                 continue;
             }
-            const egm::Result& r = *row.result;
-            for (const egm::ConductorResult& c : r.conductors) {
-                std::snprintf(line, sizeof line, "%-20s %-16s %12.6g %10s %10s\n", law.c_str(),
-                              c.name.c_str(), c.rate, currentCell(c.maxCurrent).c_str(),
-                              currentCell(c.classicalMaxCurrent).c_str());
+            const egm::Result& r = *share.result;
+            for (std::size_t c = 0; c < r.conductors.size(); ++c) {
+                const egm::ConductorResult& sc = r.conductors[c];
+                std::snprintf(line, sizeof line, "%-20s %-16s %12.6g %12.6g %10s %10s\n", law.c_str(),
+                              sc.name.c_str(), sc.rate, exposure.result->conductors[c].rate,
+                              currentCell(sc.maxCurrent).c_str(),
+                              currentCell(sc.classicalMaxCurrent).c_str());
                 text += line;
             }
-            std::snprintf(line, sizeof line, "%-20s %-16s %12.6g\n", law.c_str(), "total", r.totalRate);
+            std::snprintf(line, sizeof line, "%-20s %-16s %12.6g %12.6g\n", law.c_str(), "total", r.totalRate,
+                          exposure.result->totalRate);
             text += line;
         }
         text += "Maximum currents in kA; + marks a conductor still exposed at the top of the range.\n";
+        text += "share: the conductors' share of the collection width (the model's rate); exposure: "
+                "their widths for vertical strokes over the current density (the line-design guides' "
+                "rate).\n";
         text += "evaluation " + std::string(egm::evaluationName(base.evaluation)) +
                 ", current distribution " + std::string(egm::distributionName(base.distribution.kind)) + "\n";
     }
@@ -604,8 +660,11 @@ void addCompare(CLI::App& app, const Status& status)
     addFormat(sub, run->format);
     addOutput(sub, run->line);
     sub->footer(
-        std::string("One row per law: built-in (with the voltage term), ieee-1992, love, "
-                    "brown-whitehead, armstrong-whitehead, and custom when --law custom is given.\n") +
+        std::string("Every law under both rate methods: built-in (with the voltage term), ieee-1992, love, "
+                    "brown-whitehead, armstrong-whitehead, and custom when --law custom is given. Text: "
+                    "per law and conductor the share and the exposure rate side by side; JSON and CSV: "
+                    "one entry per law and method, rateMethod naming it. --rate-method is not needed "
+                    "here.\n") +
         kResultColumns);
     sub->callback([run, status] { *status = runCompare(*run); });
 }
@@ -646,7 +705,7 @@ void addDesign(CLI::App& app, const Status& status)
     addDesignOptions(sub, run->request);
     addFormat(sub, run->format);
     addOutput(sub, run->line);
-    sub->footer(study::kDesignHelp);
+    sub->footer(std::string(study::kDesignHelp) + kDocsPointer);
     sub->callback([run, status] {
         const egm::Inputs base = run->line.resolve();
         printNotes(egm::layoutNotes(base));
@@ -683,7 +742,7 @@ void addRoute(CLI::App& app, const Status& status)
     addRouteOptions(sub, run->request);
     addFormat(sub, run->format);
     addOutput(sub, run->line);
-    sub->footer(study::kRouteHelp);
+    sub->footer(std::string(study::kRouteHelp) + kDocsPointer);
     sub->callback([run, status] {
         *status = study::runRoute(run->line.given(), run->request, run->format, run->line.output,
                                   progressOnTerminal());
@@ -707,7 +766,28 @@ struct DrawRun {
     LineFlags line;
     double current = 0.0;
     double angle = 0.0;
+    std::optional<double> fromVertical; // degrees; set: the angle follows from it and the slope
 };
+
+// The stroke's angle in the frame of the sloped ground, degrees from +x:
+// --angle itself, or from --from-vertical (positive: the stroke comes from
+// the +x side), 90 + slope - from-vertical, since a vertical stroke meets the
+// sloped ground at 90 + slope degrees (egm::verticalIncidence).
+double groundFrameAngle(const DrawRun& run, const egm::Inputs& inputs)
+{
+    if (!run.fromVertical) {
+        return run.angle;
+    }
+    const double angle = 90.0 + inputs.slope - *run.fromVertical;
+    if (!(std::isfinite(*run.fromVertical) && angle > 0.0 && angle <= 180.0)) {
+        throw egm::InputError("--from-vertical " + shortestText(*run.fromVertical) +
+                              " degrees on a slope of " + shortestText(inputs.slope) +
+                              " degrees: must lie from " + shortestText(inputs.slope - 90.0) + " to " +
+                              shortestText(inputs.slope + 90.0) +
+                              " (excluded) degrees, so that the stroke comes down onto the ground");
+    }
+    return angle;
+}
 
 void addDraw(CLI::App& app, const Status& status)
 {
@@ -716,18 +796,34 @@ void addDraw(CLI::App& app, const Status& status)
         app.add_subcommand("draw", "picture of one stroke: striking circles, the paths each wire catches");
     addInputFlags(sub, run->line);
     sub->add_option("--current", run->current, "lightning current, kA")->required()->option_text(" KA");
-    sub->add_option("--angle", run->angle,
-                    "incidence angle, degrees from +x (90: vertical; below 90 the stroke comes from the +x "
-                    "side)")
-        ->required()
-        ->option_text(" DEG");
+    CLI::Option* angle =
+        sub->add_option("--angle", run->angle,
+                        "stroke angle in the frame of the sloped ground, degrees from +x along the ground "
+                        "(90: perpendicular to the ground, vertical only on flat ground; below 90 the "
+                        "stroke comes from the +x side), as the integration's angles")
+            ->option_text(" DEG");
+    CLI::Option* vertical =
+        sub->add_option("--from-vertical", run->fromVertical,
+                        "stroke angle from the true vertical, degrees (0: vertical; positive: from the +x "
+                        "side); the ground-frame angle is 90 + slope - this")
+            ->option_text(" DEG");
+    angle->excludes(vertical);
+    vertical->excludes(angle);
     addOutput(sub, run->line, kPictureHelp);
-    sub->callback([run, status] {
+    sub->footer("The picture is drawn in the frame of the sloped ground (the ground laid level); its legend "
+                "gives the stroke's angle in that frame and from the vertical, each wire's width (the "
+                "stroke paths it catches, m, across the stroke direction) and striking distance. Give "
+                "--angle or --from-vertical. Models and defaults: docs/models.md.");
+    sub->callback([run, status, angle, vertical] {
+        if (angle->count() == 0 && vertical->count() == 0) {
+            throw study::UsageError("draw needs --angle or --from-vertical");
+        }
         requireImageName(run->line.output);
-        requireDrawCurrent(run->current, run->angle);
         const egm::Inputs inputs = run->line.resolve("picture file");
+        const double theta = groundFrameAngle(*run, inputs);
+        requireDrawCurrent(run->current, theta);
         printNotes(egm::layoutNotes(inputs));
-        writePicture(study::layoutStrokeScene(study::strokeScene(inputs, run->current, run->angle)),
+        writePicture(study::layoutStrokeScene(study::strokeScene(inputs, run->current, theta)),
                      run->line.output);
         *status = 0;
     });
@@ -756,6 +852,10 @@ void addPlotExposure(CLI::App* plot, const Status& status)
         plot->add_subcommand("exposure", "each conductor's angle-weighted exposure against current");
     addInputFlags(sub, *run);
     addOutput(sub, *run, kPictureHelp);
+    sub->footer(std::string("Each conductor's angle sum per current: its share of the strokes the wires "
+                            "catch, weighted over the incidence angles, before the current density (what the "
+                            "share method integrates); maximum currents marked.") +
+                kDocsPointer);
     sub->callback([run, status] {
         requireImageName(run->output);
         const egm::Inputs inputs = run->resolve("picture file");
@@ -775,6 +875,9 @@ void addPlotSweep(CLI::App* plot, const Status& status)
     addInputFlags(sub, run->line);
     addSweepOptions(sub, *run);
     addOutput(sub, run->line, kPictureHelp);
+    sub->footer(std::string("Each conductor's rate and the total against the swept input, by the rate "
+                            "method named on the axis (--rate-method).") +
+                kDocsPointer);
     sub->callback([run, status] {
         requireImageName(run->line.output);
         const egm::Inputs base = run->resolve("picture file");
@@ -797,6 +900,9 @@ void addPlotCompare(CLI::App* plot, const Status& status)
     CLI::App* sub = plot->add_subcommand("compare", "the rates under every striking-distance law");
     addInputFlags(sub, *run);
     addOutput(sub, *run, kPictureHelp);
+    sub->footer(std::string("A bar per conductor and the total under each law, by the share method and "
+                            "beside it, paler, the exposure method.") +
+                kDocsPointer);
     sub->callback([run, status] {
         requireImageName(run->output);
         const egm::Inputs base = run->resolve("picture file");
@@ -806,8 +912,8 @@ void addPlotCompare(CLI::App* plot, const Status& status)
         std::vector<std::string> failures;
         for (const study::LawComparison& row : rows) {
             if (!row.result) {
-                failures.push_back("law " + std::string(egm::lawName(row.law.kind)) +
-                                   " not computed: " + row.error);
+                failures.push_back("law " + std::string(egm::lawName(row.law.kind)) + " (" +
+                                   study::rateMethodText(row.method) + ") not computed: " + row.error);
             }
         }
         *status = drawRows(study::compareChart(rows, base), run->output, failures, rows.size());

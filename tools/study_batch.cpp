@@ -21,23 +21,26 @@ BatchSummary runBatch(std::istream& cases, std::string& results, const egm::Inpu
     const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(inputs, {}, jobs, progress);
 
     std::vector<std::string> conductors;
+    std::vector<std::string> wires;
     for (const egm::CaseOutcome& o : outcomes) {
         if (o.result) {
             addConductorNames(conductors, *o.result);
+            addWireNames(wires, *o.result);
         }
     }
     if (conductors.empty()) {
         conductors = conductorNames(defaults.tower); // no row computed: the defaults' names
+        wires = defaults.tower.names();
     }
     BatchSummary summary;
     summary.towerFiles = file.towerPaths();
     summary.cases = static_cast<int>(rows.size());
-    results += "case,line,name," + resultCsvHeader(conductors) + ",error\n";
+    results += "case,line,name," + resultCsvHeader(conductors, wires) + ",error\n";
     for (std::size_t k = 0; k < rows.size(); ++k) {
         const Case& row = rows[k];
         results += std::to_string(k + 1) + "," + std::to_string(row.line) + "," + csvField(row.name) + ",";
         if (outcomes[k].result) {
-            results += resultCsvFields(*outcomes[k].result, conductors) + ",\n";
+            results += resultCsvFields(*outcomes[k].result, conductors, wires) + ",\n";
             continue;
         }
         ++summary.failed;
@@ -45,7 +48,7 @@ BatchSummary runBatch(std::istream& cases, std::string& results, const egm::Inpu
         const std::string error = row.inputs.error.empty()
                                       ? "line " + std::to_string(row.line) + ": " + outcomes[k].error
                                       : outcomes[k].error;
-        results += resultCsvEmptyFields(conductors) + "," + csvField(error) + "\n";
+        results += resultCsvEmptyFields(conductors, wires) + "," + csvField(error) + "\n";
     }
     return summary;
 }

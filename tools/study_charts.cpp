@@ -30,16 +30,21 @@ Colour paletteColour(std::size_t k)
     return kPalette[k % std::size(kPalette)];
 }
 
-// A dashed last series is the total, in its own colour.
-Colour seriesColour(const Chart& chart, std::size_t k)
-{
-    return chart.series[k].dashed && k + 1 == chart.series.size() ? kTotalColour : paletteColour(k);
-}
-
 Colour faded(Colour c, double alpha)
 {
     c.a = alpha;
     return c;
+}
+
+// A dashed last series is the total, in its own colour. In a bar chart a
+// dashed series is the companion of the one before it (the same figure by
+// another method): its colour, paler.
+Colour seriesColour(const Chart& chart, std::size_t k)
+{
+    if (!chart.categories.empty() && chart.series[k].dashed && k > 0) {
+        return faded(seriesColour(chart, k - 1), 0.45);
+    }
+    return chart.series[k].dashed && k + 1 == chart.series.size() ? kTotalColour : paletteColour(k);
 }
 
 // Data coordinates to the page: the frame shows [x0, x1] x [y0, y1], y up.
@@ -242,7 +247,8 @@ std::vector<std::string> inputsNotes(const egm::Inputs& inputs, const std::strin
         for (std::size_t k = 0; k < inputs.tower.wires.size(); ++k) {
             const egm::TowerWire& w = inputs.tower.wires[k];
             items.push_back(inputs.tower.nameOf(k) + " (" + egm::shortestText(w.x) + ", " +
-                            egm::shortestText(w.height) + ") m");
+                            egm::shortestText(w.height) + ") m" +
+                            (w.sag != 0.0 ? ", sag " + egm::shortestText(w.sag) + " m" : ""));
         }
     }
     for (const egm::InputField& f : egm::inputFields()) {
@@ -270,7 +276,7 @@ Chart sweepChart(const std::string& param, const std::vector<SweepPoint>& points
     Chart chart;
     chart.title = "Shielding failure rate against " + withUnit(param);
     chart.xLabel = withUnit(param);
-    chart.yLabel = "strokes per 100 km per year";
+    chart.yLabel = rateUnit(base.rateMethod);
     std::vector<std::string> conductors;
     for (const SweepPoint& p : points) {
         if (p.result) {
@@ -597,8 +603,10 @@ Picture layoutStrokeScene(const StrokeScene& s)
     // Labels above their lines, clear of the bars below the ground line.
     p.labels.push_back(label(p.frame.right - 6, f.Y(0) - 5, "ground line (sloped ground)", 11, Align::right));
     if (s.slope != 0.0) {
-        // The true horizontal, turned with the frame by -slope.
-        const double a = -s.slope / 180.0 * kPi;
+        // The true horizontal: a ground falling towards +x, laid level, turns
+        // it by +slope, so that the vertical strokes (90 + slope degrees,
+        // egm::verticalIncidence) stand square on it.
+        const double a = s.slope / 180.0 * kPi;
         const double far = f.x1 - f.x0;
         p.lines.push_back(line(f.at(-far * std::cos(a), -far * std::sin(a)),
                                f.at(far * std::cos(a), far * std::sin(a)), Pen{kBlack, 1.0, {8.0, 5.0}}));
@@ -664,7 +672,10 @@ Picture layoutStrokeScene(const StrokeScene& s)
         ly += 17;
     };
     text("current " + legendNumber(g.current) + " kA");
-    text("incidence angle " + legendNumber(s.angleDegrees) + " deg");
+    // Both frames: the ground's, in which the picture is drawn, and the
+    // vertical's, which a sloped ground turns by the slope.
+    text("angle " + legendNumber(s.angleDegrees) + " deg (ground's frame)");
+    text("  = " + legendNumber(90.0 + s.slope - s.angleDegrees) + " deg from the vertical");
     text("ground slope " + legendNumber(s.slope) + " deg");
     text("ground striking line G " + legendNumber(g.groundStrikeHeight) + " m");
     text("evaluation " + std::string(egm::evaluationName(s.evaluation)));

@@ -145,7 +145,9 @@ Picture layoutChart(const Chart& chart);
 // (the ground's neutral) and, below the ground line, a bar per wire of the
 // bands it catches; compat: the exposed arcs (thick), the stroke paths that
 // bound each wire's shadow and the shadow bars. A legend with the current,
-// angle, and each wire's width and striking distance.
+// the stroke's angle in both frames (degrees from +x in the frame of the
+// sloped ground, and from the vertical: 90 + slope - angle), and each wire's
+// width and striking distance.
 struct StrokeScene {
     egm::StrokeGeometry geometry;
     std::vector<std::string> wireNames; // tower order

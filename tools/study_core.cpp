@@ -65,10 +65,14 @@ std::vector<LawComparison> compareLaws(const egm::Inputs& base, bool voltageTerm
         // Every law but the built-in one without the voltage term; the
         // built-in law with the base's, or its own default.
         const bool builtIn = kind == egm::StrikingLaw::Kind::builtIn;
-        cases.push_back(egm::resolveCase(named, base, builtIn && voltageTermGiven));
-        egm::StrikingLaw law = cases.back().inputs.law;
+        egm::CaseInputs c = egm::resolveCase(named, base, builtIn && voltageTermGiven);
+        egm::StrikingLaw law = c.inputs.law;
         law.kind = kind; // also for a case that could not be resolved
-        rows.push_back(LawComparison{law, std::nullopt, {}});
+        for (egm::RateMethod method : {egm::RateMethod::share, egm::RateMethod::exposure}) {
+            c.inputs.rateMethod = method;
+            cases.push_back(c);
+            rows.push_back(LawComparison{law, method, std::nullopt, {}});
+        }
     }
     const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(cases, {}, threads);
     for (std::size_t k = 0; k < rows.size(); ++k) {
@@ -81,34 +85,49 @@ std::vector<LawComparison> compareLaws(const egm::Inputs& base, bool voltageTerm
 Chart compareChart(const std::vector<LawComparison>& rows, const egm::Inputs& base)
 {
     Chart chart;
-    chart.title = "Shielding failure rate by striking-distance law";
+    chart.title = "Shielding failure rate by striking-distance law, share and exposure methods";
     chart.xLabel = "striking-distance law";
     chart.yLabel = "strokes per 100 km per year";
     std::vector<std::string> conductors;
     for (const LawComparison& row : rows) {
-        chart.categories.emplace_back(egm::lawName(row.law.kind));
+        if (chart.categories.empty() || chart.categories.back() != egm::lawName(row.law.kind)) {
+            chart.categories.emplace_back(egm::lawName(row.law.kind));
+        }
         if (row.result) {
             addConductorNames(conductors, *row.result);
         }
     }
-    for (const std::string& name : conductors) {
-        chart.series.push_back(Series{name, {}, {}, false});
-    }
-    chart.series.push_back(Series{"total", {}, {}, true});
+    conductors.emplace_back("total");
+    // A bar per conductor and method, the total last: the exposure method's
+    // bar beside the share method's, dashed.
     const double nan = std::nan("");
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const LawComparison& row = rows[i];
-        const double x = static_cast<double>(i);
-        for (std::size_t k = 0; k < conductors.size(); ++k) {
-            const egm::ConductorResult* c = row.result ? conductorNamed(*row.result, conductors[k]) : nullptr;
-            chart.series[k].x.push_back(x);
-            chart.series[k].y.push_back(c != nullptr ? c->rate : nan);
+    for (const std::string& name : conductors) {
+        for (egm::RateMethod method : {egm::RateMethod::share, egm::RateMethod::exposure}) {
+            Series series{
+                name + " (" + rateMethodText(method) + ")", {}, {}, method == egm::RateMethod::exposure};
+            for (std::size_t i = 0; i < chart.categories.size(); ++i) {
+                double rate = nan;
+                for (const LawComparison& row : rows) {
+                    if (row.method != method || row.law.kind != *egm::lawNamed(chart.categories[i]) ||
+                        !row.result) {
+                        continue;
+                    }
+                    const egm::ConductorResult* c = conductorNamed(*row.result, name);
+                    rate = name == "total" && c == nullptr ? row.result->totalRate
+                           : c != nullptr                  ? c->rate
+                                                           : nan;
+                }
+                series.x.push_back(static_cast<double>(i));
+                series.y.push_back(rate);
+            }
+            chart.series.push_back(series);
         }
-        chart.series.back().x.push_back(x);
-        chart.series.back().y.push_back(row.result ? row.result->totalRate : nan);
     }
-    chart.notes = {"evaluation: " + std::string(egm::evaluationName(base.evaluation)) +
-                   "; current distribution: " + std::string(egm::distributionName(base.distribution.kind))};
+    chart.notes = {
+        "share method: the conductors' share of the collection width; exposure method: "
+        "the conductors' widths for vertical strokes over the current density",
+        "evaluation: " + std::string(egm::evaluationName(base.evaluation)) +
+            "; current distribution: " + std::string(egm::distributionName(base.distribution.kind))};
     const std::vector<std::string> line = inputsNotes(base);
     chart.notes.insert(chart.notes.end(), line.begin(), line.end());
     return chart;

@@ -27,16 +27,19 @@ std::vector<SweepPoint> sweepCases(const egm::Inputs& base, const egm::InputFiel
 
 // The line under each law: the built-in law with the base's voltage term
 // (0.8 where the base has none), every other law with none, the custom law
-// only when the base has it.
+// only when the base has it; each law under both rate methods, share then
+// exposure, whatever the base's method.
 struct LawComparison {
     egm::StrikingLaw law;
+    egm::RateMethod method = egm::RateMethod::share;
     std::optional<egm::Result> result;
     std::string error;
 };
 std::vector<LawComparison> compareLaws(const egm::Inputs& base, bool voltageTermGiven, unsigned threads = 0);
 
 // The rates per law as a bar chart, the laws as categories: a bar per
-// conductor and the total in each; base's inputs stated in the notes.
+// conductor and the total in each, under each rate method; base's inputs
+// stated in the notes.
 Chart compareChart(const std::vector<LawComparison>& rows, const egm::Inputs& base);
 
 } // namespace study

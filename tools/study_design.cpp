@@ -481,6 +481,7 @@ std::string designReport(const DesignOutcome& o, const std::string& format)
         if (o.best.result) {
             j["evaluation"] = std::string(egm::evaluationName(o.best.result->evaluation));
             j["law"] = std::string(egm::lawName(o.best.result->law.kind));
+            j["rateMethod"] = std::string(egm::rateMethodName(o.best.result->rateMethod));
         }
         return j.dump(2) + "\n";
     }
@@ -510,8 +511,12 @@ std::string designReport(const DesignOutcome& o, const std::string& format)
     std::string text;
     text += "Design variable: " + std::string(v.label) + ", " + v.unit + ", searched from " +
             egm::shortestText(o.from) + " to " + egm::shortestText(o.to) + "\n";
-    text +=
-        "Target: " + targetText(o) + " " + egm::shortestText(o.targetValue) + " " + unitOf(o.target) + "\n";
+    // A rate target is in the rate method of the computation, said with it.
+    const std::string method = o.target != DesignTarget::perfect && o.best.result
+                                   ? " (" + rateMethodText(o.best.result->rateMethod) + ")"
+                                   : std::string();
+    text += "Target: " + targetText(o) + " " + egm::shortestText(o.targetValue) + " " + unitOf(o.target) +
+            method + "\n";
     const auto describe = [&](const DesignSample& s) {
         std::string d = valueText(o, s.value) + ": response " + legendNumber(s.response);
         if (s.result) {

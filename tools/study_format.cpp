@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 
 #include "egm/input_table.h"
@@ -58,9 +59,21 @@ const ConductorColumns kConductorColumns[] = {
 };
 constexpr const char* kHowColumns[] = {"evaluation", "law", "distribution"};
 
-std::size_t columnCount(const std::vector<std::string>& conductors)
+std::size_t columnCount(const std::vector<std::string>& conductors, const std::vector<std::string>& wires)
 {
-    return conductors.size() * (1 + std::size(kConductorColumns)) + 1 + std::size(kHowColumns);
+    return conductors.size() * (1 + std::size(kConductorColumns)) + 2 + wires.size() + std::size(kHowColumns);
+}
+
+// The height a wire was computed with, by name; none when the result has no
+// wire of the name.
+std::optional<double> heightOf(const egm::Result& r, const std::string& wire)
+{
+    for (std::size_t k = 0; k < r.wireNames.size() && k < r.heights.size(); ++k) {
+        if (r.wireNames[k] == wire) {
+            return r.heights[k];
+        }
+    }
+    return std::nullopt;
 }
 
 // One object keyed by conductor name.
@@ -111,7 +124,8 @@ nlohmann::json towerJson(const egm::Tower& tower)
                      {"kind", std::string(egm::wireKindName(w.kind))},
                      {"x", jsonNumber(w.x)},
                      {"height", jsonNumber(w.height)},
-                     {"voltage-term", jsonNumber(w.voltageTerm)}});
+                     {"voltage-term", jsonNumber(w.voltageTerm)},
+                     {"sag", jsonNumber(w.sag)}});
     }
     return j;
 }
@@ -121,7 +135,12 @@ nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& r, const
 {
     nlohmann::json rates = perConductor(r, [](const egm::ConductorResult& c) { return jsonNumber(c.rate); });
     rates["total"] = jsonNumber(r.totalRate);
+    nlohmann::json heights = nlohmann::json::object();
+    for (std::size_t k = 0; k < r.wireNames.size() && k < r.heights.size(); ++k) {
+        heights[r.wireNames[k]] = jsonNumber(r.heights[k]);
+    }
     return {
+        {"rateMethod", std::string(egm::rateMethodName(r.rateMethod))},
         {"evaluation", std::string(egm::evaluationName(r.evaluation))},
         {"law", std::string(egm::lawName(r.law.kind))},
         {"distribution", std::string(egm::distributionName(r.distribution.kind))},
@@ -134,6 +153,7 @@ nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& r, const
          perConductor(r, [](const egm::ConductorResult& c) { return jsonCurrent(c.classicalMaxCurrent); })},
         {"classicalExposedAtTop",
          perConductor(r, [](const egm::ConductorResult& c) { return jsonAtTop(c.classicalMaxCurrent); })},
+        {"heights", heights},
         {"terrainFactor", jsonNumber(r.terrainFactor)},
         {"collectionWidth", jsonNumber(r.collectionWidth)},
         {"currentRange",
@@ -144,9 +164,20 @@ nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& r, const
     };
 }
 
+std::string rateMethodText(egm::RateMethod method)
+{
+    return std::string(egm::rateMethodName(method)) + " method";
+}
+
+std::string rateUnit(egm::RateMethod method)
+{
+    return "strokes per 100 km per year, " + rateMethodText(method);
+}
+
 std::string computationNote(const egm::Result& r)
 {
-    return "evaluation: " + std::string(egm::evaluationName(r.evaluation)) +
+    return "rates: " + rateMethodText(r.rateMethod) +
+           "; evaluation: " + std::string(egm::evaluationName(r.evaluation)) +
            "; striking-distance law: " + std::string(egm::lawName(r.law.kind)) +
            "; current distribution: " + std::string(egm::distributionName(r.distribution.kind));
 }
@@ -162,13 +193,13 @@ std::string maxCurrentText(const egm::MaxCurrent& m)
     return shortestText(*m.current) + " kA";
 }
 
-std::string resultText(const egm::Result& r)
+std::string resultText(const egm::Result& r, const egm::Tower* tower)
 {
     std::ostringstream out;
     const auto line = [&out](const std::string& label, const std::string& value) {
         out << "  " << label << std::string(label.size() < 23 ? 23 - label.size() : 1, ' ') << value << '\n';
     };
-    out << "Shielding failure rate, strokes per 100 km per year\n";
+    out << "Shielding failure rate (" << rateMethodText(r.rateMethod) << "), strokes per 100 km per year\n";
     for (const egm::ConductorResult& c : r.conductors) {
         line(c.name, shortestText(c.rate));
     }
@@ -185,6 +216,9 @@ std::string resultText(const egm::Result& r)
         line(c.name, maxCurrentText(c.classicalMaxCurrent));
     }
     out << "Computation\n";
+    line("rate method", r.rateMethod == egm::RateMethod::share
+                            ? "share (the conductors' share of the collection width)"
+                            : "exposure (vertical strokes' exposure widths over the current density)");
     line("evaluation", std::string(egm::evaluationName(r.evaluation)));
     line("striking-distance law", std::string(egm::lawName(r.law.kind)));
     line("current distribution", std::string(egm::distributionName(r.distribution.kind)));
@@ -192,6 +226,18 @@ std::string resultText(const egm::Result& r)
     line("collection width", shortestText(r.collectionWidth) + " m");
     line("currents", shortestText(r.currentFrom) + " to " + shortestText(r.currentTo) + " kA, " +
                          std::to_string(r.currentSteps) + " steps of 1 kA");
+    bool sagged = false;
+    for (std::size_t k = 0; tower != nullptr && k < tower->size(); ++k) {
+        sagged = sagged || tower->wires[k].sag != 0.0;
+    }
+    if (sagged) {
+        // The span's average height, at the tower less 2/3 of the sag.
+        std::string heights;
+        for (std::size_t k = 0; k < r.wireNames.size() && k < r.heights.size(); ++k) {
+            heights += (k > 0 ? ", " : "") + r.wireNames[k] + " " + shortestText(r.heights[k]);
+        }
+        line("heights (less 2/3 sag)", heights + " m");
+    }
     return out.str();
 }
 
@@ -220,6 +266,20 @@ void addConductorNames(std::vector<std::string>& names, const egm::Result& r)
     }
 }
 
+std::vector<std::string> wireNames(const egm::Result& r)
+{
+    return r.wireNames;
+}
+
+void addWireNames(std::vector<std::string>& names, const egm::Result& r)
+{
+    for (const std::string& w : r.wireNames) {
+        if (std::find(names.begin(), names.end(), w) == names.end()) {
+            names.push_back(w);
+        }
+    }
+}
+
 const egm::ConductorResult* conductorNamed(const egm::Result& r, const std::string& name)
 {
     for (const egm::ConductorResult& c : r.conductors) {
@@ -230,14 +290,18 @@ const egm::ConductorResult* conductorNamed(const egm::Result& r, const std::stri
     return nullptr;
 }
 
-std::string resultCsvHeader(const std::vector<std::string>& conductors)
+std::string resultCsvHeader(const std::vector<std::string>& conductors, const std::vector<std::string>& wires)
 {
     std::vector<std::string> names = conductors;
     names.emplace_back("total");
+    names.emplace_back("rateMethod");
     for (const ConductorColumns& group : kConductorColumns) {
         for (const std::string& c : conductors) {
             names.push_back(group.prefix + capitalised(c));
         }
+    }
+    for (const std::string& w : wires) {
+        names.push_back("height" + capitalised(w));
     }
     names.insert(names.end(), std::begin(kHowColumns), std::end(kHowColumns));
     std::string header;
@@ -250,7 +314,8 @@ std::string resultCsvHeader(const std::vector<std::string>& conductors)
     return header;
 }
 
-std::string resultCsvFields(const egm::Result& r, const std::vector<std::string>& conductors)
+std::string resultCsvFields(const egm::Result& r, const std::vector<std::string>& conductors,
+                            const std::vector<std::string>& wires)
 {
     std::vector<std::string> fields;
     for (const std::string& name : conductors) {
@@ -258,11 +323,16 @@ std::string resultCsvFields(const egm::Result& r, const std::vector<std::string>
         fields.push_back(c != nullptr ? shortestText(c->rate) : std::string());
     }
     fields.push_back(shortestText(r.totalRate));
+    fields.emplace_back(egm::rateMethodName(r.rateMethod));
     for (const ConductorColumns& group : kConductorColumns) {
         for (const std::string& name : conductors) {
             const egm::ConductorResult* c = conductorNamed(r, name);
             fields.push_back(c != nullptr ? group.field(*c) : std::string());
         }
+    }
+    for (const std::string& w : wires) {
+        const std::optional<double> h = heightOf(r, w);
+        fields.push_back(h ? shortestText(*h) : std::string());
     }
     fields.emplace_back(egm::evaluationName(r.evaluation));
     fields.emplace_back(egm::lawName(r.law.kind));
@@ -277,9 +347,10 @@ std::string resultCsvFields(const egm::Result& r, const std::vector<std::string>
     return text;
 }
 
-std::string resultCsvEmptyFields(const std::vector<std::string>& conductors)
+std::string resultCsvEmptyFields(const std::vector<std::string>& conductors,
+                                 const std::vector<std::string>& wires)
 {
-    return std::string(columnCount(conductors) - 1, ',');
+    return std::string(columnCount(conductors, wires) - 1, ',');
 }
 
 std::string csvField(std::string_view text)

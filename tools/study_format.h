@@ -31,10 +31,19 @@ nlohmann::json towerJson(const egm::Tower& tower);
 // is keyed by the conductor names.
 nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& result, const std::string& control,
                           const std::string& towerFile = {});
-std::string resultText(const egm::Result& result);
+// tower: the inputs' tower, for the heights line (said only when some wire
+// hangs with a sag); null: no such line.
+std::string resultText(const egm::Result& result, const egm::Tower* tower = nullptr);
 
-// "evaluation: first-contact; striking-distance law: built-in; current
-// distribution: built-in": how a result was computed, for text and legends.
+// "share method" or "exposure method": how a result's rates were formed, so
+// that figures of the two methods are never taken for one another.
+std::string rateMethodText(egm::RateMethod method);
+// "strokes per 100 km per year, share method": the unit of the rates.
+std::string rateUnit(egm::RateMethod method);
+
+// "rates: share method; evaluation: first-contact; striking-distance law:
+// built-in; current distribution: built-in": how a result was computed, for
+// text and legends.
 std::string computationNote(const egm::Result& result);
 
 // A maximum current as text: "74.47 kA", "223.5 kA or more (still exposed
@@ -50,14 +59,23 @@ void addConductorNames(std::vector<std::string>& names, const egm::Result& resul
 // The conductor of that name, or null.
 const egm::ConductorResult* conductorNamed(const egm::Result& result, const std::string& name);
 
-// The result columns of cases with these conductors in CSV: their names,
-// the fields of one case (empty where the case has no conductor of a
-// name), and as many empty fields. On the four-wire line: conductor1,
-// conductor2, total, maxCurrentConductor1, ..., evaluation, law,
-// distribution.
-std::string resultCsvHeader(const std::vector<std::string>& conductors);
-std::string resultCsvFields(const egm::Result& result, const std::vector<std::string>& conductors);
-std::string resultCsvEmptyFields(const std::vector<std::string>& conductors);
+// The wires' names of a result, in the tower's order; addWireNames adds
+// those not yet in names (the union of several towers' wires).
+std::vector<std::string> wireNames(const egm::Result& result);
+void addWireNames(std::vector<std::string>& names, const egm::Result& result);
+
+// The result columns of cases with these conductors and wires in CSV: their
+// names, the fields of one case (empty where the case has no conductor or
+// wire of a name), and as many empty fields. On the four-wire line:
+// conductor1, conductor2, total, rateMethod, maxCurrentConductor1, ...,
+// heightGroundWire1, ... (m, the heights computed with, one per wire of
+// wires), evaluation, law, distribution.
+std::string resultCsvHeader(const std::vector<std::string>& conductors,
+                            const std::vector<std::string>& wires = {});
+std::string resultCsvFields(const egm::Result& result, const std::vector<std::string>& conductors,
+                            const std::vector<std::string>& wires = {});
+std::string resultCsvEmptyFields(const std::vector<std::string>& conductors,
+                                 const std::vector<std::string>& wires = {});
 
 // Digits after the decimal point a number was written with ("0.35": 2,
 // "1e-3": 3, "1500": 0), at most 15.

@@ -24,6 +24,9 @@ without one, or with a km that is not a number, is refused whole, every such spa
 optionally name and km (the kilometre post where the span starts; where absent, each span
 starts where the one before ended, from 0).
 Each span's expected shielding failures per year are its rate times its length / 100 km.
+Every span takes one rate method (--rate-method, or a rate-method column): a route whose
+spans mix share and exposure is refused before anything is computed, since their
+failures would not add up; the report names the method.
 Report: the route's failures per year per conductor and in total, its average per 100 km
 per year, the spans that contribute most with their share, and with --flag-above R the
 kilometre stretches whose total rate exceeds R. --format csv gives one row per span (span,
@@ -115,6 +118,25 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
                               "km post a number; nothing computed: " +
                               list);
     }
+
+    // Failures of the two rate methods do not add up: one method per route.
+    std::string methods[2];
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        if (inputs[k].error.empty()) {
+            std::string& list = methods[inputs[k].inputs.rateMethod == egm::RateMethod::share ? 0 : 1];
+            list += (list.empty() ? "" : ", ") + std::to_string(k + 1);
+        }
+    }
+    if (!methods[0].empty() && !methods[1].empty()) {
+        throw egm::InputError("route file '" + request.spans +
+                              "': spans take different rate methods, whose failures do not add up (share: "
+                              "spans " +
+                              methods[0] + "; exposure: spans " + methods[1] +
+                              "); give one method for the whole route; nothing computed");
+    }
+    out.summary.rateMethod = !methods[1].empty()   ? egm::RateMethod::exposure
+                             : !methods[0].empty() ? egm::RateMethod::share
+                                                   : defaults.rateMethod;
 
     const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(inputs, {}, request.jobs, progress);
     RouteSummary& sum = out.summary;
@@ -208,6 +230,7 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
                 j["flagged"] = s.flagged;
                 j["evaluation"] = std::string(egm::evaluationName(s.result->evaluation));
                 j["law"] = std::string(egm::lawName(s.result->law.kind));
+                j["rateMethod"] = std::string(egm::rateMethodName(s.result->rateMethod));
             } else {
                 j["error"] = s.error;
             }
@@ -228,6 +251,7 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
             {"spans", sum.spans},
             {"failed", sum.failed},
             {"lengthKm", jsonNumber(sum.lengthKm)},
+            {"rateMethod", std::string(egm::rateMethodName(sum.rateMethod))},
             {"failuresPerYear", failures},
             {"averagePer100KmPerYear", jsonNumber(sum.averagePer100Km)},
             {"flagAbove", out.flagAbove ? jsonNumber(*out.flagAbove) : nlohmann::json(nullptr)},
@@ -271,7 +295,8 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
             text += " " + names[k] + " " + shortestText(sum.failuresPerYear[k]) + ",";
         }
         text += " total " + shortestText(total) + "\n";
-        text += "# average " + shortestText(sum.averagePer100Km) + " per 100 km per year\n";
+        text += "# average " + shortestText(sum.averagePer100Km) + " per 100 km per year, " +
+                rateMethodText(sum.rateMethod) + "\n";
         return text;
     }
     std::string text;
@@ -279,7 +304,7 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
     std::snprintf(line, sizeof line, "%.3f", sum.lengthKm);
     text += "Route: " + std::to_string(sum.spans) + " spans, " + line + " km computed";
     text += sum.failed > 0 ? " (" + std::to_string(sum.failed) + " spans failed)\n" : "\n";
-    text += "Expected shielding failures per year\n";
+    text += "Expected shielding failures per year (" + rateMethodText(sum.rateMethod) + ")\n";
     const auto row = [&text](const std::string& label, const std::string& value) {
         text += "  " + label + std::string(label.size() < 23 ? 23 - label.size() : 1, ' ') + value + "\n";
     };
@@ -342,7 +367,7 @@ Chart routeChart(const RouteOutcome& out)
     Chart chart;
     chart.title = "Shielding failure rate along the route";
     chart.xLabel = "chainage, km";
-    chart.yLabel = "strokes per 100 km per year";
+    chart.yLabel = rateUnit(out.summary.rateMethod);
     Series total{"total rate of the span", {}, {}, false};
     for (const Span& s : out.spans) {
         // A step over the span's length.

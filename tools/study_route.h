@@ -52,6 +52,8 @@ struct RouteSummary {
     std::vector<double> failuresPerYear;
     double totalFailuresPerYear = 0.0;
     double averagePer100Km = 0.0; // total failures per 100 km per year
+    // The spans' one rate method (a route never mixes them).
+    egm::RateMethod rateMethod = egm::RateMethod::share;
 };
 
 struct FlaggedStretch {
@@ -76,7 +78,9 @@ struct RouteOutcome {
 // the route file's folder). Throws egm::InputError for a route file that
 // cannot be used, and before anything is computed for a route with any span
 // whose length is missing, not a number, not above 0 m or above
-// kMaxSpanLength, or whose km is not a finite number: every such span named.
+// kMaxSpanLength, or whose km is not a finite number: every such span named;
+// and for a route whose spans take different rate methods (their failures
+// would not add up), the spans of each method named.
 // read, when given, gets the files read (see InputFlags::resolve; the
 // route file; the tower files).
 RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, const egm::Progress& progress,
