@@ -52,7 +52,7 @@ std::string formatted(double rate)
 // A line naming the result file and the input it would replace when the
 // result file is one of the control file's inputs or the control file
 // itself; empty otherwise.
-std::string inputReplacedByResult(const std::string& control, const egm::driver::ControlFiles& files)
+std::string inputReplacedByResult(const std::string& control, const egm::io::ControlFiles& files)
 {
     const struct {
         const char* role;
@@ -97,9 +97,9 @@ int run(int argc, char** argv)
 
     egm::numeric::circleCrosspoint_initialize();
     egm::Inputs inputs;
-    const std::string control = argc > 1 ? argv[1] : egm::driver::kDefaultControlFile;
+    const std::string control = argc > 1 ? argv[1] : egm::io::kDefaultControlFile;
 
-    const egm::driver::LoadReport report = egm::driver::loadControlledInputs(control, inputs);
+    const egm::io::LoadReport report = egm::io::loadControlledInputs(control, inputs);
     if (!report.found && argc > 1) {
         // A control file named on purpose must be there: computing the
         // built-in line instead would look like success.

@@ -68,11 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view geometry = nextPart(rest);
     const std::string_view towerFile = rest;
 
-    egm::driver::ControlFiles files;
-    readFrom(control, [&](std::FILE* f) { egm::driver::readControl(f, files); });
+    egm::io::ControlFiles files;
+    readFrom(control, [&](std::FILE* f) { egm::io::readControl(f, files); });
     egm::Inputs inputs;
-    readFrom(parameters, [&](std::FILE* f) { egm::driver::readParameters(f, inputs); });
-    readFrom(geometry, [&](std::FILE* f) { egm::driver::readGeometry(f, inputs); });
+    readFrom(parameters, [&](std::FILE* f) { egm::io::readParameters(f, inputs); });
+    readFrom(geometry, [&](std::FILE* f) { egm::io::readGeometry(f, inputs); });
 
     // As egm-shielding computes it (the model's rules, nothing refused but a
     // lowest current that cannot be stepped through) ...

@@ -8,7 +8,7 @@
 
 #include "numbers.h"
 
-namespace egm::driver {
+namespace egm::io {
 
 namespace {
 
@@ -187,4 +187,4 @@ LoadReport loadControlledInputs(const std::string& controlPath, Inputs& inputs)
     return report;
 }
 
-} // namespace egm::driver
+} // namespace egm::io

@@ -14,7 +14,7 @@
 
 #include "egm/shielding.h"
 
-namespace egm::driver {
+namespace egm::io {
 
 // The control file the program reads when given no argument.
 inline constexpr const char* kDefaultControlFile = "rizi_dodUV.txt";
@@ -66,4 +66,4 @@ struct LoadReport {
 // a value that is not a finite number sets error.
 LoadReport loadControlledInputs(const std::string& controlPath, Inputs& inputs);
 
-} // namespace egm::driver
+} // namespace egm::io

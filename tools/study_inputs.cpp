@@ -99,7 +99,7 @@ egm::Inputs InputFlags::resolve(std::vector<NamedFile>* read) const
             throw UsageError(std::string("--control gives every input of the line; --") +
                              (tower.empty() ? "geometry" : "tower") + " cannot be added");
         }
-        const egm::driver::LoadReport report = egm::driver::loadControlledInputs(control, base);
+        const egm::io::LoadReport report = egm::io::loadControlledInputs(control, base);
         if (!report.found) {
             throw egm::InputError("cannot open control file '" + control + "': " + report.notFoundReason);
         }
