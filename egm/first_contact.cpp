@@ -47,6 +47,11 @@ bool coveredBy(const std::vector<ContactDisk>& disks, std::size_t i, std::size_t
 {
     const ContactDisk& d = disks[i];
     const ContactDisk& e = disks[j];
+    // A disk without a usable radius (a conductor's bracket below 0 at a
+    // current under the integrated range) covers nothing.
+    if (!(e.r > 0.0)) {
+        return false;
+    }
     const double dx = e.x - d.x;
     const double dy = e.y - d.y;
     if (dx == 0.0 && dy == 0.0 && e.r == d.r) {

@@ -508,6 +508,29 @@ Inputs resolveInputs(const NamedInputs& named, const Inputs& base, bool baseVolt
     }
     // A tower's own voltage terms are given on purpose.
     voltageGiven = voltageGiven || named.tower.has_value();
+    // The custom law's coefficients: only under that law, and G by c, d or
+    // by beta, not both.
+    const InputField* lawField = nullptr;
+    bool groundByPower = false;
+    bool groundByBeta = false;
+    for (const auto& [f, v] : fields) {
+        const std::string_view n = f->name;
+        if (n.substr(0, 4) == "law-") {
+            lawField = lawField != nullptr ? lawField : f;
+            groundByPower = groundByPower || n == "law-c" || n == "law-d";
+            groundByBeta = groundByBeta || n == "law-beta";
+        }
+    }
+    if (lawField != nullptr && in.law.kind != StrikingLaw::Kind::custom) {
+        throw InputError(std::string(lawField->name) + ": belongs to the custom law, not to law " +
+                         std::string(lawName(in.law.kind)));
+    }
+    if (groundByPower && groundByBeta) {
+        throw InputError("law-beta and law-c, law-d each give the ground's striking line: give one of them");
+    }
+    if (groundByPower) {
+        in.law.beta.reset();
+    }
     if (!named.lawCoefficients.empty()) {
         const std::vector<NamedValue>& c = named.lawCoefficients;
         if (in.law.kind != StrikingLaw::Kind::custom) {

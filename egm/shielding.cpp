@@ -654,7 +654,7 @@ Result computeRates(const Inputs& given, const Options& options)
     r.evaluation = inputs.evaluation;
     r.law = inputs.law;
     r.distribution = inputs.distribution;
-    r.notes = layoutNotes(given);
+    r.notes = layoutNotes(inputs);
     r.wireNames = given.tower.names();
     r.rateMethod = given.rateMethod;
     for (const TowerWire& w : inputs.tower.wires) {

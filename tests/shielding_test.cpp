@@ -455,6 +455,11 @@ TEST(Resolver, NamedValuesBecomeInputsOrOneLineOfError)
              EXPECT_EQ(8.0, in.law.a);
              EXPECT_EQ(0.9, in.law.beta.value_or(0.0));
          }},
+        {"a custom law's coefficient under another law", NamedInputs{{text("law-a", "8")}, {}, {}},
+         "law-a: belongs to the custom law, not to law built-in", nullptr},
+        {"beta beside c and d",
+         NamedInputs{{text("law", "custom"), text("law-c", "6"), text("law-beta", "0.9")}, {}, {}},
+         "law-beta and law-c, law-d each give the ground's striking line", nullptr},
         {"an unknown name", NamedInputs{{text("h5", "3")}, {}, {}}, "unknown input 'h5'", nullptr},
         {"text that is no number", NamedInputs{{text("slope", "steep")}, {}, {}},
          "slope 'steep' is not a number", nullptr},
@@ -479,6 +484,14 @@ TEST(Resolver, NamedValuesBecomeInputsOrOneLineOfError)
         EXPECT_EQ("", resolved.error);
         c.check(resolved.inputs);
     }
+    // c and d named over a base whose ground line came from beta take over.
+    egm::Inputs custom;
+    custom.law.kind = egm::StrikingLaw::Kind::custom;
+    custom.law.beta = 0.9;
+    const egm::Inputs in =
+        egm::resolveInputs(NamedInputs{{text("law-c", "6"), text("law-d", "0.7")}, {}, {}}, custom);
+    EXPECT_FALSE(in.law.beta.has_value());
+    EXPECT_EQ(6.0, in.law.c);
 }
 
 } // namespace
