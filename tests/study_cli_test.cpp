@@ -579,7 +579,10 @@ TEST(StudyErrors, HelpSaysWhatAnEngineerNeeds)
         EXPECT_EQ(0, r.status) << sub;
         EXPECT_EQ(std::string::npos, r.out.find(" x 8")) << sub;
         EXPECT_EQ(std::string::npos, r.out.find("Excludes")) << sub;
-        EXPECT_NE(std::string::npos, r.out.find("(degrees; default 0)")) << sub; // --slope's unit and default
+        // --slope's unit, default and range, --flash-density's range.
+        EXPECT_NE(std::string::npos, r.out.find("(degrees; default 0; strictly between -90 and 90 degrees)"))
+            << sub;
+        EXPECT_NE(std::string::npos, r.out.find("at most 100 per km^2 per year)")) << sub;
         EXPECT_NE(std::string::npos, r.out.find("--tower")) << sub;
         EXPECT_EQ(std::string::npos, r.out.find("sound")) << sub;
     }

@@ -179,6 +179,16 @@ std::string helpOf(const egm::InputField& f)
     } else {
         help += "default " + egm::shortestText(f.get(builtIn));
     }
+    // The range the computation accepts, as its refusal states it.
+    const std::string range = f.rangeText();
+    if (f.kind != egm::InputField::Kind::choice) {
+        for (const std::string_view must : {"must be ", "must lie "}) {
+            if (range.rfind(must, 0) == 0) {
+                help += "; " + range.substr(must.size());
+                break;
+            }
+        }
+    }
     return help + ")";
 }
 
@@ -227,8 +237,8 @@ void addInputFlags(CLI::App* app, LineFlags& line)
                     "reads it (the result file is not written)")
         ->option_text(" FILE");
     app->add_option("--tower", f.tower,
-                    "tower file: one wire a row under the header name,kind,x,height,voltage-term (name and "
-                    "voltage-term optional); instead of the four-wire line's inputs")
+                    "tower file: one wire a row under the header name,kind,x,height,voltage-term,sag (name, "
+                    "voltage-term and sag optional); instead of the four-wire line's inputs")
         ->option_text(" FILE");
     app->add_option("--geometry", f.geometry,
                     "four-wire line: x of ground wire 1, ground wire 2, conductor 1, conductor 2, then their "
