@@ -158,7 +158,11 @@ std::size_t frontPieces(const ContactCurrentStep& step, const StrokeAngle& angle
         }
         a -= kPi;
         const double b = a + (arc.to - arc.from);
-        for (const double shift : {0.0, -kTwoPi}) {
+        // The arc reaches round to the front half again only when it runs
+        // on past 2pi - pi/2.
+        const int shifts = b - kTwoPi > -kHalfPi ? 2 : 1;
+        for (int s = 0; s < shifts; ++s) {
+            const double shift = s == 0 ? 0.0 : -kTwoPi;
             const bool ownStart = a + shift >= -kHalfPi;
             const bool ownEnd = b + shift <= kHalfPi;
             const double lo = ownStart ? a + shift : -kHalfPi;
@@ -287,7 +291,10 @@ double evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& 
         caughtWidth += to - from;
     }
 
-    std::vector<ContactBand> caught;
+    std::optional<std::vector<ContactBand>> caught;
+    if (bands != nullptr) {
+        caught.emplace();
+    }
     for (std::size_t k = 0; k < n; ++k) {
         if (which == ContactWidths::conductors && !step.disk[pieces[k].wire].conductor && bands == nullptr) {
             continue;
@@ -295,18 +302,18 @@ double evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& 
         const std::size_t m = visibleParts(pieces, n, k, parts);
         for (std::size_t j = 0; j < m; ++j) {
             widths[pieces[k].wire] += parts[j].hi - parts[j].lo;
-            if (bands != nullptr) {
-                caught.push_back(ContactBand{parts[j].lo, parts[j].hi, pieces[k].wire});
+            if (caught) {
+                caught->push_back(ContactBand{parts[j].lo, parts[j].hi, pieces[k].wire});
             }
         }
     }
     if (bands == nullptr) {
         return caughtWidth;
     }
-    std::sort(caught.begin(), caught.end(),
+    std::sort(caught->begin(), caught->end(),
               [](const ContactBand& x, const ContactBand& y) { return x.from < y.from; });
     bands->clear();
-    for (ContactBand band : caught) {
+    for (ContactBand band : *caught) {
         if (!bands->empty()) {
             ContactBand& last = bands->back();
             // Two pieces that meet at a crossing of their circles project

@@ -289,11 +289,9 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
     }
 
     const double* weight = weights().weight;
-    // Whether a wire is a conductor.
-    std::vector<bool> isConductor(wires, false);
-    for (const std::size_t i : conductors) {
-        isConductor[i] = true;
-    }
+    // The conductors with a piece of the boundary at the current.
+    std::vector<std::size_t> live;
+    live.reserve(nc);
     const AngleTable& table = angles();
     const StrokeAngle vertical = strokeAngle(verticalIncidence(in.slope));
     std::vector<double> exposure(nc, 0.0);
@@ -312,12 +310,19 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
             exposure[k] += density * w[conductors[k]] * 1.0;
         }
         // A conductor without a piece of the boundary catches no stroke of
-        // this current; with none of them, no stroke adds anything.
-        bool anyConductor = false;
-        for (const BoundaryArc& arc : step.boundary) {
-            anyConductor = anyConductor || isConductor[arc.wire];
+        // this current: only the others are looked at (a width of 0 would
+        // add +0, which changes nothing); with none of them, no stroke adds
+        // anything.
+        live.clear();
+        for (std::size_t k = 0; k < nc; ++k) {
+            const bool hasArc =
+                std::any_of(step.boundary.begin(), step.boundary.end(),
+                            [&](const BoundaryArc& arc) { return arc.wire == conductors[k]; });
+            if (hasArc) {
+                live.push_back(k);
+            }
         }
-        const int angleSteps = anyConductor || record.widths != nullptr ? kAngleSteps : 0;
+        const int angleSteps = !live.empty() || record.widths != nullptr ? kAngleSteps : 0;
         std::fill(sum.begin(), sum.end(), 0.0);
         double sumTotal = 0.0;
         std::uint32_t exposed = 0;
@@ -336,7 +341,7 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
             // for the four-wire line. A conductor without a width would add
             // +0, which changes nothing.
             double caught = 0.0;
-            for (std::size_t k = 0; k < nc; ++k) {
+            for (const std::size_t k : live) {
                 const double width = w[conductors[k]];
                 if (width != 0.0) {
                     caught += width;
