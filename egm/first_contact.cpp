@@ -41,9 +41,10 @@ bool winsTie(const std::vector<ContactDisk>& disks, std::size_t j, std::size_t i
 
 // The stretch of circle i inside disk j; none when the circles do not cross.
 // whole: circle i lies inside disk j (touching it at most), or coincides
-// with it and j wins the tie.
-bool coveredBy(const std::vector<ContactDisk>& disks, std::size_t i, std::size_t j, Covered& stretch,
-               bool& whole)
+// with it and j wins the tie. pair: the centres' distance and the direction
+// from i's to j's.
+bool coveredBy(const std::vector<ContactDisk>& disks, std::size_t i, std::size_t j, const CentrePair& pair,
+               Covered& stretch, bool& whole)
 {
     const ContactDisk& d = disks[i];
     const ContactDisk& e = disks[j];
@@ -52,13 +53,11 @@ bool coveredBy(const std::vector<ContactDisk>& disks, std::size_t i, std::size_t
     if (!(e.r > 0.0)) {
         return false;
     }
-    const double dx = e.x - d.x;
-    const double dy = e.y - d.y;
-    if (dx == 0.0 && dy == 0.0 && e.r == d.r) {
+    const double distance = pair.distance;
+    if (distance == 0.0 && e.r == d.r) {
         whole = winsTie(disks, j, i);
         return false;
     }
-    const double distance = std::hypot(dx, dy);
     if (distance >= d.r + e.r) {
         return false;
     }
@@ -72,7 +71,7 @@ bool coveredBy(const std::vector<ContactDisk>& disks, std::size_t i, std::size_t
     // Half the angle the crossing points subtend at i's centre.
     const double c = (d.r * d.r + distance * distance - e.r * e.r) / (2.0 * d.r * distance);
     const double half = std::acos(std::clamp(c, -1.0, 1.0));
-    stretch = Covered{normalized(std::atan2(dy, dx) - half), 2.0 * half};
+    stretch = Covered{normalized(pair.direction - half), 2.0 * half};
     return true;
 }
 
@@ -127,54 +126,37 @@ double depthAt(const Piece& p, double s)
     return p.depth + std::sqrt(std::max(0.0, p.r * p.r - u * u));
 }
 
-// Each boundary arc contributes up to two pieces: its parts where the
-// direction less theta lies within [-pi/2, pi/2], where the outward normal
-// faces the stroke's origin. There the offset falls monotonically from the
-// piece's first end to its last; an end that is not the arc's own is a
-// tangent point, at offset centre +- r. The pieces come sorted by lo.
+// The front-facing pieces of the boundary at the stroke's angle: the part
+// of each arc copy within [theta - pi/2, theta + pi/2], where the outward
+// normal faces the stroke's origin. There the offset falls monotonically
+// from the piece's first end to its last; an end that is not the arc's own
+// is a tangent point, at offset centre +- r. The pieces come sorted by lo.
 std::size_t frontPieces(const ContactCurrentStep& step, const StrokeAngle& angle, Piece* pieces)
 {
+    const double theta = angle.theta;
     const double sinTheta = angle.sinTheta;
     const double cosTheta = angle.cosTheta;
     std::size_t n = 0;
-    const auto add = [&](const Piece& piece) {
-        // Insertion by lo: the pieces are few.
+    for (const FrontArc& arc : step.front) {
+        if (!(theta > arc.facesAbove && theta < arc.facesBelow)) {
+            continue;
+        }
+        const ContactDisk& d = step.disk[arc.wire];
+        const double offset = d.x * sinTheta - d.y * cosTheta;
+        const double high =
+            theta <= arc.ownStartTo ? arc.start.x * sinTheta - arc.start.y * cosTheta : offset + d.r;
+        const double low =
+            theta >= arc.ownEndFrom ? arc.end.x * sinTheta - arc.end.y * cosTheta : offset - d.r;
+        if (!(low < high)) {
+            continue;
+        }
+        // Insertion by lo: the pieces are few, and mostly in the order of
+        // the previous angle's.
         std::size_t k = n++;
-        for (; k > 0 && pieces[k - 1].lo > piece.lo; --k) {
+        for (; k > 0 && pieces[k - 1].lo > low; --k) {
             pieces[k] = pieces[k - 1];
         }
-        pieces[k] = piece;
-    };
-    for (const BoundaryArc& arc : step.boundary) {
-        const std::size_t i = arc.wire;
-        const ContactDisk& d = step.disk[i];
-        const double r = d.r;
-        const double offset = d.x * sinTheta - d.y * cosTheta;
-        // The arc's start less theta, within [-pi, pi): from is 0 or more and
-        // theta at most pi.
-        double a = arc.from - angle.theta + kPi;
-        while (a >= kTwoPi) {
-            a -= kTwoPi;
-        }
-        a -= kPi;
-        const double b = a + (arc.to - arc.from);
-        // The arc reaches round to the front half again only when it runs
-        // on past 2pi - pi/2.
-        const int shifts = b - kTwoPi > -kHalfPi ? 2 : 1;
-        for (int s = 0; s < shifts; ++s) {
-            const double shift = s == 0 ? 0.0 : -kTwoPi;
-            const bool ownStart = a + shift >= -kHalfPi;
-            const bool ownEnd = b + shift <= kHalfPi;
-            const double lo = ownStart ? a + shift : -kHalfPi;
-            const double hi = ownEnd ? b + shift : kHalfPi;
-            if (lo < hi) {
-                const double high = ownStart ? arc.start.x * sinTheta - arc.start.y * cosTheta : offset + r;
-                const double low = ownEnd ? arc.end.x * sinTheta - arc.end.y * cosTheta : offset - r;
-                if (low < high) {
-                    add(Piece{low, high, offset, d.x * cosTheta + d.y * sinTheta, r, i});
-                }
-            }
-        }
+        pieces[k] = Piece{low, high, offset, d.x * cosTheta + d.y * sinTheta, d.r, arc.wire};
     }
     return n;
 }
@@ -214,8 +196,8 @@ std::size_t visibleParts(const Piece* pieces, std::size_t n, std::size_t k, Stre
     return m;
 }
 
-// Pieces of a stroke kept on the stack; a boundary of more arcs than half
-// as many (a tower of many wires far apart) takes the heap.
+// Pieces of a stroke kept on the stack; a boundary of more arc copies (a
+// tower of many wires far apart) takes the heap.
 constexpr std::size_t kStackPieces = 64;
 
 // Relative distance under which the ends of two bands are the same offset.
@@ -226,6 +208,22 @@ constexpr double kSameEnd = 1e-9;
 void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double groundStrikeHeight,
                                ContactCurrentStep& step)
 {
+    // The centres stay where they are from one current to the next: their
+    // distances and directions are worked out again only when they move.
+    const bool moved =
+        step.disk.size() != disks.size() ||
+        !std::equal(disks.begin(), disks.end(), step.disk.begin(),
+                    [](const ContactDisk& a, const ContactDisk& b) { return a.x == b.x && a.y == b.y; });
+    if (moved) {
+        step.pair.resize(disks.size() * disks.size());
+        for (std::size_t i = 0; i < disks.size(); ++i) {
+            for (std::size_t j = 0; j < disks.size(); ++j) {
+                const double dx = disks[j].x - disks[i].x;
+                const double dy = disks[j].y - disks[i].y;
+                step.pair[i * disks.size() + j] = CentrePair{std::hypot(dx, dy), std::atan2(dy, dx)};
+            }
+        }
+    }
     step.disk = disks;
     step.groundStrikeHeight = groundStrikeHeight;
     step.boundary.clear();
@@ -247,12 +245,27 @@ void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double gro
         }
         bool whole = false;
         for (std::size_t j = 0; j < disks.size() && !whole; ++j) {
-            if (j != i && coveredBy(disks, i, j, covered[n], whole)) {
+            if (j != i && coveredBy(disks, i, j, step.pair[i * disks.size() + j], covered[n], whole)) {
                 ++n;
             }
         }
         if (!whole) {
             appendUncovered(d, i, covered, n, step.boundary);
+        }
+    }
+    // The copies of each arc that a stroke's front half can meet: that half
+    // lies within (-pi/2, 3pi/2].
+    step.front.clear();
+    for (const BoundaryArc& arc : step.boundary) {
+        const double length = arc.to - arc.from;
+        const double first = normalized(arc.from);
+        for (int turn = 0; turn < 3; ++turn) {
+            const double a = first - static_cast<double>(turn) * kTwoPi;
+            const double b = a + length;
+            if (a < kPi + kHalfPi && b > -kHalfPi) {
+                step.front.push_back(FrontArc{arc.wire, a - kHalfPi, b + kHalfPi, a + kHalfPi, b - kHalfPi,
+                                              arc.start, arc.end});
+            }
         }
     }
 }
@@ -263,9 +276,9 @@ double evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& 
     for (std::size_t i = 0; i < step.disk.size(); ++i) {
         widths[i] = 0.0;
     }
-    // Each arc gives at most two pieces, and a piece at most one more
+    // Each arc copy gives at most one piece, and a piece at most one more
     // visible part than there are pieces.
-    const std::size_t most = 2 * step.boundary.size();
+    const std::size_t most = step.front.size();
     Piece onStack[kStackPieces];
     Stretch partsOnStack[kStackPieces + 1];
     std::vector<Piece> piecesOnHeap;

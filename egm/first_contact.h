@@ -41,11 +41,36 @@ struct BoundaryArc {
     Point end;
 };
 
+// A boundary arc laid out for the strokes: the arc from angle a to angle b
+// (a <= b, radians), one of the copies of it 2pi apart that the stroke's
+// front half [theta - pi/2, theta + pi/2] can meet for 0 < theta <= pi. It
+// faces a stroke of angle theta where a - pi/2 < theta < b + pi/2; its own
+// start is the first point met where theta <= a + pi/2, and its own end the
+// last where theta >= b - pi/2 (otherwise a tangent point).
+struct FrontArc {
+    std::size_t wire = 0;
+    double facesAbove = 0.0; // a - pi/2
+    double facesBelow = 0.0; // b + pi/2
+    double ownStartTo = 0.0; // a + pi/2
+    double ownEndFrom = 0.0; // b - pi/2
+    Point start;
+    Point end;
+};
+
+// Two disks' centres: their distance (m) and the direction from the first
+// to the second (radians from +x).
+struct CentrePair {
+    double distance = 0.0;
+    double direction = 0.0;
+};
+
 // What the angle's half needs of one current.
 struct ContactCurrentStep {
     std::vector<ContactDisk> disk;
+    std::vector<CentrePair> pair;    // disk i to disk j at i * disks + j
     double groundStrikeHeight = 0.0; // G, m
     std::vector<BoundaryArc> boundary;
+    std::vector<FrontArc> front;
 };
 
 // Finds the boundary of the union of the disks and the ground's half-plane.
