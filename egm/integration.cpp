@@ -1,6 +1,7 @@
 #include "integration.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "EGM_DQ.h"
@@ -75,6 +76,42 @@ const AngleWeights& weights()
 {
     static const AngleWeights table;
     return table;
+}
+
+// The angle step of the vertical stroke on level ground, pi/2: the grid's
+// angles (l + 1) degrees lie in mirror pairs l and 2 * kHalfTurnStep - l
+// round it, all but the last, pi.
+constexpr int kHalfTurnStep = 89;
+static_assert(kAngleSteps == 2 * kHalfTurnStep + 2);
+
+// For a tower on level ground that is its own mirror image in x = 0, each
+// wire's mirror image (itself for a wire on the axis); empty otherwise. Each
+// wire must have exactly one image, of its kind, height and voltage term,
+// so that coincident wires, whose tie follows the tower's order, are never
+// paired.
+std::vector<std::size_t> mirrorImages(const Inputs& in)
+{
+    if (in.slope != 0.0) {
+        return {};
+    }
+    const std::vector<TowerWire>& wires = in.tower.wires;
+    std::vector<std::size_t> image(wires.size());
+    for (std::size_t i = 0; i < wires.size(); ++i) {
+        std::size_t found = 0;
+        for (std::size_t j = 0; j < wires.size(); ++j) {
+            const TowerWire& a = wires[i];
+            const TowerWire& b = wires[j];
+            if (b.x == -a.x && b.height == a.height && b.kind == a.kind && b.voltageTerm == a.voltageTerm &&
+                b.sag == a.sag) {
+                image[i] = j;
+                ++found;
+            }
+        }
+        if (found != 1) {
+            return {};
+        }
+    }
+    return image;
 }
 
 // Strokes per 100 km per year of an integral over current and angle.
@@ -289,6 +326,10 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
     }
 
     const double* weight = weights().weight;
+    double weightPerDegree[kAngleSteps];
+    for (int l = 0; l < kAngleSteps; ++l) {
+        weightPerDegree[l] = weight[l] * kPi / 180.0;
+    }
     // The conductors with a piece of the boundary at the current.
     std::vector<std::size_t> live;
     live.reserve(nc);
@@ -299,6 +340,18 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
     ContactCurrentStep step;
     std::vector<double> w(wires);
     std::vector<double> integral(nc, 0.0);
+    // A tower that is its own mirror image on level ground: the strokes past
+    // the vertical are the mirror images of those before it.
+    const std::vector<std::size_t> mirror =
+        record.widths == nullptr ? mirrorImages(in) : std::vector<std::size_t>{};
+    const bool mirrored = !mirror.empty();
+    std::vector<std::size_t> mirrorConductor(nc);
+    for (std::size_t k = 0; k < nc && mirrored; ++k) {
+        mirrorConductor[k] = static_cast<std::size_t>(
+            std::find(conductors.begin(), conductors.end(), mirror[conductors[k]]) - conductors.begin());
+    }
+    double totalAt[kAngleSteps];
+    std::vector<std::array<double, kAngleSteps>> widthAt(nc);
     std::vector<double> sum(nc);
     double integralTotal = 0.0;
     for (std::size_t j = 0; j < steps; ++j) {
@@ -318,41 +371,69 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
             const bool hasArc =
                 std::any_of(step.boundary.begin(), step.boundary.end(),
                             [&](const BoundaryArc& arc) { return arc.wire == conductors[k]; });
-            if (hasArc) {
+            // A mirror image's widths are read off its mirror conductor.
+            const bool mirrorHasArc =
+                mirrored &&
+                std::any_of(step.boundary.begin(), step.boundary.end(), [&](const BoundaryArc& arc) {
+                    return arc.wire == conductors[mirrorConductor[k]];
+                });
+            if (hasArc || mirrorHasArc) {
                 live.push_back(k);
             }
         }
-        const int angleSteps = !live.empty() || record.widths != nullptr ? kAngleSteps : 0;
         std::fill(sum.begin(), sum.end(), 0.0);
         double sumTotal = 0.0;
         std::uint32_t exposed = 0;
-        for (int l = 0; l < angleSteps; ++l) {
-            const double total = evaluateContactStroke(step, table.angle[l], w.data(), which);
-            if (record.widths != nullptr) {
-                std::copy(
-                    w.begin(), w.end(),
-                    record.widths->begin() +
-                        static_cast<std::ptrdiff_t>((j * kAngleSteps + static_cast<std::size_t>(l)) * wires));
+        if (!live.empty() || record.widths != nullptr) {
+            // Each stroke's total width, and its conductors' widths (angle
+            // step fastest per conductor, tower order of the conductors).
+            for (int l = 0; l < kAngleSteps; ++l) {
+                if (mirrored && l > kHalfTurnStep && l < kAngleSteps - 1) {
+                    const int image = 2 * kHalfTurnStep - l;
+                    totalAt[l] = totalAt[image];
+                    for (const std::size_t k : live) {
+                        widthAt[k][l] = widthAt[mirrorConductor[k]][image];
+                    }
+                    continue;
+                }
+                totalAt[l] = evaluateContactStroke(step, table.angle[l], w.data(), which);
+                if (record.widths != nullptr) {
+                    std::copy(w.begin(), w.end(),
+                              record.widths->begin() +
+                                  static_cast<std::ptrdiff_t>(
+                                      (j * kAngleSteps + static_cast<std::size_t>(l)) * wires));
+                }
+                for (const std::size_t k : live) {
+                    widthAt[k][l] = w[conductors[k]];
+                }
             }
-            if (total == 0.0) {
-                continue;
+            // Each conductor's share of a stroke times the angle's weight
+            // per degree, summed over the angles in turn. A stroke that
+            // catches nothing (total 0) gives no conductor a width; a
+            // conductor without a width adds +0, which changes nothing.
+            double factor[kAngleSteps];
+            double caught[kAngleSteps];
+            for (int l = 0; l < kAngleSteps; ++l) {
+                factor[l] = totalAt[l] == 0.0 ? 0.0 : weightPerDegree[l] / totalAt[l];
+                caught[l] = 0.0;
             }
-            // Products left to right, then the division by the total, as
-            // for the four-wire line. A conductor without a width would add
-            // +0, which changes nothing.
-            double caught = 0.0;
             for (const std::size_t k : live) {
-                const double width = w[conductors[k]];
-                if (width != 0.0) {
-                    caught += width;
-                    sum[k] += width * weight[l] * kPi / 180.0 / total;
+                const double* width = widthAt[k].data();
+                double conductorSum = 0.0;
+                bool caughtAny = false;
+                for (int l = 0; l < kAngleSteps; ++l) {
+                    conductorSum += width[l] != 0.0 ? width[l] * factor[l] : 0.0;
+                    caught[l] += width[l];
+                    caughtAny = caughtAny || width[l] != 0.0;
+                }
+                sum[k] = conductorSum;
+                if (caughtAny) {
                     exposed |= std::uint32_t{1} << k;
                 }
             }
-            if (caught == 0.0) {
-                continue;
+            for (int l = 0; l < kAngleSteps; ++l) {
+                sumTotal += caught[l] != 0.0 ? caught[l] * factor[l] : 0.0;
             }
-            sumTotal += caught * weight[l] * kPi / 180.0 / total;
         }
         if (record.angleSums != nullptr) {
             double* sums = record.angleSums->data() + j * (nc + 1);

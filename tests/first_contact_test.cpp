@@ -301,6 +301,43 @@ TEST(FirstContactProperties, MirrorImageWithTheSlopeNegatedGivesTheSameRates)
     }
 }
 
+// A tower that is its own mirror image on level ground has the strokes past
+// the vertical read off those before it; a tower moved a nanometre out of
+// symmetry has every stroke evaluated. The two must agree per conductor.
+TEST(FirstContactProperties, MirrorSymmetricTowersAgreeWithEveryStrokeEvaluated)
+{
+    const struct {
+        const char* name;
+        Tower tower;
+        double lowestCurrent;
+    } cases[] = {
+        {"double circuit, one ground wire",
+         Tower{{ground(0, 55), conductor(6, 45), conductor(8, 37), conductor(6.5, 29), conductor(-6, 45),
+                conductor(-8, 37), conductor(-6.5, 29)}},
+         3.0},
+        {"built-in line without the voltage term",
+         Tower{{ground(-4.85, 55), ground(4.85, 55), conductor(-7.55, 40), conductor(7.55, 40)}}, 23.5},
+        {"horizontal phases, middle one on the axis",
+         Tower{{ground(-6, 32), ground(6, 32), conductor(-9, 24), conductor(0, 24), conductor(9, 24)}}, 5.0},
+        {"mirror pairs listed out of order, unshielded",
+         Tower{{conductor(5, 30), conductor(-3, 20), conductor(-5, 30), conductor(3, 20)}}, 4.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        egm::Inputs in = towerInputs(c.tower);
+        in.lowestCurrent = c.lowestCurrent;
+        egm::Inputs nudged = in;
+        nudged.tower.wires.back().x += 1e-9;
+        const egm::Result a = egm::computeRates(in, ratesOnly());
+        const egm::Result b = egm::computeRates(nudged, ratesOnly());
+        ASSERT_EQ(a.conductors.size(), b.conductors.size());
+        for (std::size_t k = 0; k < a.conductors.size(); ++k) {
+            EXPECT_NEAR(a.conductors[k].rate, b.conductors[k].rate, 1e-7 * a.totalRate) << k;
+        }
+        EXPECT_GT(a.totalRate, 0.0);
+    }
+}
+
 TEST(FirstContactProperties, WidthsHaveNoJumpOverTheIncidenceAngle)
 {
     // A jump is a change of the order of a striking distance between two
