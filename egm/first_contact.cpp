@@ -161,19 +161,14 @@ std::size_t frontPieces(const ContactCurrentStep& step, const StrokeAngle& angle
     return n;
 }
 
-struct Stretch {
-    double lo;
-    double hi;
-};
-
-// The parts of piece k that no other wire's piece stands in front of, of
-// pieces sorted by lo; returns their number. Two pieces of the boundary
-// never cross, so the one in front at the middle of their overlap is in
-// front all over it. The overlaps come in the order of their starts.
-std::size_t visibleParts(const Piece* pieces, std::size_t n, std::size_t k, Stretch* parts)
+// Hands sink(from, to) each part of piece k that no other wire's piece
+// stands in front of, of pieces sorted by lo, from the smallest offset up.
+// Two pieces of the boundary never cross, so the one in front at the middle
+// of their overlap is in front all over it. The overlaps come in the order
+// of their starts.
+template <class Sink> void visibleParts(const Piece* pieces, std::size_t n, std::size_t k, Sink&& sink)
 {
     const Piece& p = pieces[k];
-    std::size_t m = 0;
     double from = p.lo;
     for (std::size_t j = 0; j < n && pieces[j].lo < p.hi; ++j) {
         const Piece& q = pieces[j];
@@ -185,15 +180,14 @@ std::size_t visibleParts(const Piece* pieces, std::size_t n, std::size_t k, Stre
         const double middle = (lo + hi) / 2.0;
         if (depthAt(q, middle) > depthAt(p, middle)) {
             if (lo > from) {
-                parts[m++] = Stretch{from, lo};
+                sink(from, lo);
             }
             from = std::max(from, hi);
         }
     }
     if (from < p.hi) {
-        parts[m++] = Stretch{from, p.hi};
+        sink(from, p.hi);
     }
-    return m;
 }
 
 // Pieces of a stroke kept on the stack; a boundary of more arc copies (a
@@ -276,20 +270,13 @@ double evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& 
     for (std::size_t i = 0; i < step.disk.size(); ++i) {
         widths[i] = 0.0;
     }
-    // Each arc copy gives at most one piece, and a piece at most one more
-    // visible part than there are pieces.
-    const std::size_t most = step.front.size();
+    // Each arc copy gives at most one piece.
     Piece onStack[kStackPieces];
-    Stretch partsOnStack[kStackPieces + 1];
-    std::vector<Piece> piecesOnHeap;
-    std::vector<Stretch> partsOnHeap;
+    std::vector<Piece> onHeap;
     Piece* pieces = onStack;
-    Stretch* parts = partsOnStack;
-    if (most > kStackPieces) {
-        piecesOnHeap.resize(most);
-        partsOnHeap.resize(most + 1);
-        pieces = piecesOnHeap.data();
-        parts = partsOnHeap.data();
+    if (step.front.size() > kStackPieces) {
+        onHeap.resize(step.front.size());
+        pieces = onHeap.data();
     }
     const std::size_t n = frontPieces(step, angle, pieces);
 
@@ -304,29 +291,27 @@ double evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& 
         caughtWidth += to - from;
     }
 
-    std::optional<std::vector<ContactBand>> caught;
-    if (bands != nullptr) {
-        caught.emplace();
-    }
-    for (std::size_t k = 0; k < n; ++k) {
-        if (which == ContactWidths::conductors && !step.disk[pieces[k].wire].conductor && bands == nullptr) {
-            continue;
-        }
-        const std::size_t m = visibleParts(pieces, n, k, parts);
-        for (std::size_t j = 0; j < m; ++j) {
-            widths[pieces[k].wire] += parts[j].hi - parts[j].lo;
-            if (caught) {
-                caught->push_back(ContactBand{parts[j].lo, parts[j].hi, pieces[k].wire});
+    if (bands == nullptr) {
+        for (std::size_t k = 0; k < n; ++k) {
+            if (which == ContactWidths::all || step.disk[pieces[k].wire].conductor) {
+                double& width = widths[pieces[k].wire];
+                visibleParts(pieces, n, k, [&](double from, double to) { width += to - from; });
             }
         }
-    }
-    if (bands == nullptr) {
         return caughtWidth;
     }
-    std::sort(caught->begin(), caught->end(),
+    std::vector<ContactBand> caught;
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::size_t wire = pieces[k].wire;
+        visibleParts(pieces, n, k, [&](double from, double to) {
+            widths[wire] += to - from;
+            caught.push_back(ContactBand{from, to, wire});
+        });
+    }
+    std::sort(caught.begin(), caught.end(),
               [](const ContactBand& x, const ContactBand& y) { return x.from < y.from; });
     bands->clear();
-    for (ContactBand band : *caught) {
+    for (ContactBand band : caught) {
         if (!bands->empty()) {
             ContactBand& last = bands->back();
             // Two pieces that meet at a crossing of their circles project

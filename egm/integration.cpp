@@ -1,7 +1,6 @@
 #include "integration.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 #include "EGM_DQ.h"
@@ -350,8 +349,6 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
         mirrorConductor[k] = static_cast<std::size_t>(
             std::find(conductors.begin(), conductors.end(), mirror[conductors[k]]) - conductors.begin());
     }
-    double totalAt[kAngleSteps];
-    std::vector<std::array<double, kAngleSteps>> widthAt(nc);
     std::vector<double> sum(nc);
     double integralTotal = 0.0;
     for (std::size_t j = 0; j < steps; ++j) {
@@ -371,68 +368,54 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
             const bool hasArc =
                 std::any_of(step.boundary.begin(), step.boundary.end(),
                             [&](const BoundaryArc& arc) { return arc.wire == conductors[k]; });
-            // A mirror image's widths are read off its mirror conductor.
-            const bool mirrorHasArc =
-                mirrored &&
-                std::any_of(step.boundary.begin(), step.boundary.end(), [&](const BoundaryArc& arc) {
-                    return arc.wire == conductors[mirrorConductor[k]];
-                });
-            if (hasArc || mirrorHasArc) {
+            if (hasArc) {
                 live.push_back(k);
             }
         }
         std::fill(sum.begin(), sum.end(), 0.0);
         double sumTotal = 0.0;
         std::uint32_t exposed = 0;
-        if (!live.empty() || record.widths != nullptr) {
-            // Each stroke's total width, and its conductors' widths (angle
-            // step fastest per conductor, tower order of the conductors).
-            for (int l = 0; l < kAngleSteps; ++l) {
-                if (mirrored && l > kHalfTurnStep && l < kAngleSteps - 1) {
-                    const int image = 2 * kHalfTurnStep - l;
-                    totalAt[l] = totalAt[image];
-                    for (const std::size_t k : live) {
-                        widthAt[k][l] = widthAt[mirrorConductor[k]][image];
-                    }
-                    continue;
-                }
-                totalAt[l] = evaluateContactStroke(step, table.angle[l], w.data(), which);
-                if (record.widths != nullptr) {
-                    std::copy(w.begin(), w.end(),
-                              record.widths->begin() +
-                                  static_cast<std::ptrdiff_t>(
-                                      (j * kAngleSteps + static_cast<std::size_t>(l)) * wires));
-                }
-                for (const std::size_t k : live) {
-                    widthAt[k][l] = w[conductors[k]];
-                }
+        const int angleSteps = !live.empty() || record.widths != nullptr ? kAngleSteps : 0;
+        for (int l = 0; l < angleSteps; ++l) {
+            // The strokes past the vertical of a mirrored tower are the images
+            // of those before it, counted with them.
+            if (mirrored && l > kHalfTurnStep && l < kAngleSteps - 1) {
+                continue;
             }
-            // Each conductor's share of a stroke times the angle's weight
-            // per degree, summed over the angles in turn. A stroke that
-            // catches nothing (total 0) gives no conductor a width; a
-            // conductor without a width adds +0, which changes nothing.
-            double factor[kAngleSteps];
-            double caught[kAngleSteps];
-            for (int l = 0; l < kAngleSteps; ++l) {
-                factor[l] = totalAt[l] == 0.0 ? 0.0 : weightPerDegree[l] / totalAt[l];
-                caught[l] = 0.0;
+            const double total = evaluateContactStroke(step, table.angle[l], w.data(), which);
+            if (record.widths != nullptr) {
+                std::copy(
+                    w.begin(), w.end(),
+                    record.widths->begin() +
+                        static_cast<std::ptrdiff_t>((j * kAngleSteps + static_cast<std::size_t>(l)) * wires));
             }
+            if (total == 0.0) {
+                continue;
+            }
+            // Each conductor's share of the stroke times the angle's weight
+            // per degree; the image stroke gives the same share to the
+            // mirror conductor. A conductor without a width would add +0,
+            // which changes nothing.
+            const int image = 2 * kHalfTurnStep - l;
+            const bool twin = mirrored && l < kHalfTurnStep;
+            const double factor = weightPerDegree[l] / total;
+            const double imageFactor = twin ? weightPerDegree[image] / total : 0.0;
+            double caught = 0.0;
             for (const std::size_t k : live) {
-                const double* width = widthAt[k].data();
-                double conductorSum = 0.0;
-                bool caughtAny = false;
-                for (int l = 0; l < kAngleSteps; ++l) {
-                    conductorSum += width[l] != 0.0 ? width[l] * factor[l] : 0.0;
-                    caught[l] += width[l];
-                    caughtAny = caughtAny || width[l] != 0.0;
-                }
-                sum[k] = conductorSum;
-                if (caughtAny) {
+                const double width = w[conductors[k]];
+                if (width != 0.0) {
+                    caught += width;
+                    sum[k] += width * factor;
                     exposed |= std::uint32_t{1} << k;
+                    if (twin) {
+                        sum[mirrorConductor[k]] += width * imageFactor;
+                        exposed |= std::uint32_t{1} << mirrorConductor[k];
+                    }
                 }
             }
-            for (int l = 0; l < kAngleSteps; ++l) {
-                sumTotal += caught[l] != 0.0 ? caught[l] * factor[l] : 0.0;
+            sumTotal += caught * factor;
+            if (twin) {
+                sumTotal += caught * imageFactor;
             }
         }
         if (record.angleSums != nullptr) {
