@@ -113,6 +113,25 @@ std::vector<std::size_t> mirrorImages(const Inputs& in)
     return image;
 }
 
+// Whether the stroke of angle step l is read off its mirror image rather
+// than evaluated: past the vertical, all but the last.
+bool readOffImage(bool mirrored, int l)
+{
+    return mirrored && l > kHalfTurnStep && l < kAngleSteps - 1;
+}
+
+// A stroke table row past the vertical of a mirrored tower: each wire's
+// width is its image's in the mirror stroke's row.
+void fillFromImage(const std::vector<std::size_t>& mirror, int l, double* widths)
+{
+    const std::size_t wires = mirror.size();
+    const double* image = widths + (static_cast<std::ptrdiff_t>(2 * kHalfTurnStep - l) - l) *
+                                       static_cast<std::ptrdiff_t>(wires);
+    for (std::size_t i = 0; i < wires; ++i) {
+        widths[i] = image[mirror[i]];
+    }
+}
+
 // Strokes per 100 km per year of an integral over current and angle.
 double rateOf(double collectionWidth, double flashDensity, double terrainFactor, double integral)
 {
@@ -272,11 +291,47 @@ void towerStrokesAt(const Inputs& in, double current, std::vector<double>& width
 {
     const std::size_t wires = in.tower.size();
     widths.assign(kAngleSteps * wires, 0.0);
+    const std::vector<std::size_t> mirror = mirrorImages(in);
     ContactCurrentStep step;
     prepareTowerCurrent(in, current, step);
     for (int l = 0; l < kAngleSteps; ++l) {
-        evaluateContactStroke(step, angles().angle[l], widths.data() + static_cast<std::size_t>(l) * wires);
+        double* row = widths.data() + static_cast<std::size_t>(l) * wires;
+        if (readOffImage(!mirror.empty(), l)) {
+            fillFromImage(mirror, l, row);
+        } else {
+            evaluateContactStroke(step, angles().angle[l], row);
+        }
     }
+}
+
+bool towerWireCatchesAt(const Inputs& in, double current, std::size_t wire)
+{
+    ContactCurrentStep step;
+    prepareTowerCurrent(in, current, step);
+    const std::vector<std::size_t> mirror = mirrorImages(in);
+    const bool mirrored = !mirror.empty();
+    // Without a piece of the union's boundary, its own or its image's, no
+    // stroke reaches it.
+    const auto hasArc = [&](std::size_t i) {
+        return std::any_of(step.boundary.begin(), step.boundary.end(),
+                           [&](const BoundaryArc& arc) { return arc.wire == i; });
+    };
+    if (!hasArc(wire) && !(mirrored && hasArc(mirror[wire]))) {
+        return false;
+    }
+    std::vector<double> widths(in.tower.size());
+    for (int l = 0; l < kAngleSteps; ++l) {
+        if (readOffImage(mirrored, l)) {
+            continue;
+        }
+        evaluateContactStroke(step, angles().angle[l], widths.data(), ContactWidths::conductors);
+        // The stroke's image catches with the mirror wire what this one does.
+        const bool image = mirrored && l < kHalfTurnStep;
+        if (hasWidth(widths[wire]) || (image && hasWidth(widths[mirror[wire]]))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& record)
@@ -341,8 +396,7 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
     std::vector<double> integral(nc, 0.0);
     // A tower that is its own mirror image on level ground: the strokes past
     // the vertical are the mirror images of those before it.
-    const std::vector<std::size_t> mirror =
-        record.widths == nullptr ? mirrorImages(in) : std::vector<std::size_t>{};
+    const std::vector<std::size_t> mirror = mirrorImages(in);
     const bool mirrored = !mirror.empty();
     std::vector<std::size_t> mirrorConductor(nc);
     for (std::size_t k = 0; k < nc && mirrored; ++k) {
@@ -377,17 +431,21 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
         std::uint32_t exposed = 0;
         const int angleSteps = !live.empty() || record.widths != nullptr ? kAngleSteps : 0;
         for (int l = 0; l < angleSteps; ++l) {
+            double* row =
+                record.widths == nullptr
+                    ? nullptr
+                    : record.widths->data() + (j * kAngleSteps + static_cast<std::size_t>(l)) * wires;
             // The strokes past the vertical of a mirrored tower are the images
             // of those before it, counted with them.
-            if (mirrored && l > kHalfTurnStep && l < kAngleSteps - 1) {
+            if (readOffImage(mirrored, l)) {
+                if (row != nullptr) {
+                    fillFromImage(mirror, l, row);
+                }
                 continue;
             }
             const double total = evaluateContactStroke(step, table.angle[l], w.data(), which);
-            if (record.widths != nullptr) {
-                std::copy(
-                    w.begin(), w.end(),
-                    record.widths->begin() +
-                        static_cast<std::ptrdiff_t>((j * kAngleSteps + static_cast<std::size_t>(l)) * wires));
+            if (row != nullptr) {
+                std::copy(w.begin(), w.end(), row);
             }
             if (total == 0.0) {
                 continue;

@@ -99,7 +99,16 @@ void integrateVerticalExposure(const Inputs& in, std::vector<double>& rates, dou
 // the sloped ground, and the boundary of their union above G.
 void prepareTowerCurrent(const Inputs& in, double current, ContactCurrentStep& step);
 
+// Towers that are their own mirror image on level ground (each wire matched
+// by exactly one of its kind, height and voltage term at -x) have the
+// strokes past the vertical, all but the last (pi), read off the mirror
+// strokes before it: integrateTower, towerStrokesAt and towerWireCatchesAt
+// agree on every stroke, rounding slivers included.
+
 // The widths (180 x wires, wire fastest) of every stroke of one current.
 void towerStrokesAt(const Inputs& in, double current, std::vector<double>& widths);
+
+// Whether the wire has a width at the current for some angle of the grid.
+bool towerWireCatchesAt(const Inputs& in, double current, std::size_t wire);
 
 } // namespace egm::model

@@ -141,22 +141,7 @@ bool exposedAt(const Inputs& in, double current, std::size_t k)
         return std::any_of(std::begin(widths), std::end(widths),
                            [&](const model::StrokeExposure& w) { return hasWidth(w[wire]); });
     }
-    model::ContactCurrentStep step;
-    model::prepareTowerCurrent(in, current, step);
-    // Without a piece of the union's boundary no stroke reaches it.
-    if (std::none_of(step.boundary.begin(), step.boundary.end(),
-                     [&](const model::BoundaryArc& arc) { return arc.wire == wire; })) {
-        return false;
-    }
-    std::vector<double> widths(in.tower.size());
-    for (int l = 0; l < kAngleSteps; ++l) {
-        model::evaluateContactStroke(step, model::strokeAngle(incidenceAngle(l)), widths.data(),
-                                     model::ContactWidths::conductors);
-        if (hasWidth(widths[wire])) {
-            return true;
-        }
-    }
-    return false;
+    return model::towerWireCatchesAt(in, current, wire);
 }
 
 // The bracket [exposed, shielded] narrowed by bisection, the result rounded

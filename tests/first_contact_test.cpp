@@ -303,7 +303,9 @@ TEST(FirstContactProperties, MirrorImageWithTheSlopeNegatedGivesTheSameRates)
 
 // A tower that is its own mirror image on level ground has the strokes past
 // the vertical read off those before it; a tower moved a nanometre out of
-// symmetry has every stroke evaluated. The two must agree per conductor.
+// symmetry has every stroke evaluated. The two must agree per conductor, in
+// rates and maximum currents, and so must towers that only look mirrored
+// (a conductor facing a ground wire), which must not be read off at all.
 TEST(FirstContactProperties, MirrorSymmetricTowersAgreeWithEveryStrokeEvaluated)
 {
     const struct {
@@ -321,6 +323,12 @@ TEST(FirstContactProperties, MirrorSymmetricTowersAgreeWithEveryStrokeEvaluated)
          Tower{{ground(-6, 32), ground(6, 32), conductor(-9, 24), conductor(0, 24), conductor(9, 24)}}, 5.0},
         {"mirror pairs listed out of order, unshielded",
          Tower{{conductor(5, 30), conductor(-3, 20), conductor(-5, 30), conductor(3, 20)}}, 4.0},
+        {"conductors inside the ground wires, reached last by oblique strokes",
+         Tower{{ground(-8, 40), ground(8, 40), conductor(-6, 30), conductor(6, 30)}}, 3.0},
+        {"a conductor facing a ground wire is no mirror image",
+         Tower{{conductor(5, 30), ground(-5, 30), conductor(0, 20)}}, 3.0},
+        {"mirror images of other voltage terms are none",
+         Tower{{ground(0, 40), conductor(-6, 30, 0.8), conductor(6, 30, -0.8)}}, 3.0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -328,14 +336,51 @@ TEST(FirstContactProperties, MirrorSymmetricTowersAgreeWithEveryStrokeEvaluated)
         in.lowestCurrent = c.lowestCurrent;
         egm::Inputs nudged = in;
         nudged.tower.wires.back().x += 1e-9;
-        const egm::Result a = egm::computeRates(in, ratesOnly());
-        const egm::Result b = egm::computeRates(nudged, ratesOnly());
+        egm::Options options;
+        options.classicalMaxCurrents = false;
+        options.strokeTable = true;
+        const egm::Result a = egm::computeRates(in, options);
+        const egm::Result b = egm::computeRates(nudged, options);
+        ASSERT_TRUE(a.strokes && b.strokes);
+        const std::vector<double>& strokes = a.strokes->values();
+        ASSERT_EQ(strokes.size(), b.strokes->values().size());
+        for (std::size_t i = 0; i < strokes.size(); ++i) {
+            ASSERT_NEAR(strokes[i], b.strokes->values()[i], 1e-6) << "stroke table entry " << i;
+        }
         ASSERT_EQ(a.conductors.size(), b.conductors.size());
         for (std::size_t k = 0; k < a.conductors.size(); ++k) {
-            EXPECT_NEAR(a.conductors[k].rate, b.conductors[k].rate, 1e-7 * a.totalRate) << k;
+            SCOPED_TRACE(a.conductors[k].name);
+            EXPECT_NEAR(a.conductors[k].rate, b.conductors[k].rate, 1e-7 * a.totalRate);
+            const egm::MaxCurrent& x = a.conductors[k].maxCurrent;
+            const egm::MaxCurrent& y = b.conductors[k].maxCurrent;
+            ASSERT_EQ(x.current.has_value(), y.current.has_value());
+            if (x.current) {
+                EXPECT_NEAR(*x.current, *y.current, 0.011);
+                EXPECT_EQ(x.exposedAtTop, y.exposedAtTop);
+            }
         }
         EXPECT_GT(a.totalRate, 0.0);
+        // Asking for the strokes changes no figure.
+        options.strokeTable = false;
+        const egm::Result withoutStrokes = egm::computeRates(in, options);
+        for (std::size_t k = 0; k < a.conductors.size(); ++k) {
+            EXPECT_EQ(withoutStrokes.conductors[k].rate, a.conductors[k].rate);
+            EXPECT_EQ(withoutStrokes.conductors[k].maxCurrent.current, a.conductors[k].maxCurrent.current);
+        }
     }
+}
+
+// Coincident wires are never taken for each other's mirror image: each pair
+// goes to its earlier wire, on either side.
+TEST(FirstContactProperties, CoincidentMirrorPairsKeepTheirTies)
+{
+    const egm::Inputs in = towerInputs(Tower{{conductor(5, 30, 0.0, "A"), conductor(5, 30, 0.0, "B"),
+                                              conductor(-5, 30, 0.0, "B2"), conductor(-5, 30, 0.0, "A2")}});
+    const egm::Result r = egm::computeRates(in, ratesOnly());
+    EXPECT_GT(r.conductors[0].rate, 0.0);
+    EXPECT_EQ(r.conductors[1].rate, 0.0);
+    EXPECT_NEAR(r.conductors[2].rate, r.conductors[0].rate, kSameFigure * r.totalRate);
+    EXPECT_EQ(r.conductors[3].rate, 0.0);
 }
 
 TEST(FirstContactProperties, WidthsHaveNoJumpOverTheIncidenceAngle)
