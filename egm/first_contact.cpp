@@ -264,6 +264,12 @@ void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double gro
     }
 }
 
+bool hasBoundaryArc(const ContactCurrentStep& step, std::size_t wire)
+{
+    return std::any_of(step.boundary.begin(), step.boundary.end(),
+                       [&](const BoundaryArc& arc) { return arc.wire == wire; });
+}
+
 double evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& angle, double* widths,
                              ContactWidths which, std::vector<ContactBand>* bands)
 {

@@ -79,6 +79,10 @@ struct ContactCurrentStep {
 void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double groundStrikeHeight,
                                ContactCurrentStep& step);
 
+// Whether wire has a piece of the union's boundary: without one, no stroke
+// of the current reaches it.
+bool hasBoundaryArc(const ContactCurrentStep& step, std::size_t wire);
+
 // One band of parallel paths across the stroke direction: offsets from
 // `from` to `to` (m, along (sin theta, -cos theta)), caught by wire, or by
 // the ground when wire is none.

@@ -312,11 +312,7 @@ bool towerWireCatchesAt(const Inputs& in, double current, std::size_t wire)
     const bool mirrored = !mirror.empty();
     // Without a piece of the union's boundary, its own or its image's, no
     // stroke reaches it.
-    const auto hasArc = [&](std::size_t i) {
-        return std::any_of(step.boundary.begin(), step.boundary.end(),
-                           [&](const BoundaryArc& arc) { return arc.wire == i; });
-    };
-    if (!hasArc(wire) && !(mirrored && hasArc(mirror[wire]))) {
+    if (!hasBoundaryArc(step, wire) && !(mirrored && hasBoundaryArc(step, mirror[wire]))) {
         return false;
     }
     std::vector<double> widths(in.tower.size());
@@ -419,10 +415,7 @@ void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& re
         // anything.
         live.clear();
         for (std::size_t k = 0; k < nc; ++k) {
-            const bool hasArc =
-                std::any_of(step.boundary.begin(), step.boundary.end(),
-                            [&](const BoundaryArc& arc) { return arc.wire == conductors[k]; });
-            if (hasArc) {
+            if (hasBoundaryArc(step, conductors[k])) {
                 live.push_back(k);
             }
         }

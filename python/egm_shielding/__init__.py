@@ -170,6 +170,19 @@ def _inputs(line, tower, **given):
     return inputs
 
 
+# The keywords of rates(), strokes() and exposure() that are inputs.
+_INPUT_KEYWORDS = (
+    "flash_density", "slope", "min_current", "voltage_term", "law", "law_coefficients",
+    "distribution", "current_scale", "current_exponent", "current_median", "current_sigma",
+    "evaluation", "rate_method", "ground_wire_sag", "conductor_sag")
+
+
+def _inputs_of(keywords):
+    """_inputs of a public function's own arguments (its locals() on entry)."""
+    return _inputs(keywords["line"], keywords["tower"],
+                   **{k: keywords[k] for k in _INPUT_KEYWORDS})
+
+
 class Result:
     """The rates of one tower and what was worked out with them.
 
@@ -300,13 +313,7 @@ def rates(line=None, *, tower=None, flash_density=None, slope=None, min_current=
     the heights used. Raises ValueError for inputs that cannot be computed,
     a sag below 0 or of 1.5 times the height or more among them.
     """
-    return Result(_core.rates(_inputs(
-        line, tower, flash_density=flash_density, slope=slope, min_current=min_current,
-        voltage_term=voltage_term, law=law, law_coefficients=law_coefficients,
-        distribution=distribution, current_scale=current_scale,
-        current_exponent=current_exponent, current_median=current_median,
-        current_sigma=current_sigma, evaluation=evaluation, rate_method=rate_method,
-        ground_wire_sag=ground_wire_sag, conductor_sag=conductor_sag)))
+    return Result(_core.rates(_inputs_of(locals())))
 
 
 class Strokes:
@@ -346,13 +353,7 @@ def strokes(line=None, *, current=None, tower=None, flash_density=None, slope=No
     the wires to their average height); returns Strokes. Raises ValueError
     for inputs that cannot be computed.
     """
-    return Strokes(_core.strokes(_inputs(
-        line, tower, flash_density=flash_density, slope=slope, min_current=min_current,
-        voltage_term=voltage_term, law=law, law_coefficients=law_coefficients,
-        distribution=distribution, current_scale=current_scale,
-        current_exponent=current_exponent, current_median=current_median,
-        current_sigma=current_sigma, evaluation=evaluation, rate_method=rate_method,
-        ground_wire_sag=ground_wire_sag, conductor_sag=conductor_sag), current))
+    return Strokes(_core.strokes(_inputs_of(locals()), current))
 
 
 def _records(cases):
@@ -656,13 +657,7 @@ def exposure(line=None, *, tower=None, flash_density=None, slope=None, min_curre
     method integrates): a dict of arrays, 'current' (kA) and one per
     conductor under its name, and 'result', the Result, whose rates are by
     rate_method. Takes the inputs of rates()."""
-    d = _core.exposure(_inputs(
-        line, tower, flash_density=flash_density, slope=slope, min_current=min_current,
-        voltage_term=voltage_term, law=law, law_coefficients=law_coefficients,
-        distribution=distribution, current_scale=current_scale,
-        current_exponent=current_exponent, current_median=current_median,
-        current_sigma=current_sigma, evaluation=evaluation, rate_method=rate_method,
-        ground_wire_sag=ground_wire_sag, conductor_sag=conductor_sag))
+    d = _core.exposure(_inputs_of(locals()))
     out = {"current": d["current"]}
     out.update(d["conductors"])
     out["result"] = Result(d["result"])
