@@ -10,6 +10,8 @@
 
 #include "bits.h"
 #include "egm/shielding.h"
+#include "first_contact.h"
+#include "integration.h"
 
 namespace {
 
@@ -129,6 +131,30 @@ TEST(FirstContactWidth, ConductorInsideAGroundWiresDiskCatchesNothing)
     const egm::Result r = egm::computeRates(in);
     EXPECT_EQ(r.conductors[0].rate, 0.0);
     EXPECT_FALSE(r.conductors[0].maxCurrent.current.has_value());
+}
+
+// A step prepared for one tower and then for another of as many wires (the
+// centres' distances are kept from one current to the next) holds what a
+// fresh step holds; a conductor under a ground wire's disk has no piece of
+// the boundary, the ground wire has.
+TEST(FirstContactWidth, AStepPreparedForAnotherTowerHoldsOnlyThatTower)
+{
+    const egm::Inputs first = towerInputs(Tower{{ground(0.0, 40.0), conductor(0.0, 39.0, -2.0)}});
+    const egm::Inputs second = towerInputs(Tower{{ground(-3.0, 35.0), conductor(6.0, 25.0)}});
+    egm::model::ContactCurrentStep reused;
+    egm::model::prepareTowerCurrent(first, 30.0, reused);
+    EXPECT_TRUE(egm::model::hasBoundaryArc(reused, 0));
+    EXPECT_FALSE(egm::model::hasBoundaryArc(reused, 1));
+    egm::model::prepareTowerCurrent(second, 30.0, reused);
+    egm::model::ContactCurrentStep fresh;
+    egm::model::prepareTowerCurrent(second, 30.0, fresh);
+    ASSERT_EQ(reused.boundary.size(), fresh.boundary.size());
+    for (std::size_t i = 0; i < fresh.boundary.size(); ++i) {
+        EXPECT_EQ(reused.boundary[i].wire, fresh.boundary[i].wire);
+        EXPECT_EQ(reused.boundary[i].from, fresh.boundary[i].from);
+        EXPECT_EQ(reused.boundary[i].to, fresh.boundary[i].to);
+    }
+    EXPECT_TRUE(egm::model::hasBoundaryArc(reused, 1));
 }
 
 // The lines, each stroke worked out by hand from the rule.
