@@ -3,7 +3,9 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace egm {
 
@@ -409,13 +411,37 @@ const InputField* inputField(std::string_view name)
     return nullptr;
 }
 
-void settleVoltageTerm(Inputs& inputs, bool voltageTermGiven)
+namespace {
+
+constexpr int kTowerBit = 63;
+
+// The bit of an input, or of "tower", in GivenInputs.
+std::uint64_t givenBit(std::string_view name)
 {
-    if (inputs.law.kind != StrikingLaw::Kind::builtIn && !voltageTermGiven) {
-        for (TowerWire& w : inputs.tower.wires) {
-            w.voltageTerm = 0.0;
-        }
+    if (sameName(name, "tower")) {
+        return std::uint64_t{1} << kTowerBit;
     }
+    const InputField* f = inputField(name);
+    if (f == nullptr) {
+        throw InputError("unknown input '" + std::string(name) + "'");
+    }
+    const std::size_t k = static_cast<std::size_t>(f - table().data());
+    if (k >= kTowerBit) {
+        throw std::logic_error("GivenInputs holds the first 63 inputs of the table only");
+    }
+    return std::uint64_t{1} << k;
+}
+
+} // namespace
+
+bool GivenInputs::has(std::string_view name) const
+{
+    return (bits_ & givenBit(name)) != 0;
+}
+
+void GivenInputs::add(std::string_view name)
+{
+    bits_ |= givenBit(name);
 }
 
 bool InputField::appliesTo(const Inputs& in) const
@@ -451,125 +477,6 @@ bool parseNumber(std::string_view text, double& value)
     char* end = nullptr;
     value = std::strtod(copy.c_str(), &end);
     return end == copy.c_str() + copy.size();
-}
-
-namespace {
-
-double numberOf(const NamedValue& v, std::string_view name)
-{
-    if (v.number) {
-        return *v.number;
-    }
-    double value = 0.0;
-    if (!parseNumber(v.text, value)) {
-        throw InputError(std::string(name) + " '" + v.text + "' is not a number");
-    }
-    return value;
-}
-
-bool given(const NamedValue& v)
-{
-    return v.number.has_value() || !v.text.empty();
-}
-
-} // namespace
-
-Inputs resolveInputs(const NamedInputs& named, const Inputs& base, bool baseVoltageTermGiven)
-{
-    Inputs in = base;
-    if (named.tower) {
-        in.tower = *named.tower;
-    }
-    std::vector<std::pair<const InputField*, const NamedValue*>> fields;
-    for (const NamedValue& v : named.values) {
-        const InputField* f = inputField(v.name);
-        if (f == nullptr) {
-            throw InputError("unknown input '" + v.name + "'");
-        }
-        if (given(v)) {
-            fields.emplace_back(f, &v);
-        }
-    }
-    bool voltageGiven = false;
-    // Groups first, so that a single wire's input can still move one wire
-    // of a group.
-    for (const bool groups : {true, false}) {
-        for (const auto& [f, v] : fields) {
-            if ((f->kind == InputField::Kind::group) != groups) {
-                continue;
-            }
-            if (f->kind == InputField::Kind::choice) {
-                f->setChoice(in, v->number ? shortestText(*v->number) : v->text);
-                continue;
-            }
-            f->set(in, numberOf(*v, f->name));
-            voltageGiven = voltageGiven || f->name == "voltage-term";
-        }
-    }
-    // A tower's own voltage terms are given on purpose.
-    voltageGiven = voltageGiven || named.tower.has_value();
-    // The custom law's coefficients: only under that law, and G by c, d or
-    // by beta, not both.
-    const InputField* lawField = nullptr;
-    bool groundByPower = false;
-    bool groundByBeta = false;
-    for (const auto& [f, v] : fields) {
-        const std::string_view n = f->name;
-        if (n.substr(0, 4) == "law-") {
-            lawField = lawField != nullptr ? lawField : f;
-            groundByPower = groundByPower || n == "law-c" || n == "law-d";
-            groundByBeta = groundByBeta || n == "law-beta";
-        }
-    }
-    if (lawField != nullptr && in.law.kind != StrikingLaw::Kind::custom) {
-        throw InputError(std::string(lawField->name) + ": belongs to the custom law, not to law " +
-                         std::string(lawName(in.law.kind)));
-    }
-    if (groundByPower && groundByBeta) {
-        throw InputError("law-beta and law-c, law-d each give the ground's striking line: give one of them");
-    }
-    if (groundByPower) {
-        in.law.beta.reset();
-    }
-    if (!named.lawCoefficients.empty()) {
-        const std::vector<NamedValue>& c = named.lawCoefficients;
-        if (in.law.kind != StrikingLaw::Kind::custom) {
-            throw InputError("law coefficients go with the custom law, not with law " +
-                             std::string(lawName(in.law.kind)));
-        }
-        if (c.size() != 3 && c.size() != 4) {
-            throw InputError("law coefficients: a, b, c, d (G = c I^d) or a, b, beta (G = beta a I^b), not " +
-                             std::to_string(c.size()) + " values");
-        }
-        in.law.a = numberOf(c[0], "law coefficient a");
-        in.law.b = numberOf(c[1], "law coefficient b");
-        if (c.size() == 3) {
-            in.law.beta = numberOf(c[2], "law coefficient beta");
-        } else {
-            in.law.c = numberOf(c[2], "law coefficient c");
-            in.law.d = numberOf(c[3], "law coefficient d");
-            in.law.beta.reset();
-        }
-    }
-    const bool builtIn = in.law.kind == StrikingLaw::Kind::builtIn;
-    settleVoltageTerm(in, voltageGiven || baseVoltageTermGiven);
-    if (builtIn && base.law.kind != StrikingLaw::Kind::builtIn && !voltageGiven && !baseVoltageTermGiven &&
-        isFourWireLine(in.tower)) {
-        // The built-in law's own default voltage term comes back.
-        const double u = Inputs{}.tower.wires[2].voltageTerm;
-        in.tower.wires[2].voltageTerm = u;
-        in.tower.wires[3].voltageTerm = -u;
-    }
-    return in;
-}
-
-CaseInputs resolveCase(const NamedInputs& named, const Inputs& base, bool baseVoltageTermGiven)
-{
-    try {
-        return CaseInputs{resolveInputs(named, base, baseVoltageTermGiven), {}};
-    } catch (const InputError& e) {
-        return CaseInputs{base, e.what()};
-    }
 }
 
 } // namespace egm

@@ -44,6 +44,15 @@ File openInput(const std::string& path, std::string& reason)
     return f;
 }
 
+// The values a file gave are given on purpose, as a layer of inputs (see
+// egm::resolveInputs); those it lacked keep their defaults and are not.
+void markGiven(Inputs& inputs, const char* const* names, std::size_t count)
+{
+    for (std::size_t k = 0; k < count; ++k) {
+        inputs.given.add(names[k]);
+    }
+}
+
 ValuesRead readValues(std::FILE* stream, double* const* values, std::size_t count)
 {
     io::WordReader words(stream);
@@ -134,7 +143,11 @@ ValuesRead readParameters(std::FILE* stream, Inputs& inputs)
 {
     double* values[kParameterCount] = {&inputs.flashDensity, &inputs.slope, &inputs.lowestCurrent,
                                        &inputs.distribution.scale, &inputs.distribution.exponent};
-    return readValues(stream, values, kParameterCount);
+    const ValuesRead read = readValues(stream, values, kParameterCount);
+    const char* names[kParameterCount] = {"flash-density", "slope", "min-current", "current-scale",
+                                          "current-exponent"};
+    markGiven(inputs, names, read.count);
+    return read;
 }
 
 ValuesRead readGeometry(std::FILE* stream, Inputs& inputs)
@@ -149,6 +162,8 @@ ValuesRead readGeometry(std::FILE* stream, Inputs& inputs)
                                       &l.conductor1.height, &l.conductor2.height};
     const ValuesRead read = readValues(stream, values, kGeometryCount);
     inputs.tower = towerOf(l, voltageTerm);
+    const char* names[kGeometryCount] = {"x1", "x2", "x3", "x4", "h1", "h2", "h3", "h4"};
+    markGiven(inputs, names, read.count);
     return read;
 }
 

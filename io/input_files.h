@@ -47,7 +47,9 @@ std::size_t readControl(std::FILE* stream, ControlFiles& files);
 
 // Five parameters into flash density, slope, lowest current, current scale
 // and exponent, in that order; eight reals into the line (x of ground wire
-// 1, ground wire 2, conductor 1, conductor 2, then their heights).
+// 1, ground wire 2, conductor 1, conductor 2, then their heights). The
+// inputs read are added to inputs.given, as a layer (see
+// egm::resolveInputs); the voltage term is not among them.
 ValuesRead readParameters(std::FILE* stream, Inputs& inputs);
 ValuesRead readGeometry(std::FILE* stream, Inputs& inputs);
 

@@ -103,6 +103,10 @@ class Reader {
                     column = c.column;
                 }
             }
+            if (column == Column::none && text.find(';') != std::string::npos) {
+                fail(header.line, "unknown column '" + header.fields[k] +
+                                      "': columns are separated by commas, and this header has semicolons");
+            }
             if (column == Column::none) {
                 fail(header.line,
                      "unknown column '" + header.fields[k] + "' (name, kind, x, height, voltage-term, sag)");

@@ -33,7 +33,9 @@ class TowerFileError : public egm::InputError {
 // wires, a value that is not a number, non-finite or out of range, an
 // unknown kind, a voltage term on a ground wire, two wires of the same name,
 // a missing or unknown column each throw TowerFileError naming the row at
-// fault (the header for the columns and for a tower with no wire at all).
+// fault (the header for the columns and for a tower with no wire at all); a
+// header separated by semicolons is told that columns are separated by
+// commas.
 egm::Tower readTower(std::istream& in, const std::string& file);
 
 // The same from the file at path. Throws TowerFileError, also for a file

@@ -73,7 +73,7 @@ TEST(Validation, EachUnusableInputIsNamedWithItsValueAndRange)
         {"custom law without coefficients",
          [](egm::Inputs& in) {
              in.law.kind = egm::StrikingLaw::Kind::custom;
-             egm::settleVoltageTerm(in, false);
+             in.tower = egm::towerOf(egm::Line{}, 0.0);
          },
          "law-a 0: must be greater than 0"},
     };
@@ -111,7 +111,8 @@ TEST(Validation, EachBadTowerIsNamedWithTheWireAndTheReason)
     };
     std::vector<TowerWire> seventeen(17, c);
     for (std::size_t k = 0; k < seventeen.size(); ++k) {
-        seventeen[k].name = "c" + std::to_string(k);
+        seventeen[k].name =
+            std::string("c").append(std::to_string(k)); // "c" + ...: a false -Wrestrict in g++ 12
     }
     const Case cases[] = {
         {"no conductor", {g, g}, "the tower has no conductor: at least one is needed", std::nullopt},

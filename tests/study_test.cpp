@@ -77,7 +77,7 @@ BatchRun batch(const std::string& cases, const egm::Inputs& defaults = egm::Inpu
     std::istringstream in(cases);
     std::string out;
     BatchRun run;
-    run.summary = study::runBatch(in, out, defaults, false, 2);
+    run.summary = study::runBatch(in, out, defaults, 2);
     run.rows = csvRecords(out);
     return run;
 }
@@ -158,7 +158,7 @@ TEST(StudyBatch, UnusableHeaderIsRefusedWhole)
     for (const char* text : {"", "slope,height\n1,2\n", "slope,SLOPE\n1,2\n", ",slope\n1,2\n"}) {
         std::istringstream cases(text);
         std::string results;
-        EXPECT_THROW(study::runBatch(cases, results, egm::Inputs{}, false, 1), study::CaseFileError) << text;
+        EXPECT_THROW(study::runBatch(cases, results, egm::Inputs{}, 1), study::CaseFileError) << text;
     }
 }
 

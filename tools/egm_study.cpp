@@ -517,9 +517,8 @@ int runBatch(BatchRun& run)
     std::string text;
     study::BatchSummary summary;
     try {
-        summary =
-            study::runBatch(cases, text, defaults, run.line.flags.voltageTermGiven(), run.jobs,
-                            progressOnTerminal(), std::filesystem::path(run.cases).parent_path().string());
+        summary = study::runBatch(cases, text, defaults, run.jobs, progressOnTerminal(),
+                                  std::filesystem::path(run.cases).parent_path().string());
     } catch (const study::CaseFileError& e) {
         throw egm::InputError("case file '" + run.cases + "', " + e.what());
     }
@@ -576,8 +575,7 @@ int runCompare(CompareRun& run)
 {
     const egm::Inputs base = run.line.resolve();
     printNotes(egm::layoutNotes(base));
-    const std::vector<study::LawComparison> rows =
-        study::compareLaws(base, run.line.flags.voltageTermGiven());
+    const std::vector<study::LawComparison> rows = study::compareLaws(base);
     const std::vector<std::string> names = study::conductorNames(base.tower);
     const std::vector<std::string> wires = base.tower.names();
     std::string text;
@@ -917,8 +915,7 @@ void addPlotCompare(CLI::App* plot, const Status& status)
         requireImageName(run->output);
         const egm::Inputs base = run->resolve("picture file");
         printNotes(egm::layoutNotes(base));
-        const std::vector<study::LawComparison> rows =
-            study::compareLaws(base, run->flags.voltageTermGiven());
+        const std::vector<study::LawComparison> rows = study::compareLaws(base);
         std::vector<std::string> failures;
         for (const study::LawComparison& row : rows) {
             if (!row.result) {

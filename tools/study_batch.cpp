@@ -6,15 +6,14 @@
 
 namespace study {
 
-BatchSummary runBatch(std::istream& cases, std::string& results, const egm::Inputs& defaults,
-                      bool voltageTermGiven, unsigned jobs, const egm::Progress& progress,
-                      const std::string& folder)
+BatchSummary runBatch(std::istream& cases, std::string& results, const egm::Inputs& defaults, unsigned jobs,
+                      const egm::Progress& progress, const std::string& folder)
 {
     CaseFile file(cases, folder);
     std::vector<Case> rows;
     std::vector<egm::CaseInputs> inputs;
     Case c;
-    while (file.next(defaults, voltageTermGiven, c)) {
+    while (file.next(defaults, c)) {
         inputs.push_back(c.inputs);
         rows.push_back(std::move(c));
     }

@@ -24,8 +24,7 @@ struct BatchSummary {
 // row without a conductor of a name leaves its fields empty. A row that
 // cannot be read or computed gets its message in the error column; every
 // other row is still computed. Throws CaseFileError.
-BatchSummary runBatch(std::istream& cases, std::string& results, const egm::Inputs& defaults,
-                      bool voltageTermGiven, unsigned jobs, const egm::Progress& progress = {},
-                      const std::string& folder = ".");
+BatchSummary runBatch(std::istream& cases, std::string& results, const egm::Inputs& defaults, unsigned jobs,
+                      const egm::Progress& progress = {}, const std::string& folder = ".");
 
 } // namespace study

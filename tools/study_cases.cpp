@@ -110,7 +110,7 @@ const std::variant<egm::Tower, std::string>& CaseFile::tower(const std::string& 
     return towers_.emplace(file, std::move(read)).first->second;
 }
 
-bool CaseFile::next(const egm::Inputs& defaults, bool voltageTermGiven, Case& c)
+bool CaseFile::next(const egm::Inputs& defaults, Case& c)
 {
     egm::io::CsvRecord record;
     if (!egm::io::readCsvRecord(in_, line_, record)) {
@@ -161,7 +161,7 @@ bool CaseFile::next(const egm::Inputs& defaults, bool voltageTermGiven, Case& c)
         }
         named.tower = std::get<egm::Tower>(t);
     }
-    c.inputs = egm::resolveCase(named, defaults, voltageTermGiven);
+    c.inputs = egm::resolveCase(named, defaults);
     if (!c.inputs.error.empty()) {
         c.inputs.error = at + c.inputs.error;
     }

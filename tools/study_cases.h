@@ -44,12 +44,11 @@ class CaseFile {
     // looked for (the case file's folder). Throws CaseFileError.
     CaseFile(std::istream& in, std::string folder, std::vector<std::string> extraColumns = {});
 
-    // The next row on top of defaults, through egm::resolveCase; false at
-    // the end of the file. voltageTermGiven: the defaults' voltage term was
-    // given on purpose (see egm::resolveInputs). A row that cannot be read,
+    // The next row as the layer on top of defaults, through
+    // egm::resolveCase; false at the end of the file. A row that cannot be read,
     // names a tower file that cannot be used or cannot be resolved carries
     // its message, starting with its line.
-    bool next(const egm::Inputs& defaults, bool voltageTermGiven, Case& c);
+    bool next(const egm::Inputs& defaults, Case& c);
 
     // The tower files the rows named, as read (relative to the folder).
     std::vector<std::string> towerPaths() const;

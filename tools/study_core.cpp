@@ -41,8 +41,7 @@ std::vector<SweepPoint> sweepCases(const egm::Inputs& base, const egm::InputFiel
     for (double v : values) {
         egm::NamedInputs named;
         named.values.push_back(egm::NamedValue{std::string(field.name), {}, v});
-        // The base is settled already: its voltage term stays as it is.
-        cases.push_back(egm::resolveCase(named, base, true));
+        cases.push_back(egm::resolveCase(named, base));
     }
     const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(cases, options, threads);
     std::vector<SweepPoint> points;
@@ -52,7 +51,7 @@ std::vector<SweepPoint> sweepCases(const egm::Inputs& base, const egm::InputFiel
     return points;
 }
 
-std::vector<LawComparison> compareLaws(const egm::Inputs& base, bool voltageTermGiven, unsigned threads)
+std::vector<LawComparison> compareLaws(const egm::Inputs& base, unsigned threads)
 {
     std::vector<egm::CaseInputs> cases;
     std::vector<LawComparison> rows;
@@ -62,10 +61,15 @@ std::vector<LawComparison> compareLaws(const egm::Inputs& base, bool voltageTerm
         }
         egm::NamedInputs named;
         named.values.push_back(egm::NamedValue{"law", std::string(egm::lawName(kind)), std::nullopt});
-        // Every law but the built-in one without the voltage term; the
-        // built-in law with the base's, or its own default.
-        const bool builtIn = kind == egm::StrikingLaw::Kind::builtIn;
-        egm::CaseInputs c = egm::resolveCase(named, base, builtIn && voltageTermGiven);
+        // Every law but the built-in one without the voltage term, whoever
+        // gave it; the built-in law with the base's, or its own default.
+        egm::Inputs under = base;
+        if (kind != egm::StrikingLaw::Kind::builtIn) {
+            for (egm::TowerWire& w : under.tower.wires) {
+                w.voltageTerm = 0.0;
+            }
+        }
+        egm::CaseInputs c = egm::resolveCase(named, under);
         egm::StrikingLaw law = c.inputs.law;
         law.kind = kind; // also for a case that could not be resolved
         for (egm::RateMethod method : {egm::RateMethod::share, egm::RateMethod::exposure}) {

@@ -35,7 +35,7 @@ struct LawComparison {
     std::optional<egm::Result> result;
     std::string error;
 };
-std::vector<LawComparison> compareLaws(const egm::Inputs& base, bool voltageTermGiven, unsigned threads = 0);
+std::vector<LawComparison> compareLaws(const egm::Inputs& base, unsigned threads = 0);
 
 // The rates per law as a bar chart, the laws as categories: a bar per
 // conductor and the total in each, under each rate method; base's inputs

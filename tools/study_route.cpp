@@ -66,7 +66,7 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
         CaseFile spans(file, std::filesystem::path(request.spans).parent_path().string(), {"length", "km"});
         Case c;
         Chainage chainage;
-        while (spans.next(defaults, flags.voltageTermGiven(), c)) {
+        while (spans.next(defaults, c)) {
             Span s;
             s.index = static_cast<int>(out.spans.size()) + 1;
             s.line = c.line;

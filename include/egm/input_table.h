@@ -67,11 +67,6 @@ std::span<const InputField> inputFields();
 // there is none.
 const InputField* inputField(std::string_view name);
 
-// With a law other than the built-in one the voltage term of the built-in
-// law does not apply: every conductor's is set to 0 unless it was given on
-// purpose.
-void settleVoltageTerm(Inputs& inputs, bool voltageTermGiven);
-
 // The whole of text as a real, as the C library reads one: decimal, with an
 // exponent, hexadecimal, nan, inf. False when anything is left over or the
 // text is empty or starts with white space.
@@ -93,20 +88,36 @@ struct NamedInputs {
     std::vector<NamedValue> lawCoefficients;
 };
 
-// The inputs of named values on top of base: the tower, then the groups
-// (ground-wire-height, ...), then single inputs, then the law's
-// coefficients. With a law other than the built-in one the conductors'
-// voltage terms are 0 unless named or baseVoltageTermGiven; with the
-// built-in law over a base of another law, the built-in default comes back
-// unless the voltage term was given. Throws InputError, one line naming the
-// input: a name no input has, a value that is not a number or no choice, an
-// input of the four-wire line (x1 .. h4, the groups, voltage-term) with a
-// tower that is not one, coefficients without the custom law or of the wrong
-// count, a voltage term with another law. Nothing is range-checked here:
-// validate does that.
-Inputs resolveInputs(const NamedInputs& named, const Inputs& base = {}, bool baseVoltageTermGiven = false);
-// The same, the error kept with the case instead of thrown.
-CaseInputs resolveCase(const NamedInputs& named, const Inputs& base = {}, bool baseVoltageTermGiven = false);
+// Inputs are resolved in layers, each laid on top of the one before:
+//   the defaults     Inputs{}: the built-in line, law and distribution,
+//                    voltage term 0.8
+//   a control file   egm-shielding's files (egm::io::loadControlledInputs)
+//   the flags        of egm-study, or a Python call's keywords
+//   a row            of a case file or a route, one case of a batch or sweep
+// A layer changes only the inputs it names, and adds their names to
+// Inputs::given; the next layer reads from its base what the layers below
+// gave, so no front end has to say it. This matters for the voltage term,
+// which belongs to the built-in law:
+//  - under another law every conductor's voltage term is 0, unless it was
+//    given: voltage-term by name, or a tower with its own voltage terms, in
+//    this layer or one below; a voltage term so given is kept, and validate
+//    refuses it ("belongs to the built-in law");
+//  - back on the built-in law over a base of another law, the four-wire
+//    line's voltage term is the built-in default 0.8 again, unless given.
+
+// The inputs of named values as the layer on top of base: the tower, then
+// the groups (ground-wire-height, ...), then single inputs, then the law's
+// coefficients, then the voltage terms as above; given is base's with this
+// layer's names added ("tower" for a tower). Throws InputError, one line
+// naming the input: a name no input has, a value that is not a number or no
+// choice, an input of the four-wire line (x1 .. h4, the groups,
+// voltage-term) with a tower that is not one, coefficients without the
+// custom law or of the wrong count. Nothing is range-checked here: validate
+// does that.
+Inputs resolveInputs(const NamedInputs& named, const Inputs& base = {});
+// The same, the error kept with the case instead of thrown (the case's
+// inputs are then base).
+CaseInputs resolveCase(const NamedInputs& named, const Inputs& base = {});
 
 // Shortest decimal text that reads back to the same double; "nan", "inf",
 // "-inf" for the non-finite values.

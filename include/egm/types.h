@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -180,6 +181,24 @@ std::optional<CurrentDistribution::Kind> distributionNamed(std::string_view name
 // Probability density per kA at current I (kA); not validated.
 double currentDensity(const CurrentDistribution& distribution, double current);
 
+// Which inputs were given on purpose rather than left at their defaults, by
+// name: an input of the input table (as inputField reads the name), or
+// "tower" for a tower given whole, its conductors' voltage terms with it.
+// resolveInputs adds the names each layer gives and reads those of the
+// layers below (see input_table.h); the computation does not look at it.
+class GivenInputs {
+  public:
+    // Throws InputError for a name that is no input and not "tower".
+    bool has(std::string_view name) const;
+    void add(std::string_view name);
+    // Whether nothing was given.
+    bool empty() const { return bits_ == 0; }
+    bool operator==(const GivenInputs&) const = default;
+
+  private:
+    std::uint64_t bits_ = 0; // bit k: input k of the input table; the top bit: a tower
+};
+
 // Everything one computation needs; the defaults are the built-in line
 // with a voltage term of 0.8.
 // The ranges are those validate enforces; the input table states them too.
@@ -192,6 +211,8 @@ struct Inputs {
     StrikingLaw law;
     Evaluation evaluation = Evaluation::firstContact;
     RateMethod rateMethod = RateMethod::share;
+    // The inputs the layers resolved so far gave; none for the defaults.
+    GivenInputs given;
 };
 
 // An input that cannot be computed. what(): one line, for example
