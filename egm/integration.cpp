@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "EGM_DQ.h"
-#include "EGMs2x.h"
+#include "compat/compat.h"
 #include "egm_constants.h"
 #include "rt_nonfinite.h"
 #include "rt_safe_math.h"

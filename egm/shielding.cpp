@@ -10,8 +10,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "EGM_DQ.h"
-#include "EGMs2x.h"
+#include "compat/compat.h"
 #include "egm/input_table.h"
 #include "egm_constants.h"
 #include "first_contact.h"
@@ -821,6 +820,21 @@ std::vector<CaseOutcome> computeMany(const std::vector<Inputs>& cases, const Opt
         rows.push_back(CaseInputs{in, {}});
     }
     return computeMany(rows, options, threads, progress);
+}
+
+FourWireRates fourWireRates(const Inputs& inputs)
+{
+    const model::LineGeometry geometry = model::geometryOf(lineOf(inputs.tower));
+    FourWireRates r;
+    model::EGMs2x(inputs.flashDensity, inputs.slope, inputs.lowestCurrent, geometry,
+                  inputs.tower.wires[2].voltageTerm, inputs.distribution.scale, inputs.distribution.exponent,
+                  r.conductor1, r.conductor2, r.total);
+    std::int32_t loop = 0;
+    std::int32_t storage = 0;
+    if (model::integrationStepCounts(inputs.lowestCurrent, loop, storage)) {
+        r.currentSteps = loop;
+    }
+    return r;
 }
 
 std::string_view version()

@@ -154,15 +154,6 @@ void prepareCurrentStep(const LineDistances& distances, double slopeAngle, const
     }
 }
 
-StrokeAngle strokeAngle(double theta)
-{
-    const double above = kHalfPi + theta;
-    const double below = theta - kHalfPi;
-    return StrokeAngle{theta,           std::tan(theta), std::fabs(std::sin(theta)),
-                       std::cos(above), std::sin(above), std::cos(below),
-                       std::sin(below), std::sin(theta), std::cos(theta)};
-}
-
 void evaluateStroke(const CurrentStep& step, const StrokeAngle& angle, StrokeExposure& exposure,
                     StrokeShadows* shadows)
 {
