@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include "egm/types.h"
 #include "egm_constants.h"
+#include "rt_safe_math.h"
 
 namespace egm::model {
 
@@ -35,6 +37,42 @@ StrokeAngle strokeAngle(double theta)
     return StrokeAngle{theta,           std::tan(theta), std::fabs(std::sin(theta)),
                        std::cos(above), std::sin(above), std::cos(below),
                        std::sin(below), std::sin(theta), std::cos(theta)};
+}
+
+namespace {
+
+struct AngleTable {
+    StrokeAngle angle[kAngleSteps];
+    AngleTable()
+    {
+        for (int l = 0; l < kAngleSteps; ++l) {
+            angle[l] = strokeAngle(integrationAngle(l));
+        }
+    }
+};
+
+struct AngleWeights {
+    double weight[kAngleSteps];
+    AngleWeights()
+    {
+        for (int l = 0; l < kAngleSteps; ++l) {
+            weight[l] = 0.75 * numeric::rt_powd_snf(std::cos(kHalfPi - integrationAngle(l)), 3.0);
+        }
+    }
+};
+
+} // namespace
+
+const StrokeAngle* gridAngles()
+{
+    static const AngleTable table;
+    return table.angle;
+}
+
+const double* angleWeights()
+{
+    static const AngleWeights table;
+    return table.weight;
 }
 
 } // namespace egm::model

@@ -34,4 +34,11 @@ bool integrationStepCounts(double minCurrent, std::int32_t& loopSteps, std::int3
 // The i-th incidence angle of the integration, (l + 1) / 180 * pi, l = 0..179.
 double integrationAngle(int l);
 
+// The grid's 180 angles' own terms, strokeAngle(integrationAngle(l)) at l,
+// formed once.
+const StrokeAngle* gridAngles();
+
+// The grid's 180 angle weights 0.75 cos^3(pi/2 - theta), formed once.
+const double* angleWeights();
+
 } // namespace egm::model

@@ -13,8 +13,11 @@
 #include "compat/compat.h"
 #include "egm/input_table.h"
 #include "egm_constants.h"
+#include "evaluations.h"
 #include "first_contact.h"
+#include "integrate_with.h"
 #include "integration.h"
+#include "max_current.h"
 #include "rt_safe_math.h"
 #include "striking_law.h"
 
@@ -25,8 +28,6 @@
 namespace egm {
 
 namespace {
-
-using model::IntegrationCase;
 
 [[noreturn]] void refuse(const InputField& field, double value)
 {
@@ -46,199 +47,11 @@ std::string roughly(double x)
     return text;
 }
 
-bool hasWidth(double w)
-{
-    return w != 0.0 && !std::isnan(w);
-}
-
 void requireCurrent(double current)
 {
     if (!(std::isfinite(current) && current > 0.0)) {
         throw InputError("current " + shortestText(current) + " kA: must be greater than 0 kA");
     }
-}
-
-// Ground wire, ground wire, conductor, conductor in this order: the layout
-// the compat evaluation computes.
-bool twoPlusTwo(const Tower& tower)
-{
-    return tower.size() == 4 && tower.wires[0].kind == WireKind::groundWire &&
-           tower.wires[1].kind == WireKind::groundWire && tower.wires[2].kind == WireKind::conductor &&
-           tower.wires[3].kind == WireKind::conductor;
-}
-
-// The four-wire line of a two-plus-two tower, for the compat evaluation.
-IntegrationCase caseOf(const Inputs& in)
-{
-    IntegrationCase c;
-    c.flashDensity = in.flashDensity;
-    c.slopeAngle = in.slope;
-    c.minCurrent = in.lowestCurrent;
-    c.geometry = model::geometryOf(lineOf(in.tower));
-    c.voltageTerm = in.tower.wires[2].voltageTerm;
-    c.distribution = in.distribution;
-    c.law = in.law;
-    return c;
-}
-
-bool compat(const Inputs& in)
-{
-    return in.evaluation == Evaluation::compat;
-}
-
-// The widths of every wire for one stroke; geometry, when not null, also
-// receives what was drawn to get them.
-std::vector<double> evaluateOne(const Inputs& in, double current, double theta, StrokeGeometry* geometry)
-{
-    const model::StrokeAngle angle = model::strokeAngle(theta);
-    if (compat(in)) {
-        const IntegrationCase c = caseOf(in);
-        model::CurrentStep step;
-        model::prepareCurrentStep(model::distancesAt(c, current), c.slopeAngle, c.geometry, step);
-        model::StrokeExposure widths;
-        model::StrokeShadows shadows;
-        model::evaluateStroke(step, angle, widths, &shadows);
-        if (geometry != nullptr) {
-            geometry->groundStrikeHeight = step.groundStrikeHeight;
-            for (int i = 0; i < 4; ++i) {
-                geometry->circle.push_back({step.x[i], step.y[i], step.r[i]});
-                geometry->arc.push_back({step.a[i] != step.b[i], step.a[i], step.b[i]});
-                geometry->silhouette.push_back({StrokeGeometry::Point{shadows.u[i].x, shadows.u[i].y},
-                                                StrokeGeometry::Point{shadows.v[i].x, shadows.v[i].y}});
-                geometry->shadow.push_back({shadows.shadow[i].left, shadows.shadow[i].right});
-            }
-        }
-        return {widths.begin(), widths.end()};
-    }
-    model::ContactCurrentStep step;
-    model::prepareTowerCurrent(in, current, step);
-    std::vector<double> widths(in.tower.size());
-    std::vector<model::ContactBand> bands;
-    model::evaluateContactStroke(step, angle, widths.data(), model::ContactWidths::all,
-                                 geometry != nullptr ? &bands : nullptr);
-    if (geometry != nullptr) {
-        geometry->groundStrikeHeight = step.groundStrikeHeight;
-        for (const model::ContactDisk& d : step.disk) {
-            geometry->circle.push_back({d.x, d.y, d.r});
-        }
-        // A path at offset s across the stroke meets y = 0 at x = s / sin(theta).
-        for (const model::ContactBand& b : bands) {
-            geometry->bands.push_back({b.from / angle.sinTheta, b.to / angle.sinTheta, b.wire});
-        }
-    }
-    return widths;
-}
-
-// Whether conductor k (tower order of the conductors) has a width at the
-// current for some angle of the grid.
-bool exposedAt(const Inputs& in, double current, std::size_t k)
-{
-    const std::size_t wire = in.tower.conductors()[k];
-    if (compat(in)) {
-        model::StrokeExposure widths[kAngleSteps];
-        model::strokesAt(caseOf(in), current, widths);
-        return std::any_of(std::begin(widths), std::end(widths),
-                           [&](const model::StrokeExposure& w) { return hasWidth(w[wire]); });
-    }
-    return model::towerWireCatchesAt(in, current, wire);
-}
-
-// The bracket [exposed, shielded] narrowed by bisection, the result rounded
-// to the 0.01 kA it resolves.
-template <class Exposed> double bisect(double exposed, double shielded, Exposed isExposed)
-{
-    // Ten times finer than the figure is reported, so that the rounding
-    // decides the last digit, not the bisection.
-    while (shielded - exposed > kCurrentResolution / 10.0) {
-        const double middle = (exposed + shielded) / 2.0;
-        if (isExposed(middle)) {
-            exposed = middle;
-        } else {
-            shielded = middle;
-        }
-    }
-    return std::round(exposed / kCurrentResolution) / (1.0 / kCurrentResolution);
-}
-
-MaxCurrent maxCurrentOf(const Inputs& in, const std::vector<std::uint32_t>& exposedSteps, std::size_t k)
-{
-    const int steps = static_cast<int>(exposedSteps.size());
-    int highest = -1;
-    for (int j = steps - 1; j >= 0; --j) {
-        if (exposedSteps[j] & (std::uint32_t{1} << k)) {
-            highest = j;
-            break;
-        }
-    }
-    MaxCurrent m;
-    if (highest < 0) {
-        return m;
-    }
-    const double exposed = highest + in.lowestCurrent;
-    if (highest == steps - 1) {
-        m.current = exposed;
-        m.exposedAtTop = true;
-        return m;
-    }
-    m.current = bisect(exposed, (highest + 1) + in.lowestCurrent,
-                       [&](double current) { return exposedAt(in, current, k); });
-    return m;
-}
-
-// Decades between the classical search's ends, and its grid of eight
-// currents a decade, both ends included.
-constexpr int decadesBetween(double from, double to)
-{
-    int n = 0;
-    for (double x = from; x < to * (1.0 - 1e-9); x *= 10.0) {
-        ++n;
-    }
-    return n;
-}
-constexpr int kPointsPerDecade = 8;
-constexpr int kClassicalPoints =
-    kPointsPerDecade * decadesBetween(kClassicalSearchFrom, kClassicalSearchTo) + 1;
-
-// Vertical strokes searched on that grid, from the top down, one evaluation a current for every conductor;
-// each conductor's highest exposed current is then bracketed by bisection.
-std::vector<MaxCurrent> classicalMaxCurrentsOf(const Inputs& in)
-{
-    const auto gridCurrent = [](int k) {
-        return k == kClassicalPoints - 1
-                   ? kClassicalSearchTo
-                   : kClassicalSearchFrom * std::pow(10.0, k / double(kPointsPerDecade));
-    };
-    constexpr int kPoints = kClassicalPoints;
-    const std::vector<std::size_t> conductors = in.tower.conductors();
-    const std::size_t nc = conductors.size();
-    const double vertical = verticalIncidence(in.slope);
-    std::vector<int> highest(nc, -1);
-    const auto unresolved = [&] {
-        return std::any_of(highest.begin(), highest.end(), [](int h) { return h < 0; });
-    };
-    for (int k = kPoints - 1; k >= 0 && unresolved(); --k) {
-        const std::vector<double> widths = evaluateOne(in, gridCurrent(k), vertical, nullptr);
-        for (std::size_t c = 0; c < nc; ++c) {
-            if (highest[c] < 0 && hasWidth(widths[conductors[c]])) {
-                highest[c] = k;
-            }
-        }
-    }
-    std::vector<MaxCurrent> m(nc);
-    for (std::size_t c = 0; c < nc; ++c) {
-        if (highest[c] < 0) {
-            continue;
-        }
-        if (highest[c] == kPoints - 1) {
-            m[c].current = kClassicalSearchTo;
-            m[c].exposedAtTop = true;
-            continue;
-        }
-        m[c].current = bisect(gridCurrent(highest[c]), gridCurrent(highest[c] + 1), [&](double current) {
-            return hasWidth(evaluateOne(in, current, vertical, nullptr)[conductors[c]]);
-        });
-    }
-    return m;
 }
 
 // Everything an integration by either evaluation leaves.
@@ -253,35 +66,22 @@ struct Integrated {
     std::vector<std::uint32_t> exposed; // steps
 };
 
-Integrated integrateEither(const Inputs& in, const Options& options)
+template <class E> Integrated integrateBy(E& ev, const Inputs& in, const Options& options)
 {
     Integrated out;
-    if (compat(in)) {
-        std::vector<unsigned char> exposed;
-        model::IntegrationRecord record;
-        record.widths = options.strokeTable ? &out.widths : nullptr;
-        record.angleSums = options.angleSums ? &out.angleSums : nullptr;
-        record.exposed = options.maxCurrents ? &exposed : nullptr;
-        model::IntegrationTotals totals;
-        model::integrate(caseOf(in), model::StrokeRule::compat, totals, record);
-        out.rate = {totals.rateC1, totals.rateC2};
-        out.rateTotal = totals.rateTotal;
-        out.terrainFactor = totals.terrainFactor;
-        out.collectionWidth = totals.collectionWidth;
-        out.steps = totals.steps;
-        out.exposed.assign(exposed.begin(), exposed.end());
-        if (in.rateMethod == RateMethod::exposure) {
-            model::integrateVerticalExposure(in, out.rate, out.rateTotal);
-        }
-        return out;
-    }
     model::TowerRecord record;
     record.widths = options.strokeTable ? &out.widths : nullptr;
     record.angleSums = options.angleSums ? &out.angleSums : nullptr;
     record.exposed = options.maxCurrents ? &out.exposed : nullptr;
-    model::TowerTotals totals;
-    model::integrateTower(in, totals, record);
     const bool exposure = in.rateMethod == RateMethod::exposure;
+    model::TowerTotals totals;
+    model::integrateWith(ev, model::rateGridOf(in), model::RateSums{true, exposure && E::kContactWidths},
+                         totals, record);
+    // The exposure method's widths are the first-contact ones; an evaluation
+    // with widths of its own has them worked out apart.
+    if (exposure && !E::kContactWidths) {
+        model::integrateVerticalExposure(in, totals.exposureRate, totals.exposureTotal);
+    }
     out.rate = std::move(exposure ? totals.exposureRate : totals.rate);
     out.rateTotal = exposure ? totals.exposureTotal : totals.rateTotal;
     out.terrainFactor = totals.terrainFactor;
@@ -421,7 +221,7 @@ Tower towerOf(const Line& line, double voltageTerm)
 
 bool isFourWireLine(const Tower& tower)
 {
-    if (!twoPlusTwo(tower)) {
+    if (!model::twoPlusTwo(tower)) {
         return false;
     }
     for (std::size_t i = 0; i < 4; ++i) {
@@ -515,14 +315,7 @@ void validate(const Inputs& in)
     if (!model::integrationStepCounts(in.lowestCurrent, loop, storage)) {
         refuse(fieldNamed("min-current"), in.lowestCurrent);
     }
-    if (compat(in) &&
-        !(twoPlusTwo(in.tower) && in.tower.wires[3].voltageTerm == -in.tower.wires[2].voltageTerm)) {
-        throw InputError(
-            "evaluation compat: computes two ground wires then two conductors with opposite voltage "
-            "terms (ground wire 1, ground wire 2, conductor 1, conductor 2); this tower has " +
-            std::to_string(in.tower.groundWires().size()) + " ground wires and " +
-            std::to_string(in.tower.conductors().size()) + " conductors; use the first-contact evaluation");
-    }
+    model::withEvaluatorType(in.evaluation, [&]<class E>(std::type_identity<E>) { E::check(in); });
     const std::vector<std::size_t> conductors = in.tower.conductors();
     // Each conductor's bracket 5.015 I^0.578 + U must not go below 0 at the
     // lowest current, where it is smallest.
@@ -563,35 +356,7 @@ std::vector<std::string> layoutNotes(const Inputs& in)
             }
         }
     }
-    if (!compat(in) || !twoPlusTwo(tower)) {
-        return notes;
-    }
-    const Line line = lineOf(tower);
-    if (line.groundWire1.x < line.groundWire2.x) {
-        notes.push_back("warning: ground wire 1 lies on the -x side (x1 " + shortestText(line.groundWire1.x) +
-                        " m < x2 " + shortestText(line.groundWire2.x) +
-                        " m); the compat evaluation expects ground wire 1 and conductor 1 on the +x side");
-    }
-    const double middle = (line.groundWire1.x + line.groundWire2.x) / 2.0;
-    for (int c = 0; c < 2; ++c) {
-        const Wire conductor = c == 0 ? Wire::conductor1 : Wire::conductor2;
-        const Wire shield = c == 0 ? Wire::groundWire1 : Wire::groundWire2;
-        const std::string n = std::to_string(c + 1);
-        if (line[conductor].height > line[shield].height) {
-            notes.push_back("warning: conductor " + n + " (h" + std::to_string(c + 3) + " " +
-                            shortestText(line[conductor].height) + " m) is above ground wire " + n + " (h" +
-                            n + " " + shortestText(line[shield].height) + " m), the ground wire of its side");
-        }
-        // Conductor 1 belongs on ground wire 1's half of the line.
-        const bool onShieldSide = (line[shield].x >= middle) == (line[conductor].x >= middle);
-        if (!onShieldSide) {
-            notes.push_back("warning: conductor " + n + " (x" + std::to_string(c + 3) + " " +
-                            shortestText(line[conductor].x) +
-                            " m) lies on the other side's half of the line, "
-                            "beyond the middle between the ground wires (" +
-                            shortestText(middle) + " m)");
-        }
-    }
+    model::withEvaluatorType(in.evaluation, [&]<class E>(std::type_identity<E>) { E::addNotes(in, notes); });
     return notes;
 }
 
@@ -630,10 +395,10 @@ void StrokeTable::setWidths(std::size_t currentStep, int angleStep, const double
               values_.begin() + static_cast<std::ptrdiff_t>(offset(currentStep, angleStep)));
 }
 
-Result computeRates(const Inputs& given, const Options& options)
+namespace {
+
+template <class E> Result computeBy(E& ev, const Inputs& given, const Inputs& inputs, const Options& options)
 {
-    validate(given);
-    const Inputs inputs = averaged(given);
     Result r;
     r.evaluation = inputs.evaluation;
     r.law = inputs.law;
@@ -645,7 +410,7 @@ Result computeRates(const Inputs& given, const Options& options)
         r.heights.push_back(w.height);
     }
 
-    Integrated in = integrateEither(inputs, options);
+    Integrated in = integrateBy(ev, inputs, options);
     if (!std::isfinite(in.rateTotal) ||
         std::any_of(in.rate.begin(), in.rate.end(), [](double rate) { return !std::isfinite(rate); })) {
         throw InputError("the inputs give no finite rate (total " + shortestText(in.rateTotal) +
@@ -660,7 +425,7 @@ Result computeRates(const Inputs& given, const Options& options)
 
     const std::vector<std::size_t> conductors = inputs.tower.conductors();
     const std::vector<MaxCurrent> classical = options.classicalMaxCurrents
-                                                  ? classicalMaxCurrentsOf(inputs)
+                                                  ? model::classicalMaxCurrentsOf(ev, inputs.slope)
                                                   : std::vector<MaxCurrent>(conductors.size());
     for (std::size_t k = 0; k < conductors.size(); ++k) {
         ConductorResult c;
@@ -668,7 +433,7 @@ Result computeRates(const Inputs& given, const Options& options)
         c.name = r.wireNames[conductors[k]];
         c.rate = in.rate[k];
         if (options.maxCurrents) {
-            c.maxCurrent = maxCurrentOf(inputs, in.exposed, k);
+            c.maxCurrent = model::maxCurrentOf(ev, inputs.lowestCurrent, in.exposed, k);
         }
         c.classicalMaxCurrent = classical[k];
         r.conductors.push_back(std::move(c));
@@ -705,23 +470,26 @@ Result computeRates(const Inputs& given, const Options& options)
     return r;
 }
 
+} // namespace
+
+Result computeRates(const Inputs& given, const Options& options)
+{
+    validate(given);
+    const Inputs inputs = averaged(given);
+    return model::withEvaluator(inputs, [&](auto& ev) { return computeBy(ev, given, inputs, options); });
+}
+
 std::vector<std::vector<double>> strokesAtCurrent(const Inputs& given, double current)
 {
     validate(given);
     requireCurrent(current);
     const Inputs inputs = averaged(given);
-    std::vector<std::vector<double>> rows(kAngleSteps);
-    if (compat(inputs)) {
-        model::StrokeExposure widths[kAngleSteps];
-        model::strokesAt(caseOf(inputs), current, widths);
-        for (int l = 0; l < kAngleSteps; ++l) {
-            rows[l].assign(widths[l].begin(), widths[l].end());
-        }
-        return rows;
-    }
     std::vector<double> widths;
-    model::towerStrokesAt(inputs, current, widths);
-    const std::size_t wires = inputs.tower.size();
+    const std::size_t wires = model::withEvaluator(inputs, [&](auto& ev) {
+        model::strokeRowsAt(ev, current, widths);
+        return ev.wireCount();
+    });
+    std::vector<std::vector<double>> rows(kAngleSteps);
     for (std::size_t l = 0; l < rows.size(); ++l) {
         rows[l].assign(widths.begin() + static_cast<std::ptrdiff_t>(l * wires),
                        widths.begin() + static_cast<std::ptrdiff_t>((l + 1) * wires));
@@ -740,7 +508,8 @@ bool conductorExposed(const Inputs& given, double current, std::size_t conductor
         throw std::invalid_argument("conductorExposed: wire " + std::to_string(conductor) +
                                     " is not a conductor");
     }
-    return exposedAt(inputs, current, static_cast<std::size_t>(k - conductors.begin()));
+    return model::withEvaluator(inputs,
+                                [&](auto& ev) { return model::wireCatchesAt(ev, current, conductor); });
 }
 
 StrokeGeometry strokeGeometry(const Inputs& given, double current, double theta)
@@ -754,7 +523,10 @@ StrokeGeometry strokeGeometry(const Inputs& given, double current, double theta)
     StrokeGeometry g;
     g.current = current;
     g.theta = theta;
-    g.width = evaluateOne(inputs, current, theta, &g);
+    g.width = model::withEvaluator(inputs, [&](auto& ev) {
+        ev.prepare(current);
+        return ev.draw(model::strokeAngle(theta), g);
+    });
     return g;
 }
 
