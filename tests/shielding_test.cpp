@@ -402,6 +402,49 @@ TEST(InputTable, NamesReachTheirInputs)
     EXPECT_TRUE(egm::inputField("slope")->appliesTo(in));
 }
 
+// A four-wire line is two ground wires then two conductors of default names
+// whose voltage terms are opposite: the line's x1 .. h4 and its one
+// voltage term describe it whole. Any other tower has none of them.
+TEST(InputTable, OnlyAFourWireLineHasItsCoordinatesAndVoltageTerm)
+{
+    const egm::Line line;
+    const auto with = [&](double u3, double u4) {
+        egm::Tower t = egm::towerOf(line, 0.0);
+        t.wires[2].voltageTerm = u3;
+        t.wires[3].voltageTerm = u4;
+        return t;
+    };
+    egm::Tower named = egm::towerOf(line, 0.8);
+    named.wires[3].name = "west";
+    egm::Tower defaultNames = egm::towerOf(line, 0.8);
+    defaultNames.wires[0].name = "groundWire1";
+    defaultNames.wires[3].name = "conductor2";
+    const struct {
+        const char* name;
+        egm::Tower tower;
+        bool fourWire;
+    } cases[] = {
+        {"towerOf, 0.8", egm::towerOf(line, 0.8), true},
+        {"towerOf, -2.5", egm::towerOf(line, -2.5), true},
+        {"no voltage term", with(0.0, 0.0), true},
+        {"0 and -0", with(0.0, -0.0), true},
+        {"the same voltage term twice", with(0.8, 0.8), false},
+        {"voltage terms not opposite", with(0.8, -0.5), false},
+        {"only conductor 1's", with(0.8, 0.0), false},
+        {"a name of its own", named, false},
+        {"the default names written out", defaultNames, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(egm::isFourWireLine(c.tower), c.fourWire);
+        egm::Inputs in;
+        in.tower = c.tower;
+        for (const char* field : {"x1", "h4", "voltage-term", "conductor-spread"}) {
+            EXPECT_EQ(egm::inputField(field)->appliesTo(in), c.fourWire) << field;
+        }
+    }
+}
+
 egm::NamedValue text(std::string name, std::string value)
 {
     return egm::NamedValue{std::move(name), std::move(value), std::nullopt};
