@@ -44,6 +44,7 @@ LineDistances distancesAt(const IntegrationCase& in, double current);
 class CompatEvaluator {
   public:
     static constexpr bool kContactWidths = false;
+    using Sums = FixedStrokeSums<2>;
 
     explicit CompatEvaluator(const IntegrationCase& in);
     explicit CompatEvaluator(const Inputs& in) : CompatEvaluator(caseOf(in)) {}
@@ -78,7 +79,7 @@ class CompatEvaluator {
     bool readOff(int) const { return false; }
     void fillFromImage(int, double*) const {}
 
-    void add(int l, const double* w, double total, StrokeSums& sums) const
+    void add(int l, const double* w, double total, Sums& sums) const
     {
         sums.exposed |= static_cast<std::uint32_t>((hasWidth(w[2]) ? 1 : 0) | (hasWidth(w[3]) ? 2 : 0));
         // A stroke that reaches neither conductor adds a signed zero to

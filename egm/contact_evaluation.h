@@ -34,6 +34,7 @@ static_assert(kAngleSteps == 2 * kHalfTurnStep + 2);
 class ContactEvaluator {
   public:
     static constexpr bool kContactWidths = true;
+    using Sums = StrokeSums;
 
     // in must outlive the evaluator; it is not validated.
     explicit ContactEvaluator(const Inputs& in);
@@ -78,7 +79,7 @@ class ContactEvaluator {
     // degree, one division per stroke; the image stroke gives the same share
     // to the mirror conductor. A stroke no wire catches adds nothing, and a
     // conductor without a width would add +0, which changes nothing.
-    void add(int l, const double* w, double total, StrokeSums& sums) const
+    void add(int l, const double* w, double total, Sums& sums) const
     {
         if (total == 0.0) {
             return;

@@ -27,7 +27,8 @@
 //                                       evaluated but read off an image
 //   void fillFromImage(int l, double* row) const;
 //                                       its row, from the rows before it
-//   void add(int l, const double* w, double total, StrokeSums&) const;
+//   using Sums;                         StrokeSums or FixedStrokeSums<N>
+//   void add(int l, const double* w, double total, Sums&) const;
 //                                       stroke l's shares into the sums,
 //                                       in the evaluation's own order
 //   bool catches(int l, const double* w, std::size_t wire) const;
@@ -44,7 +45,9 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -52,8 +55,11 @@ namespace egm::model {
 
 // One current's angle sums: the total and each conductor's share summed
 // over the angles, weighted; exposed: bit k set when conductor k (tower
-// order of the conductors) has a width at some angle.
+// order of the conductors) has a width at some angle. E::Sums is this or
+// FixedStrokeSums.
 struct StrokeSums {
+    explicit StrokeSums(std::size_t conductors) : conductor(conductors, 0.0) {}
+
     double total = 0.0;
     std::vector<double> conductor;
     std::uint32_t exposed = 0;
@@ -62,6 +68,23 @@ struct StrokeSums {
     {
         total = 0.0;
         std::fill(conductor.begin(), conductor.end(), 0.0);
+        exposed = 0;
+    }
+};
+
+// The same for a fixed number of conductors, kept where the compiler can
+// hold them in registers.
+template <std::size_t N> struct FixedStrokeSums {
+    explicit FixedStrokeSums(std::size_t) {}
+
+    double total = 0.0;
+    std::array<double, N> conductor{};
+    std::uint32_t exposed = 0;
+
+    void reset()
+    {
+        total = 0.0;
+        conductor.fill(0.0);
         exposed = 0;
     }
 };

@@ -83,8 +83,8 @@ inline void exposureRates(double flashDensity, const std::vector<double>& sums, 
 }
 
 // One current's strokes into the angle sums, the rows into row (180 x
-// wires) when not null. w: a row of scratch.
-template <class E> void sumStrokes(const E& ev, double* row, std::vector<double>& w, StrokeSums& sums)
+// wires) when not null. w: a row of scratch, one width per wire.
+template <class E> void sumStrokes(const E& ev, double* row, double* w, typename E::Sums& sums)
 {
     const StrokeAngle* angle = gridAngles();
     const std::size_t wires = ev.wireCount();
@@ -97,11 +97,11 @@ template <class E> void sumStrokes(const E& ev, double* row, std::vector<double>
             }
             continue;
         }
-        const double total = ev.widths(angle[l], w.data(), row != nullptr);
+        const double total = ev.widths(angle[l], w, row != nullptr);
         if (strokeRow != nullptr) {
-            std::copy(w.begin(), w.end(), strokeRow);
+            std::copy(w, w + wires, strokeRow);
         }
-        ev.add(l, w.data(), total, sums);
+        ev.add(l, w, total, sums);
     }
 }
 
@@ -140,18 +140,20 @@ void integrateWith(E& ev, const RateGrid& grid, RateSums what, TowerTotals& tota
     }
 
     const StrokeAngle vertical = strokeAngle(verticalIncidence(grid.slope));
-    std::vector<double> w(wires);
+    // A stroke's widths, on the stack for any tower that validates.
+    double onStack[kMaxTowerWires];
+    std::vector<double> onHeap(wires > kMaxTowerWires ? wires : 0);
+    double* w = wires > kMaxTowerWires ? onHeap.data() : onStack;
     std::vector<double> exposure(nc, 0.0);
     std::vector<double> integral(nc, 0.0);
     double integralTotal = 0.0;
-    StrokeSums sums;
-    sums.conductor.assign(nc, 0.0);
+    typename E::Sums sums(nc);
     for (std::size_t j = 0; j < steps; ++j) {
         const double current = static_cast<double>(j) + grid.lowestCurrent;
         const double density = currentDensity(grid.distribution, current);
         ev.prepare(current);
         if (what.exposure) {
-            ev.widths(vertical, w.data(), false);
+            ev.widths(vertical, w, false);
             for (std::size_t k = 0; k < nc; ++k) {
                 exposure[k] += density * w[conductors[k]] * 1.0;
             }
