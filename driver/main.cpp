@@ -7,9 +7,6 @@
 #include <exception>
 #include <string>
 
-#include "EGMs2x.h"
-#include "circleCrosspoint_initialize.h"
-#include "circleCrosspoint_terminate.h"
 #include "egm/input_table.h"
 #include "egm/shielding.h"
 #include "input_files.h"
@@ -95,7 +92,6 @@ int run(int argc, char** argv)
         return egm::io::standardOutputWritten(reason) ? 0 : fail("cannot write standard output: " + reason);
     }
 
-    egm::numeric::circleCrosspoint_initialize();
     egm::Inputs inputs;
     const std::string control = argc > 1 ? argv[1] : egm::io::kDefaultControlFile;
 
@@ -129,22 +125,12 @@ int run(int argc, char** argv)
             "wire 1 and conductor 1 on the +x side\n",
             kProgram);
     }
-    std::int32_t loop = 0;
-    std::int32_t storage = 0;
-    if (!egm::model::integrationStepCounts(inputs.lowestCurrent, loop, storage)) {
+    const egm::FourWireRates rates = egm::fourWireRates(inputs);
+    if (rates.currentSteps == 0) {
         return fail("minimum current " + egm::shortestText(inputs.lowestCurrent) +
                     " kA cannot be stepped through in steps of 1 kA");
     }
-
-    const egm::model::LineGeometry geometry = {
-        line.groundWire1.x,      line.groundWire2.x,      line.conductor1.x,      line.conductor2.x,
-        line.groundWire1.height, line.groundWire2.height, line.conductor1.height, line.conductor2.height};
-    double rateC1 = 0.0;
-    double rateC2 = 0.0;
-    double rateTotal = 0.0;
-    egm::model::EGMs2x(inputs.flashDensity, inputs.slope, inputs.lowestCurrent, geometry,
-                       inputs.tower.wires[2].voltageTerm, inputs.distribution.scale,
-                       inputs.distribution.exponent, rateC1, rateC2, rateTotal);
+    const double rateTotal = rates.total;
 
     const std::string text = formatted(rateTotal);
     std::fputs(text.c_str(), stdout);
@@ -163,7 +149,6 @@ int run(int argc, char** argv)
     if (!std::isfinite(rateTotal)) {
         status = fail("the inputs give no finite rate");
     }
-    egm::numeric::circleCrosspoint_terminate();
     return status;
 }
 

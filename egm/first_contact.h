@@ -16,8 +16,9 @@
 #include <optional>
 #include <vector>
 
-#include "EGM_DQ.h"
 #include "egm/types.h"
+#include "egm_types.h"
+#include "grid.h"
 
 namespace egm::model {
 

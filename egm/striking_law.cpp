@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "EGM_DQ.h"
 #include "egm_constants.h"
 #include "rt_safe_math.h"
 

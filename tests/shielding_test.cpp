@@ -111,8 +111,7 @@ TEST(Validation, EachBadTowerIsNamedWithTheWireAndTheReason)
     };
     std::vector<TowerWire> seventeen(17, c);
     for (std::size_t k = 0; k < seventeen.size(); ++k) {
-        seventeen[k].name =
-            std::string("c").append(std::to_string(k)); // "c" + ...: a false -Wrestrict in g++ 12
+        seventeen[k].name = "c" + std::to_string(k);
     }
     const Case cases[] = {
         {"no conductor", {g, g}, "the tower has no conductor: at least one is needed", std::nullopt},
@@ -399,6 +398,49 @@ TEST(InputTable, NamesReachTheirInputs)
     EXPECT_THROW(egm::inputField("h1")->set(in, 50.0), egm::InputError);
     EXPECT_THROW(egm::inputField("ground-wire-height")->set(in, 50.0), egm::InputError);
     EXPECT_TRUE(egm::inputField("slope")->appliesTo(in));
+}
+
+// A four-wire line is two ground wires then two conductors of default names
+// whose voltage terms are opposite: the line's x1 .. h4 and its one
+// voltage term describe it whole. Any other tower has none of them.
+TEST(InputTable, OnlyAFourWireLineHasItsCoordinatesAndVoltageTerm)
+{
+    const egm::Line line;
+    const auto with = [&](double u3, double u4) {
+        egm::Tower t = egm::towerOf(line, 0.0);
+        t.wires[2].voltageTerm = u3;
+        t.wires[3].voltageTerm = u4;
+        return t;
+    };
+    egm::Tower named = egm::towerOf(line, 0.8);
+    named.wires[3].name = "west";
+    egm::Tower defaultNames = egm::towerOf(line, 0.8);
+    defaultNames.wires[0].name = "groundWire1";
+    defaultNames.wires[3].name = "conductor2";
+    const struct {
+        const char* name;
+        egm::Tower tower;
+        bool fourWire;
+    } cases[] = {
+        {"towerOf, 0.8", egm::towerOf(line, 0.8), true},
+        {"towerOf, -2.5", egm::towerOf(line, -2.5), true},
+        {"no voltage term", with(0.0, 0.0), true},
+        {"0 and -0", with(0.0, -0.0), true},
+        {"the same voltage term twice", with(0.8, 0.8), false},
+        {"voltage terms not opposite", with(0.8, -0.5), false},
+        {"only conductor 1's", with(0.8, 0.0), false},
+        {"a name of its own", named, false},
+        {"the default names written out", defaultNames, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(egm::isFourWireLine(c.tower), c.fourWire);
+        egm::Inputs in;
+        in.tower = c.tower;
+        for (const char* field : {"x1", "h4", "voltage-term", "conductor-spread"}) {
+            EXPECT_EQ(egm::inputField(field)->appliesTo(in), c.fourWire) << field;
+        }
+    }
 }
 
 egm::NamedValue text(std::string name, std::string value)

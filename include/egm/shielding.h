@@ -206,6 +206,24 @@ std::vector<CaseOutcome> computeMany(const std::vector<CaseInputs>& cases, const
 std::vector<CaseOutcome> computeMany(const std::vector<Inputs>& cases, const Options& options = {},
                                      unsigned threads = 0, const Progress& progress = {});
 
+// The rates of egm-shielding's four-wire line, exactly as that program
+// computes them: the compat evaluation, to the last bit. The tower is read
+// as a four-wire line (lineOf: ground wire 1, ground wire 2, conductor 1,
+// conductor 2) with conductor 1's voltage term; the law is the built-in one
+// and the current distribution the built-in one with the inputs' scale and
+// exponent, whatever kinds they name; the evaluation and the rate method
+// are not read. Nothing is validated: NaN and infinities flow into the
+// rates. Throws std::out_of_range for a tower of fewer than four wires.
+struct FourWireRates {
+    double conductor1 = 0.0; // strokes per 100 km per year
+    double conductor2 = 0.0;
+    double total = 0.0;
+    // Current steps integrated; 0 when the lowest current cannot be stepped
+    // through in steps of 1 kA, and then every rate is NaN.
+    int currentSteps = 0;
+};
+FourWireRates fourWireRates(const Inputs& inputs);
+
 // The library's version, "major.minor.patch".
 std::string_view version();
 

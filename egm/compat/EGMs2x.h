@@ -1,8 +1,7 @@
 #pragma once
 
-#include <cstdint>
-
 #include "egm_types.h"
+#include "grid.h"
 
 namespace egm::model {
 
@@ -18,17 +17,5 @@ namespace egm::model {
 void EGMs2x(double groundFlashDensity, double slopeAngle, double minCurrent, const LineGeometry& geometry,
             double voltageTerm, double currentScale, double currentExponent, double& rateC1, double& rateC2,
             double& rateTotal);
-
-// Step counts of the integration for minCurrent: the loop count
-// trunc((1 - minCurrent) + (minCurrent + 200)) and the storage count
-// ceil((minCurrent + 200) - minCurrent) + 1, both 201 for ordinary values.
-// False when minCurrent is not finite, or the two disagree (a current so
-// large that a step of 1 kA is lost to rounding), or they leave 1 ..
-// kMaxCurrentSteps.
-inline constexpr std::int32_t kMaxCurrentSteps = 46340; // its square fits in 32 bits
-bool integrationStepCounts(double minCurrent, std::int32_t& loopSteps, std::int32_t& storageSteps);
-
-// The i-th incidence angle of the integration, (l + 1) / 180 * pi, l = 0..179.
-double integrationAngle(int l);
 
 } // namespace egm::model

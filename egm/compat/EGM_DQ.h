@@ -1,6 +1,7 @@
 #pragma once
 
 #include "egm_types.h"
+#include "grid.h"
 
 namespace egm::model {
 
@@ -36,19 +37,6 @@ struct CurrentStep {
     ArcTable arcTable;         // as EGMcircle gave it, before wrap and trim
 };
 
-// What the angle half needs of the angle alone.
-struct StrokeAngle {
-    double theta;
-    double tanTheta;
-    double absSinTheta;
-    double cosAbove; // cos(pi/2 + theta), direction of the tangent point T+
-    double sinAbove;
-    double cosBelow; // cos(theta - pi/2), direction of the tangent point T-
-    double sinBelow;
-    double sinTheta;
-    double cosTheta;
-};
-
 // The silhouette and shadows of one stroke, for pictures and checks.
 struct StrokeShadows {
     Point u[4];         // first silhouette point of each wire
@@ -63,8 +51,6 @@ void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& g
 // The same from striking distances already at hand (any law).
 void prepareCurrentStep(const LineDistances& distances, double slopeAngle, const LineGeometry& geometry,
                         CurrentStep& step);
-
-StrokeAngle strokeAngle(double theta);
 
 // Steps of the angle: tangent points, silhouette choice, shadows, cuts and
 // widths. shadows, when not null, receives the intermediate points.

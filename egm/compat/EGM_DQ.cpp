@@ -100,6 +100,98 @@ Point pointAt(const CurrentStep& s, int i, double c, double sn)
     return Point{s.x[i] + s.r[i] * c, s.y[i] + s.r[i] * sn};
 }
 
+// Silhouette points U and V of each wire for a stroke from the +x side
+// (theta <= pi/2). The sums with 2 theta are kept as (theta + theta) + pi -
+// angle: the comparisons must see exactly these doubles.
+void silhouetteFromPlusSide(const CurrentStep& step, const StrokeAngle& angle, Point (&u)[4], Point (&v)[4])
+{
+    const double theta = angle.theta;
+    const double* a = step.a;
+    const double* b = step.b;
+    const Point* s = step.start;
+    const Point* e = step.end;
+    // Tangent points T+ and T- of wire i, formed only where a silhouette
+    // rule picks them.
+    const auto tAbove = [&](int i) { return pointAt(step, i, angle.cosAbove, angle.sinAbove); };
+    const auto tBelow = [&](int i) { return pointAt(step, i, angle.cosBelow, angle.sinBelow); };
+
+    u[kShield1] = theta >= b[kShield1] - kHalfPi ? e[kShield1] : tAbove(kShield1);
+    v[kShield1] = kHalfPi + a[kShield1] >= theta ? s[kShield1] : tBelow(kShield1);
+
+    if (b[kConductor1] - kHalfPi >= theta) {
+        u[kConductor1] = tAbove(kConductor1);
+    } else {
+        u[kConductor1] = kHalfPi + a[kConductor1] >= theta ? e[kConductor1] : s[kConductor1];
+    }
+    v[kConductor1] = kHalfPi + a[kConductor1] >= theta ? s[kConductor1] : tBelow(kConductor1);
+
+    u[kShield2] = tAbove(kShield2);
+    v[kShield2] = (theta + theta) + kPi - a[kShield2] > b[kShield2] ? s[kShield2] : e[kShield2];
+
+    if (a[kConductor2] - kHalfPi > theta) {
+        u[kConductor2] = s[kConductor2];
+        v[kConductor2] = e[kConductor2];
+    } else {
+        u[kConductor2] = tAbove(kConductor2);
+        v[kConductor2] =
+            (theta + theta) + kPi - a[kConductor2] > b[kConductor2] ? s[kConductor2] : e[kConductor2];
+    }
+
+    // A collapsed conductor arc shrinks to a point of its side's ground
+    // wire; the cut below then leaves it no width.
+    if (a[kConductor1] == b[kConductor1]) {
+        u[kConductor1] = v[kConductor1] = v[kShield1];
+    }
+    if (a[kConductor2] == b[kConductor2]) {
+        u[kConductor2] = v[kConductor2] = v[kShield2];
+    }
+}
+
+// The same for a stroke from the -x side (theta > pi/2).
+void silhouetteFromMinusSide(const CurrentStep& step, const StrokeAngle& angle, Point (&u)[4], Point (&v)[4])
+{
+    const double theta = angle.theta;
+    const double* a = step.a;
+    const double* b = step.b;
+    const Point* s = step.start;
+    const Point* e = step.end;
+    // Tangent points T+ and T- of wire i, formed only where a silhouette
+    // rule picks them.
+    const auto tAbove = [&](int i) { return pointAt(step, i, angle.cosAbove, angle.sinAbove); };
+    const auto tBelow = [&](int i) { return pointAt(step, i, angle.cosBelow, angle.sinBelow); };
+
+    u[kShield2] = kHalfPi + a[kShield2] > theta ? s[kShield2] : tBelow(kShield2);
+    v[kShield2] = theta >= b[kShield2] - kHalfPi ? e[kShield2] : tAbove(kShield2);
+
+    if (theta >= kHalfPi + a[kConductor2]) {
+        u[kConductor2] = tBelow(kConductor2);
+    } else if (theta > b[kConductor2] - kHalfPi) {
+        u[kConductor2] = s[kConductor2];
+    } else {
+        u[kConductor2] =
+            (theta + theta) + kPi - a[kConductor2] > b[kConductor2] ? s[kConductor2] : e[kConductor2];
+    }
+    v[kConductor2] = b[kConductor2] - kHalfPi >= theta ? tAbove(kConductor2) : e[kConductor2];
+
+    u[kShield1] = tBelow(kShield1);
+    v[kShield1] = a[kShield1] > (theta + theta) + kPi - b[kShield1] ? e[kShield1] : s[kShield1];
+
+    u[kConductor1] = kHalfPi + b[kConductor1] > theta ? tBelow(kConductor1) : e[kConductor1];
+    if (theta > kHalfPi + b[kConductor1]) {
+        v[kConductor1] = s[kConductor1];
+    } else {
+        v[kConductor1] =
+            a[kConductor1] > (theta + theta) + kPi - b[kConductor1] ? e[kConductor1] : s[kConductor1];
+    }
+
+    if (a[kConductor2] == b[kConductor2]) {
+        u[kConductor2] = v[kConductor2] = v[kShield2];
+    }
+    if (a[kConductor1] == b[kConductor1]) {
+        u[kConductor1] = v[kConductor1] = v[kShield1];
+    }
+}
+
 } // namespace
 
 void prepareCurrentStep(double current, double slopeAngle, const LineGeometry& geometry, double voltageTerm,
@@ -154,95 +246,17 @@ void prepareCurrentStep(const LineDistances& distances, double slopeAngle, const
     }
 }
 
-StrokeAngle strokeAngle(double theta)
-{
-    const double above = kHalfPi + theta;
-    const double below = theta - kHalfPi;
-    return StrokeAngle{theta,           std::tan(theta), std::fabs(std::sin(theta)),
-                       std::cos(above), std::sin(above), std::cos(below),
-                       std::sin(below), std::sin(theta), std::cos(theta)};
-}
-
 void evaluateStroke(const CurrentStep& step, const StrokeAngle& angle, StrokeExposure& exposure,
                     StrokeShadows* shadows)
 {
     const double theta = angle.theta;
-    const double* a = step.a;
-    const double* b = step.b;
-    const Point* s = step.start;
-    const Point* e = step.end;
-    // Tangent points T+ and T- of wire i, formed only where a silhouette
-    // rule picks them.
-    const auto tAbove = [&](int i) { return pointAt(step, i, angle.cosAbove, angle.sinAbove); };
-    const auto tBelow = [&](int i) { return pointAt(step, i, angle.cosBelow, angle.sinBelow); };
-
-    // Silhouette points. The sums with 2 theta are kept as (theta + theta) +
-    // pi - angle: the comparisons must see exactly these doubles.
     Point u[4];
     Point v[4];
     const bool fromPlusSide = theta <= kHalfPi;
     if (fromPlusSide) {
-        u[kShield1] = theta >= b[kShield1] - kHalfPi ? e[kShield1] : tAbove(kShield1);
-        v[kShield1] = kHalfPi + a[kShield1] >= theta ? s[kShield1] : tBelow(kShield1);
-
-        if (b[kConductor1] - kHalfPi >= theta) {
-            u[kConductor1] = tAbove(kConductor1);
-        } else {
-            u[kConductor1] = kHalfPi + a[kConductor1] >= theta ? e[kConductor1] : s[kConductor1];
-        }
-        v[kConductor1] = kHalfPi + a[kConductor1] >= theta ? s[kConductor1] : tBelow(kConductor1);
-
-        u[kShield2] = tAbove(kShield2);
-        v[kShield2] = (theta + theta) + kPi - a[kShield2] > b[kShield2] ? s[kShield2] : e[kShield2];
-
-        if (a[kConductor2] - kHalfPi > theta) {
-            u[kConductor2] = s[kConductor2];
-            v[kConductor2] = e[kConductor2];
-        } else {
-            u[kConductor2] = tAbove(kConductor2);
-            v[kConductor2] =
-                (theta + theta) + kPi - a[kConductor2] > b[kConductor2] ? s[kConductor2] : e[kConductor2];
-        }
-
-        // A collapsed conductor arc shrinks to a point of its side's ground
-        // wire; the cut below then leaves it no width.
-        if (a[kConductor1] == b[kConductor1]) {
-            u[kConductor1] = v[kConductor1] = v[kShield1];
-        }
-        if (a[kConductor2] == b[kConductor2]) {
-            u[kConductor2] = v[kConductor2] = v[kShield2];
-        }
+        silhouetteFromPlusSide(step, angle, u, v);
     } else {
-        u[kShield2] = kHalfPi + a[kShield2] > theta ? s[kShield2] : tBelow(kShield2);
-        v[kShield2] = theta >= b[kShield2] - kHalfPi ? e[kShield2] : tAbove(kShield2);
-
-        if (theta >= kHalfPi + a[kConductor2]) {
-            u[kConductor2] = tBelow(kConductor2);
-        } else if (theta > b[kConductor2] - kHalfPi) {
-            u[kConductor2] = s[kConductor2];
-        } else {
-            u[kConductor2] =
-                (theta + theta) + kPi - a[kConductor2] > b[kConductor2] ? s[kConductor2] : e[kConductor2];
-        }
-        v[kConductor2] = b[kConductor2] - kHalfPi >= theta ? tAbove(kConductor2) : e[kConductor2];
-
-        u[kShield1] = tBelow(kShield1);
-        v[kShield1] = a[kShield1] > (theta + theta) + kPi - b[kShield1] ? e[kShield1] : s[kShield1];
-
-        u[kConductor1] = kHalfPi + b[kConductor1] > theta ? tBelow(kConductor1) : e[kConductor1];
-        if (theta > kHalfPi + b[kConductor1]) {
-            v[kConductor1] = s[kConductor1];
-        } else {
-            v[kConductor1] =
-                a[kConductor1] > (theta + theta) + kPi - b[kConductor1] ? e[kConductor1] : s[kConductor1];
-        }
-
-        if (a[kConductor2] == b[kConductor2]) {
-            u[kConductor2] = v[kConductor2] = v[kShield2];
-        }
-        if (a[kConductor1] == b[kConductor1]) {
-            u[kConductor1] = v[kConductor1] = v[kShield1];
-        }
+        silhouetteFromMinusSide(step, angle, u, v);
     }
 
     // Shadows of the eight silhouette points: U of wire i at 2i, V at 2i + 1.

@@ -1,0 +1,129 @@
+#include "contact_evaluation.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "egm_constants.h"
+#include "rt_safe_math.h"
+#include "striking_law.h"
+
+namespace egm::model {
+
+namespace {
+
+// For a tower on level ground that is its own mirror image in x = 0, each
+// wire's mirror image (itself for a wire on the axis); empty otherwise. Each
+// wire must have exactly one image, of its kind, height and voltage term,
+// so that coincident wires, whose tie follows the tower's order, are never
+// paired.
+std::vector<std::size_t> mirrorImages(const Inputs& in)
+{
+    if (in.slope != 0.0) {
+        return {};
+    }
+    const std::vector<TowerWire>& wires = in.tower.wires;
+    std::vector<std::size_t> image(wires.size());
+    for (std::size_t i = 0; i < wires.size(); ++i) {
+        std::size_t found = 0;
+        for (std::size_t j = 0; j < wires.size(); ++j) {
+            const TowerWire& a = wires[i];
+            const TowerWire& b = wires[j];
+            if (b.x == -a.x && b.height == a.height && b.kind == a.kind && b.voltageTerm == a.voltageTerm &&
+                b.sag == a.sag) {
+                image[i] = j;
+                ++found;
+            }
+        }
+        if (found != 1) {
+            return {};
+        }
+    }
+    return image;
+}
+
+// Steep terrain from 20 degrees either way.
+double terrainFactorOf(double slope)
+{
+    return std::fabs(slope) >= 20.0 ? 1.0 / 3.0 : 1.0 / 6.0;
+}
+
+// The collection width rests on the ground wires' mean height and spread.
+double collectionWidthOf(const Tower& tower)
+{
+    std::vector<std::size_t> shields = tower.groundWires();
+    if (shields.empty()) {
+        shields = tower.conductors();
+    }
+    double left = tower.wires[shields[0]].x;
+    double right = left;
+    for (const std::size_t i : shields) {
+        left = std::min(left, tower.wires[i].x);
+        right = std::max(right, tower.wires[i].x);
+    }
+    return 28.0 * numeric::rt_powd_snf(meanShieldHeight(tower), 0.6) + (right - left);
+}
+
+} // namespace
+
+void prepareTowerCurrent(const Inputs& in, double current, ContactCurrentStep& step)
+{
+    const StrikingDistances d = strikingDistances(in.law, current, in.tower);
+    // The centres turned into the frame of the sloped ground, as the
+    // four-wire line's are.
+    const double alpha = in.slope / 180.0 * kPi;
+    const double c = std::cos(alpha);
+    const double s = std::sin(alpha);
+    std::vector<ContactDisk> disks(in.tower.size());
+    for (std::size_t i = 0; i < disks.size(); ++i) {
+        const TowerWire& w = in.tower.wires[i];
+        disks[i] = ContactDisk{w.x * c - w.height * s, w.x * s + w.height * c, d.wire[i],
+                               w.kind == WireKind::conductor};
+    }
+    prepareContactCurrentStep(disks, d.groundStrikeHeight, step);
+}
+
+ContactEvaluator::ContactEvaluator(const Inputs& in)
+    : in_(in), conductors_(in.tower.conductors()), terrainFactor_(terrainFactorOf(in.slope)),
+      collectionWidth_(collectionWidthOf(in.tower)), mirror_(mirrorImages(in)), mirrored_(!mirror_.empty())
+{
+    const double* weight = angleWeights();
+    for (int l = 0; l < kAngleSteps; ++l) {
+        weightPerDegree_[l] = weight[l] * kPi / 180.0;
+    }
+    const std::size_t nc = conductors_.size();
+    mirrorConductor_.assign(mirrored_ ? nc : 0, 0);
+    for (std::size_t k = 0; k < nc && mirrored_; ++k) {
+        mirrorConductor_[k] = static_cast<std::size_t>(
+            std::find(conductors_.begin(), conductors_.end(), mirror_[conductors_[k]]) - conductors_.begin());
+    }
+    live_.reserve(nc);
+}
+
+void ContactEvaluator::prepare(double current)
+{
+    prepareTowerCurrent(in_, current, step_);
+    live_.clear();
+    for (std::size_t k = 0; k < conductors_.size(); ++k) {
+        if (hasBoundaryArc(step_, conductors_[k])) {
+            live_.push_back(k);
+        }
+    }
+}
+
+std::vector<double> ContactEvaluator::draw(const StrokeAngle& angle, StrokeGeometry& geometry) const
+{
+    std::vector<double> widths(wireCount());
+    std::vector<ContactBand> bands;
+    evaluateContactStroke(step_, angle, widths.data(), ContactWidths::all, &bands);
+    geometry.groundStrikeHeight = step_.groundStrikeHeight;
+    for (const ContactDisk& d : step_.disk) {
+        geometry.circle.push_back({d.x, d.y, d.r});
+    }
+    // A path at offset s across the stroke meets y = 0 at x = s / sin(theta).
+    for (const ContactBand& b : bands) {
+        geometry.bands.push_back({b.from / angle.sinTheta, b.to / angle.sinTheta, b.wire});
+    }
+    return widths;
+}
+
+} // namespace egm::model
