@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "egm/types.h"
+
 namespace egm::model {
 
 // Hileman's gradient of negative-polarity impulse flashover along an
@@ -15,18 +17,6 @@ namespace egm::model {
 inline constexpr double kCfoGradient = 605.0;
 // The corona onset gradient of a conductor under a lightning surge, kV/m.
 inline constexpr double kCoronaGradient = 1500.0;
-
-// What a conductor's insulation may be given by; every member unset: no
-// critical current. Checked by insulationError.
-struct Insulation {
-    std::optional<double> criticalCurrent;  // kA, given as it is
-    std::optional<double> cfo;              // kV, negative lightning impulse
-    std::optional<double> insulationLength; // m, CFO = kCfoGradient length
-    std::optional<double> surgeImpedance;   // ohm
-    std::optional<double> conductorRadius;  // m, of one subconductor
-    std::optional<double> subconductors;    // a whole number, 1 or more
-    std::optional<double> bundleRadius;     // m, the circle the subconductors stand on
-};
 
 // The radius of one conductor equivalent to a bundle of n subconductors of
 // radius r (m) standing on a circle of radius bundle (m):

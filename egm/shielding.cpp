@@ -15,6 +15,8 @@
 #include "egm/input_table.h"
 #include "egm_constants.h"
 #include "first_contact.h"
+#include "flashover.h"
+#include "insulation.h"
 #include "integration.h"
 #include "rt_safe_math.h"
 #include "striking_law.h"
@@ -491,6 +493,16 @@ void validate(const Tower& tower)
         if (w.kind == WireKind::groundWire && w.voltageTerm != 0.0) {
             fail("voltage term " + shortestText(w.voltageTerm) + ": only conductors have one");
         }
+        if (w.kind == WireKind::groundWire && w.insulation.given()) {
+            fail(w.insulation.criticalCurrent
+                     ? "critical-current " + shortestText(*w.insulation.criticalCurrent) +
+                           " kA: only conductors have one"
+                     : std::string("insulation: only conductors have a critical current"));
+        }
+        if (const std::string e = model::insulationError(w.insulation, w.height - 2.0 / 3.0 * w.sag);
+            !e.empty()) {
+            fail(e);
+        }
         for (std::size_t j = 0; j < i; ++j) {
             if (tower.nameOf(j) == tower.nameOf(i)) {
                 fail("the name '" + tower.nameOf(i) + "' is already wire " + std::to_string(j + 1) + "'s");
@@ -674,6 +686,7 @@ Result computeRates(const Inputs& given, const Options& options)
         c.classicalMaxCurrent = classical[k];
         r.conductors.push_back(std::move(c));
     }
+    model::addFlashovers(inputs, r);
 
     std::vector<double> currents(static_cast<std::size_t>(in.steps));
     for (std::size_t j = 0; j < currents.size(); ++j) {

@@ -61,6 +61,30 @@ std::string_view wireKindName(WireKind kind); // "ground wire", "conductor"
 // "ground wire" or "conductor" in any letter case; none for anything else.
 std::optional<WireKind> wireKindNamed(std::string_view name);
 
+// A conductor's insulation as lightning meets it, from which its critical
+// current Ic follows: the lowest peak current of a stroke to it whose surge
+// I Z / 2 reaches the insulation's critical flashover voltage CFO, so that
+// Ic = 2 CFO / Z. Given in this order of precedence: the critical current
+// itself; the CFO (or the insulation's length) with the surge impedance;
+// the CFO with the conductor's radius (and for a bundle the number of
+// subconductors and the bundle's radius), Z then being the conductor's
+// surge impedance under corona. Nothing given: no critical current.
+struct Insulation {
+    std::optional<double> criticalCurrent;  // kA, above 0, at most 1000
+    std::optional<double> cfo;              // kV, negative lightning impulse; above 0, at most 10000
+    std::optional<double> insulationLength; // m, CFO = 605 kV/m length; above 0, at most 20
+    std::optional<double> surgeImpedance;   // ohm, above 0, at most 2000
+    std::optional<double> conductorRadius;  // m, of one subconductor; above 0, below 1 and the height
+    std::optional<double> subconductors;    // a whole number from 1 to 16
+    std::optional<double> bundleRadius;     // m, the circle the subconductors stand on; above 0, at most 2
+
+    bool given() const
+    {
+        return criticalCurrent || cfo || insulationLength || surgeImpedance || conductorRadius ||
+               subconductors || bundleRadius;
+    }
+};
+
 // One wire of a tower.
 struct TowerWire {
     WireKind kind = WireKind::conductor;
@@ -75,6 +99,8 @@ struct TowerWire {
     // 0 or more and less than 1.5 height. The computation takes the span's
     // average height, height - 2/3 sag.
     double sag = 0.0;
+    // Conductors only: what gives its critical current, if anything.
+    Insulation insulation = {};
 };
 
 inline constexpr std::size_t kMaxTowerWires = 16;
