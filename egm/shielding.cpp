@@ -14,6 +14,7 @@
 #include "EGMs2x.h"
 #include "egm/input_table.h"
 #include "egm_constants.h"
+#include "exposure_integral.h"
 #include "first_contact.h"
 #include "flashover.h"
 #include "insulation.h"
@@ -274,7 +275,7 @@ Integrated integrateEither(const Inputs& in, const Options& options)
         out.steps = totals.steps;
         out.exposed.assign(exposed.begin(), exposed.end());
         if (in.rateMethod == RateMethod::exposure) {
-            model::integrateVerticalExposure(in, out.rate, out.rateTotal);
+            model::integrateExposure(in, out.rate, out.rateTotal);
         }
         return out;
     }
@@ -284,9 +285,11 @@ Integrated integrateEither(const Inputs& in, const Options& options)
     record.exposed = options.maxCurrents ? &out.exposed : nullptr;
     model::TowerTotals totals;
     model::integrateTower(in, totals, record);
-    const bool exposure = in.rateMethod == RateMethod::exposure;
-    out.rate = std::move(exposure ? totals.exposureRate : totals.rate);
-    out.rateTotal = exposure ? totals.exposureTotal : totals.rateTotal;
+    out.rate = std::move(totals.rate);
+    out.rateTotal = totals.rateTotal;
+    if (in.rateMethod == RateMethod::exposure) {
+        model::integrateExposure(in, out.rate, out.rateTotal);
+    }
     out.terrainFactor = totals.terrainFactor;
     out.collectionWidth = totals.collectionWidth;
     out.steps = totals.steps;
