@@ -1,5 +1,6 @@
 // The resolver of named inputs: one layer of named values on top of the
 // inputs below it (see resolveInputs in input_table.h).
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -121,6 +122,14 @@ Inputs resolveInputs(const NamedInputs& named, const Inputs& base)
         if (given(v)) {
             fields.emplace_back(f, &v);
         }
+    }
+    const auto names = [&](std::string_view name) {
+        return std::any_of(fields.begin(), fields.end(),
+                           [&](const auto& f) { return f.first->name == name; });
+    };
+    if (names("flash-density") && names("thunder-days")) {
+        throw InputError(
+            "flash-density and thunder-days each give the ground flash density: give one of them");
     }
     // Groups first, so that a single wire's input can still move one wire
     // of a group.

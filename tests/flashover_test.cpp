@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bits.h"
+#include "egm/input_table.h"
 #include "egm/shielding.h"
 
 namespace {
@@ -188,6 +189,60 @@ TEST(Flashovers, UnusableInsulationIsRefusedNamingTheWire)
             EXPECT_EQ(std::string(e.what()), c.message) << c.name;
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+egm::NamedInputs named(std::initializer_list<std::pair<const char*, double>> values)
+{
+    egm::NamedInputs n;
+    for (const auto& [name, v] : values) {
+        n.values.push_back(egm::NamedValue{name, {}, v});
+    }
+    return n;
+}
+
+TEST(Flashovers, FourWireLineInsulationByNameForBothConductorsAndEach)
+{
+    // Both conductors from the group, conductor 2 then alone.
+    const egm::Inputs in =
+        egm::resolveInputs(named({{"critical-current", 9.5}, {"critical-current4", 14.25}}));
+    EXPECT_EQ(9.5, in.tower.wires[2].insulation.criticalCurrent);
+    EXPECT_EQ(14.25, in.tower.wires[3].insulation.criticalCurrent);
+    const egm::Result r = egm::computeRates(in, cheap());
+    EXPECT_NEAR(*r.flashoverTotal, 0.499895923229787, 1e-9 * 0.499895923229787);
+    // Conductor 1's CFO and surge impedance alone.
+    const egm::Inputs one = egm::resolveInputs(named({{"cfo3", 1200.0}, {"surge-impedance3", 400.0}}));
+    EXPECT_EQ(6.0, egm::computeRates(one, cheap()).conductors[0].criticalCurrent);
+    EXPECT_FALSE(one.tower.wires[3].insulation.given());
+    // Not on a tower of its own wires.
+    egm::Inputs tower;
+    tower.tower.wires.pop_back();
+    EXPECT_THROW(egm::resolveInputs(named({{"cfo", 1200.0}}), tower), egm::InputError);
+}
+
+TEST(Flashovers, ThunderDaysGiveTheFlashDensity)
+{
+    // 16 thunder days: 0.04 * 16^1.25 = 1.28 exactly.
+    const egm::Inputs in = egm::resolveInputs(named({{"thunder-days", 16.0}}));
+    EXPECT_EQ(1.28, in.flashDensity);
+    // In a layer above a flash density they replace it; in one layer with
+    // it they are refused.
+    const egm::Inputs flags = egm::resolveInputs(named({{"flash-density", 5.0}}));
+    EXPECT_EQ(1.28, egm::resolveInputs(named({{"thunder-days", 16.0}}), flags).flashDensity);
+    try {
+        egm::resolveInputs(named({{"flash-density", 5.0}, {"thunder-days", 16.0}}));
+        ADD_FAILURE() << "both given";
+    } catch (const egm::InputError& e) {
+        EXPECT_EQ(std::string(
+                      "flash-density and thunder-days each give the ground flash density: give one of them"),
+                  e.what());
+    }
+    egm::Inputs many;
+    many.thunderDays = 400.0;
+    EXPECT_THROW(egm::validate(many), egm::InputError);
 }
 
 } // namespace

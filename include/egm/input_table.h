@@ -46,6 +46,9 @@ struct InputField {
     // An input of the four-wire line (x1 .. h4, the groups, voltage-term):
     // it has a value only when the tower is a four-wire line.
     bool fourWireLine = false;
+    // A conductor's insulation input: it has a value only where given
+    // (reads NaN where not; setting NaN takes it away).
+    bool insulation = false;
 
     // Whether the input has a value for these inputs: the four-wire line's
     // only on a four-wire line, the custom law's coefficients only under the

@@ -231,6 +231,9 @@ class GivenInputs {
 struct Inputs {
     Tower tower = towerOf(Line{}, 0.8);
     double flashDensity = 2.8; // ground flashes per km^2 per year, above 0 and at most 100
+    // Thunder days a year (above 0, at most 365) when the flash density was
+    // derived from them: flashDensity = 0.04 thunderDays^1.25.
+    std::optional<double> thunderDays;
     double slope = 0.0;        // degrees, strictly between -90 and 90; positive: the ground falls towards +x
     double lowestCurrent = 23.5; // kA, first current of the integration, above 0 and at most 1000
     CurrentDistribution distribution;
