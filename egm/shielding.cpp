@@ -12,6 +12,7 @@
 
 #include "EGM_DQ.h"
 #include "EGMs2x.h"
+#include "conductor_ground.h"
 #include "egm/input_table.h"
 #include "egm_constants.h"
 #include "exposure_integral.h"
@@ -646,10 +647,11 @@ void StrokeTable::setWidths(std::size_t currentStep, int angleStep, const double
               values_.begin() + static_cast<std::ptrdiff_t>(offset(currentStep, angleStep)));
 }
 
-Result computeRates(const Inputs& given, const Options& options)
+namespace {
+
+// One evaluation of the validated inputs as computed (heights averaged).
+Result computeOnce(const Inputs& given, const Inputs& inputs, const Options& options)
 {
-    validate(given);
-    const Inputs inputs = averaged(given);
     Result r;
     r.evaluation = inputs.evaluation;
     r.law = inputs.law;
@@ -689,7 +691,6 @@ Result computeRates(const Inputs& given, const Options& options)
         c.classicalMaxCurrent = classical[k];
         r.conductors.push_back(std::move(c));
     }
-    model::addFlashovers(inputs, r);
 
     std::vector<double> currents(static_cast<std::size_t>(in.steps));
     for (std::size_t j = 0; j < currents.size(); ++j) {
@@ -719,6 +720,22 @@ Result computeRates(const Inputs& given, const Options& options)
         }
         r.angleSums = std::move(sums);
     }
+    return r;
+}
+
+} // namespace
+
+Result computeRates(const Inputs& given, const Options& options)
+{
+    validate(given);
+    const Inputs inputs = averaged(given);
+    // Under ieee-1992 each conductor has the ground's striking line of its
+    // own height, as the guides apply the law.
+    Result r = inputs.law.kind == StrikingLaw::Kind::ieee1992
+                   ? model::withConductorGround(
+                         inputs, [&](const Inputs& at) { return computeOnce(given, at, options); })
+                   : computeOnce(given, inputs, options);
+    model::addFlashovers(inputs, r);
     return r;
 }
 
