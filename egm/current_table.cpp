@@ -1,4 +1,4 @@
-#include "current_table.h"
+#include "egm/current_table.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,14 +7,14 @@
 #include "egm/input_table.h"
 #include "egm_constants.h"
 
-namespace egm::model {
+namespace egm {
 
 namespace {
 
 double logNormalDensity(double current, double median, double sigma)
 {
     const double z = (std::log(current) - std::log(median)) / sigma;
-    return std::exp(-0.5 * z * z) / (current * sigma * std::sqrt(2.0 * kPi));
+    return std::exp(-0.5 * z * z) / (current * sigma * std::sqrt(2.0 * model::kPi));
 }
 
 // Slopes that keep each cubic piece monotone (Fritsch and Carlson 1980):
@@ -61,44 +61,46 @@ std::vector<double> monotoneSlopes(const std::vector<double>& x, const std::vect
 
 } // namespace
 
-double cigreDensity(double current)
-{
-    if (current < 20.0) {
-        return logNormalDensity(current, 61.1, 1.33);
-    }
-    return logNormalDensity(current, 33.3, 0.605);
-}
-
 CurrentTable::CurrentTable(std::vector<double> current, std::vector<double> probability)
     : current_(std::move(current)), probability_(std::move(probability)),
       slope_(monotoneSlopes(current_, probability_))
 {
 }
 
-std::string CurrentTable::check(const std::vector<double>& current, const std::vector<double>& probability)
+std::optional<CurrentTable::Fault> CurrentTable::fault(const std::vector<double>& current,
+                                                       const std::vector<double>& probability)
 {
     if (current.size() != probability.size() || current.size() < 2) {
-        return "a current table needs at least two rows of current and probability";
+        return Fault{0, "a current table needs at least two rows of current and probability"};
     }
     for (std::size_t k = 0; k < current.size(); ++k) {
-        const std::string row = "row " + std::to_string(k + 1) + ": ";
         const double i = current[k];
         const double p = probability[k];
+        const auto at = [&](std::string reason) { return Fault{k + 1, std::move(reason)}; };
         if (!std::isfinite(i) || i <= 0.0) {
-            return row + "current " + shortestText(i) + " kA: must be a finite number greater than 0 kA";
+            return at("current " + shortestText(i) + " kA: must be a finite number greater than 0 kA");
         }
         if (!std::isfinite(p) || p < 0.0 || p > 1.0) {
-            return row + "probability " + shortestText(p) + ": must lie between 0 and 1";
+            return at("probability " + shortestText(p) + ": must lie between 0 and 1");
         }
         if (k > 0 && i <= current[k - 1]) {
-            return row + "current " + shortestText(i) + " kA: the currents must increase strictly";
+            return at("current " + shortestText(i) + " kA: the currents must increase strictly");
         }
         if (k > 0 && p >= probability[k - 1]) {
-            return row + "probability " + shortestText(p) +
-                   ": P(peak > I) must fall strictly as the current rises";
+            return at("probability " + shortestText(p) +
+                      ": P(peak > I) must fall strictly as the current rises");
         }
     }
-    return {};
+    return std::nullopt;
+}
+
+std::string CurrentTable::check(const std::vector<double>& current, const std::vector<double>& probability)
+{
+    const std::optional<Fault> f = fault(current, probability);
+    if (!f) {
+        return {};
+    }
+    return f->row == 0 ? f->reason : "row " + std::to_string(f->row) + ": " + f->reason;
 }
 
 std::size_t CurrentTable::segment(double current) const
@@ -140,4 +142,16 @@ double CurrentTable::density(double current) const
     return -slope;
 }
 
-} // namespace egm::model
+namespace model {
+
+double cigreDensity(double current)
+{
+    if (current < 20.0) {
+        return logNormalDensity(current, 61.1, 1.33);
+    }
+    return logNormalDensity(current, 33.3, 0.605);
+}
+
+} // namespace model
+
+} // namespace egm

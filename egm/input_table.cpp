@@ -212,13 +212,16 @@ const std::vector<InputField>& table()
             0.0, true, 10.0));
         t.push_back(choice(
             "distribution", "current distribution",
-            "distribution of the peak current: built-in (P(>I) = 1 / (1 + (I/scale)^exponent)) or "
-            "log-normal (median, sigma of ln I)",
-            "built-in|log-normal", [](const Inputs& in) { return distributionName(in.distribution.kind); },
+            "distribution of the peak current: built-in (P(>I) = 1 / (1 + (I/scale)^exponent)), "
+            "log-normal (median, sigma of ln I), cigre (the two-part log-normal of first negative strokes) "
+            "or "
+            "table (P(>I) from a file, --current-table)",
+            "built-in|log-normal|cigre|table",
+            [](const Inputs& in) { return distributionName(in.distribution.kind); },
             [](Inputs& in, std::string_view text) {
                 const std::optional<CurrentDistribution::Kind> kind = distributionNamed(text);
                 if (!kind) {
-                    unknownChoice("distribution", text, "built-in, log-normal");
+                    unknownChoice("distribution", text, "built-in, log-normal, cigre, table");
                 }
                 in.distribution.kind = *kind;
             }));

@@ -146,6 +146,13 @@ Inputs resolveInputs(const NamedInputs& named, const Inputs& base)
             in.given.add(f->name);
         }
     }
+    if (named.currentTable) {
+        in.distribution.table = *named.currentTable;
+        if (in.distribution.kind != CurrentDistribution::Kind::table) {
+            throw InputError("current-table: goes with distribution table, not with distribution " +
+                             std::string(distributionName(in.distribution.kind)));
+        }
+    }
     setLawCoefficients(named, fields, in);
     settleVoltageTerms(in, base.law.kind);
     return in;

@@ -3,11 +3,14 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "current_table.h"
+#include "egm/current_table.h"
 #include "egm/types.h"
+#include "striking_law.h"
 
-namespace egm::model {
+namespace egm {
 namespace {
+
+using model::cigreDensity;
 
 // Simpson's rule of f over [a, b] in n (even) steps.
 template <class F> double simpson(F f, double a, double b, int n)
@@ -118,4 +121,83 @@ TEST(CurrentDistributions, TablesThatAreNoDistributionAreRefused)
 }
 
 } // namespace
-} // namespace egm::model
+} // namespace egm
+
+#include <sstream>
+
+#include "current_table_file.h"
+#include "egm/shielding.h"
+
+namespace egm {
+namespace {
+
+TEST(CurrentDistributions, TableOfTheBuiltInCurveGivesItsRates)
+{
+    // Sampled every 0.5 kA, the table gives the built-in curve's rates
+    // within the interpolation's error (its density within 0.2% from 15 kA).
+    Inputs builtIn;
+    builtIn.lowestCurrent = 15.0;
+    Inputs table = builtIn;
+    table.distribution.kind = CurrentDistribution::Kind::table;
+    table.distribution.table = sampledBuiltIn(0.5);
+    for (const RateMethod method : {RateMethod::share, RateMethod::exposure}) {
+        builtIn.rateMethod = table.rateMethod = method;
+        const Result a = computeRates(builtIn);
+        const Result b = computeRates(table);
+        EXPECT_NEAR(b.totalRate, a.totalRate, 2e-3 * a.totalRate) << rateMethodName(method);
+        EXPECT_EQ(b.conductors[0].maxCurrent.current, a.conductors[0].maxCurrent.current);
+    }
+    // The CIGRE curve has fewer strokes below 20 kA than the built-in one
+    // and gives a finite rate of its own.
+    Inputs cigre;
+    cigre.distribution.kind = CurrentDistribution::Kind::cigre;
+    cigre.lowestCurrent = 3.0;
+    EXPECT_GT(computeRates(cigre).totalRate, 0.0);
+    // A table distribution without its table is refused.
+    Inputs none;
+    none.distribution.kind = CurrentDistribution::Kind::table;
+    EXPECT_THROW(computeRates(none), InputError);
+}
+
+TEST(CurrentDistributions, TableFilesOfAnythingButADistributionAreRefused)
+{
+    struct Case {
+        const char* name;
+        const char* text;
+        const char* refusal; // empty: read
+    };
+    const Case cases[] = {
+        {"a distribution", "current,probability\n5,0.95\n# a comment\n20,0.6\n100,0.05\n", ""},
+        {"columns the other way round", "Probability, Current\n0.95,5\n0.6,20\n", ""},
+        {"empty", "",
+         "current table 'p.csv', line 1: the file is empty: it needs a header naming the columns current and "
+         "probability"},
+        {"a column missing", "current\n5\n20\n",
+         "current table 'p.csv', line 1: column 'probability' is missing"},
+        {"semicolons", "current;probability\n5;0.9\n",
+         "current table 'p.csv', line 1: column 'current;probability': the columns are current and "
+         "probability, separated by commas"},
+        {"rising", "current,probability\n5,0.9\n20,0.95\n",
+         "current table 'p.csv', line 3: probability 0.95: P(peak > I) must fall strictly as the current "
+         "rises"},
+        {"a percentage", "current,probability\n5,95\n20,60\n",
+         "current table 'p.csv', line 2: probability 95: must lie between 0 and 1"},
+        {"one row", "current,probability\n5,0.9\n",
+         "current table 'p.csv', line 1: a current table needs at least two rows of current and probability"},
+        {"text", "current,probability\n5kA,0.9\n20,0.5\n",
+         "current table 'p.csv', line 2: current '5kA' is not a number"},
+    };
+    for (const Case& c : cases) {
+        std::istringstream in(c.text);
+        std::string refusal;
+        try {
+            io::readCurrentTable(in, "p.csv");
+        } catch (const io::CurrentTableFileError& e) {
+            refusal = e.what();
+        }
+        EXPECT_EQ(c.refusal, refusal) << c.name;
+    }
+}
+
+} // namespace
+} // namespace egm

@@ -89,6 +89,8 @@ struct NamedInputs {
     // Empty, or the custom law's a, b, c, d (G = c I^d) or a, b, beta
     // (G = beta a I^b).
     std::vector<NamedValue> lawCoefficients;
+    // The table of distribution table; it goes with that distribution.
+    std::optional<CurrentTable> currentTable = {};
 };
 
 // Inputs are resolved in layers, each laid on top of the one before:

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "egm/current_table.h"
+
 namespace egm {
 
 // The integration's grid: incidence angles (l + 1) / 180 * pi for
@@ -191,18 +193,24 @@ struct StrikingDistances {
 StrikingDistances strikingDistances(const StrikingLaw& law, double current, const Tower& tower);
 
 // Distribution of the lightning's peak current; its probability density
-// weights each current step of 1 kA.
+// weights each current step.
 //  builtIn:   P(> I) = 1 / (1 + (I / scale)^exponent)
 //  logNormal: ln I normal with median ln(median) and standard deviation sigma
+//  cigre:     the CIGRE two-part log-normal of first negative strokes: median
+//             61.1 kA, sigma(ln I) 1.33 below 20 kA; 33.3 kA, 0.605 from 20 kA
+//  table:     P(> I) from a table (a lightning location system's), see
+//             CurrentTable
 struct CurrentDistribution {
-    enum class Kind { builtIn, logNormal };
+    enum class Kind { builtIn, logNormal, cigre, table };
     Kind kind = Kind::builtIn;
     double scale = 31.0;   // kA, built-in
     double exponent = 2.8; // built-in
     double median = 31.1;  // kA, log-normal
     double sigma = 0.484;  // of ln I, log-normal
+    CurrentTable table;    // table: at least two points
 };
-std::string_view distributionName(CurrentDistribution::Kind kind); // "built-in", "log-normal"
+std::string_view
+distributionName(CurrentDistribution::Kind kind); // "built-in", "log-normal", "cigre", "table"
 std::optional<CurrentDistribution::Kind> distributionNamed(std::string_view name);
 // Probability density per kA at current I (kA); not validated.
 double currentDensity(const CurrentDistribution& distribution, double current);
@@ -234,7 +242,7 @@ struct Inputs {
     // Thunder days a year (above 0, at most 365) when the flash density was
     // derived from them: flashDensity = 0.04 thunderDays^1.25.
     std::optional<double> thunderDays;
-    double slope = 0.0;        // degrees, strictly between -90 and 90; positive: the ground falls towards +x
+    double slope = 0.0; // degrees, strictly between -90 and 90; positive: the ground falls towards +x
     double lowestCurrent = 23.5; // kA, first current of the integration, above 0 and at most 1000
     CurrentDistribution distribution;
     StrikingLaw law;

@@ -1,19 +1,13 @@
-// Peak-current distributions given as data: the CIGRE two-part log-normal
-// of first negative strokes, and a table of P(peak > I) from a lightning
-// location system. Currents in kA, densities per kA.
+// A peak-current distribution given as data: a table of P(peak > I), as a
+// lightning location system gives it. Currents in kA, densities per kA.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
-namespace egm::model {
-
-// The CIGRE distribution of first negative strokes' peak currents (CIGRE
-// TB 63, after Anderson and Eriksson 1980): below 20 kA the log-normal of
-// median 61.1 kA and sigma(ln I) 1.33, from 20 kA that of median 33.3 kA and
-// sigma 0.605, each part's density as the log-normal it is.
-double cigreDensity(double current);
+namespace egm {
 
 // P(peak > I) through the points of a table, interpolated monotonically:
 // a piecewise cubic Hermite curve whose slopes at the points are limited
@@ -31,9 +25,19 @@ class CurrentTable {
     // finite, above 0 and strictly increasing, probabilities finite, within
     // [0, 1] and strictly decreasing.
     static std::string check(const std::vector<double>& current, const std::vector<double>& probability);
+    // The same as a row (1-based; 0: the table as a whole) and its reason.
+    struct Fault {
+        std::size_t row = 0;
+        std::string reason;
+    };
+    static std::optional<Fault> fault(const std::vector<double>& current,
+                                      const std::vector<double>& probability);
 
     double exceedance(double current) const; // P(peak > current)
     double density(double current) const;    // -dP/dI, per kA; 0 outside the table
+    bool empty() const { return current_.empty(); }
+    const std::vector<double>& currents() const { return current_; }
+    const std::vector<double>& probabilities() const { return probability_; }
 
   private:
     std::size_t segment(double current) const;
@@ -43,4 +47,4 @@ class CurrentTable {
     std::vector<double> slope_; // dP/dI at each point
 };
 
-} // namespace egm::model
+} // namespace egm
