@@ -9,7 +9,10 @@
 #include "compat/compat.h"
 #include "egm/input_table.h"
 #include "egm/shielding.h"
+#include "conductor_ground.h"
 #include "egm_constants.h"
+#include "exposure_integral.h"
+#include "flashover.h"
 #include "evaluations.h"
 #include "integrate_with.h"
 #include "integration.h"
@@ -52,15 +55,14 @@ template <class E> Integrated integrateBy(E& ev, const Inputs& in, const Options
     record.exposed = options.maxCurrents ? &out.exposed : nullptr;
     const bool exposure = in.rateMethod == RateMethod::exposure;
     model::TowerTotals totals;
-    model::integrateWith(ev, model::rateGridOf(in), model::RateSums{true, exposure && E::kContactWidths},
-                         totals, record);
-    // The exposure method's widths are the first-contact ones; an evaluation
-    // with widths of its own has them worked out apart.
-    if (exposure && !E::kContactWidths) {
-        model::integrateVerticalExposure(in, totals.exposureRate, totals.exposureTotal);
+    model::integrateWith(ev, model::rateGridOf(in), model::RateSums{true, false}, totals, record);
+    out.rate = std::move(totals.rate);
+    out.rateTotal = totals.rateTotal;
+    // The exposure method integrates the first-contact width of vertical
+    // strokes on a grid of its own, whatever the evaluation of the rest.
+    if (exposure) {
+        model::integrateExposure(in, out.rate, out.rateTotal);
     }
-    out.rate = std::move(exposure ? totals.exposureRate : totals.rate);
-    out.rateTotal = exposure ? totals.exposureTotal : totals.rateTotal;
     out.terrainFactor = totals.terrainFactor;
     out.collectionWidth = totals.collectionWidth;
     out.steps = totals.steps;
@@ -168,7 +170,15 @@ Result computeRates(const Inputs& given, const Options& options)
 {
     validate(given);
     const Inputs inputs = averaged(given);
-    return model::withEvaluator(inputs, [&](auto& ev) { return computeBy(ev, given, inputs, options); });
+    const auto once = [&](const Inputs& at) {
+        return model::withEvaluator(at, [&](auto& ev) { return computeBy(ev, given, at, options); });
+    };
+    // Under ieee-1992 each conductor has the ground's striking line of its
+    // own height, as the guides apply the law.
+    Result r = inputs.law.kind == StrikingLaw::Kind::ieee1992 ? model::withConductorGround(inputs, once)
+                                                               : once(inputs);
+    model::addFlashovers(inputs, r);
+    return r;
 }
 
 std::vector<std::vector<double>> strokesAtCurrent(const Inputs& given, double current)

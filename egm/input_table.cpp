@@ -7,11 +7,18 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "input_fields.h"
+#include "insulation.h"
+
 namespace egm {
 
 namespace {
 
 constexpr double kNone = std::numeric_limits<double>::infinity();
+
+} // namespace
+
+namespace fields {
 
 // Wire W of the four-wire line, or NaN for a tower that is not one.
 template <int W, double TowerWire::*Member> double lineValue(const Inputs& in)
@@ -30,6 +37,13 @@ Tower& lineTower(Inputs& in, std::string_view name)
     }
     return in.tower;
 }
+
+} // namespace fields
+
+namespace {
+
+using fields::lineTower;
+using fields::lineValue;
 
 // The wires' positions by index and member: x1..x4 and h1..h4.
 template <int W, double TowerWire::*Member>
@@ -57,9 +71,11 @@ InputField wireField(std::string_view name, std::string_view label)
     return f;
 }
 
-InputField number(std::string_view name, std::string_view unit, std::string_view label, std::string_view help,
-                  double (*get)(const Inputs&), void (*set)(Inputs&, double), double low = -kNone,
-                  bool lowOpen = false, double high = kNone, bool highOpen = false)
+} // namespace
+
+InputField fields::number(std::string_view name, std::string_view unit, std::string_view label,
+                          std::string_view help, double (*get)(const Inputs&), void (*set)(Inputs&, double),
+                          double low, bool lowOpen, double high, bool highOpen)
 {
     InputField f;
     f.name = name;
@@ -74,6 +90,10 @@ InputField number(std::string_view name, std::string_view unit, std::string_view
     f.highOpen = highOpen;
     return f;
 }
+
+namespace {
+
+using fields::number;
 
 InputField group(std::string_view name, std::string_view unit, std::string_view label, std::string_view help,
                  double (*get)(const Inputs&), void (*set)(Inputs&, double), double low = -kNone,
@@ -112,7 +132,20 @@ const std::vector<InputField>& table()
         t.push_back(number(
             "flash-density", "per km^2 per year", "ground flash density", "ground flash density",
             [](const Inputs& in) { return in.flashDensity; },
-            [](Inputs& in, double v) { in.flashDensity = v; }, 0.0, true, 100.0));
+            [](Inputs& in, double v) {
+                in.flashDensity = v;
+                in.thunderDays.reset();
+            },
+            0.0, true, 100.0));
+        t.push_back(number(
+            "thunder-days", "days a year", "thunder days",
+            "thunder days a year instead of the flash density: N_g = 0.04 T^1.25 (Anderson)",
+            [](const Inputs& in) { return in.thunderDays.value_or(std::nan("")); },
+            [](Inputs& in, double v) {
+                in.thunderDays = v;
+                in.flashDensity = model::flashDensityOfThunderDays(v);
+            },
+            0.0, true, 365.0));
         t.push_back(number(
             "slope", "degrees", "ground slope",
             "ground slope at the tower; positive: the ground falls towards +x, so ground wire 1 and "
@@ -179,13 +212,16 @@ const std::vector<InputField>& table()
             0.0, true, 10.0));
         t.push_back(choice(
             "distribution", "current distribution",
-            "distribution of the peak current: built-in (P(>I) = 1 / (1 + (I/scale)^exponent)) or "
-            "log-normal (median, sigma of ln I)",
-            "built-in|log-normal", [](const Inputs& in) { return distributionName(in.distribution.kind); },
+            "distribution of the peak current: built-in (P(>I) = 1 / (1 + (I/scale)^exponent)), "
+            "log-normal (median, sigma of ln I), cigre (the two-part log-normal of first negative strokes) "
+            "or "
+            "table (P(>I) from a file, --current-table)",
+            "built-in|log-normal|cigre|table",
+            [](const Inputs& in) { return distributionName(in.distribution.kind); },
             [](Inputs& in, std::string_view text) {
                 const std::optional<CurrentDistribution::Kind> kind = distributionNamed(text);
                 if (!kind) {
-                    unknownChoice("distribution", text, "built-in, log-normal");
+                    unknownChoice("distribution", text, "built-in, log-normal, cigre, table");
                 }
                 in.distribution.kind = *kind;
             }));
@@ -303,6 +339,7 @@ const std::vector<InputField>& table()
                 line.wires[3].x = -(v / 2.0);
             },
             0.0));
+        fields::appendInsulationFields(t);
         for (InputField& f : t) {
             f.fourWireLine = f.fourWireLine || f.kind == InputField::Kind::group;
         }
@@ -458,6 +495,12 @@ bool InputField::appliesTo(const Inputs& in) const
             return n != "law-c" && n != "law-d";
         }
         return n != "law-beta";
+    }
+    if (n == "thunder-days") {
+        return in.thunderDays.has_value();
+    }
+    if (insulation) {
+        return isFourWireLine(in.tower) && get(in) == get(in);
     }
     if (n == "current-scale" || n == "current-exponent") {
         return in.distribution.kind == CurrentDistribution::Kind::builtIn;

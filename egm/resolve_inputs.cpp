@@ -1,5 +1,6 @@
 // The resolver of named inputs: one layer of named values on top of the
 // inputs below it (see resolveInputs in input_table.h).
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -122,6 +123,14 @@ Inputs resolveInputs(const NamedInputs& named, const Inputs& base)
             fields.emplace_back(f, &v);
         }
     }
+    const auto names = [&](std::string_view name) {
+        return std::any_of(fields.begin(), fields.end(),
+                           [&](const auto& f) { return f.first->name == name; });
+    };
+    if (names("flash-density") && names("thunder-days")) {
+        throw InputError(
+            "flash-density and thunder-days each give the ground flash density: give one of them");
+    }
     // Groups first, so that a single wire's input can still move one wire
     // of a group.
     for (const bool groups : {true, false}) {
@@ -135,6 +144,13 @@ Inputs resolveInputs(const NamedInputs& named, const Inputs& base)
                 f->set(in, numberOf(*v, f->name));
             }
             in.given.add(f->name);
+        }
+    }
+    if (named.currentTable) {
+        in.distribution.table = *named.currentTable;
+        if (in.distribution.kind != CurrentDistribution::Kind::table) {
+            throw InputError("current-table: goes with distribution table, not with distribution " +
+                             std::string(distributionName(in.distribution.kind)));
         }
     }
     setLawCoefficients(named, fields, in);

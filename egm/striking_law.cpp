@@ -156,18 +156,37 @@ std::optional<StrikingLaw::Kind> lawNamed(std::string_view name)
     return std::nullopt;
 }
 
+namespace {
+
+struct DistributionName {
+    CurrentDistribution::Kind kind;
+    std::string_view name;
+};
+constexpr DistributionName kDistributionNames[] = {
+    {CurrentDistribution::Kind::builtIn, "built-in"},
+    {CurrentDistribution::Kind::logNormal, "log-normal"},
+    {CurrentDistribution::Kind::cigre, "cigre"},
+    {CurrentDistribution::Kind::table, "table"},
+};
+
+} // namespace
+
 std::string_view distributionName(CurrentDistribution::Kind kind)
 {
-    return kind == CurrentDistribution::Kind::builtIn ? "built-in" : "log-normal";
+    for (const DistributionName& d : kDistributionNames) {
+        if (d.kind == kind) {
+            return d.name;
+        }
+    }
+    return {};
 }
 
 std::optional<CurrentDistribution::Kind> distributionNamed(std::string_view name)
 {
-    if (name == "built-in") {
-        return CurrentDistribution::Kind::builtIn;
-    }
-    if (name == "log-normal") {
-        return CurrentDistribution::Kind::logNormal;
+    for (const DistributionName& d : kDistributionNames) {
+        if (d.name == name) {
+            return d.kind;
+        }
     }
     return std::nullopt;
 }
@@ -194,6 +213,12 @@ StrikingDistances strikingDistances(const StrikingLaw& law, double current, cons
 
 double currentDensity(const CurrentDistribution& distribution, double current)
 {
+    if (distribution.kind == CurrentDistribution::Kind::cigre) {
+        return model::cigreDensity(current);
+    }
+    if (distribution.kind == CurrentDistribution::Kind::table) {
+        return distribution.table.density(current);
+    }
     if (distribution.kind == CurrentDistribution::Kind::logNormal) {
         const double z = (std::log(current) - std::log(distribution.median)) / distribution.sigma;
         return std::exp(-0.5 * z * z) / (current * distribution.sigma * std::sqrt(2.0 * model::kPi));

@@ -6,6 +6,7 @@
 #include "compat_evaluation.h"
 #include "egm/input_table.h"
 #include "egm/shielding.h"
+#include "insulation.h"
 
 namespace egm {
 
@@ -128,6 +129,16 @@ void validate(const Tower& tower)
         }
         if (w.kind == WireKind::groundWire && w.voltageTerm != 0.0) {
             fail("voltage term " + shortestText(w.voltageTerm) + ": only conductors have one");
+        }
+        if (w.kind == WireKind::groundWire && w.insulation.given()) {
+            fail(w.insulation.criticalCurrent
+                     ? "critical-current " + shortestText(*w.insulation.criticalCurrent) +
+                           " kA: only conductors have one"
+                     : std::string("insulation: only conductors have a critical current"));
+        }
+        if (const std::string e = model::insulationError(w.insulation, w.height - 2.0 / 3.0 * w.sag);
+            !e.empty()) {
+            fail(e);
         }
         for (std::size_t j = 0; j < i; ++j) {
             if (tower.nameOf(j) == tower.nameOf(i)) {

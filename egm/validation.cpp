@@ -47,6 +47,16 @@ void validate(const Inputs& in)
         }
     }
     validate(in.tower);
+    if (in.distribution.kind == CurrentDistribution::Kind::table) {
+        const CurrentTable& t = in.distribution.table;
+        if (t.empty()) {
+            throw InputError(
+                "distribution table: needs its current table (a file of current,probability rows)");
+        }
+        if (const std::string e = CurrentTable::check(t.currents(), t.probabilities()); !e.empty()) {
+            throw InputError("current table: " + e);
+        }
+    }
     std::int32_t loop = 0;
     std::int32_t storage = 0;
     if (!model::integrationStepCounts(in.lowestCurrent, loop, storage)) {

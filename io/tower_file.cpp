@@ -14,12 +14,14 @@ namespace egm::io {
 
 namespace {
 
-enum class Column { name, kind, x, height, voltageTerm, sag, none };
+enum class Column { name, kind, x, height, voltageTerm, sag, insulation, none };
 
 struct ColumnName {
     Column column;
     const char* text;
     bool required;
+    // Column::insulation: the conductor's input it gives.
+    std::optional<double> egm::Insulation::*insulation = nullptr;
 };
 const ColumnName kColumns[] = {
     {Column::name, "name", false},
@@ -28,7 +30,24 @@ const ColumnName kColumns[] = {
     {Column::height, "height", true},
     {Column::voltageTerm, "voltage-term", false},
     {Column::sag, "sag", false},
+    {Column::insulation, "critical-current", false, &egm::Insulation::criticalCurrent},
+    {Column::insulation, "cfo", false, &egm::Insulation::cfo},
+    {Column::insulation, "insulation-length", false, &egm::Insulation::insulationLength},
+    {Column::insulation, "surge-impedance", false, &egm::Insulation::surgeImpedance},
+    {Column::insulation, "conductor-radius", false, &egm::Insulation::conductorRadius},
+    {Column::insulation, "subconductors", false, &egm::Insulation::subconductors},
+    {Column::insulation, "bundle-radius", false, &egm::Insulation::bundleRadius},
 };
+
+// "name, kind, x, height, ...": every column a tower file may have.
+std::string columnList()
+{
+    std::string list;
+    for (const ColumnName& c : kColumns) {
+        list += list.empty() ? c.text : std::string(", ") + c.text;
+    }
+    return list;
+}
 
 std::string trimmed(const std::string& s)
 {
@@ -53,8 +72,7 @@ class Reader {
     {
         CsvRecord header;
         if (!readCsvRecord(in_, line_, header)) {
-            fail(1, "the file is empty: it needs a header naming the columns name, kind, x, height, "
-                    "voltage-term, sag");
+            fail(1, "the file is empty: it needs a header naming the columns " + columnList());
         }
         readHeader(header);
         egm::Tower tower;
@@ -97,19 +115,18 @@ class Reader {
                 emptyLast_ = true; // "a,b," as spreadsheets write it
                 break;
             }
-            Column column = Column::none;
+            const ColumnName* column = nullptr;
             for (const ColumnName& c : kColumns) {
                 if (text == c.text) {
-                    column = c.column;
+                    column = &c;
                 }
             }
-            if (column == Column::none && text.find(';') != std::string::npos) {
+            if (column == nullptr && text.find(';') != std::string::npos) {
                 fail(header.line, "unknown column '" + header.fields[k] +
                                       "': columns are separated by commas, and this header has semicolons");
             }
-            if (column == Column::none) {
-                fail(header.line,
-                     "unknown column '" + header.fields[k] + "' (name, kind, x, height, voltage-term, sag)");
+            if (column == nullptr) {
+                fail(header.line, "unknown column '" + header.fields[k] + "' (" + columnList() + ")");
             }
             if (std::find(columns_.begin(), columns_.end(), column) != columns_.end()) {
                 fail(header.line, "column '" + text + "' twice");
@@ -117,7 +134,7 @@ class Reader {
             columns_.push_back(column);
         }
         for (const ColumnName& c : kColumns) {
-            if (c.required && std::find(columns_.begin(), columns_.end(), c.column) == columns_.end()) {
+            if (c.required && std::find(columns_.begin(), columns_.end(), &c) == columns_.end()) {
                 fail(header.line, std::string("column '") + c.text + "' is missing");
             }
         }
@@ -155,7 +172,7 @@ class Reader {
         egm::TowerWire wire;
         for (std::size_t k = 0; k < columns_.size(); ++k) {
             const std::string text = trimmed(record.fields[k]);
-            switch (columns_[k]) {
+            switch (columns_[k]->column) {
             case Column::name:
                 if (lowered(text) == "total") {
                     fail(record.line, "name 'total' is taken by the total rate");
@@ -184,6 +201,13 @@ class Reader {
             case Column::sag:
                 wire.sag = number(record, "sag", text, 0.0);
                 break;
+            case Column::insulation:
+                // Empty: not given for this wire.
+                if (!text.empty()) {
+                    wire.insulation.*(columns_[k]->insulation) =
+                        number(record, columns_[k]->text, text, std::nullopt);
+                }
+                break;
             case Column::none:
                 break;
             }
@@ -194,7 +218,7 @@ class Reader {
     std::istream& in_;
     const std::string& file_;
     int line_ = 0;
-    std::vector<Column> columns_;
+    std::vector<const ColumnName*> columns_;
     bool emptyLast_ = false;
 };
 

@@ -376,7 +376,12 @@ TEST(InputTable, NamesReachTheirInputs)
             EXPECT_SAME_BITS(value, f.get(in)) << f.name;
         }
     }
-    EXPECT_SAME_BITS(101.0, in.flashDensity);
+    // thunder-days, next in the table, gives the flash density 0.04 T^1.25.
+    EXPECT_EQ(102.0, in.thunderDays);
+    EXPECT_DOUBLE_EQ(0.04 * std::pow(102.0, 1.25), in.flashDensity);
+    egm::inputField("flash-density")->set(in, 101.0);
+    EXPECT_FALSE(in.thunderDays);
+    EXPECT_FALSE(egm::inputField("thunder-days")->appliesTo(in));
     EXPECT_EQ(egm::inputField("H1"), egm::inputField("h1"));
     EXPECT_EQ(egm::inputField("min_current"), egm::inputField("min-current"));
     EXPECT_EQ(nullptr, egm::inputField("h5"));

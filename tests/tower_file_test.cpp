@@ -74,7 +74,9 @@ TEST(TowerFileHeader, SemicolonsAreToldToBeCommas)
          "tower file 't.csv', line 1: unknown column 'x;height': columns are separated by commas, and this "
          "header has semicolons"},
         {"an unknown column without one", "kind,x,height,phase\nconductor,0,30,a\n",
-         "tower file 't.csv', line 1: unknown column 'phase' (name, kind, x, height, voltage-term, sag)"},
+         "tower file 't.csv', line 1: unknown column 'phase' (name, kind, x, height, voltage-term, sag, "
+         "critical-current, cfo, insulation-length, surge-impedance, conductor-radius, subconductors, "
+         "bundle-radius)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -92,6 +94,46 @@ TEST(TowerFileHeader, SemicolonsAreToldToBeCommas)
                       "', line 1: unknown column 'kind;x;height': columns are separated by commas, and this "
                       "header has semicolons",
                   std::string(e.what()));
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(TowerFileRows, InsulationColumnsGiveEachConductorsCriticalCurrent)
+{
+    const egm::Tower t = towerOfText("name,kind,x,height,critical-current,CFO,surge-impedance\n"
+                                     "e,ground wire,0,40,,,\n"
+                                     "a,conductor,5,30,9.5,,\n"
+                                     "b,conductor,-5,30,,1200,400\n"
+                                     "c,conductor,0,25,,,\n");
+    EXPECT_EQ(9.5, t.wires[1].insulation.criticalCurrent);
+    EXPECT_FALSE(t.wires[1].insulation.cfo);
+    EXPECT_EQ(1200.0, t.wires[2].insulation.cfo);
+    EXPECT_EQ(400.0, t.wires[2].insulation.surgeImpedance);
+    EXPECT_FALSE(t.wires[3].insulation.given());
+    struct Case {
+        const char* name;
+        const char* text;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {"on a ground wire", "kind,x,height,critical-current\nground wire,0,40,9\nconductor,5,30,\n",
+         "tower file 't.csv', line 2: wire 1 (groundWire1): critical-current 9 kA: only conductors have one"},
+        {"not a number", "kind,x,height,cfo\nconductor,5,30,1.2MV\n",
+         "tower file 't.csv', line 2: cfo '1.2MV' is not a number"},
+        {"both Ic and CFO", "kind,x,height,cfo,critical-current\nconductor,5,30,1200,9\n",
+         "tower file 't.csv', line 2: wire 1 (conductor1): critical-current 9 kA and cfo 1200 kV: give the "
+         "critical current or the insulation, not both"},
+        {"a bundle without its radius",
+         "kind,x,height,cfo,conductor-radius,subconductors\nconductor,5,30,1200,0.01,4\n",
+         "tower file 't.csv', line 2: wire 1 (conductor1): subconductors 4: a bundle needs its "
+         "bundle-radius"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.refusal, refusalOf(c.text));
     }
 }
 

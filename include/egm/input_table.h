@@ -46,6 +46,9 @@ struct InputField {
     // An input of the four-wire line (x1 .. h4, the groups, voltage-term):
     // it has a value only when the tower is a four-wire line.
     bool fourWireLine = false;
+    // A conductor's insulation input: it has a value only where given
+    // (reads NaN where not; setting NaN takes it away).
+    bool insulation = false;
 
     // Whether the input has a value for these inputs: the four-wire line's
     // only on a four-wire line, the custom law's coefficients only under the
@@ -86,6 +89,8 @@ struct NamedInputs {
     // Empty, or the custom law's a, b, c, d (G = c I^d) or a, b, beta
     // (G = beta a I^b).
     std::vector<NamedValue> lawCoefficients;
+    // The table of distribution table; it goes with that distribution.
+    std::optional<CurrentTable> currentTable = {};
 };
 
 // Inputs are resolved in layers, each laid on top of the one before:

@@ -106,11 +106,24 @@ struct ConductorResult {
     // which the conductor has a width for vertical strokes (incidence
     // verticalIncidence(slope) in the ground's frame).
     MaxCurrent classicalMaxCurrent;
+    // kA, from the conductor's insulation; none: no flashover figures.
+    std::optional<double> criticalCurrent;
+    // Strokes per 100 km per year whose current exceeds the critical
+    // current, by Result::rateMethod: the rate integrated from the critical
+    // current up (over kCurrentSpan), the conductor's own lowest current.
+    std::optional<double> flashoverRate;
+    // No stroke from the critical current up reaches the conductor, at any
+    // incidence angle: its flashover rate is 0.
+    bool perfectlyShielded = false;
 };
 
 struct Result {
-    std::vector<ConductorResult> conductors;   // in the tower's order
-    double totalRate = 0.0;                    // strokes per 100 km per year
+    std::vector<ConductorResult> conductors; // in the tower's order
+    double totalRate = 0.0;                  // strokes per 100 km per year
+    // The conductors' flashover rates added in the tower's order (when they
+    // share one critical current, that integration's own total); none when
+    // no conductor has a critical current.
+    std::optional<double> flashoverTotal;
     RateMethod rateMethod = RateMethod::share; // how rate and totalRate were formed
     std::vector<std::string> wireNames;        // every wire, tower order
     // m, the heights computed with: at the tower less 2/3 of the sag.

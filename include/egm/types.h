@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "egm/current_table.h"
+
 namespace egm {
 
 // The integration's grid: incidence angles (l + 1) / 180 * pi for
@@ -61,6 +63,30 @@ std::string_view wireKindName(WireKind kind); // "ground wire", "conductor"
 // "ground wire" or "conductor" in any letter case; none for anything else.
 std::optional<WireKind> wireKindNamed(std::string_view name);
 
+// A conductor's insulation as lightning meets it, from which its critical
+// current Ic follows: the lowest peak current of a stroke to it whose surge
+// I Z / 2 reaches the insulation's critical flashover voltage CFO, so that
+// Ic = 2 CFO / Z. Given in this order of precedence: the critical current
+// itself; the CFO (or the insulation's length) with the surge impedance;
+// the CFO with the conductor's radius (and for a bundle the number of
+// subconductors and the bundle's radius), Z then being the conductor's
+// surge impedance under corona. Nothing given: no critical current.
+struct Insulation {
+    std::optional<double> criticalCurrent;  // kA, above 0, at most 1000
+    std::optional<double> cfo;              // kV, negative lightning impulse; above 0, at most 10000
+    std::optional<double> insulationLength; // m, CFO = 605 kV/m length; above 0, at most 20
+    std::optional<double> surgeImpedance;   // ohm, above 0, at most 2000
+    std::optional<double> conductorRadius;  // m, of one subconductor; above 0, below 1 and the height
+    std::optional<double> subconductors;    // a whole number from 1 to 16
+    std::optional<double> bundleRadius;     // m, the circle the subconductors stand on; above 0, at most 2
+
+    bool given() const
+    {
+        return criticalCurrent || cfo || insulationLength || surgeImpedance || conductorRadius ||
+               subconductors || bundleRadius;
+    }
+};
+
 // One wire of a tower.
 struct TowerWire {
     WireKind kind = WireKind::conductor;
@@ -75,6 +101,8 @@ struct TowerWire {
     // 0 or more and less than 1.5 height. The computation takes the span's
     // average height, height - 2/3 sag.
     double sag = 0.0;
+    // Conductors only: what gives its critical current, if anything.
+    Insulation insulation = {};
 };
 
 inline constexpr std::size_t kMaxTowerWires = 16;
@@ -165,18 +193,24 @@ struct StrikingDistances {
 StrikingDistances strikingDistances(const StrikingLaw& law, double current, const Tower& tower);
 
 // Distribution of the lightning's peak current; its probability density
-// weights each current step of 1 kA.
+// weights each current step.
 //  builtIn:   P(> I) = 1 / (1 + (I / scale)^exponent)
 //  logNormal: ln I normal with median ln(median) and standard deviation sigma
+//  cigre:     the CIGRE two-part log-normal of first negative strokes: median
+//             61.1 kA, sigma(ln I) 1.33 below 20 kA; 33.3 kA, 0.605 from 20 kA
+//  table:     P(> I) from a table (a lightning location system's), see
+//             CurrentTable
 struct CurrentDistribution {
-    enum class Kind { builtIn, logNormal };
+    enum class Kind { builtIn, logNormal, cigre, table };
     Kind kind = Kind::builtIn;
     double scale = 31.0;   // kA, built-in
     double exponent = 2.8; // built-in
     double median = 31.1;  // kA, log-normal
     double sigma = 0.484;  // of ln I, log-normal
+    CurrentTable table;    // table: at least two points
 };
-std::string_view distributionName(CurrentDistribution::Kind kind); // "built-in", "log-normal"
+std::string_view
+distributionName(CurrentDistribution::Kind kind); // "built-in", "log-normal", "cigre", "table"
 std::optional<CurrentDistribution::Kind> distributionNamed(std::string_view name);
 // Probability density per kA at current I (kA); not validated.
 double currentDensity(const CurrentDistribution& distribution, double current);
@@ -205,7 +239,10 @@ class GivenInputs {
 struct Inputs {
     Tower tower = towerOf(Line{}, 0.8);
     double flashDensity = 2.8; // ground flashes per km^2 per year, above 0 and at most 100
-    double slope = 0.0;        // degrees, strictly between -90 and 90; positive: the ground falls towards +x
+    // Thunder days a year (above 0, at most 365) when the flash density was
+    // derived from them: flashDensity = 0.04 thunderDays^1.25.
+    std::optional<double> thunderDays;
+    double slope = 0.0; // degrees, strictly between -90 and 90; positive: the ground falls towards +x
     double lowestCurrent = 23.5; // kA, first current of the integration, above 0 and at most 1000
     CurrentDistribution distribution;
     StrikingLaw law;

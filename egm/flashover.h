@@ -1,0 +1,16 @@
+// Flashovers: the strokes to each conductor whose current exceeds the
+// conductor's critical current.
+#pragma once
+
+#include "egm/shielding.h"
+
+namespace egm::model {
+
+// Each conductor with a critical current gets it, its flashover rate and
+// whether it is perfectly shielded, and the result the total: the inputs'
+// rates integrated from each distinct critical current up, one integration
+// per distinct current. computed: the inputs as computed with (heights at
+// the span's average), validated; result: their rates.
+void addFlashovers(const Inputs& computed, Result& result);
+
+} // namespace egm::model
