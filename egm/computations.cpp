@@ -11,7 +11,6 @@
 #include "egm/shielding.h"
 #include "conductor_ground.h"
 #include "egm_constants.h"
-#include "exposure_integral.h"
 #include "flashover.h"
 #include "evaluations.h"
 #include "integrate_with.h"
@@ -55,7 +54,7 @@ template <class E> Integrated integrateBy(E& ev, const Inputs& in, const Options
     record.exposed = options.maxCurrents ? &out.exposed : nullptr;
     const bool exposure = in.rateMethod == RateMethod::exposure;
     model::TowerTotals totals;
-    model::integrateWith(ev, model::rateGridOf(in), model::RateSums{true, false}, totals, record);
+    model::integrateWith(ev, model::rateGridOf(in), totals, record);
     out.rate = std::move(totals.rate);
     out.rateTotal = totals.rateTotal;
     // The exposure method integrates the first-contact width of vertical

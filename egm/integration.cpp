@@ -18,7 +18,7 @@ void integrateLine(const IntegrationCase& in, IntegrationTotals& totals, const I
     std::vector<std::uint32_t> exposed;
     TowerRecord rows{record.widths, record.angleSums, record.exposed != nullptr ? &exposed : nullptr};
     TowerTotals t;
-    integrateWith(ev, rateGridOf(in), RateSums{}, t, rows);
+    integrateWith(ev, rateGridOf(in), t, rows);
     totals.rateC1 = t.rate[0];
     totals.rateC2 = t.rate[1];
     totals.rateTotal = t.rateTotal;
@@ -60,16 +60,13 @@ void strokesAt(const IntegrationCase& in, double current, StrokeExposure (&width
 void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& record)
 {
     ContactEvaluator ev(in);
-    integrateWith(ev, rateGridOf(in), RateSums{true, true}, totals, record);
+    integrateWith(ev, rateGridOf(in), totals, record);
 }
 
-void integrateVerticalExposure(const Inputs& in, std::vector<double>& rates, double& total)
+void integrateExposure(const Inputs& in, std::vector<double>& rates, double& total)
 {
     ContactEvaluator ev(in);
-    TowerTotals t;
-    integrateWith(ev, rateGridOf(in), RateSums{false, true}, t);
-    rates = std::move(t.exposureRate);
-    total = t.exposureTotal;
+    integrateExposureWith(ev, rateGridOf(in), rates, total);
 }
 
 void towerStrokesAt(const Inputs& in, double current, std::vector<double>& widths)

@@ -50,13 +50,12 @@ void integrate(const IntegrationCase& in, StrokeRule rule, IntegrationTotals& to
 // The four widths of each of the 180 strokes of one current, by the compat rules.
 void strokesAt(const IntegrationCase& in, double current, StrokeExposure (&widths)[kAngleSteps]);
 
-// The first-contact integration of any tower, the exposure method's rates
-// with it. The inputs are not validated.
+// The first-contact integration of any tower. The inputs are not validated.
 void integrateTower(const Inputs& in, TowerTotals& totals, const TowerRecord& record = {});
 
-// The exposure method's rates alone, each current prepared for its vertical
-// stroke only.
-void integrateVerticalExposure(const Inputs& in, std::vector<double>& rates, double& total);
+// The exposure method's rates: the guides' integral of the first-contact
+// width of vertical strokes (see integrateExposureWith).
+void integrateExposure(const Inputs& in, std::vector<double>& rates, double& total);
 
 // The first-contact widths (180 x wires, wire fastest) of every stroke of
 // one current.
