@@ -7,12 +7,12 @@
 #include <string>
 
 #include "compat/compat.h"
+#include "conductor_ground.h"
 #include "egm/input_table.h"
 #include "egm/shielding.h"
-#include "conductor_ground.h"
 #include "egm_constants.h"
-#include "flashover.h"
 #include "evaluations.h"
+#include "flashover.h"
 #include "integrate_with.h"
 #include "integration.h"
 #include "max_current.h"
@@ -93,6 +93,10 @@ template <class E> Result computeBy(E& ev, const Inputs& given, const Inputs& in
         r.heights.push_back(w.height);
     }
 
+    // The compat evaluation keeps its own collection width.
+    if constexpr (requires { ev.collectAtTower(given.tower); }) {
+        ev.collectAtTower(given.tower);
+    }
     Integrated in = integrateBy(ev, inputs, options);
     if (!std::isfinite(in.rateTotal) ||
         std::any_of(in.rate.begin(), in.rate.end(), [](double rate) { return !std::isfinite(rate); })) {
@@ -175,8 +179,8 @@ Result computeRates(const Inputs& given, const Options& options)
     // Under ieee-1992 each conductor has the ground's striking line of its
     // own height, as the guides apply the law.
     Result r = inputs.law.kind == StrikingLaw::Kind::ieee1992 ? model::withConductorGround(inputs, once)
-                                                               : once(inputs);
-    model::addFlashovers(inputs, r);
+                                                              : once(inputs);
+    model::addFlashovers(given, r);
     return r;
 }
 

@@ -82,6 +82,11 @@ void prepareTowerCurrent(const Inputs& in, double current, ContactCurrentStep& s
     prepareContactCurrentStep(disks, d.groundStrikeHeight, step);
 }
 
+void ContactEvaluator::collectAtTower(const Tower& atTower)
+{
+    collectionWidth_ = collectionWidthOf(atTower);
+}
+
 ContactEvaluator::ContactEvaluator(const Inputs& in)
     : in_(in), conductors_(in.tower.conductors()), terrainFactor_(terrainFactorOf(in.slope)),
       collectionWidth_(collectionWidthOf(in.tower)), mirror_(mirrorImages(in)), mirrored_(!mirror_.empty())

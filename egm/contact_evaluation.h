@@ -44,8 +44,14 @@ class ContactEvaluator {
     // 1/3 from a slope of 20 degrees either way, else 1/6.
     double terrainFactor() const { return terrainFactor_; }
     // 28 h^0.6 + b from the ground wires' mean height h and horizontal
-    // spread b (the conductors' when there are none).
+    // spread b (the conductors' when there are none), h at the tower: the
+    // strokes a line collects are counted by its height at the towers
+    // (Eriksson 1987, as the guides use it), while its wires catch them at
+    // the span's average height.
     double collectionWidth() const { return collectionWidth_; }
+    // The collection width from the tower's heights before the sag is taken
+    // off (in's tower, otherwise).
+    void collectAtTower(const Tower& atTower);
 
     void prepare(double current);
     // A wire without a piece of the union's boundary, its own or (mirrored)

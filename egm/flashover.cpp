@@ -7,18 +7,18 @@
 
 namespace egm::model {
 
-void addFlashovers(const Inputs& computed, Result& result)
+void addFlashovers(const Inputs& given, Result& result)
 {
     // The integrations run on the inputs without insulation, each from one
     // critical current, which is then the conductor's lowest current.
-    Inputs plain = computed;
+    Inputs plain = given;
     std::map<double, Result> from;
     for (TowerWire& w : plain.tower.wires) {
         w.insulation = {};
     }
     for (ConductorResult& c : result.conductors) {
-        const TowerWire& w = computed.tower.wires[c.wire];
-        c.criticalCurrent = criticalCurrent(w.insulation, w.height);
+        const TowerWire& w = given.tower.wires[c.wire];
+        c.criticalCurrent = criticalCurrent(w.insulation, w.height - 2.0 / 3.0 * w.sag);
         if (c.criticalCurrent && !from.contains(*c.criticalCurrent)) {
             Inputs at = plain;
             at.lowestCurrent = *c.criticalCurrent;

@@ -604,8 +604,12 @@ TEST(VerticalStrokes, ClassicalCurrentIsWhereTheWidthForTrulyVerticalStrokesVani
     }
 }
 
-TEST(Sag, ATowerWithSagIsTheSameTowerAtItsAverageHeights)
+TEST(Sag, ATowerWithSagCatchesAtItsAverageHeightsAndCollectsAtTheTower)
 {
+    // The wires catch strokes at the span's average height; the share
+    // rate's collection width 28 h^0.6 + b takes the ground wires' height
+    // at the tower, so the share rates are those of the lowered tower scaled
+    // by the ratio of the two widths.
     egm::Inputs sagging =
         towerInputs(Tower{{ground(0, 55), conductor(6, 45, 0.4), conductor(-6, 45, -0.4)}}, 5.0);
     egm::Inputs lowered = sagging;
@@ -616,11 +620,21 @@ TEST(Sag, ATowerWithSagIsTheSameTowerAtItsAverageHeights)
     }
     const egm::Result a = egm::computeRates(sagging);
     const egm::Result b = egm::computeRates(lowered);
+    const double atTower = 28.0 * std::pow(55.0, 0.6);
+    const double average = 28.0 * std::pow(52.0, 0.6);
+    EXPECT_NEAR(atTower, a.collectionWidth, 1e-12 * atTower);
+    EXPECT_NEAR(average, b.collectionWidth, 1e-12 * average);
     for (std::size_t k = 0; k < a.conductors.size(); ++k) {
-        EXPECT_NEAR(b.conductors[k].rate, a.conductors[k].rate, kSameFigure * b.totalRate);
+        EXPECT_NEAR(b.conductors[k].rate * (atTower / average), a.conductors[k].rate,
+                    kSameFigure * a.totalRate);
         EXPECT_EQ(b.conductors[k].maxCurrent.current, a.conductors[k].maxCurrent.current);
     }
     EXPECT_NEAR(52.0, a.heights[0], 1e-12);
+    // The exposure method has no collection width: the same figures.
+    sagging.rateMethod = lowered.rateMethod = egm::RateMethod::exposure;
+    EXPECT_NEAR(egm::computeRates(lowered).totalRate, egm::computeRates(sagging).totalRate,
+                kSameFigure * egm::computeRates(lowered).totalRate);
+    sagging.rateMethod = egm::RateMethod::share;
     // Without sag every figure keeps its bits, and a sag that would put the
     // average height below the ground is refused.
     egm::Inputs none;
