@@ -98,6 +98,13 @@ double groundFactor(double h)
     return h < 40.0 ? 0.36 + 0.17 * std::log(43.0 - h) : 0.55;
 }
 
+// The guides' beta of a conductor at height y (m), with which ieee-1992
+// evaluates each conductor.
+double guidesFactor(double y)
+{
+    return y < 40.0 ? 0.36 + 0.168 * std::log(43.0 - y) : 0.55;
+}
+
 std::string nameOf(Kind kind)
 {
     return std::string(egm::lawName(kind));
@@ -184,7 +191,8 @@ void classicalMaxCurrents(Page& page)
         "conductor's and the ground's striking line G through one point:\n\n"
         "r_gm = (h + y) / (2 gamma k0) [1 + sqrt(1 - k0 (1 + (a / (h + y))^2))], k0 = 1 - sin^2(alpha_s) / "
         "gamma^2,\n\n"
-        "h the ground wire's height, y the conductor's, a their horizontal offset, gamma = G / r,\n"
+        "h the ground wire's height, y the conductor's, a their horizontal offset, gamma = G / r (under\n"
+        "ieee-1992 the guides' 0.36 + 0.168 ln(43 - y) of the conductor's height, 0.55 from 40 m),\n"
         "alpha_s = atan(a / (h - y)) the shielding angle; the law inverted turns r_gm into a current.\n"
         "Written with beta = r / G = 1 / gamma it reads beta (h + y) / (2 k0) [...] with\n"
         "k0 = 1 - beta^2 sin^2(alpha_s); without the leading beta, or with gamma in place of beta, it holds\n"
@@ -224,7 +232,7 @@ void classicalMaxCurrents(Page& page)
             const double h = pair.h;
             const double y = pair.y;
             const double a = pair.xc - pair.xg;
-            const double gamma = law.c == 0.0 ? groundFactor(h) : law.c / law.a; // equal exponents
+            const double gamma = law.c == 0.0 ? guidesFactor(y) : law.c / law.a; // equal exponents
             const double sinAlpha = a / std::hypot(a, h - y);
             const double k0 = 1.0 - sinAlpha * sinAlpha / (gamma * gamma);
             const double ratio = a / (h + y);
@@ -356,13 +364,17 @@ void exposureRate(Page& page)
 {
     page.add(
         "## Exposure rate of the built-in line\n\n"
-        "ieee-1992, U = 0, flat ground, N_g = 2.8 per km^2 per year, 201 currents from 23.5 kA 1 kA apart,\n"
-        "the built-in distribution. The reference is worked out here: every wire has r = 10 I^0.65,\n"
-        "G = 0.55 r; a conductor's width for vertical strokes runs from the upper crossing of its circle\n"
+        "ieee-1992, U = 0, flat ground, N_g = 2.8 per km^2 per year, currents from 23.5 to 223.5 kA, the\n"
+        "built-in distribution. The reference is worked out here: every wire has r = 10 I^0.65,\n"
+        "G = 0.55 r (the guides' ground factor of conductors at 42 m); a conductor's width for vertical\n"
+        "strokes runs from the upper crossing of its circle\n"
         "with its ground wire's circle (or from the ground wire's vertical tangent x_g + r when that\n"
         "crossing lies on the lower half of the ground wire's circle) out to where its circle meets G, or\n"
         "to its outermost point x_c + r when its centre lies above G; 0 when the crossing lies below G.\n"
-        "Rate: 0.1 N_g sum f(I) D(I) 1 kA, f the derivative of 1 - 1 / (1 + (I / 31)^2.8).\n\n"
+        "Rate: 0.1 N_g times the integral of f(I) D(I) dI, f the derivative of 1 - 1 / (1 + (I / 31)^2.8),\n"
+        "integrated for the reference by the trapezoidal rule every 0.001 kA; the library, by Simpson's "
+        "rule\n"
+        "every 0.1 kA, must lie within 1e-4 of it.\n\n"
         "| conductor | library, rate method exposure | reference | relative difference |\n"
         "|---|---:|---:|---:|\n");
     egm::Inputs in;
@@ -377,17 +389,21 @@ void exposureRate(Page& page)
     const egm::Line line;
     double sum1 = 0.0;
     double sum2 = 0.0;
-    for (int j = 0; j <= 200; ++j) {
-        const double i = 23.5 + j;
+    constexpr int kSteps = 200000;
+    for (int j = 0; j <= kSteps; ++j) {
+        const double i = 23.5 + 200.0 * j / kSteps;
+        const double end = j == 0 || j == kSteps ? 0.5 : 1.0;
         const double q = i / 31.0;
         const double density = 2.8 * std::pow(q, 1.8) / (31.0 * std::pow(1.0 + std::pow(q, 2.8), 2.0));
         const double r = 10.0 * std::pow(i, 0.65);
         const double g = 0.55 * r;
         // Conductor 2 mirrored onto the +x side.
-        sum1 += density * verticalWidth(line.groundWire1.x, line.groundWire1.height, line.conductor1.x,
-                                        line.conductor1.height, r, g);
-        sum2 += density * verticalWidth(-line.groundWire2.x, line.groundWire2.height, -line.conductor2.x,
-                                        line.conductor2.height, r, g);
+        sum1 += end * (200.0 / kSteps) * density *
+                verticalWidth(line.groundWire1.x, line.groundWire1.height, line.conductor1.x,
+                              line.conductor1.height, r, g);
+        sum2 += end * (200.0 / kSteps) * density *
+                verticalWidth(-line.groundWire2.x, line.groundWire2.height, -line.conductor2.x,
+                              line.conductor2.height, r, g);
     }
     const double reference[] = {0.1 * 2.8 * sum1, 0.1 * 2.8 * sum2, 0.1 * 2.8 * (sum1 + sum2)};
     const double library[] = {result.conductors.at(0).rate, result.conductors.at(1).rate, result.totalRate};
@@ -396,7 +412,7 @@ void exposureRate(Page& page)
         const double diff = relative(library[k], reference[k]);
         page.add("| %s | %s | %s | %s |\n", names[k], sig6(library[k]).c_str(), sig6(reference[k]).c_str(),
                  shownBelow(diff, 1e-9).c_str());
-        page.check(diff < 1e-9, std::string("exposure rate, ") + names[k]);
+        page.check(diff < 1e-4, std::string("exposure rate, ") + names[k]);
     }
     page.add(
         "\nFailures per 100 km per year. For comparison, the model's own rate (rate method share) on the\n"
