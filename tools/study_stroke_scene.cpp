@@ -23,17 +23,14 @@ StrokeScene strokeScene(const egm::Inputs& inputs, double current, double angleD
     return s;
 }
 
-Picture layoutStrokeScene(const StrokeScene& s)
-{
-    const egm::StrokeGeometry& g = s.geometry;
-    const std::size_t wires = g.circle.size();
-    const bool compat = s.evaluation == egm::Evaluation::compat;
-    Picture p;
-    p.frame = Box{80, 50, 660, 650};
+namespace {
 
-    // The data to show: the circles, the ground and striking lines, the
-    // shadows and bands as far as twice the circles' width away; room below
-    // the ground line for a bar per wire; one scale for both axes.
+// The data to show: the circles, the ground and striking lines, the shadows
+// and bands as far as twice the circles' width away; room below the ground
+// line for a bar per wire; one scale for both axes.
+Frame sceneFrame(const egm::StrokeGeometry& g, const Box& page)
+{
+    const std::size_t wires = g.circle.size();
     double x0 = std::numeric_limits<double>::infinity();
     double x1 = -x0;
     double y0 = 0.0;
@@ -76,18 +73,22 @@ Picture layoutStrokeScene(const StrokeScene& s)
     x0 -= padX;
     x1 += padX;
     y1 += (y1 - y0) * 0.06;
-    const double width = p.frame.right - p.frame.left;
-    const double height = p.frame.bottom - p.frame.top;
+    const double width = page.right - page.left;
+    const double height = page.bottom - page.top;
     // A bar of 7 points per wire below the ground line, and a margin.
     const double barRoom = 20.0 + 7.0 * static_cast<double>(wires);
     double scale = std::min(width / (x1 - x0), (height - barRoom) / (y1 - y0));
     y0 -= barRoom / scale;
     const double cx = (x0 + x1) / 2;
-    const Frame f{p.frame, cx - width / scale / 2, cx + width / scale / 2, y0, y0 + height / scale};
+    return Frame{page, cx - width / scale / 2, cx + width / scale / 2, y0, y0 + height / scale};
+}
 
-    p.labels.push_back(label(p.frame.left, 32, "Striking circles in the frame of the sloped ground", 16));
-    axes(p, f, "x along the ground line, m", "height above the ground line, m");
-
+// Below the ground line; first-contact: the bands of stroke paths; the
+// ground line, the true horizontal and the ground's striking line.
+void drawGround(Picture& p, const Frame& f, const StrokeScene& s)
+{
+    const egm::StrokeGeometry& g = s.geometry;
+    const bool compat = s.evaluation == egm::Evaluation::compat;
     // Below the ground line.
     Polyline earth;
     earth.points = {{p.frame.left, f.Y(0)},
@@ -137,7 +138,16 @@ Picture layoutStrokeScene(const StrokeScene& s)
                            {p.frame.right, f.Y(g.groundStrikeHeight)}, Pen{kGrey, 1.0, {6.0, 4.0}}));
     p.labels.push_back(
         label(p.frame.left + 6, f.Y(g.groundStrikeHeight) - 5, "ground striking line y = G", 11));
+}
 
+// Each wire's striking circle and centre; compat: its exposed arc and the
+// paths that bound its shadow; and a bar per wire below the ground line.
+void drawWires(Picture& p, const Frame& f, const StrokeScene& s)
+{
+    const egm::StrokeGeometry& g = s.geometry;
+    const bool compat = s.evaluation == egm::Evaluation::compat;
+    const std::size_t wires = g.circle.size();
+    const double width = p.frame.right - p.frame.left;
     const double pageScale = width / (f.x1 - f.x0);
     for (std::size_t i = 0; i < wires; ++i) {
         const auto& c = g.circle[i];
@@ -183,8 +193,15 @@ Picture layoutStrokeScene(const StrokeScene& s)
             }
         }
     }
+}
 
-    // The legend, to the right of the frame.
+// The legend, to the right of the frame: the stroke, each wire's width and
+// striking distance, the stroke's direction.
+void drawStrokeLegend(Picture& p, const StrokeScene& s)
+{
+    const egm::StrokeGeometry& g = s.geometry;
+    const bool compat = s.evaluation == egm::Evaluation::compat;
+    const std::size_t wires = g.circle.size();
     const double lx = 690;
     double ly = 70;
     p.labels.push_back(label(lx, ly, "Stroke", 15));
@@ -237,6 +254,20 @@ Picture layoutStrokeScene(const StrokeScene& s)
     head.filled = true;
     head.clipped = false;
     p.lines.push_back(head);
+}
+
+} // namespace
+
+Picture layoutStrokeScene(const StrokeScene& s)
+{
+    Picture p;
+    p.frame = Box{80, 50, 660, 650};
+    const Frame f = sceneFrame(s.geometry, p.frame);
+    p.labels.push_back(label(p.frame.left, 32, "Striking circles in the frame of the sloped ground", 16));
+    axes(p, f, "x along the ground line, m", "height above the ground line, m");
+    drawGround(p, f, s);
+    drawWires(p, f, s);
+    drawStrokeLegend(p, s);
     return p;
 }
 
