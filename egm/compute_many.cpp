@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <exception>
 #include <thread>
 
@@ -20,6 +22,8 @@ std::vector<CaseOutcome> computeMany(const std::vector<CaseInputs>& cases, const
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(1, total)));
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
+    std::mutex finishing;
+    std::condition_variable finished;
     const auto work = [&] {
         for (std::size_t k = next++; k < total; k = next++) {
             if (!cases[k].error.empty()) {
@@ -31,7 +35,11 @@ std::vector<CaseOutcome> computeMany(const std::vector<CaseInputs>& cases, const
                     outcomes[k].error = e.what();
                 }
             }
-            ++done;
+            if (++done == total) {
+                // The reporter returns at once, not at its next report.
+                const std::lock_guard<std::mutex> lock(finishing);
+                finished.notify_all();
+            }
         }
     };
     {
@@ -48,7 +56,8 @@ std::vector<CaseOutcome> computeMany(const std::vector<CaseInputs>& cases, const
                 workers.emplace_back(work);
                 while (done < total) {
                     progress(done, total);
-                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    std::unique_lock<std::mutex> lock(finishing);
+                    finished.wait_for(lock, std::chrono::milliseconds(100), [&] { return done == total; });
                 }
                 progress(total, total);
             } else {

@@ -2,12 +2,14 @@
 // and markers, the laid-out page (no label over a shadow bar, a lone point
 // drawn, values that could not be computed marked), and each kind rendered.
 #include <cmath>
+#include <set>
 
 #include "bits.h"
 #include "egm/input_table.h"
 #include "program_run.h"
 #include "study_charts.h"
 #include "study_core.h"
+#include "study_route.h"
 #ifdef EGM_HAVE_CAIRO
 #include "study_render.h"
 #endif
@@ -294,6 +296,189 @@ TEST(StudyCharts, StrokeSceneStatesTheAngleInBothFrames)
             EXPECT_TRUE(found) << expected;
         }
     }
+}
+
+// Two colours a reader tells apart: their red, green and blue, 0 to 1, at
+// least this far apart (the palette's nearest pair is 0.27 apart).
+constexpr double kDistinctColours = 0.2;
+
+double colourDistance(const study::Colour& a, const study::Colour& b)
+{
+    return std::hypot(a.r - b.r, a.g - b.g, a.b - b.b);
+}
+
+void expectAllDistinct(const std::vector<study::Colour>& colours, const std::string& what)
+{
+    const study::Colour grey{0.2, 0.2, 0.2, 1}; // the total's
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        EXPECT_GE(colourDistance(colours[i], grey), kDistinctColours) << what << " " << i;
+        for (std::size_t j = i + 1; j < colours.size(); ++j) {
+            EXPECT_GE(colourDistance(colours[i], colours[j]), kDistinctColours)
+                << what << " " << i << " " << j;
+        }
+    }
+}
+
+// The largest tower: two ground wires over fourteen conductors.
+egm::Inputs sixteenWires()
+{
+    egm::Inputs in;
+    in.tower.wires = {{egm::WireKind::groundWire, 9.0, 70.0, 0.0, ""},
+                      {egm::WireKind::groundWire, -9.0, 70.0, 0.0, ""}};
+    for (int k = 0; k < 14; ++k) {
+        const double side = k % 2 == 0 ? 1.0 : -1.0;
+        std::string name = "p"; // appended to: g++ 12 warns falsely of "p" + a string
+        name += std::to_string(k + 1);
+        in.tower.wires.push_back({egm::WireKind::conductor, side * (5.0 + k % 3), 30.0 + 2.5 * k, 0.0, name});
+    }
+    in.lowestCurrent = 3.0;
+    return in;
+}
+
+TEST(StudyCharts, EachOfSixteenWiresHasAColourOfItsOwn)
+{
+    const egm::Inputs in = sixteenWires();
+    // The stroke scene: each wire's centre dot in its colour.
+    const study::Picture scene = study::layoutStrokeScene(study::strokeScene(in, 10.0, 80.0));
+    std::vector<study::Colour> wires;
+    for (const study::PageArc& a : scene.arcs) {
+        if (a.filled && a.radius == 3.5) {
+            wires.push_back(a.pen.colour);
+        }
+    }
+    ASSERT_EQ(16u, wires.size());
+    expectAllDistinct(wires, "wire");
+
+    // A sweep of the fourteen conductors: a line per conductor, each in a
+    // colour of its own, apart from the total's grey.
+    const auto points = study::sweepCases(in, *egm::inputField("slope"), {-5.0, 0.0, 5.0});
+    const study::Chart chart = study::sweepChart("slope", points, in);
+    ASSERT_EQ(15u, chart.series.size());
+    const study::Picture p = study::layoutChart(chart);
+    std::vector<study::Colour> lines;
+    for (const study::Polyline& l : p.lines) {
+        if (l.points.size() == 3 && l.clipped) {
+            lines.push_back(l.pen.colour);
+        }
+    }
+    ASSERT_EQ(15u, lines.size());
+    lines.pop_back(); // the total's, grey: apart from each of them
+    expectAllDistinct(lines, "series");
+}
+
+TEST(StudyCharts, EachConductorOfABarChartHasAColourOfItsOwnAndItsCompanionThePaler)
+{
+    // As compare draws a six-phase tower: under each law a bar per conductor
+    // and the total by the share method, each followed by its companion by
+    // the exposure method (dashed).
+    study::Chart chart;
+    chart.categories = {"built-in", "love", "ieee-1992"};
+    const std::vector<std::string> names = {"A1", "B1", "C1", "A2", "B2", "C2", "total"};
+    for (std::size_t c = 0; c < names.size(); ++c) {
+        for (bool exposure : {false, true}) {
+            study::Series s{names[c] + (exposure ? " (exposure)" : " (share)"), {0, 1, 2}, {}, exposure};
+            for (int law = 0; law < 3; ++law) {
+                s.y.push_back(0.1 + 0.01 * static_cast<double>(c) + 0.05 * law + (exposure ? 0.02 : 0.0));
+            }
+            chart.series.push_back(s);
+        }
+    }
+    const study::Picture p = study::layoutChart(chart);
+    // The bars in the order drawn: series by series, a bar per law.
+    std::vector<study::Colour> bars;
+    for (const study::Polyline& l : p.lines) {
+        if (l.filled && l.points.size() == 4 && l.clipped) {
+            bars.push_back(l.pen.colour);
+        }
+    }
+    ASSERT_EQ(chart.series.size() * 3, bars.size());
+    std::vector<study::Colour> share;
+    for (std::size_t k = 0; k < chart.series.size(); ++k) {
+        const study::Colour& c = bars[3 * k];
+        for (int law = 1; law < 3; ++law) {
+            EXPECT_EQ(0.0, colourDistance(c, bars[3 * k + law])) << chart.series[k].label;
+        }
+        if (k % 2 == 0) {
+            EXPECT_EQ(1.0, c.a);
+            share.push_back(c);
+        } else {
+            const study::Colour& own = bars[3 * (k - 1)];
+            EXPECT_EQ(0.0, colourDistance(c, own)) << chart.series[k].label;
+            EXPECT_LT(c.a, 1.0);
+        }
+    }
+    expectAllDistinct(share, "conductor");
+}
+
+TEST(StudyCharts, ARouteShadesItsFlaggedStretchesUnderOneLegendEntry)
+{
+    // 580 spans of 300 m, every other one flagged: 290 stretches, each
+    // narrower on the page than the narrowest band drawn.
+    study::RouteOutcome out;
+    out.flagAbove = 0.5;
+    for (int k = 0; k < 580; ++k) {
+        study::Span s;
+        s.index = k + 1;
+        s.from = 0.3 * k;
+        s.to = 0.3 * (k + 1);
+        s.length = 300.0;
+        s.result = egm::Result{};
+        s.result->totalRate = k % 2 == 1 ? 0.9 : 0.2;
+        s.flagged = k % 2 == 1;
+        out.spans.push_back(s);
+        if (s.flagged) {
+            out.flagged.push_back({s.from, s.to, 0.9});
+        }
+    }
+    out.summary.spans = 580;
+    out.summary.lengthKm = 174.0;
+    const study::Chart chart = study::routeChart(out);
+    EXPECT_TRUE(chart.markers.empty());
+    ASSERT_EQ(290u, chart.bands.size());
+    EXPECT_EQ("290 flagged stretches", chart.bandsLabel);
+    for (std::size_t b = 0; b < chart.bands.size(); ++b) {
+        EXPECT_SAME_BITS(out.flagged[b].from, chart.bands[b].from);
+        EXPECT_SAME_BITS(out.flagged[b].to, chart.bands[b].to);
+    }
+
+    const study::Picture p = study::layoutChart(chart);
+    // A band: a filled rectangle the frame's height, in the data's order.
+    std::vector<const study::Polyline*> bands;
+    for (const study::Polyline& l : p.lines) {
+        if (l.filled && l.points.size() == 4 && l.points[0].y == p.frame.top &&
+            l.points[2].y == p.frame.bottom) {
+            bands.push_back(&l);
+        }
+    }
+    ASSERT_EQ(290u, bands.size());
+    // Each band's middle lies where the frame's linear map puts the
+    // stretch's middle: the map taken from the first and last bands.
+    const auto middle = [&](std::size_t b) { return (bands[b]->points[0].x + bands[b]->points[1].x) / 2; };
+    const auto dataMiddle = [&](std::size_t b) { return (chart.bands[b].from + chart.bands[b].to) / 2; };
+    const double scale = (middle(289) - middle(0)) / (dataMiddle(289) - dataMiddle(0));
+    const double width = p.frame.right - p.frame.left;
+    for (std::size_t b = 0; b < bands.size(); ++b) {
+        EXPECT_NEAR(middle(0) + (dataMiddle(b) - dataMiddle(0)) * scale, middle(b), 1e-9 * width) << b;
+        const double drawn = bands[b]->points[1].x - bands[b]->points[0].x;
+        EXPECT_NEAR(std::max(1.5, 0.3 * scale), drawn, 1e-9 * width) << b;
+        // Within the frame, or clipped to it.
+        EXPECT_TRUE(bands[b]->clipped);
+        EXPECT_LT(bands[b]->points[0].x, p.frame.right);
+        EXPECT_GT(bands[b]->points[1].x, p.frame.left);
+    }
+    // The legend: the rate, the flag and the one entry of the stretches.
+    int flaggedEntries = 0;
+    int legend = 0;
+    for (const study::Label& l : p.labels) {
+        flaggedEntries += l.text.find("flagged") != std::string::npos;
+        legend += l.at.y > p.frame.bottom + 60 && l.size == 12;
+    }
+    EXPECT_EQ(1, flaggedEntries);
+    EXPECT_EQ(3, legend);
+
+    // One stretch is said in the singular.
+    out.flagged.resize(1);
+    EXPECT_EQ("1 flagged stretch", study::routeChart(out).bandsLabel);
 }
 
 bool startsWith(const std::string& text, const std::string& prefix)

@@ -7,23 +7,11 @@
 
 #include "egm/input_table.h"
 #include "study_format.h"
+#include "study_page.h"
 
 namespace study {
 
-namespace {
-
-constexpr double kPi = 3.141592653589793;
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-const Colour kBlack{0, 0, 0, 1};
-const Colour kGrey{0.4, 0.4, 0.4, 1};
-const Colour kGrid{0, 0, 0, 0.12};
-// Wires and series take these in turn; the ground's bands are kGroundBand.
-const Colour kPalette[8] = {{0.85, 0.18, 0.12, 1}, {0.92, 0.55, 0.0, 1},  {0.12, 0.35, 0.75, 1},
-                            {0.05, 0.55, 0.50, 1}, {0.55, 0.25, 0.70, 1}, {0.45, 0.30, 0.15, 1},
-                            {0.85, 0.35, 0.60, 1}, {0.40, 0.60, 0.10, 1}};
-const Colour kTotalColour{0.2, 0.2, 0.2, 1};
-const Colour kGroundBand{0.6, 0.6, 0.6, 1};
+namespace page {
 
 Colour paletteColour(std::size_t k)
 {
@@ -36,27 +24,7 @@ Colour faded(Colour c, double alpha)
     return c;
 }
 
-// A dashed last series is the total, in its own colour. In a bar chart a
-// dashed series is the companion of the one before it (the same figure by
-// another method): its colour, paler.
-Colour seriesColour(const Chart& chart, std::size_t k)
-{
-    if (!chart.categories.empty() && chart.series[k].dashed && k > 0) {
-        return faded(seriesColour(chart, k - 1), 0.45);
-    }
-    return chart.series[k].dashed && k + 1 == chart.series.size() ? kTotalColour : paletteColour(k);
-}
-
-// Data coordinates to the page: the frame shows [x0, x1] x [y0, y1], y up.
-struct Frame {
-    Box page;
-    double x0, x1, y0, y1;
-    double X(double x) const { return page.left + (x - x0) / (x1 - x0) * (page.right - page.left); }
-    double Y(double y) const { return page.bottom - (y - y0) / (y1 - y0) * (page.bottom - page.top); }
-    PagePoint at(double x, double y) const { return {X(x), Y(y)}; }
-};
-
-Polyline line(PagePoint a, PagePoint b, Pen pen, bool clipped = true)
+Polyline line(PagePoint a, PagePoint b, Pen pen, bool clipped)
 {
     Polyline p;
     p.points = {a, b};
@@ -65,8 +33,7 @@ Polyline line(PagePoint a, PagePoint b, Pen pen, bool clipped = true)
     return p;
 }
 
-Label label(double x, double y, std::string text, double size = 12.0, Align align = Align::left,
-            Colour colour = kBlack)
+Label label(double x, double y, std::string text, double size, Align align, Colour colour)
 {
     Label l;
     l.at = {x, y};
@@ -89,10 +56,8 @@ PageArc dot(PagePoint at, double radius, Colour colour)
     return a;
 }
 
-// The axes; with categories, one label under each category (at x = 0, 1,
-// ...) instead of the x axis's ticks.
 void axes(Picture& p, const Frame& f, const std::string& xLabel, const std::string& yLabel,
-          const std::vector<std::string>& categories = {})
+          const std::vector<std::string>& categories)
 {
     const Box& b = f.page;
     Polyline border;
@@ -129,8 +94,7 @@ void axes(Picture& p, const Frame& f, const std::string& xLabel, const std::stri
     p.labels.push_back(y);
 }
 
-// A legend line: a short sample of the pen (or a dot), then the text.
-void legendEntry(Picture& p, double x, double y, const Pen& pen, const std::string& text, bool asDot = false)
+void legendEntry(Picture& p, double x, double y, const Pen& pen, const std::string& text, bool asDot)
 {
     if (asDot) {
         p.arcs.push_back(dot({x + 12, y - 4}, 3.5, pen.colour));
@@ -139,6 +103,35 @@ void legendEntry(Picture& p, double x, double y, const Pen& pen, const std::stri
         p.lines.push_back(line({x, y - 4}, {x + 24, y - 4}, pen, false));
     }
     p.labels.push_back(label(x + 32, y, text, 12));
+}
+
+} // namespace page
+
+namespace {
+
+using namespace page;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A series' colour: the palette's in turn, a colour for each series of its
+// own. A dashed last series of a line chart is the total, in its own
+// colour; in a bar chart a dashed series is the companion of the one before
+// it (the same figure by another method): its colour, paler, and it takes
+// none of the palette's.
+Colour seriesColour(const Chart& chart, std::size_t k)
+{
+    const bool bars = !chart.categories.empty();
+    if (bars && chart.series[k].dashed && k > 0) {
+        return faded(seriesColour(chart, k - 1), 0.45);
+    }
+    if (!bars && chart.series[k].dashed && k + 1 == chart.series.size()) {
+        return kTotalColour;
+    }
+    std::size_t own = 0;
+    for (std::size_t j = 0; j < k; ++j) {
+        own += !(bars && chart.series[j].dashed && j > 0);
+    }
+    return paletteColour(own);
 }
 
 std::string withUnit(const std::string& name)
@@ -307,11 +300,13 @@ Chart sweepChart(const std::string& param, const std::vector<SweepPoint>& points
     return chart;
 }
 
-Picture layoutChart(const Chart& chart)
-{
-    Picture p;
-    p.frame = Box{100, 60, 930, 530};
+namespace {
 
+// The data's range on the chart's frame: every finite point, y from 0; the
+// empty tail trimmed, the categories side by side, a lone point with room
+// either side.
+Frame chartFrame(const Chart& chart, const Box& page)
+{
     double x0 = std::numeric_limits<double>::infinity();
     double x1 = -x0;
     double y0 = 0.0;
@@ -358,13 +353,35 @@ Picture layoutChart(const Chart& chart)
         y1 = y0 + 1.0;
     }
     y1 += (y1 - y0) * 0.06;
-    const Frame f{p.frame, x0, x1, y0, y1};
+    return Frame{page, x0, x1, y0, y1};
+}
 
-    p.labels.push_back(label(p.frame.left, 34, chart.title, 16));
-    axes(p, f, chart.xLabel, chart.yLabel, chart.categories);
+// The narrowest a shaded stretch is drawn, points: a short stretch of a long
+// route stays visible.
+constexpr double kNarrowestBand = 1.5;
 
-    for (const Marker& m : chart.markers) {
-        const Pen pen{kGrey, 1.2, {5.0, 4.0}};
+void drawBands(Picture& p, const Frame& f, const std::vector<Band>& bands)
+{
+    for (const Band& b : bands) {
+        double left = f.X(b.from);
+        double right = f.X(b.to);
+        if (right - left < kNarrowestBand) {
+            const double middle = (left + right) / 2;
+            left = middle - kNarrowestBand / 2;
+            right = middle + kNarrowestBand / 2;
+        }
+        Polyline area;
+        area.points = {
+            {left, f.page.top}, {right, f.page.top}, {right, f.page.bottom}, {left, f.page.bottom}};
+        area.pen.colour = kBandColour;
+        area.filled = true;
+        p.lines.push_back(area);
+    }
+}
+
+void drawMarkers(Picture& p, const Frame& f, const std::vector<Marker>& markers)
+{
+    for (const Marker& m : markers) {
         if (m.atTop) {
             // At the frame's right edge, an arrow pointing on: the
             // conductor is still exposed where the range ends.
@@ -377,19 +394,28 @@ Picture layoutChart(const Chart& chart)
             head.filled = true;
             p.lines.push_back(head);
         } else {
-            p.lines.push_back(line({f.X(m.x), p.frame.top}, {f.X(m.x), p.frame.bottom}, pen));
+            p.lines.push_back(
+                line({f.X(m.x), p.frame.top}, {f.X(m.x), p.frame.bottom}, Pen{kGrey, 1.2, {5.0, 4.0}}));
         }
     }
-    std::vector<double> noValueAt;
-    // Bars: in each category one bar per series, side by side.
+}
+
+void noteNoValue(std::vector<double>& noValueAt, double x)
+{
+    if (std::find(noValueAt.begin(), noValueAt.end(), x) == noValueAt.end()) {
+        noValueAt.push_back(x);
+    }
+}
+
+// In each category one bar per series, side by side.
+void drawBars(Picture& p, const Frame& f, const Chart& chart, std::vector<double>& noValueAt)
+{
     const double barWidth = chart.series.empty() ? 0.0 : 0.8 / static_cast<double>(chart.series.size());
-    for (std::size_t k = 0; !chart.categories.empty() && k < chart.series.size(); ++k) {
+    for (std::size_t k = 0; k < chart.series.size(); ++k) {
         const Series& s = chart.series[k];
         for (std::size_t i = 0; i < s.x.size(); ++i) {
             if (!std::isfinite(s.y[i])) {
-                if (std::find(noValueAt.begin(), noValueAt.end(), s.x[i]) == noValueAt.end()) {
-                    noValueAt.push_back(s.x[i]);
-                }
+                noteNoValue(noValueAt, s.x[i]);
                 continue;
             }
             const double left = s.x[i] - 0.4 + barWidth * static_cast<double>(k);
@@ -401,38 +427,44 @@ Picture layoutChart(const Chart& chart)
             p.lines.push_back(bar);
         }
     }
-    for (std::size_t k = 0; chart.categories.empty() && k < chart.series.size(); ++k) {
+}
+
+Pen seriesPen(const Chart& chart, std::size_t k)
+{
+    const bool dashed = chart.series[k].dashed;
+    return Pen{seriesColour(chart, k), dashed ? 1.6 : 2.6,
+               dashed ? std::vector<double>{7.0, 4.0} : std::vector<double>{}};
+}
+
+// Each series as lines through its runs of values.
+void drawLines(Picture& p, const Frame& f, const Chart& chart, std::vector<double>& noValueAt)
+{
+    for (std::size_t k = 0; k < chart.series.size(); ++k) {
         const Series& s = chart.series[k];
-        const Pen pen{seriesColour(chart, k), s.dashed ? 1.6 : 2.6,
-                      s.dashed ? std::vector<double>{7.0, 4.0} : std::vector<double>{}};
         Polyline run;
-        run.pen = pen;
+        run.pen = seriesPen(chart, k);
         // Small series show each value as a dot on the line; a value with
         // no neighbour (a one-point sweep, or between failed values) shows
         // as a larger dot of its own.
         const bool dots = s.x.size() <= 60;
         const auto flush = [&] {
             if (run.points.size() == 1) {
-                p.arcs.push_back(dot(run.points.front(), 3.5, pen.colour));
+                p.arcs.push_back(dot(run.points.front(), 3.5, run.pen.colour));
             } else if (run.points.size() > 1) {
                 p.lines.push_back(run);
                 if (dots) {
                     for (const PagePoint& q : run.points) {
-                        p.arcs.push_back(dot(q, 2.2, pen.colour));
+                        p.arcs.push_back(dot(q, 2.2, run.pen.colour));
                     }
                 }
             }
             run.points.clear();
         };
         for (std::size_t i = 0; i < s.x.size(); ++i) {
-            if (!std::isfinite(s.x[i])) {
+            if (!std::isfinite(s.x[i]) || !std::isfinite(s.y[i])) {
                 flush();
-                continue;
-            }
-            if (!std::isfinite(s.y[i])) {
-                flush();
-                if (std::find(noValueAt.begin(), noValueAt.end(), s.x[i]) == noValueAt.end()) {
-                    noValueAt.push_back(s.x[i]);
+                if (std::isfinite(s.x[i])) {
+                    noteNoValue(noValueAt, s.x[i]);
                 }
                 continue;
             }
@@ -440,15 +472,12 @@ Picture layoutChart(const Chart& chart)
         }
         flush();
     }
-    // Values that could not be computed: a cross at the bottom of the frame.
-    for (double x : noValueAt) {
-        const double px = f.X(x);
-        const double py = p.frame.bottom - 8;
-        p.lines.push_back(line({px - 5, py - 5}, {px + 5, py + 5}, Pen{kBlack, 1.8, {}}));
-        p.lines.push_back(line({px - 5, py + 5}, {px + 5, py - 5}, Pen{kBlack, 1.8, {}}));
-    }
+}
 
-    // The legend, in two columns under the axis labels.
+// The legend, in two columns under the axis labels, then the notes; the
+// page grows to hold them.
+void drawLegend(Picture& p, const Chart& chart, bool noValue)
+{
     double y = p.frame.bottom + 80;
     double x = p.frame.left;
     int entries = 0;
@@ -461,11 +490,18 @@ Picture layoutChart(const Chart& chart)
         }
     };
     for (std::size_t k = 0; k < chart.series.size(); ++k) {
-        const Series& s = chart.series[k];
-        legendEntry(p, x, y,
-                    Pen{seriesColour(chart, k), s.dashed ? 1.6 : 2.6,
-                        s.dashed ? std::vector<double>{7.0, 4.0} : std::vector<double>{}},
-                    s.label);
+        legendEntry(p, x, y, seriesPen(chart, k), chart.series[k].label);
+        next();
+    }
+    if (!chart.bands.empty()) {
+        // One entry for every stretch: a swatch of their shade.
+        Polyline swatch;
+        swatch.points = {{x, y - 10}, {x + 24, y - 10}, {x + 24, y + 2}, {x, y + 2}};
+        swatch.pen.colour = kBandColour;
+        swatch.filled = true;
+        swatch.clipped = false;
+        p.lines.push_back(swatch);
+        p.labels.push_back(label(x + 32, y, chart.bandsLabel, 12));
         next();
     }
     for (const Marker& m : chart.markers) {
@@ -473,7 +509,7 @@ Picture layoutChart(const Chart& chart)
                     m.atTop ? "-> " + m.label : m.label);
         next();
     }
-    if (!noValueAt.empty()) {
+    if (noValue) {
         legendEntry(p, x, y, Pen{kBlack, 1.8, {}}, "x: not computed (named on standard error)");
         next();
     }
@@ -486,235 +522,33 @@ Picture layoutChart(const Chart& chart)
         y += 16;
     }
     p.height = std::max(p.height, y + 8);
-    return p;
 }
 
-StrokeScene strokeScene(const egm::Inputs& inputs, double current, double angleDegrees)
-{
-    StrokeScene s;
-    s.angleDegrees = angleDegrees;
-    s.slope = inputs.slope;
-    s.evaluation = inputs.evaluation;
-    s.wireNames = inputs.tower.names();
-    // As the integration forms its angles: degrees / 180 * pi.
-    s.geometry = egm::strokeGeometry(inputs, current, angleDegrees / 180.0 * kPi);
-    return s;
-}
+} // namespace
 
-Picture layoutStrokeScene(const StrokeScene& s)
+Picture layoutChart(const Chart& chart)
 {
-    const egm::StrokeGeometry& g = s.geometry;
-    const std::size_t wires = g.circle.size();
-    const bool compat = s.evaluation == egm::Evaluation::compat;
     Picture p;
-    p.frame = Box{80, 50, 660, 650};
-
-    // The data to show: the circles, the ground and striking lines, the
-    // shadows and bands as far as twice the circles' width away; room below
-    // the ground line for a bar per wire; one scale for both axes.
-    double x0 = std::numeric_limits<double>::infinity();
-    double x1 = -x0;
-    double y0 = 0.0;
-    double y1 = g.groundStrikeHeight;
-    for (const auto& c : g.circle) {
-        if (std::isfinite(c.r) && std::isfinite(c.x) && std::isfinite(c.y)) {
-            x0 = std::min(x0, c.x - c.r);
-            x1 = std::max(x1, c.x + c.r);
-            y0 = std::min(y0, c.y - c.r);
-            y1 = std::max(y1, c.y + c.r);
-        }
-    }
-    if (!(x1 > x0)) {
-        x0 = -100;
-        x1 = 100;
-    }
-    const double reach = 2.0 * (x1 - x0);
-    const double middle = (x0 + x1) / 2;
-    const auto widen = [&](double e) {
-        if (std::isfinite(e) && std::abs(e - middle) < reach) {
-            x0 = std::min(x0, e);
-            x1 = std::max(x1, e);
-        }
-    };
-    for (const auto& shadow : g.shadow) {
-        widen(shadow.left);
-        widen(shadow.right);
-    }
-    for (const auto& band : g.bands) {
-        if (band.wire) {
-            widen(band.left);
-            widen(band.right);
-        }
-    }
-    if (!std::isfinite(y0) || !std::isfinite(y1) || !(y1 > y0)) {
-        y0 = -10;
-        y1 = 100;
-    }
-    const double padX = (x1 - x0) * 0.04;
-    x0 -= padX;
-    x1 += padX;
-    y1 += (y1 - y0) * 0.06;
-    const double width = p.frame.right - p.frame.left;
-    const double height = p.frame.bottom - p.frame.top;
-    // A bar of 7 points per wire below the ground line, and a margin.
-    const double barRoom = 20.0 + 7.0 * static_cast<double>(wires);
-    double scale = std::min(width / (x1 - x0), (height - barRoom) / (y1 - y0));
-    y0 -= barRoom / scale;
-    const double cx = (x0 + x1) / 2;
-    const Frame f{p.frame, cx - width / scale / 2, cx + width / scale / 2, y0, y0 + height / scale};
-
-    p.labels.push_back(label(p.frame.left, 32, "Striking circles in the frame of the sloped ground", 16));
-    axes(p, f, "x along the ground line, m", "height above the ground line, m");
-
-    // Below the ground line.
-    Polyline earth;
-    earth.points = {{p.frame.left, f.Y(0)},
-                    {p.frame.right, f.Y(0)},
-                    {p.frame.right, p.frame.bottom},
-                    {p.frame.left, p.frame.bottom}};
-    earth.pen.colour = Colour{0.93, 0.90, 0.84, 1};
-    earth.filled = true;
-    p.lines.insert(p.lines.begin(), earth);
-
-    // first-contact: each band of stroke paths, from where its edge paths
-    // meet the ground line up along the stroke direction, in its catcher's
-    // colour (the ground's in a neutral one).
-    const double sinTheta = std::sin(g.theta);
-    if (!compat && sinTheta > 1e-9) {
-        const double along = (f.y1 - 0.0) / sinTheta; // path length up to the frame's top
-        const double dx = along * std::cos(g.theta);
-        for (const auto& band : g.bands) {
-            // Edges far outside the frame are drawn at its reach.
-            const double left = std::max(band.left, f.x0 - std::abs(dx) - (f.x1 - f.x0));
-            const double right = std::min(band.right, f.x1 + std::abs(dx) + (f.x1 - f.x0));
-            if (!(right > left)) {
-                continue;
-            }
-            Polyline area;
-            area.points = {f.at(left, 0.0), f.at(right, 0.0), f.at(right + dx, along * sinTheta),
-                           f.at(left + dx, along * sinTheta)};
-            area.pen.colour = band.wire ? faded(paletteColour(*band.wire), 0.16) : faded(kGroundBand, 0.10);
-            area.filled = true;
-            p.lines.push_back(area);
-        }
-    }
-    p.lines.push_back(
-        line({p.frame.left, f.Y(0)}, {p.frame.right, f.Y(0)}, Pen{{0.35, 0.25, 0.1, 1}, 1.6, {}}));
-    // Labels above their lines, clear of the bars below the ground line.
-    p.labels.push_back(label(p.frame.right - 6, f.Y(0) - 5, "ground line (sloped ground)", 11, Align::right));
-    if (s.slope != 0.0) {
-        // The true horizontal: a ground falling towards +x, laid level, turns
-        // it by +slope, so that the vertical strokes (90 + slope degrees,
-        // egm::verticalIncidence) stand square on it.
-        const double a = s.slope / 180.0 * kPi;
-        const double far = f.x1 - f.x0;
-        p.lines.push_back(line(f.at(-far * std::cos(a), -far * std::sin(a)),
-                               f.at(far * std::cos(a), far * std::sin(a)), Pen{kBlack, 1.0, {8.0, 5.0}}));
-    }
-    p.lines.push_back(line({p.frame.left, f.Y(g.groundStrikeHeight)},
-                           {p.frame.right, f.Y(g.groundStrikeHeight)}, Pen{kGrey, 1.0, {6.0, 4.0}}));
-    p.labels.push_back(
-        label(p.frame.left + 6, f.Y(g.groundStrikeHeight) - 5, "ground striking line y = G", 11));
-
-    const double pageScale = width / (f.x1 - f.x0);
-    for (std::size_t i = 0; i < wires; ++i) {
-        const auto& c = g.circle[i];
-        const Colour colour = paletteColour(i);
-        PageArc circle;
-        circle.centre = f.at(c.x, c.y);
-        circle.radius = c.r * pageScale;
-        circle.end = 2.0 * kPi;
-        circle.pen = Pen{faded(colour, 0.55), compat ? 0.8 : 1.4, {}};
-        p.arcs.push_back(circle);
-        if (compat && i < g.arc.size() && g.arc[i].exposed) {
-            PageArc exposed = circle;
-            exposed.start = g.arc[i].start;
-            exposed.end = g.arc[i].end < g.arc[i].start ? g.arc[i].end + 2.0 * kPi : g.arc[i].end;
-            exposed.pen = Pen{colour, 4.0, {}};
-            p.arcs.push_back(exposed);
-        }
-        // compat: the stroke paths from the two silhouette points down to
-        // the ground.
-        if (compat && i < g.silhouette.size()) {
-            for (const auto& from : g.silhouette[i]) {
-                const double onGround = g.theta == kPi / 2 ? from.x : from.x - from.y / std::tan(g.theta);
-                p.lines.push_back(line(f.at(from.x, from.y), f.at(onGround, 0.0),
-                                       Pen{faded(colour, 0.7), 1.0, {3.0, 3.0}}));
-            }
-        }
-        p.arcs.push_back(dot(f.at(c.x, c.y), 3.5, colour));
-    }
-    // The bars below the ground, one row per wire: compat, the shadows
-    // after the conductors' cut; first-contact, the bands each wire catches.
-    const auto bar = [&](std::size_t wire, double left, double right) {
-        const double y = f.Y(0) + 9 + 7 * static_cast<double>(wire);
-        p.lines.push_back(line({f.X(left), y}, {f.X(right), y}, Pen{paletteColour(wire), 5.0, {}}));
-    };
-    if (compat) {
-        for (std::size_t i = 0; i < g.shadow.size(); ++i) {
-            bar(i, g.shadow[i].left, g.shadow[i].right);
-        }
+    p.frame = Box{100, 60, 930, 530};
+    const Frame f = chartFrame(chart, p.frame);
+    p.labels.push_back(label(p.frame.left, 34, chart.title, 16));
+    axes(p, f, chart.xLabel, chart.yLabel, chart.categories);
+    drawBands(p, f, chart.bands);
+    drawMarkers(p, f, chart.markers);
+    std::vector<double> noValueAt;
+    if (chart.categories.empty()) {
+        drawLines(p, f, chart, noValueAt);
     } else {
-        for (const auto& band : g.bands) {
-            if (band.wire) {
-                bar(*band.wire, band.left, band.right);
-            }
-        }
+        drawBars(p, f, chart, noValueAt);
     }
-
-    // The legend, to the right of the frame.
-    const double lx = 690;
-    double ly = 70;
-    p.labels.push_back(label(lx, ly, "Stroke", 15));
-    ly += 22;
-    const auto text = [&](const std::string& t) {
-        p.labels.push_back(label(lx, ly, t, 12));
-        ly += 17;
-    };
-    text("current " + legendNumber(g.current) + " kA");
-    // Both frames: the ground's, in which the picture is drawn, and the
-    // vertical's, which a sloped ground turns by the slope.
-    text("angle " + legendNumber(s.angleDegrees) + " deg (ground's frame)");
-    text("  = " + legendNumber(90.0 + s.slope - s.angleDegrees) + " deg from the vertical");
-    text("ground slope " + legendNumber(s.slope) + " deg");
-    text("ground striking line G " + legendNumber(g.groundStrikeHeight) + " m");
-    text("evaluation " + std::string(egm::evaluationName(s.evaluation)));
-    if (s.slope != 0.0) {
-        text("dashed: the true horizontal");
+    // Values that could not be computed: a cross at the bottom of the frame.
+    for (double x : noValueAt) {
+        const double px = f.X(x);
+        const double py = p.frame.bottom - 8;
+        p.lines.push_back(line({px - 5, py - 5}, {px + 5, py + 5}, Pen{kBlack, 1.8, {}}));
+        p.lines.push_back(line({px - 5, py + 5}, {px + 5, py - 5}, Pen{kBlack, 1.8, {}}));
     }
-    if (!compat) {
-        text("shaded: the paths each wire catches");
-    }
-    ly += 10;
-    p.labels.push_back(label(lx, ly, "Width, m (striking distance)", 15));
-    ly += 22;
-    double widest = 0.0;
-    for (double w : g.width) {
-        widest = std::max(widest, std::isfinite(w) ? std::abs(w) : 0.0);
-    }
-    for (std::size_t i = 0; i < wires; ++i) {
-        const std::string name = i < s.wireNames.size() ? s.wireNames[i] : "wire " + std::to_string(i + 1);
-        legendEntry(p, lx, ly, Pen{paletteColour(i), 4.0, {}},
-                    name + "  " + legendNumber(g.width[i], widest) + " (r " + legendNumber(g.circle[i].r) +
-                        ")" + (compat && i < g.arc.size() && !g.arc[i].exposed ? " no exposed arc" : ""));
-        ly += 18;
-    }
-    // The stroke direction: the path comes down towards the ground.
-    ly += 24;
-    p.labels.push_back(label(lx, ly, "stroke direction", 12));
-    const double ax = lx + 150;
-    const double ay = ly - 4;
-    const double dx = -std::cos(g.theta) * 28;
-    const double dy = std::sin(g.theta) * 28; // page y runs downwards
-    p.lines.push_back(line({ax - dx, ay - dy}, {ax + dx, ay + dy}, Pen{kBlack, 2.0, {}}, false));
-    const double a = std::atan2(dy, dx);
-    Polyline head;
-    head.points = {{ax + dx, ay + dy},
-                   {ax + dx - 9 * std::cos(a - 0.4), ay + dy - 9 * std::sin(a - 0.4)},
-                   {ax + dx - 9 * std::cos(a + 0.4), ay + dy - 9 * std::sin(a + 0.4)}};
-    head.filled = true;
-    head.clipped = false;
-    p.lines.push_back(head);
+    drawLegend(p, chart, !noValueAt.empty());
     return p;
 }
 

@@ -94,6 +94,12 @@ struct Series {
     bool dashed = false;   // drawn over another series it may equal
 };
 
+// A stretch of x, shaded across the frame's height.
+struct Band {
+    double from = 0.0;
+    double to = 0.0;
+};
+
 struct Marker {
     std::string label;
     double x = 0.0;
@@ -112,6 +118,10 @@ struct Chart {
     // Not empty: a bar chart, one category at x = 0, 1, ... each, a bar
     // per series in each, the categories named under the axis.
     std::vector<std::string> categories;
+    // Stretches of x shaded across the frame (a route's flagged stretches),
+    // all in one colour under one legend entry, bandsLabel, however many.
+    std::vector<Band> bands;
+    std::string bandsLabel;
 };
 
 // The line's inputs as lines of text for a chart's notes: every input that
@@ -136,7 +146,10 @@ struct SweepPoint {
 // inputs held, stated in the notes.
 Chart sweepChart(const std::string& param, const std::vector<SweepPoint>& points, const egm::Inputs& base);
 
-// The chart laid out on a page.
+// The chart laid out on a page. Each series has a colour of its own (16
+// and more before any repeats), except that a dashed last series of a line
+// chart is the total, in a dark grey, and a dashed series of a bar chart is
+// the companion of the series before it, in its colour, paler.
 Picture layoutChart(const Chart& chart);
 
 // One stroke in the frame of the sloped ground, laid out on a page: every

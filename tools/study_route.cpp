@@ -387,9 +387,13 @@ Chart routeChart(const RouteOutcome& out)
         }
         chart.series.push_back(limit);
     }
+    // However many stretches are flagged: shaded, under one legend entry.
     for (const FlaggedStretch& f : out.flagged) {
-        chart.markers.push_back(Marker{"flagged from km " + legendNumber(f.from), f.from, false});
-        chart.markers.push_back(Marker{"to km " + legendNumber(f.to), f.to, false});
+        chart.bands.push_back(Band{f.from, f.to});
+    }
+    if (!out.flagged.empty()) {
+        const std::size_t n = out.flagged.size();
+        chart.bandsLabel = std::to_string(n) + (n == 1 ? " flagged stretch" : " flagged stretches");
     }
     if (!out.topSpans.empty()) {
         chart.notes.push_back(computationNote(*out.spans[out.topSpans.front()].result));

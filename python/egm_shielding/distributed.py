@@ -26,6 +26,8 @@ except ImportError as e:
 
 import uuid
 
+from distributed import Future
+
 from . import _batch_rows, _records, _route_cases, _route_of, _table
 
 __all__ = ["batch", "route", "CHUNK"]
@@ -50,19 +52,21 @@ def _rows(records, frame, client, chunk):
     if chunk < 1:
         raise ValueError(f"chunk {chunk}: must be 1 case or more")
     starts = range(0, len(records), chunk)
+    # Keys name the run and the first case of each chunk: two runs in flight
+    # on one client never share a task, so never each other's rows.
     run = uuid.uuid4().hex
-    futures = []
+    keys = [f"egm-batch-{run}-{s + 1}" for s in starts]
+    futures = None
     try:
-        # Keys name the run and the first case of each chunk; pure=False:
-        # never taken for another run's results.
         futures = client.map(_chunk, [records[s:s + chunk] for s in starts], [s + 1 for s in starts],
-                             frame=frame, key=[f"egm-batch-{run}-{s + 1}" for s in starts], pure=False)
+                             frame=frame, key=keys, pure=False)
         parts = client.gather(futures)
     except BaseException:
         # Interrupted, or a chunk raised (a key that names no input): nothing
-        # is left computing for this call.
-        if futures:
-            client.cancel(futures)
+        # is left computing for this call. An interruption inside map may
+        # come after the tasks were sent and before their futures were
+        # returned: they are then cancelled by their keys.
+        client.cancel(futures if futures is not None else [Future(k, client, inform=False) for k in keys])
         raise
     return [row for part in parts for row in part]
 

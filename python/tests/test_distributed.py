@@ -121,21 +121,73 @@ def test_a_bad_key_raises_as_the_local_batch_does(client):
         egmd.batch([{"slope": 1.0}] * 10 + [{"height": 3}], client, chunk=4)
 
 
-def test_interrupting_the_client_cancels_its_chunks(client):
+@pytest.fixture
+def ctrl_c():
+    """Python's own SIGINT handler (KeyboardInterrupt), also where the tests
+    were started with SIGINT ignored, as a script's background job is."""
+    previous = signal.signal(signal.SIGINT, signal.default_int_handler)
+    yield
+    signal.signal(signal.SIGINT, previous)
+
+
+def test_interrupting_the_client_cancels_its_chunks(client, ctrl_c):
     cases = mixed_cases(4000)
     timer = threading.Timer(0.5, lambda: os.kill(os.getpid(), signal.SIGINT))
     timer.start()
     with pytest.raises(KeyboardInterrupt):
         egmd.batch(cases, client, chunk=50)
     timer.join()
-    deadline = time.monotonic() + 30
-    left = None
-    while time.monotonic() < deadline:
-        left = client.run_on_scheduler(
-            lambda dask_scheduler: sum(k.startswith("egm-batch-") for k in dask_scheduler.tasks))
-        if left == 0:
-            break
-        time.sleep(0.2)
-    assert left == 0
+    assert batch_tasks_left(client) == 0
     # The cluster still computes.
     assert egmd.batch(cases[:20], client) == egm.batch(cases[:20])
+
+
+def batch_tasks_left(client, within=30.0):
+    """The scheduler's tasks of egm_shielding.distributed once none is left,
+    or after within seconds."""
+    deadline = time.monotonic() + within
+    while True:
+        left = client.run_on_scheduler(
+            lambda dask_scheduler: sum(k.startswith("egm-batch-") for k in dask_scheduler.tasks))
+        if left == 0 or time.monotonic() > deadline:
+            return left
+        time.sleep(0.2)
+
+
+def test_an_interruption_inside_map_leaves_no_task(client, monkeypatch):
+    # Ctrl-C as client.map returns: the tasks are on the scheduler, their
+    # futures never reached the caller (and are kept alive here, as an
+    # interrupted frame may keep them).
+    kept = []
+    real_map = client.map
+
+    def interrupted_map(*args, **kwargs):
+        kept.append(real_map(*args, **kwargs))
+        raise KeyboardInterrupt
+
+    monkeypatch.setattr(client, "map", interrupted_map)
+    with pytest.raises(KeyboardInterrupt):
+        egmd.batch(mixed_cases(2000), client, chunk=50)
+    monkeypatch.undo()
+    assert len(kept) == 1 and len(kept[0]) == 40
+    assert batch_tasks_left(client) == 0
+
+
+def test_two_runs_in_flight_on_one_client_get_their_own_rows(client):
+    # Two runs of the same size and chunks, the second sent while the first
+    # is still on the scheduler: each gets the rows of its own cases.
+    first = mixed_cases(1200)
+    second = mixed_cases(1203)[3:]
+    expected = egm.batch(first), egm.batch(second)
+    assert expected[0] != expected[1]
+    out = {}
+    thread = threading.Thread(target=lambda: out.setdefault("first", egmd.batch(first, client, chunk=50)))
+    thread.start()
+    deadline = time.monotonic() + 30
+    while batch_tasks_left(client, within=0.0) == 0 and thread.is_alive() and time.monotonic() < deadline:
+        time.sleep(0.01)
+    assert thread.is_alive(), "the first run ended before the second was sent"
+    out["second"] = egmd.batch(second, client, chunk=50)
+    thread.join()
+    assert out["first"] == expected[0]
+    assert out["second"] == expected[1]
