@@ -1,6 +1,7 @@
 #include "study_inputs.h"
 
 #include <cstdio>
+#include <fmt/format.h>
 
 #include "egm/input_table.h"
 #include "input_files.h"
@@ -122,7 +123,7 @@ egm::Inputs InputFlags::resolve(std::vector<NamedFile>* read) const
         }
         for (const egm::InputField& f : egm::inputFields()) {
             if (f.fourWireLine && isGiven(std::string(f.name))) {
-                throw UsageError("--tower gives every wire; --" + std::string(f.name) + " cannot be added");
+                throw UsageError(fmt::format("--tower gives every wire; --{} cannot be added", f.name));
             }
         }
         if (read != nullptr) {
@@ -131,8 +132,8 @@ egm::Inputs InputFlags::resolve(std::vector<NamedFile>* read) const
         named.tower = egm::io::readTowerFile(tower);
     }
     for (std::size_t k = 0; k < geometry.size(); ++k) {
-        named.values.push_back(egm::NamedValue{
-            k < 4 ? "x" + std::to_string(k + 1) : "h" + std::to_string(k - 3), geometry[k], std::nullopt});
+        named.values.push_back(egm::NamedValue{k < 4 ? fmt::format("x{}", k + 1) : fmt::format("h{}", k - 3),
+                                               geometry[k], std::nullopt});
     }
     for (const auto& [name, text] : given) {
         named.values.push_back(egm::NamedValue{name, text, std::nullopt});
@@ -160,9 +161,9 @@ egm::Inputs InputFlags::resolve(std::vector<NamedFile>* read) const
         const std::string what = e.what();
         const std::string coefficients = "law coefficients";
         if (what.compare(0, coefficients.size(), coefficients) == 0) {
-            throw UsageError("--law-coefficients" + what.substr(coefficients.size()));
+            throw UsageError(fmt::format("--law-coefficients{}", what.substr(coefficients.size())));
         }
-        throw UsageError("--" + what);
+        throw UsageError(fmt::format("--{}", what));
     }
     // A group with one of its wires given too: the wire wins, and says so.
     for (const InputGroup& g : inputGroups()) {
@@ -181,11 +182,11 @@ egm::Inputs InputFlags::resolve(std::vector<NamedFile>* read) const
         }
         std::string values;
         for (const char* member : g.members) {
-            values += std::string(values.empty() ? "" : ", ") + member + " = " +
-                      egm::shortestText(egm::inputField(member)->get(inputs));
+            values += fmt::format("{}{} = {}", values.empty() ? "" : ", ", member,
+                                  egm::shortestText(egm::inputField(member)->get(inputs)));
         }
-        std::fprintf(stderr, "egm-study: note: %s overrides --%s %s for its wire: %s\n", winners.c_str(),
-                     g.name, given.at(g.name).c_str(), values.c_str());
+        fmt::print(stderr, "egm-study: note: {} overrides --{} {} for its wire: {}\n", winners, g.name,
+                   given.at(g.name), values);
     }
     return inputs;
 }
