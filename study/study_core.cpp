@@ -29,6 +29,21 @@ std::vector<double> sweepValues(double from, double to, double step)
     return values;
 }
 
+std::vector<egm::CaseInputs> sweepInputs(const egm::NamedInputs& named, const std::string& param,
+                                         const std::vector<egm::NamedValue>& values, const egm::Inputs& base,
+                                         bool baseVoltageTermGiven)
+{
+    std::vector<egm::CaseInputs> cases;
+    for (const egm::NamedValue& value : values) {
+        egm::NamedInputs one = named;
+        std::erase_if(one.values, [&param](const egm::NamedValue& v) { return v.name == param; });
+        one.values.push_back(value);
+        one.values.back().name = param;
+        cases.push_back(egm::resolveCase(one, base, baseVoltageTermGiven));
+    }
+    return cases;
+}
+
 std::vector<SweepPoint> sweepCases(const egm::Inputs& base, const egm::InputField& field,
                                    const std::vector<double>& values, unsigned threads,
                                    const egm::Options& options)
@@ -37,13 +52,12 @@ std::vector<SweepPoint> sweepCases(const egm::Inputs& base, const egm::InputFiel
         throw UsageError("--param " + std::string(field.name) +
                          " is an input of the four-wire line; the tower is not one");
     }
-    std::vector<egm::CaseInputs> cases;
+    std::vector<egm::NamedValue> named;
     for (double v : values) {
-        egm::NamedInputs named;
-        named.values.push_back(egm::NamedValue{std::string(field.name), {}, v});
-        // The base is settled already: its voltage term stays as it is.
-        cases.push_back(egm::resolveCase(named, base, true));
+        named.push_back(egm::NamedValue{std::string(field.name), {}, v});
     }
+    // The base is settled already: its voltage term stays as it is.
+    const std::vector<egm::CaseInputs> cases = sweepInputs({}, std::string(field.name), named, base, true);
     const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(cases, options, threads);
     std::vector<SweepPoint> points;
     for (std::size_t k = 0; k < values.size(); ++k) {

@@ -19,6 +19,14 @@ namespace study {
 // below from, or more than 100000 values.
 std::vector<double> sweepValues(double from, double to, double step);
 
+// The cases of a sweep: named with the input param (any input's name) set to
+// each of values in turn, its own value in named replaced, each resolved on
+// base through egm::resolveCase (baseVoltageTermGiven as it takes it); a
+// case that cannot be resolved carries its error.
+std::vector<egm::CaseInputs> sweepInputs(const egm::NamedInputs& named, const std::string& param,
+                                         const std::vector<egm::NamedValue>& values,
+                                         const egm::Inputs& base = {}, bool baseVoltageTermGiven = false);
+
 // The cases of base with the input field set to each value, computed in
 // parallel (threads 0: one per core), in order.
 std::vector<SweepPoint> sweepCases(const egm::Inputs& base, const egm::InputField& field,

@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fmt/format.h>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 
 #include "egm/input_table.h"
 #include "numbers.h"
@@ -52,102 +54,104 @@ struct Chainage {
 
 } // namespace
 
-RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, const egm::Progress& progress,
-                          std::vector<NamedFile>* read)
+RoutePlan planRoute(const std::vector<SpanRow>& rows, const std::string& where, egm::RateMethod defaultMethod)
 {
-    const egm::Inputs defaults = flags.resolve(read);
-    std::ifstream file;
-    openCaseFile(file, request.spans, "route file");
-    RouteOutcome out;
-    out.flagAbove = request.flagAbove;
-    std::vector<egm::CaseInputs> inputs;
+    RoutePlan plan;
     std::vector<std::string> refused; // spans without a usable length or km post
-    try {
-        CaseFile spans(file, std::filesystem::path(request.spans).parent_path().string(), {"length", "km"});
-        Case c;
-        Chainage chainage;
-        while (spans.next(defaults, flags.voltageTermGiven(), c)) {
-            Span s;
-            s.index = static_cast<int>(out.spans.size()) + 1;
-            s.line = c.line;
-            s.name = c.name;
-            s.towerFile = c.towerFile;
-            const std::string where =
-                "span " + std::to_string(s.index) + " (line " + std::to_string(c.line) + ")";
-            const auto km = c.extra.find("km");
-            if (km != c.extra.end() && !km->second.empty()) {
-                double post = 0.0;
-                if (egm::io::parseReal(km->second, post) && std::isfinite(post)) {
-                    chainage = Chainage{post, decimalsOf(km->second), 0.0, 0};
-                } else {
-                    refused.push_back(where + " km '" + km->second + "'");
-                }
-            }
-            const auto length = c.extra.find("length");
-            if (length == c.extra.end() || length->second.empty()) {
-                refused.push_back(where +
-                                  (c.inputs.error.empty() ? " without a length" : ": " + c.inputs.error));
-            } else if (!egm::io::parseReal(length->second, s.length) || !std::isfinite(s.length) ||
-                       !(s.length > 0.0 && s.length <= kMaxSpanLength)) {
-                refused.push_back(where + " length '" + length->second + "'");
+    std::size_t withoutLength = 0;
+    Chainage chainage;
+    for (const SpanRow& row : rows) {
+        Span s;
+        s.index = static_cast<int>(plan.spans.size()) + 1;
+        s.line = row.line;
+        s.name = row.name;
+        s.towerFile = row.towerFile;
+        const std::string at = row.line > 0       ? fmt::format("span {} (line {})", s.index, row.line)
+                               : row.name.empty() ? fmt::format("span {}", s.index)
+                                                  : fmt::format("span {} ({})", s.index, row.name);
+        if (row.km && !row.km->empty()) {
+            double post = 0.0;
+            if (egm::io::parseReal(*row.km, post) && std::isfinite(post)) {
+                chainage = Chainage{post, decimalsOf(*row.km), 0.0, 0};
             } else {
-                s.from = chainage.at();
-                chainage.metres += s.length;
-                chainage.metreDecimals = std::max(chainage.metreDecimals, decimalsOf(length->second));
-                s.to = chainage.at();
-            }
-            inputs.push_back(c.inputs);
-            out.spans.push_back(std::move(s));
-        }
-        out.towerFiles = spans.towerPaths();
-        if (read != nullptr) {
-            for (const std::string& t : out.towerFiles) {
-                read->push_back({"tower file", t});
+                refused.push_back(fmt::format("{} km '{}'", at, *row.km));
             }
         }
-    } catch (const CaseFileError& e) {
-        throw egm::InputError("route file '" + request.spans + "', " + e.what());
+        if (!row.length || row.length->empty()) {
+            ++withoutLength;
+            refused.push_back(at +
+                              (row.inputs.error.empty() ? " without a length" : ": " + row.inputs.error));
+        } else if (!egm::io::parseReal(*row.length, s.length) || !std::isfinite(s.length) ||
+                   !(s.length > 0.0 && s.length <= kMaxSpanLength)) {
+            refused.push_back(fmt::format("{} length '{}'", at, *row.length));
+        } else {
+            s.from = chainage.at();
+            chainage.metres += s.length;
+            chainage.metreDecimals = std::max(chainage.metreDecimals, decimalsOf(*row.length));
+            s.to = chainage.at();
+        }
+        plan.cases.push_back(row.inputs);
+        plan.spans.push_back(std::move(s));
+    }
+    if (withoutLength == rows.size() && rows.size() > 1) {
+        // A column missing: said once, not once per span.
+        throw egm::InputError(where + ": no span has a length: the route needs a length column (m, above 0 "
+                                      "and at most 100000) on every span; nothing computed");
     }
     if (!refused.empty()) {
         std::string list;
         for (const std::string& r : refused) {
             list += (list.empty() ? "" : "; ") + r;
         }
-        throw egm::InputError("route file '" + request.spans +
-                              "': every span needs a length above 0 m and at most 100000 m (100 km) and any "
+        throw egm::InputError(where +
+                              ": every span needs a length above 0 m and at most 100000 m (100 km) and any "
                               "km post a number; nothing computed: " +
                               list);
     }
 
     // Failures of the two rate methods do not add up: one method per route.
     std::string methods[2];
-    for (std::size_t k = 0; k < inputs.size(); ++k) {
-        if (inputs[k].error.empty()) {
-            std::string& list = methods[inputs[k].inputs.rateMethod == egm::RateMethod::share ? 0 : 1];
+    for (std::size_t k = 0; k < plan.cases.size(); ++k) {
+        if (plan.cases[k].error.empty()) {
+            std::string& list = methods[plan.cases[k].inputs.rateMethod == egm::RateMethod::share ? 0 : 1];
             list += (list.empty() ? "" : ", ") + std::to_string(k + 1);
         }
     }
     if (!methods[0].empty() && !methods[1].empty()) {
-        throw egm::InputError("route file '" + request.spans +
-                              "': spans take different rate methods, whose failures do not add up (share: "
+        throw egm::InputError(where +
+                              ": spans take different rate methods, whose failures do not add up (share: "
                               "spans " +
                               methods[0] + "; exposure: spans " + methods[1] +
                               "); give one method for the whole route; nothing computed");
     }
-    out.summary.rateMethod = !methods[1].empty()   ? egm::RateMethod::exposure
-                             : !methods[0].empty() ? egm::RateMethod::share
-                                                   : defaults.rateMethod;
+    plan.rateMethod = !methods[1].empty()   ? egm::RateMethod::exposure
+                      : !methods[0].empty() ? egm::RateMethod::share
+                                            : defaultMethod;
+    return plan;
+}
 
-    const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(inputs, {}, request.jobs, progress);
+namespace {
+
+// The route's sums and each computed span's failures.
+void addUpSpans(RouteOutcome& out, const std::vector<bool>& readFailed,
+                const std::vector<egm::CaseOutcome>& outcomes, const std::optional<double>& flagAbove)
+{
     RouteSummary& sum = out.summary;
     sum.spans = static_cast<int>(out.spans.size());
+    // The computed length as the chainage is formed: metres summed at the
+    // decimals the lengths were written with, so that 1,000 spans of 175 m
+    // make 175 km, not 175.0000000000016.
+    double metres = 0.0;
+    int decimals = 0;
     for (std::size_t k = 0; k < out.spans.size(); ++k) {
         Span& s = out.spans[k];
         s.result = outcomes[k].result;
         if (!s.result) {
-            // A span read but not computed: its line before the library's message.
-            s.error = inputs[k].error.empty() ? "line " + std::to_string(s.line) + ": " + outcomes[k].error
-                                              : outcomes[k].error;
+            // A span read but not computed: where it is before the library's
+            // message (a row that could not be read says its line already).
+            const std::string at =
+                s.line > 0 ? fmt::format("line {}: ", s.line) : fmt::format("span {}: ", s.index);
+            s.error = readFailed[k] && s.line > 0 ? outcomes[k].error : at + outcomes[k].error;
             ++sum.failed;
             continue;
         }
@@ -163,10 +167,32 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
         }
         s.totalFailures = s.result->totalRate * s.length / 100000.0;
         sum.totalFailuresPerYear += s.totalFailures;
-        sum.lengthKm += s.length / 1000.0;
-        s.flagged = request.flagAbove && s.result->totalRate > *request.flagAbove;
+        decimals = std::max(decimals, decimalsOf(shortestText(s.length)));
+        metres = rounded(metres + s.length, decimals);
+        s.flagged = flagAbove && s.result->totalRate > *flagAbove;
     }
+    sum.lengthKm = rounded(metres / 1000.0, decimals + 3);
     sum.averagePer100Km = sum.lengthKm > 0.0 ? sum.totalFailuresPerYear / sum.lengthKm * 100.0 : 0.0;
+}
+
+} // namespace
+
+RouteOutcome assembleRoute(RoutePlan plan, std::vector<egm::CaseOutcome> outcomes,
+                           std::optional<double> flagAbove, int top)
+{
+    if (outcomes.size() != plan.spans.size()) {
+        throw std::invalid_argument(
+            fmt::format("assembleRoute: {} outcomes for {} spans", outcomes.size(), plan.spans.size()));
+    }
+    RouteOutcome out;
+    out.flagAbove = flagAbove;
+    out.spans = std::move(plan.spans);
+    out.summary.rateMethod = plan.rateMethod;
+    std::vector<bool> readFailed;
+    for (const egm::CaseInputs& c : plan.cases) {
+        readFailed.push_back(!c.error.empty());
+    }
+    addUpSpans(out, readFailed, outcomes, flagAbove);
 
     for (std::size_t k = 0; k < out.spans.size(); ++k) {
         if (out.spans[k].result) {
@@ -176,8 +202,8 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
     std::stable_sort(out.topSpans.begin(), out.topSpans.end(), [&out](std::size_t a, std::size_t b) {
         return out.spans[a].totalFailures > out.spans[b].totalFailures;
     });
-    if (out.topSpans.size() > static_cast<std::size_t>(std::max(0, request.top))) {
-        out.topSpans.resize(static_cast<std::size_t>(std::max(0, request.top)));
+    if (out.topSpans.size() > static_cast<std::size_t>(std::max(0, top))) {
+        out.topSpans.resize(static_cast<std::size_t>(std::max(0, top)));
     }
     // Flagged spans that follow on from each other form one stretch.
     for (const Span& s : out.spans) {
@@ -194,11 +220,63 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
     return out;
 }
 
+RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, const egm::Progress& progress,
+                          std::vector<NamedFile>* read)
+{
+    const egm::Inputs defaults = flags.resolve(read);
+    std::ifstream file;
+    openCaseFile(file, request.spans, "route file");
+    std::vector<SpanRow> rows;
+    std::vector<std::string> towerFiles;
+    try {
+        CaseFile spans(file, std::filesystem::path(request.spans).parent_path().string(), {"length", "km"});
+        Case c;
+        while (spans.next(defaults, flags.voltageTermGiven(), c)) {
+            SpanRow row{c.line, c.name, c.towerFile, c.inputs, std::nullopt, std::nullopt};
+            for (auto [column, text] : {std::pair{"length", &row.length}, std::pair{"km", &row.km}}) {
+                const auto it = c.extra.find(column);
+                if (it != c.extra.end() && !it->second.empty()) {
+                    *text = it->second;
+                }
+            }
+            rows.push_back(std::move(row));
+        }
+        towerFiles = spans.towerPaths();
+        if (read != nullptr) {
+            for (const std::string& t : towerFiles) {
+                read->push_back({"tower file", t});
+            }
+        }
+    } catch (const CaseFileError& e) {
+        throw egm::InputError("route file '" + request.spans + "', " + e.what());
+    }
+    RoutePlan plan = planRoute(rows, "route file '" + request.spans + "'", defaults.rateMethod);
+    std::vector<egm::CaseOutcome> outcomes = egm::computeMany(plan.cases, {}, request.jobs, progress);
+    RouteOutcome out = assembleRoute(std::move(plan), std::move(outcomes), request.flagAbove, request.top);
+    out.towerFiles = std::move(towerFiles);
+    return out;
+}
+
+std::string failuresColumn(const std::string& conductor)
+{
+    std::string column = "failures" + conductor;
+    if (!conductor.empty()) {
+        column[8] = static_cast<char>(std::toupper(static_cast<unsigned char>(column[8])));
+    }
+    return column;
+}
+
+double shareOf(const RouteOutcome& out, const Span& s)
+{
+    const double total = out.summary.totalFailuresPerYear;
+    return total > 0.0 ? s.totalFailures / total : 0.0;
+}
+
 std::string routeReport(const RouteOutcome& out, const std::string& format)
 {
     const RouteSummary& sum = out.summary;
     const double total = sum.totalFailuresPerYear;
-    const auto share = [total](const Span& s) { return total > 0.0 ? s.totalFailures / total : 0.0; };
+    const auto share = [&out](const Span& s) { return shareOf(out, s); };
     // Per conductor name, and the total.
     const auto perConductor = [](const egm::Result& r, const std::vector<double>& values, double totalValue) {
         nlohmann::json j = nlohmann::json::object();
@@ -264,11 +342,7 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
         const std::vector<std::string>& names = sum.conductors;
         std::string text = "span,line,name,km,length," + resultCsvHeader(names);
         for (const std::string& n : names) {
-            text +=
-                "," +
-                csvField("failures" +
-                         std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(n[0])))) +
-                         n.substr(1));
+            text += "," + csvField(failuresColumn(n));
         }
         text += ",failuresTotal,share,flagged,error\n";
         for (const Span& s : out.spans) {

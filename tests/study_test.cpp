@@ -390,13 +390,14 @@ TEST(StudyRoute, TotalsAreTheSumsOverTheSpansAndPartsAddUp)
         batch("name,slope,h1,h2\na,0,57,57\nb,12,60,58\nc,-8,55,55\nd,25,57,57\ne,0,57,57\nf,-25,57,57\n");
     // Columns 3, 4, 5 of the batch: conductor1, conductor2, total.
     double expected[3] = {0, 0, 0};
-    double km = 0.0;
     for (int k = 0; k < 6; ++k) {
         for (int c = 0; c < 3; ++c) {
             expected[c] += real(rates.rows[k + 1].fields[3 + c]) * length[k] / 100000.0;
         }
-        km += length[k] / 1000.0;
     }
+    // The length is the exact sum of the metres written, 1880 m, not a sum
+    // of kilometres in binary (1.8800000000000001).
+    const double km = 1.88;
     ASSERT_EQ((std::vector<std::string>{"conductor1", "conductor2"}), all.summary.conductors);
     for (int c = 0; c < 2; ++c) {
         EXPECT_SAME_BITS(expected[c], all.summary.failuresPerYear[c]) << c;
