@@ -45,6 +45,16 @@ struct LawComparison {
 };
 std::vector<LawComparison> compareLaws(const egm::Inputs& base, bool voltageTermGiven, unsigned threads = 0);
 
+// The rows of compareLaws as text, json or csv (control and towerFile: the
+// files the base was read from, for JSON's inputs). Text: one block per law,
+// each conductor's rate by the share and the exposure method side by side,
+// its maximum and classical maximum current, then the totals; a row that
+// could not be computed gives its error in place of its figures. Any
+// conductor name, however long, keeps its row whole.
+std::string compareReport(const std::vector<LawComparison>& rows, const egm::Inputs& base,
+                          const std::string& format, const std::string& control = {},
+                          const std::string& towerFile = {});
+
 // The rates per law as a bar chart, the laws as categories: a bar per
 // conductor and the total in each, under each rate method; base's inputs
 // stated in the notes.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fmt/format.h>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
@@ -272,111 +273,122 @@ double shareOf(const RouteOutcome& out, const Span& s)
     return total > 0.0 ? s.totalFailures / total : 0.0;
 }
 
-std::string routeReport(const RouteOutcome& out, const std::string& format)
+namespace {
+
+// Per conductor name, and the total.
+nlohmann::json perConductorJson(const egm::Result& r, const std::vector<double>& values, double totalValue)
+{
+    nlohmann::json j = nlohmann::json::object();
+    for (std::size_t k = 0; k < r.conductors.size(); ++k) {
+        j[r.conductors[k].name] = jsonNumber(values[k]);
+    }
+    j["total"] = jsonNumber(totalValue);
+    return j;
+}
+
+std::string routeJson(const RouteOutcome& out)
 {
     const RouteSummary& sum = out.summary;
     const double total = sum.totalFailuresPerYear;
     const auto share = [&out](const Span& s) { return shareOf(out, s); };
-    // Per conductor name, and the total.
-    const auto perConductor = [](const egm::Result& r, const std::vector<double>& values, double totalValue) {
-        nlohmann::json j = nlohmann::json::object();
-        for (std::size_t k = 0; k < r.conductors.size(); ++k) {
-            j[r.conductors[k].name] = jsonNumber(values[k]);
+    nlohmann::json spans = nlohmann::json::array();
+    for (const Span& s : out.spans) {
+        nlohmann::json j = {{"span", s.index},
+                            {"line", s.line},
+                            {"name", s.name},
+                            {"km", jsonNumber(s.from)},
+                            {"length", jsonNumber(s.length)}};
+        if (s.result) {
+            std::vector<double> rates;
+            for (const egm::ConductorResult& c : s.result->conductors) {
+                rates.push_back(c.rate);
+            }
+            j["rates"] = perConductorJson(*s.result, rates, s.result->totalRate);
+            j["failuresPerYear"] = perConductorJson(*s.result, s.failures, s.totalFailures);
+            if (!s.towerFile.empty()) {
+                j["tower"] = s.towerFile;
+            }
+            j["share"] = jsonNumber(share(s));
+            j["flagged"] = s.flagged;
+            j["evaluation"] = std::string(egm::evaluationName(s.result->evaluation));
+            j["law"] = std::string(egm::lawName(s.result->law.kind));
+            j["rateMethod"] = std::string(egm::rateMethodName(s.result->rateMethod));
+        } else {
+            j["error"] = s.error;
         }
-        j["total"] = jsonNumber(totalValue);
-        return j;
+        spans.push_back(j);
+    }
+    nlohmann::json flagged = nlohmann::json::array();
+    for (const FlaggedStretch& f : out.flagged) {
+        flagged.push_back({{"fromKm", jsonNumber(f.from)},
+                           {"toKm", jsonNumber(f.to)},
+                           {"highestRate", jsonNumber(f.highestRate)}});
+    }
+    nlohmann::json failures = nlohmann::json::object();
+    for (std::size_t k = 0; k < sum.conductors.size(); ++k) {
+        failures[sum.conductors[k]] = jsonNumber(sum.failuresPerYear[k]);
+    }
+    failures["total"] = jsonNumber(total);
+    const nlohmann::json summary = {
+        {"spans", sum.spans},
+        {"failed", sum.failed},
+        {"lengthKm", jsonNumber(sum.lengthKm)},
+        {"rateMethod", std::string(egm::rateMethodName(sum.rateMethod))},
+        {"failuresPerYear", failures},
+        {"averagePer100KmPerYear", jsonNumber(sum.averagePer100Km)},
+        {"flagAbove", out.flagAbove ? jsonNumber(*out.flagAbove) : nlohmann::json(nullptr)},
+        {"flaggedStretches", flagged},
     };
-    if (format == "json") {
-        nlohmann::json spans = nlohmann::json::array();
-        for (const Span& s : out.spans) {
-            nlohmann::json j = {{"span", s.index},
-                                {"line", s.line},
-                                {"name", s.name},
-                                {"km", jsonNumber(s.from)},
-                                {"length", jsonNumber(s.length)}};
-            if (s.result) {
-                std::vector<double> rates;
-                for (const egm::ConductorResult& c : s.result->conductors) {
-                    rates.push_back(c.rate);
-                }
-                j["rates"] = perConductor(*s.result, rates, s.result->totalRate);
-                j["failuresPerYear"] = perConductor(*s.result, s.failures, s.totalFailures);
-                if (!s.towerFile.empty()) {
-                    j["tower"] = s.towerFile;
-                }
-                j["share"] = jsonNumber(share(s));
-                j["flagged"] = s.flagged;
-                j["evaluation"] = std::string(egm::evaluationName(s.result->evaluation));
-                j["law"] = std::string(egm::lawName(s.result->law.kind));
-                j["rateMethod"] = std::string(egm::rateMethodName(s.result->rateMethod));
-            } else {
-                j["error"] = s.error;
-            }
-            spans.push_back(j);
-        }
-        nlohmann::json flagged = nlohmann::json::array();
-        for (const FlaggedStretch& f : out.flagged) {
-            flagged.push_back({{"fromKm", jsonNumber(f.from)},
-                               {"toKm", jsonNumber(f.to)},
-                               {"highestRate", jsonNumber(f.highestRate)}});
-        }
-        nlohmann::json failures = nlohmann::json::object();
-        for (std::size_t k = 0; k < sum.conductors.size(); ++k) {
-            failures[sum.conductors[k]] = jsonNumber(sum.failuresPerYear[k]);
-        }
-        failures["total"] = jsonNumber(total);
-        const nlohmann::json summary = {
-            {"spans", sum.spans},
-            {"failed", sum.failed},
-            {"lengthKm", jsonNumber(sum.lengthKm)},
-            {"rateMethod", std::string(egm::rateMethodName(sum.rateMethod))},
-            {"failuresPerYear", failures},
-            {"averagePer100KmPerYear", jsonNumber(sum.averagePer100Km)},
-            {"flagAbove", out.flagAbove ? jsonNumber(*out.flagAbove) : nlohmann::json(nullptr)},
-            {"flaggedStretches", flagged},
-        };
-        return nlohmann::json{{"spans", spans}, {"summary", summary}}.dump(2) + "\n";
+    return nlohmann::json{{"spans", spans}, {"summary", summary}}.dump(2) + "\n";
+}
+
+std::string routeCsv(const RouteOutcome& out)
+{
+    const RouteSummary& sum = out.summary;
+    // The conductors of the computed spans, in order of first appearance.
+    const std::vector<std::string>& names = sum.conductors;
+    std::string text = "span,line,name,km,length," + resultCsvHeader(names);
+    auto to = std::back_inserter(text);
+    for (const std::string& n : names) {
+        fmt::format_to(to, ",{}", csvField(failuresColumn(n)));
     }
-    if (format == "csv") {
-        // The conductors of the computed spans, in order of first appearance.
-        const std::vector<std::string>& names = sum.conductors;
-        std::string text = "span,line,name,km,length," + resultCsvHeader(names);
+    text += ",failuresTotal,share,flagged,error\n";
+    for (const Span& s : out.spans) {
+        fmt::format_to(to, "{},{},{},{},{},", s.index, s.line, csvField(s.name), shortestText(s.from),
+                       shortestText(s.length));
+        if (!s.result) {
+            fmt::format_to(to, "{}{},,,,{}\n", resultCsvEmptyFields(names), std::string(names.size(), ','),
+                           csvField(s.error));
+            continue;
+        }
+        text += resultCsvFields(*s.result, names);
         for (const std::string& n : names) {
-            text += "," + csvField(failuresColumn(n));
+            const egm::ConductorResult* c = conductorNamed(*s.result, n);
+            fmt::format_to(to, ",{}",
+                           c != nullptr ? shortestText(s.failures[c - s.result->conductors.data()])
+                                        : std::string());
         }
-        text += ",failuresTotal,share,flagged,error\n";
-        for (const Span& s : out.spans) {
-            text += std::to_string(s.index) + "," + std::to_string(s.line) + "," + csvField(s.name) + "," +
-                    shortestText(s.from) + "," + shortestText(s.length) + ",";
-            if (s.result) {
-                text += resultCsvFields(*s.result, names);
-                for (const std::string& n : names) {
-                    const egm::ConductorResult* c = conductorNamed(*s.result, n);
-                    text += "," + (c != nullptr ? shortestText(s.failures[c - s.result->conductors.data()])
-                                                : std::string());
-                }
-                text += "," + shortestText(s.totalFailures) + "," + shortestText(share(s)) + "," +
-                        (s.flagged ? "true" : "false") + ",\n";
-            } else {
-                text += resultCsvEmptyFields(names) + std::string(names.size(), ',') + ",,,," +
-                        csvField(s.error) + "\n";
-            }
-        }
-        text += "# spans " + std::to_string(sum.spans) + ", failed " + std::to_string(sum.failed) +
-                ", length " + shortestText(sum.lengthKm) + " km\n";
-        text += "# failures per year:";
-        for (std::size_t k = 0; k < names.size(); ++k) {
-            text += " " + names[k] + " " + shortestText(sum.failuresPerYear[k]) + ",";
-        }
-        text += " total " + shortestText(total) + "\n";
-        text += "# average " + shortestText(sum.averagePer100Km) + " per 100 km per year, " +
-                rateMethodText(sum.rateMethod) + "\n";
-        return text;
+        fmt::format_to(to, ",{},{},{},\n", shortestText(s.totalFailures), shortestText(shareOf(out, s)),
+                       s.flagged ? "true" : "false");
     }
-    std::string text;
-    char line[256];
-    std::snprintf(line, sizeof line, "%.3f", sum.lengthKm);
-    text += "Route: " + std::to_string(sum.spans) + " spans, " + line + " km computed";
+    fmt::format_to(to, "# spans {}, failed {}, length {} km\n", sum.spans, sum.failed,
+                   shortestText(sum.lengthKm));
+    text += "# failures per year:";
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        fmt::format_to(to, " {} {},", names[k], shortestText(sum.failuresPerYear[k]));
+    }
+    fmt::format_to(to, " total {}\n# average {} per 100 km per year, {}\n",
+                   shortestText(sum.totalFailuresPerYear), shortestText(sum.averagePer100Km),
+                   rateMethodText(sum.rateMethod));
+    return text;
+}
+
+std::string routeText(const RouteOutcome& out)
+{
+    const RouteSummary& sum = out.summary;
+    const double total = sum.totalFailuresPerYear;
+    const auto share = [&out](const Span& s) { return shareOf(out, s); };
+    std::string text = fmt::format("Route: {} spans, {:.3f} km computed", sum.spans, sum.lengthKm);
     text += sum.failed > 0 ? " (" + std::to_string(sum.failed) + " spans failed)\n" : "\n";
     text += "Expected shielding failures per year (" + rateMethodText(sum.rateMethod) + ")\n";
     const auto row = [&text](const std::string& label, const std::string& value) {
@@ -390,11 +402,10 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
     text += "Spans that contribute most\n";
     for (std::size_t k : out.topSpans) {
         const Span& s = out.spans[k];
-        std::snprintf(line, sizeof line,
-                      "  span %-5d %-16s km %9.3f  %8.1f m  rate %10.4g  failures %10.4g  %5.1f %%\n",
-                      s.index, s.name.substr(0, 16).c_str(), s.from, s.length, s.result->totalRate,
-                      s.totalFailures, 100.0 * share(s));
-        text += line;
+        text += fmt::format(
+            "  span {:<5} {:<16} km {:9.3f}  {:8.1f} m  rate {:10.4g}  failures {:10.4g}  {:5.1f} %\n",
+            s.index, s.name.substr(0, 16), s.from, s.length, s.result->totalRate, s.totalFailures,
+            100.0 * share(s));
     }
     if (out.flagAbove) {
         text += "Stretches whose total rate exceeds " + shortestText(*out.flagAbove) + "\n";
@@ -402,9 +413,7 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
             text += "  none\n";
         }
         for (const FlaggedStretch& f : out.flagged) {
-            std::snprintf(line, sizeof line, "  km %.3f to %.3f, highest rate %.4g\n", f.from, f.to,
-                          f.highestRate);
-            text += line;
+            text += fmt::format("  km {:.3f} to {:.3f}, highest rate {:.4g}\n", f.from, f.to, f.highestRate);
         }
     }
     for (const Span& s : out.spans) {
@@ -416,6 +425,13 @@ std::string routeReport(const RouteOutcome& out, const std::string& format)
         text += computationNote(*out.spans[out.topSpans.front()].result) + "\n";
     }
     return text;
+}
+
+} // namespace
+
+std::string routeReport(const RouteOutcome& out, const std::string& format)
+{
+    return format == "json" ? routeJson(out) : format == "csv" ? routeCsv(out) : routeText(out);
 }
 
 int runRoute(const InputFlags& flags, const RouteRequest& request, const std::string& format,
