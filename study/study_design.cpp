@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fmt/format.h>
+#include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
 
 #include "egm/input_table.h"
+#include "study_design_names.h"
 #include "study_format.h"
 #include "study_inputs.h"
 
@@ -33,14 +36,6 @@ degrees), and a response that does not rise or fall steadily is reported as such
 its crossings. Exit status 1 when the target cannot be met inside the range (the best value
 is then given).)";
 
-namespace {
-
-struct VariableInfo {
-    DesignVariable variable;
-    const char* name;
-    const char* label;
-    const char* unit;
-};
 const VariableInfo kVariables[] = {
     {DesignVariable::spread, "spread", "ground-wire spread", "m"},
     {DesignVariable::groundWireHeight, "ground-wire-height", "height of both ground wires", "m"},
@@ -58,11 +53,6 @@ const VariableInfo& infoOf(DesignVariable v)
     return kVariables[0];
 }
 
-struct TargetInfo {
-    DesignTarget target;
-    const char* name;
-    const char* text;
-};
 const TargetInfo kTargets[] = {
     {DesignTarget::total, "total", "total rate at most"},
     {DesignTarget::conductor, "conductor", "the conductor's rate at most"},
@@ -84,6 +74,8 @@ std::string unitOf(DesignTarget t)
 {
     return t == DesignTarget::perfect ? "kA" : "strokes per 100 km per year";
 }
+
+namespace {
 
 double responseOf(const egm::Result& r, DesignTarget t, const std::string& conductor)
 {
@@ -249,24 +241,24 @@ egm::Inputs withDesignValue(const egm::Inputs& base, DesignVariable variable, do
     return in;
 }
 
-DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request)
+namespace {
+
+DesignVariable variableNamed(const std::string& name)
 {
-    DesignOutcome out;
-    bool known = false;
     for (const VariableInfo& i : kVariables) {
-        if (request.variable == i.name) {
-            out.variable = i.variable;
-            known = true;
+        if (name == i.name) {
+            return i.variable;
         }
     }
-    if (!known) {
-        throw UsageError("--variable '" + request.variable + "' is not a design variable");
-    }
-    requireVariable(base.tower, out.variable);
-    const std::size_t eq = request.target.find('=');
-    const std::vector<std::string> conductors = conductorNames(base.tower);
-    const std::string kind = eq == std::string::npos ? std::string() : request.target.substr(0, eq);
-    known = false;
+    throw UsageError("--variable '" + name + "' is not a design variable");
+}
+
+// The target's kind, conductor and value from "total=R", "NAME=R", ...
+void readTarget(DesignOutcome& out, const std::string& target, const std::vector<std::string>& conductors)
+{
+    const std::size_t eq = target.find('=');
+    const std::string kind = eq == std::string::npos ? std::string() : target.substr(0, eq);
+    bool known = false;
     for (const TargetInfo& i : kTargets) {
         if (i.target != DesignTarget::conductor && kind == i.name) {
             out.target = i.target;
@@ -283,12 +275,121 @@ DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request)
         for (const std::string& n : conductors) {
             names += n + "=R, ";
         }
-        throw UsageError("--target '" + request.target + "': give total=R, " + names + "each=R or perfect=I");
+        throw UsageError("--target '" + target + "': give total=R, " + names + "each=R or perfect=I");
     }
-    out.targetValue = numberOf("--target", request.target.substr(eq + 1));
+    out.targetValue = numberOf("--target", target.substr(eq + 1));
     if (!(out.targetValue >= 0.0 && std::isfinite(out.targetValue))) {
-        throw UsageError("--target '" + request.target + "': the value must be 0 or more");
+        throw UsageError("--target '" + target + "': the value must be 0 or more");
     }
+}
+
+// The response table, computed together on every core. Throws
+// egm::InputError naming the first value that cannot be computed.
+void sampleTable(DesignOutcome& out, const egm::Inputs& base, int n, const egm::Options& options)
+{
+    const auto valueAt = [&out, n](int k) {
+        return k == n - 1 ? out.to : out.from + (out.to - out.from) * k / (n - 1);
+    };
+    std::vector<egm::Inputs> cases;
+    for (int k = 0; k < n; ++k) {
+        cases.push_back(withDesignValue(base, out.variable, valueAt(k)));
+    }
+    const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(cases, options);
+    for (int k = 0; k < n; ++k) {
+        DesignSample s;
+        s.value = valueAt(k);
+        s.result = outcomes[k].result;
+        s.error = outcomes[k].error;
+        s.response = s.result ? responseOf(*s.result, out.target, out.targetConductor) : std::nan("");
+        out.table.push_back(s);
+    }
+    out.evaluations += n;
+    for (const DesignSample& s : out.table) {
+        if (!s.result) {
+            throw egm::InputError(std::string("at ") + infoOf(out.variable).name + " " +
+                                  egm::shortestText(s.value) + ": " + s.error);
+        }
+    }
+}
+
+// Steady: never rising, or never falling, beyond rounding.
+bool steady(const std::vector<DesignSample>& table)
+{
+    bool rises = false;
+    bool falls = false;
+    for (std::size_t k = 1; k < table.size(); ++k) {
+        const double d = table[k].response - table[k - 1].response;
+        const double tol = 1e-9 * std::max(std::abs(table[k].response), std::abs(table[k - 1].response));
+        rises = rises || d > tol;
+        falls = falls || d < -tol;
+    }
+    return !(rises && falls);
+}
+
+// The crossing between a sample that meets the target and one that misses
+// it, bisected to 0.01 of the variable's unit, on its meeting side.
+template <class Evaluate, class Meets>
+DesignSample crossingBetween(DesignSample a, DesignSample b, const Evaluate& evaluate, const Meets& meets)
+{
+    const bool metAbove = meets(b);
+    while (b.value - a.value > 0.005) {
+        const DesignSample m = evaluate((a.value + b.value) / 2.0);
+        (meets(m) == meets(a) ? a : b) = m;
+    }
+    // The first value of 0.01 steps past the missing end that meets the
+    // target. The bracket is narrower than a step, so that is the step
+    // inside it or the one after.
+    const DesignSample& side = metAbove ? b : a;
+    const DesignSample& missing = metAbove ? a : b;
+    const double step = metAbove ? 0.01 : -0.01;
+    double rounded = roundedToward(missing.value, metAbove);
+    if (std::abs(rounded - missing.value) < 1e-12) {
+        rounded = std::round((rounded + step) * 100.0) / 100.0;
+    }
+    DesignSample found = std::abs(rounded - side.value) < 1e-12 ? side : evaluate(rounded);
+    if (!meets(found)) {
+        const double next = std::round((rounded + step) * 100.0) / 100.0;
+        found = std::abs(next - side.value) < 1e-12 ? side : evaluate(next);
+    }
+    return meets(found) ? found : side;
+}
+
+// The stretches of the table that meet the target, each closed by the
+// crossings found between its samples (crossings: one per change, in order).
+template <class Meets> std::vector<MetStretch> metStretches(const DesignOutcome& out, const Meets& meets)
+{
+    std::vector<MetStretch> stretches;
+    std::size_t crossing = 0;
+    bool open = false;
+    for (std::size_t k = 0; k < out.table.size(); ++k) {
+        const bool met = meets(out.table[k]);
+        if (k == 0 && met) {
+            stretches.push_back(MetStretch{out.table[0], out.table[0], true, false});
+        } else if (k > 0 && met != open) {
+            const DesignSample& c = out.crossings.at(crossing++);
+            if (met) {
+                stretches.push_back(MetStretch{c, c, false, false});
+            } else {
+                stretches.back().to = c;
+            }
+        }
+        open = met;
+    }
+    if (open) {
+        stretches.back().to = out.table.back();
+        stretches.back().toRangeEnd = true;
+    }
+    return stretches;
+}
+
+} // namespace
+
+DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request)
+{
+    DesignOutcome out;
+    out.variable = variableNamed(request.variable);
+    requireVariable(base.tower, out.variable);
+    readTarget(out, request.target, conductorNames(base.tower));
     const std::pair<double, double> range = request.range.size() == 2
                                                 ? std::pair{request.range[0], request.range[1]}
                                                 : defaultRange(out.variable, base);
@@ -316,73 +417,16 @@ DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request)
     };
     const auto meets = [&](const DesignSample& s) { return s.result && s.response <= out.targetValue; };
 
-    // The response table, computed together on every core.
-    const int n = request.samples;
-    std::vector<egm::Inputs> cases;
-    for (int k = 0; k < n; ++k) {
-        const double v = k == n - 1 ? out.to : out.from + (out.to - out.from) * k / (n - 1);
-        cases.push_back(withDesignValue(base, out.variable, v));
-    }
-    const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(cases, options);
-    for (int k = 0; k < n; ++k) {
-        DesignSample s;
-        s.value = k == n - 1 ? out.to : out.from + (out.to - out.from) * k / (n - 1);
-        s.result = outcomes[k].result;
-        s.error = outcomes[k].error;
-        s.response = s.result ? responseOf(*s.result, out.target, out.targetConductor) : std::nan("");
-        out.table.push_back(s);
-    }
-    out.evaluations += n;
-    for (const DesignSample& s : out.table) {
-        if (!s.result) {
-            throw egm::InputError(std::string("at ") + infoOf(out.variable).name + " " +
-                                  egm::shortestText(s.value) + ": " + s.error);
-        }
-    }
-
-    // Steady: never rising, or never falling, beyond rounding.
-    bool rises = false;
-    bool falls = false;
-    for (int k = 1; k < n; ++k) {
-        const double d = out.table[k].response - out.table[k - 1].response;
-        const double tol =
-            1e-9 * std::max(std::abs(out.table[k].response), std::abs(out.table[k - 1].response));
-        rises = rises || d > tol;
-        falls = falls || d < -tol;
-    }
-    out.monotone = !(rises && falls);
-
+    sampleTable(out, base, request.samples, options);
+    out.monotone = steady(out.table);
     // Each change from meeting the target to missing it, or back, between
-    // two samples is bisected to 0.01 of the variable's unit.
-    for (int k = 1; k < n; ++k) {
-        DesignSample a = out.table[k - 1];
-        DesignSample b = out.table[k];
-        if (meets(a) == meets(b)) {
-            continue;
+    // two samples.
+    for (std::size_t k = 1; k < out.table.size(); ++k) {
+        if (meets(out.table[k - 1]) != meets(out.table[k])) {
+            out.crossings.push_back(crossingBetween(out.table[k - 1], out.table[k], evaluate, meets));
         }
-        const bool metAbove = meets(b);
-        while (b.value - a.value > 0.005) {
-            const DesignSample m = evaluate((a.value + b.value) / 2.0);
-            (meets(m) == meets(a) ? a : b) = m;
-        }
-        // The crossing on its meeting side, to 0.01: the first value of
-        // 0.01 steps past the missing end that meets the target. The
-        // bracket is narrower than a step, so that is the step inside it
-        // or the one after.
-        const DesignSample& side = metAbove ? b : a;
-        const DesignSample& missing = metAbove ? a : b;
-        const double step = metAbove ? 0.01 : -0.01;
-        double rounded = roundedToward(missing.value, metAbove);
-        if (std::abs(rounded - missing.value) < 1e-12) {
-            rounded = std::round((rounded + step) * 100.0) / 100.0;
-        }
-        DesignSample found = std::abs(rounded - side.value) < 1e-12 ? side : evaluate(rounded);
-        if (!meets(found)) {
-            const double next = std::round((rounded + step) * 100.0) / 100.0;
-            found = std::abs(next - side.value) < 1e-12 ? side : evaluate(next);
-        }
-        out.crossings.push_back(meets(found) ? found : side);
     }
+    out.metStretches = metStretches(out, meets);
 
     out.met = std::any_of(out.table.begin(), out.table.end(), meets) || !out.crossings.empty();
     out.metEverywhere = std::all_of(out.table.begin(), out.table.end(), meets);
@@ -399,221 +443,6 @@ DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request)
         }
     }
     return out;
-}
-
-namespace {
-
-// "total", "each", "perfect" or the conductor's name.
-std::string targetKind(const DesignOutcome& o)
-{
-    return o.target == DesignTarget::conductor ? o.targetConductor : infoOf(o.target).name;
-}
-
-std::string targetText(const DesignOutcome& o)
-{
-    return o.target == DesignTarget::conductor ? o.targetConductor + "'s rate at most"
-                                               : infoOf(o.target).text;
-}
-
-// The figures of each conductor, "name a, name b".
-std::string eachConductor(const egm::Result& r, std::string (*figure)(const egm::ConductorResult&))
-{
-    std::string text;
-    for (const egm::ConductorResult& c : r.conductors) {
-        text += (text.empty() ? "" : ", ") + c.name + " " + figure(c);
-    }
-    return text;
-}
-
-std::string valueText(const DesignOutcome& o, double v)
-{
-    char s[32];
-    std::snprintf(s, sizeof s, "%.2f", v);
-    return std::string(s) + " " + infoOf(o.variable).unit;
-}
-
-nlohmann::json sampleJson(const DesignSample& s)
-{
-    nlohmann::json j;
-    j["value"] = jsonNumber(s.value);
-    if (s.result) {
-        const egm::Result& r = *s.result;
-        j["rates"] = nlohmann::json::object();
-        j["maxShieldingFailureCurrent"] = nlohmann::json::object();
-        for (const egm::ConductorResult& c : r.conductors) {
-            j["rates"][c.name] = jsonNumber(c.rate);
-            j["maxShieldingFailureCurrent"][c.name] =
-                c.maxCurrent.current ? jsonNumber(*c.maxCurrent.current) : nlohmann::json(nullptr);
-        }
-        j["rates"]["total"] = jsonNumber(r.totalRate);
-        j["response"] = jsonNumber(s.response);
-    } else {
-        j["error"] = s.error;
-    }
-    return j;
-}
-
-} // namespace
-
-std::string designReport(const DesignOutcome& o, const std::string& format)
-{
-    const VariableInfo& v = infoOf(o.variable);
-    if (format == "json") {
-        nlohmann::json j;
-        j["variable"] = v.name;
-        j["unit"] = v.unit;
-        j["target"] = {
-            {"kind", targetKind(o)}, {"value", jsonNumber(o.targetValue)}, {"unit", unitOf(o.target)}};
-        j["range"] = {jsonNumber(o.from), jsonNumber(o.to)};
-        j["met"] = o.met;
-        j["metEverywhere"] = o.metEverywhere;
-        j["monotone"] = o.monotone;
-        j["solution"] = sampleJson(o.best);
-        j["crossings"] = nlohmann::json::array();
-        for (const DesignSample& s : o.crossings) {
-            j["crossings"].push_back(sampleJson(s));
-        }
-        j["table"] = nlohmann::json::array();
-        for (const DesignSample& s : o.table) {
-            j["table"].push_back(sampleJson(s));
-        }
-        j["evaluations"] = o.evaluations;
-        if (o.best.result) {
-            j["evaluation"] = std::string(egm::evaluationName(o.best.result->evaluation));
-            j["law"] = std::string(egm::lawName(o.best.result->law.kind));
-            j["rateMethod"] = std::string(egm::rateMethodName(o.best.result->rateMethod));
-        }
-        return j.dump(2) + "\n";
-    }
-    if (format == "csv") {
-        std::vector<std::string> names;
-        for (const DesignSample& s : o.table) {
-            if (s.result) {
-                addConductorNames(names, *s.result);
-            }
-        }
-        std::string text = std::string(v.name) + ",response,solution," + resultCsvHeader(names) + "\n";
-        const auto row = [&](const DesignSample& s, const char* kind) {
-            text += egm::shortestText(s.value) + "," + egm::shortestText(s.response) + "," + kind + "," +
-                    (s.result ? resultCsvFields(*s.result, names) : resultCsvEmptyFields(names)) + "\n";
-        };
-        for (const DesignSample& s : o.table) {
-            row(s, "");
-        }
-        for (const DesignSample& s : o.crossings) {
-            row(s, "crossing");
-        }
-        if (o.crossings.empty()) {
-            row(o.best, o.met ? "best" : "best-unmet");
-        }
-        return text;
-    }
-    std::string text;
-    text += "Design variable: " + std::string(v.label) + ", " + v.unit + ", searched from " +
-            egm::shortestText(o.from) + " to " + egm::shortestText(o.to) + "\n";
-    // A rate target is in the rate method of the computation, said with it.
-    const std::string method = o.target != DesignTarget::perfect && o.best.result
-                                   ? " (" + rateMethodText(o.best.result->rateMethod) + ")"
-                                   : std::string();
-    text += "Target: " + targetText(o) + " " + egm::shortestText(o.targetValue) + " " + unitOf(o.target) +
-            method + "\n";
-    const auto describe = [&](const DesignSample& s) {
-        std::string d = valueText(o, s.value) + ": response " + legendNumber(s.response);
-        if (s.result) {
-            const egm::Result& r = *s.result;
-            d += "; rates " +
-                 eachConductor(r, [](const egm::ConductorResult& c) { return egm::shortestText(c.rate); }) +
-                 ", total " + egm::shortestText(r.totalRate) + "; maximum currents " +
-                 eachConductor(r, [](const egm::ConductorResult& c) { return maxCurrentText(c.maxCurrent); });
-            if (o.target == DesignTarget::perfect) {
-                d += "; classical " + eachConductor(r, [](const egm::ConductorResult& c) {
-                         return maxCurrentText(c.classicalMaxCurrent);
-                     });
-            }
-        }
-        return d;
-    };
-    if (!o.crossings.empty()) {
-        text += o.crossings.size() == 1 ? "Solution: "
-                                        : "Crossings of the target (the response is not steady):\n  ";
-        for (std::size_t k = 0; k < o.crossings.size(); ++k) {
-            text += (k > 0 ? "\n  " : "") + describe(o.crossings[k]);
-        }
-        text += "\n";
-    } else if (o.metEverywhere) {
-        text += "The target is met across the whole range; closest to it at " + describe(o.best) + "\n";
-    } else {
-        text += "The target cannot be met inside the range; the best value is " + describe(o.best) + "\n";
-    }
-    text += std::string("Response ") +
-            (o.monotone ? "steady" : "NOT steady: it rises and falls over the range") +
-            "; evaluations used: " + std::to_string(o.evaluations) + "\n";
-    // The table: the variable, each conductor's rate, the total, the response.
-    char cell[64];
-    const auto column = [&](const char* layout, auto value) {
-        std::snprintf(cell, sizeof cell, layout, value);
-        text += cell;
-    };
-    std::vector<std::string> names;
-    for (const DesignSample& s : o.table) {
-        if (s.result) {
-            addConductorNames(names, *s.result);
-        }
-    }
-    text += "  ";
-    column("%14s", v.name);
-    for (const std::string& n : names) {
-        column(" %14s", n.c_str());
-    }
-    column(" %14s", "total");
-    column(" %14s\n", "response");
-    for (const DesignSample& s : o.table) {
-        text += "  ";
-        column("%14.2f", s.value);
-        if (!s.result) {
-            text += " " + s.error + "\n";
-            continue;
-        }
-        for (const std::string& n : names) {
-            const egm::ConductorResult* c = conductorNamed(*s.result, n);
-            column(" %14.6g", c != nullptr ? c->rate : std::nan(""));
-        }
-        column(" %14.6g", s.result->totalRate);
-        column(" %14.6g\n", s.response);
-    }
-    if (o.best.result) {
-        text += computationNote(*o.best.result) + "\n";
-    }
-    return text;
-}
-
-Chart designChart(const DesignOutcome& o, const egm::Inputs& base)
-{
-    const VariableInfo& v = infoOf(o.variable);
-    Chart chart;
-    chart.title = "Design: " + targetText(o) + " " + egm::shortestText(o.targetValue);
-    chart.xLabel = std::string(v.label) + ", " + v.unit;
-    chart.yLabel = unitOf(o.target);
-    Series response{"response", {}, {}, false};
-    Series target{"target", {}, {}, true};
-    for (const DesignSample& s : o.table) {
-        response.x.push_back(s.value);
-        response.y.push_back(s.response);
-    }
-    target.x = {o.from, o.to};
-    target.y = {o.targetValue, o.targetValue};
-    chart.series = {response, target};
-    for (const DesignSample& s : o.crossings) {
-        chart.markers.push_back(Marker{"solution " + legendNumber(s.value) + " " + v.unit, s.value, false});
-    }
-    chart.notes.push_back(o.monotone ? "response steady over the range"
-                                     : "response NOT steady over the range");
-    if (o.best.result) {
-        chart.notes.push_back(computationNote(*o.best.result));
-    }
-    const std::vector<std::string> line = inputsNotes(base, v.name);
-    chart.notes.insert(chart.notes.end(), line.begin(), line.end());
-    return chart;
 }
 
 } // namespace study

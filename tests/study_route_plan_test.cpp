@@ -3,6 +3,7 @@
 // design's choice of a target's response.
 #include <algorithm>
 #include <cmath>
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "bits.h"
@@ -125,6 +126,64 @@ TEST(StudyDesign, TargetMetEverywhereReportsTheHighestResponseAsTheClosest)
     }
     EXPECT_SAME_BITS(highest, o.best.response);
     EXPECT_LE(o.best.response, 10.0);
+}
+
+} // namespace
+
+namespace {
+
+// A target met from the range's start up to a height above which the rate
+// rises past it: the answer is the stretch, with both ends, not the
+// crossing alone.
+TEST(StudyDesign, TheAnswerIsTheStretchThatMeetsTheTargetWithBothEnds)
+{
+    const egm::Inputs base;
+    const study::DesignOutcome o =
+        study::solveDesign(base, {"ground-wire-height", "total=0.25", {60.0, 90.0}, 7});
+    ASSERT_EQ(1u, o.metStretches.size());
+    const study::MetStretch& m = o.metStretches[0];
+    EXPECT_TRUE(m.fromRangeStart);
+    EXPECT_FALSE(m.toRangeEnd);
+    EXPECT_SAME_BITS(60.0, m.from.value);
+    // Fed back: the upper end meets the target, 0.01 m above it does not.
+    const auto total = [&base](double h) {
+        return egm::computeRates(study::withDesignValue(base, study::DesignVariable::groundWireHeight, h))
+            .totalRate;
+    };
+    EXPECT_LE(total(m.to.value), 0.25);
+    EXPECT_GT(total(m.to.value + 0.01), 0.25);
+    EXPECT_LE(total(m.from.value), 0.25);
+
+    const std::string text = study::designReport(o, "text");
+    EXPECT_NE(
+        std::string::npos,
+        text.find(fmt::format("Meets the target from 60.00 m (the range's start) to {:.2f} m\n", m.to.value)))
+        << text;
+    EXPECT_EQ(std::string::npos, text.find("Solution")) << text;
+    const std::string csv = study::designReport(o, "csv");
+    EXPECT_NE(std::string::npos, csv.find("\n60,")) << csv;
+    EXPECT_NE(std::string::npos, csv.find(fmt::format(",{},meets-from,", egm::shortestText(m.from.response))))
+        << csv;
+    EXPECT_NE(std::string::npos, csv.find(fmt::format("{},{},meets-to,", egm::shortestText(m.to.value),
+                                                      egm::shortestText(m.to.response))))
+        << csv;
+    const std::string json = study::designReport(o, "json");
+    EXPECT_NE(std::string::npos, json.find("\"fromRangeStart\": true")) << json;
+    EXPECT_NE(std::string::npos, json.find("\"toRangeEnd\": false")) << json;
+}
+
+// A response that falls and rises meets a target in the middle only: one
+// stretch between two crossings.
+TEST(StudyDesign, AStretchBetweenTwoCrossings)
+{
+    const study::DesignOutcome o =
+        study::solveDesign(egm::Inputs{}, {"ground-wire-height", "total=0.25", {50.0, 90.0}, 9});
+    ASSERT_EQ(1u, o.metStretches.size());
+    EXPECT_FALSE(o.metStretches[0].fromRangeStart);
+    EXPECT_FALSE(o.metStretches[0].toRangeEnd);
+    ASSERT_EQ(2u, o.crossings.size());
+    EXPECT_SAME_BITS(o.crossings[0].value, o.metStretches[0].from.value);
+    EXPECT_SAME_BITS(o.crossings[1].value, o.metStretches[0].to.value);
 }
 
 } // namespace
