@@ -219,7 +219,13 @@ std::string resultText(const egm::Result& r, const egm::Tower* tower)
     const auto line = [&out](const std::string& label, const std::string& value) {
         out << "  " << label << std::string(label.size() < 23 ? 23 - label.size() : 1, ' ') << value << '\n';
     };
-    out << "Shielding failure rate (" << rateMethodText(r.rateMethod) << "), strokes per 100 km per year\n";
+    // The share method's heading says what it is and names the other, so
+    // that its figures are not taken for the guides' figures.
+    out << "Shielding failure rate ("
+        << (r.rateMethod == egm::RateMethod::share
+                ? "share method: the model's rate; the guides' method is --rate-method exposure"
+                : rateMethodText(r.rateMethod))
+        << "), strokes per 100 km per year\n";
     for (const egm::ConductorResult& c : r.conductors) {
         line(c.name, shortestText(c.rate));
     }
