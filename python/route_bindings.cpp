@@ -89,8 +89,9 @@ py::object optionalNumber(const std::optional<double>& x)
 // length, the result's row, failures<Name> of its conductors,
 // failuresTotal, share, flagged, error), summary, top (span numbers),
 // flagged ((from km, to km, highest rate) per stretch).
-py::dict routeDict(const study::RouteOutcome& out)
+py::dict routeDict(const study::RouteOutcome& out, const py::object& records, bool frame)
 {
+    const Source source = frame ? Source::frame : Source::given;
     const study::RouteSummary& sum = out.summary;
     py::list spans;
     for (const study::Span& s : out.spans) {
@@ -99,6 +100,15 @@ py::dict routeDict(const study::RouteOutcome& out)
         span["name"] = s.name;
         span["km"] = s.from;
         span["length"] = s.length;
+        // The span's own inputs as the caller gave them, beside its results.
+        if (!records.is_none()) {
+            for (const auto& [key, value] : records.cast<py::list>()[s.index - 1].cast<py::dict>()) {
+                const std::string k = py::str(key);
+                if (k != "name" && k != "length" && k != "km" && !isMissing(value, source)) {
+                    span[key] = value;
+                }
+            }
+        }
         if (s.result) {
             for (const auto& [key, value] : resultRow(*s.result)) {
                 span[key] = value;
@@ -258,9 +268,11 @@ void bindRoute(py::module_& m)
     m.def(
         "route_assemble",
         [](const study::RoutePlan& plan, std::vector<egm::CaseOutcome> outcomes,
-           std::optional<double> flagAbove,
-           int top) { return routeDict(study::assembleRoute(plan, std::move(outcomes), flagAbove, top)); },
-        py::arg("plan"), py::arg("outcomes"), py::arg("flag_above") = py::none(), py::arg("top") = 10);
+           std::optional<double> flagAbove, int top, const py::object& records, bool frame) {
+            return routeDict(study::assembleRoute(plan, std::move(outcomes), flagAbove, top), records, frame);
+        },
+        py::arg("plan"), py::arg("outcomes"), py::arg("flag_above") = py::none(), py::arg("top") = 10,
+        py::arg("records") = py::none(), py::arg("frame") = false);
 }
 
 } // namespace pyegm

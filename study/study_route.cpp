@@ -67,6 +67,7 @@ RoutePlan planRoute(const std::vector<SpanRow>& rows, const std::string& where, 
         s.line = row.line;
         s.name = row.name;
         s.towerFile = row.towerFile;
+        s.given = row.given;
         const std::string at = row.line > 0       ? fmt::format("span {} (line {})", s.index, row.line)
                                : row.name.empty() ? fmt::format("span {}", s.index)
                                                   : fmt::format("span {} ({})", s.index, row.name);
@@ -233,7 +234,7 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
         CaseFile spans(file, std::filesystem::path(request.spans).parent_path().string(), {"length", "km"});
         Case c;
         while (spans.next(defaults, flags.voltageTermGiven(), c)) {
-            SpanRow row{c.line, c.name, c.towerFile, c.inputs, std::nullopt, std::nullopt};
+            SpanRow row{c.line, c.name, c.towerFile, c.inputs, std::nullopt, std::nullopt, c.given};
             for (auto [column, text] : {std::pair{"length", &row.length}, std::pair{"km", &row.km}}) {
                 const auto it = c.extra.find(column);
                 if (it != c.extra.end() && !it->second.empty()) {
@@ -298,6 +299,12 @@ std::string routeJson(const RouteOutcome& out)
                             {"name", s.name},
                             {"km", jsonNumber(s.from)},
                             {"length", jsonNumber(s.length)}};
+        // The span's own inputs, as its row gave them.
+        nlohmann::json given = nlohmann::json::object();
+        for (const auto& [column, text] : s.given) {
+            given[column] = text;
+        }
+        j["inputs"] = given;
         if (s.result) {
             std::vector<double> rates;
             for (const egm::ConductorResult& c : s.result->conductors) {
@@ -347,8 +354,22 @@ std::string routeCsv(const RouteOutcome& out)
     const RouteSummary& sum = out.summary;
     // The conductors of the computed spans, in order of first appearance.
     const std::vector<std::string>& names = sum.conductors;
-    std::string text = "span,line,name,km,length," + resultCsvHeader(names);
+    // The spans' own input columns, in order of first appearance, echoed
+    // after the length.
+    std::vector<std::string> inputs;
+    for (const Span& s : out.spans) {
+        for (const auto& [column, text] : s.given) {
+            if (std::find(inputs.begin(), inputs.end(), column) == inputs.end()) {
+                inputs.push_back(column);
+            }
+        }
+    }
+    std::string text = "span,line,name,km,length,";
     auto to = std::back_inserter(text);
+    for (const std::string& column : inputs) {
+        fmt::format_to(to, "{},", csvField(column));
+    }
+    text += resultCsvHeader(names);
     for (const std::string& n : names) {
         fmt::format_to(to, ",{}", csvField(failuresColumn(n)));
     }
@@ -356,6 +377,11 @@ std::string routeCsv(const RouteOutcome& out)
     for (const Span& s : out.spans) {
         fmt::format_to(to, "{},{},{},{},{},", s.index, s.line, csvField(s.name), shortestText(s.from),
                        shortestText(s.length));
+        for (const std::string& column : inputs) {
+            const auto given = std::find_if(s.given.begin(), s.given.end(),
+                                            [&column](const auto& g) { return g.first == column; });
+            fmt::format_to(to, "{},", given != s.given.end() ? csvField(given->second) : std::string());
+        }
         if (!s.result) {
             fmt::format_to(to, "{}{},,,,{}\n", resultCsvEmptyFields(names), std::string(names.size(), ','),
                            csvField(s.error));

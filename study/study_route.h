@@ -32,6 +32,9 @@ struct Span {
     double to = 0.0;       // km post where it ends
     double length = 0.0;   // m, above 0 and at most kMaxSpanLength
     std::string towerFile; // as the row names it; empty: none
+    // The span's own inputs as its row gave them (column, text), echoed
+    // beside its results.
+    std::vector<std::pair<std::string, std::string>> given;
     std::optional<egm::Result> result;
     std::string error;
     std::vector<double> failures; // per year, per conductor of the result (tower order)
@@ -77,10 +80,11 @@ struct RouteOutcome {
 struct SpanRow {
     int line = 0; // the route file's line; 0: not read from a file
     std::string name;
-    std::string towerFile;             // as the row names it; empty: none
-    egm::CaseInputs inputs;            // error: the row could not be read or resolved
-    std::optional<std::string> length; // m; none: not given
-    std::optional<std::string> km;     // none: not given
+    std::string towerFile;                                  // as the row names it; empty: none
+    egm::CaseInputs inputs;                                 // error: the row could not be read or resolved
+    std::optional<std::string> length;                      // m; none: not given
+    std::optional<std::string> km;                          // none: not given
+    std::vector<std::pair<std::string, std::string>> given; // the row's inputs as written (see Span)
 };
 
 // A route placed along its chainage, not yet computed: its spans (from, to,

@@ -2,6 +2,7 @@
 // files, batches against single cases, sweep values, the formats, design
 // and route studies.
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "bits.h"
@@ -369,6 +370,25 @@ study::RouteOutcome route(const std::string& text, const std::string& file)
     request.spans = path;
     request.flagAbove = 0.5;
     return study::computeRoute(flags, request, {});
+}
+
+TEST(StudyRoute, RowsEchoEachSpansInputsBesideItsResults)
+{
+    const study::RouteOutcome out = route("name,length,slope,h1\na,100,10,\nb,200,,58.5\n", "route-echo.csv");
+    const std::string csv = study::routeReport(out, "csv");
+    const std::vector<egm::io::CsvRecord> rows = csvRecords(csv.substr(0, csv.find("\n#") + 1));
+    ASSERT_EQ(3u, rows.size()) << csv;
+    // The given input columns right after the length, empty where a row
+    // left them out; the results after them.
+    EXPECT_EQ((std::vector<std::string>{"span", "line", "name", "km", "length", "slope", "h1", "conductor1"}),
+              std::vector<std::string>(rows[0].fields.begin(), rows[0].fields.begin() + 8));
+    EXPECT_EQ("10", rows[1].fields[5]);
+    EXPECT_EQ("", rows[1].fields[6]);
+    EXPECT_EQ("", rows[2].fields[5]);
+    EXPECT_EQ("58.5", rows[2].fields[6]);
+    const nlohmann::json j = nlohmann::json::parse(study::routeReport(out, "json"));
+    EXPECT_EQ((nlohmann::json{{"slope", "10"}}), j["spans"][0]["inputs"]);
+    EXPECT_EQ((nlohmann::json{{"h1", "58.5"}}), j["spans"][1]["inputs"]);
 }
 
 TEST(StudyRoute, TotalsAreTheSumsOverTheSpansAndPartsAddUp)

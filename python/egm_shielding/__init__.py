@@ -431,7 +431,8 @@ class Route:
     Attributes:
       spans: one row per span in the route's order (a DataFrame for a
         DataFrame): span (1, 2, ...), name, km (where the span starts), length
-        (m), the result columns of batch, failures<Name> per conductor and
+        (m), the span's own inputs as given (slope, tower, ...), the result
+        columns of batch, failures<Name> per conductor and
         failuresTotal (per year: the rate times the length / 100 km), share
         (of the route's total failures), flagged, and error.
       summary: spans, failed, lengthKm (of the computed spans), rateMethod
@@ -488,7 +489,7 @@ def route(spans, jobs=None, flag_above=None, top=10, rate_method=None):
     records, frame = _records(spans)
     plan = _core.route_plan(records, frame, rate_method)
     outcomes = _core.plan_outcomes(plan, 0 if jobs is None else int(jobs))
-    return _route_of(_core.route_assemble(plan, outcomes, flag_above, top), frame)
+    return _route_of(_core.route_assemble(plan, outcomes, flag_above, top, records, frame), frame)
 
 
 def exposure(line=None, *, tower=None, flash_density=None, slope=None, min_current=None,
