@@ -72,87 +72,102 @@ std::string InputFlags::flagSetting(const std::string& input) const
     return {};
 }
 
-egm::Inputs InputFlags::resolve(std::vector<NamedFile>* read) const
+namespace {
+
+// Two flags that set the same input: neither is dropped in silence.
+void refuseTwoSettings(const InputFlags& f)
 {
-    egm::Inputs base;
-    const auto isGiven = [&](const std::string& name) { return given.count(name) > 0; };
-    // Two flags that set the same input: neither is dropped in silence.
-    for (const auto& [name, text] : given) {
-        if ((!geometry.empty() && isLineCoordinate(name)) ||
-            (!lawCoefficients.empty() && isLawCoefficient(name))) {
+    for (const auto& [name, text] : f.given) {
+        if ((!f.geometry.empty() && isLineCoordinate(name)) ||
+            (!f.lawCoefficients.empty() && isLawCoefficient(name))) {
             const std::string other = isLineCoordinate(name) ? "--geometry" : "--law-coefficients";
             throw UsageError(other + " and --" + name + " " + text + " both set " + name +
                              "; give one of them");
         }
     }
-    if (compat && isGiven("evaluation") &&
-        egm::evaluationNamed(given.at("evaluation")) != egm::Evaluation::compat) {
-        throw UsageError("--compat and --evaluation " + given.at("evaluation") +
+    if (f.compat && f.isGiven("evaluation") &&
+        egm::evaluationNamed(f.given.at("evaluation")) != egm::Evaluation::compat) {
+        throw UsageError("--compat and --evaluation " + f.given.at("evaluation") +
                          " both set the evaluation; give one of them");
     }
-    if (!control.empty()) {
-        for (const auto& [name, text] : given) {
-            if (name != "evaluation") {
-                throw UsageError("--control gives every input of the line; --" + name + " cannot be added");
-            }
-        }
-        if (!geometry.empty() || !tower.empty()) {
-            throw UsageError(std::string("--control gives every input of the line; --") +
-                             (tower.empty() ? "geometry" : "tower") + " cannot be added");
-        }
-        const egm::io::LoadReport report = egm::io::loadControlledInputs(control, base);
-        if (!report.found) {
-            throw egm::InputError("cannot open control file '" + control + "': " + report.notFoundReason);
-        }
-        if (read != nullptr) {
-            read->push_back({"control file", control});
-            read->push_back({"geometry file", report.files.geometry});
-            read->push_back({"parameter file", report.files.parameters});
-        }
-        if (!report.error.empty()) {
-            throw egm::InputError(report.error);
-        }
-        for (const std::string& note : report.notes) {
-            std::fprintf(stderr, "egm-study: %s\n", note.c_str());
+}
+
+// The control file's inputs into base, its files into read.
+void loadControl(const InputFlags& f, egm::Inputs& base, std::vector<NamedFile>* read)
+{
+    for (const auto& [name, text] : f.given) {
+        if (name != "evaluation") {
+            throw UsageError("--control gives every input of the line; --" + name + " cannot be added");
         }
     }
+    if (!f.geometry.empty() || !f.tower.empty()) {
+        throw UsageError(std::string("--control gives every input of the line; --") +
+                         (f.tower.empty() ? "geometry" : "tower") + " cannot be added");
+    }
+    const egm::io::LoadReport report = egm::io::loadControlledInputs(f.control, base);
+    if (!report.found) {
+        throw egm::InputError("cannot open control file '" + f.control + "': " + report.notFoundReason);
+    }
+    if (read != nullptr) {
+        read->push_back({"control file", f.control});
+        read->push_back({"geometry file", report.files.geometry});
+        read->push_back({"parameter file", report.files.parameters});
+    }
+    if (!report.error.empty()) {
+        throw egm::InputError(report.error);
+    }
+    for (const std::string& note : report.notes) {
+        std::fprintf(stderr, "egm-study: %s\n", note.c_str());
+    }
+}
+
+// The tower file, --geometry, every flag given, --compat and
+// --law-coefficients as named inputs.
+egm::NamedInputs namedOfFlags(const InputFlags& f, std::vector<NamedFile>* read)
+{
     egm::NamedInputs named;
-    if (!tower.empty()) {
-        if (!geometry.empty()) {
+    if (!f.tower.empty()) {
+        if (!f.geometry.empty()) {
             throw UsageError("--tower gives every wire; --geometry cannot be added");
         }
-        for (const egm::InputField& f : egm::inputFields()) {
-            if (f.fourWireLine && isGiven(std::string(f.name))) {
-                throw UsageError(fmt::format("--tower gives every wire; --{} cannot be added", f.name));
+        for (const egm::InputField& field : egm::inputFields()) {
+            if (field.fourWireLine && f.isGiven(std::string(field.name))) {
+                throw UsageError(fmt::format("--tower gives every wire; --{} cannot be added", field.name));
             }
         }
         if (read != nullptr) {
-            read->push_back({"tower file", tower});
+            read->push_back({"tower file", f.tower});
         }
-        named.tower = egm::io::readTowerFile(tower);
+        named.tower = egm::io::readTowerFile(f.tower);
     }
-    for (std::size_t k = 0; k < geometry.size(); ++k) {
+    for (std::size_t k = 0; k < f.geometry.size(); ++k) {
         named.values.push_back(egm::NamedValue{k < 4 ? fmt::format("x{}", k + 1) : fmt::format("h{}", k - 3),
-                                               geometry[k], std::nullopt});
+                                               f.geometry[k], std::nullopt});
     }
-    for (const auto& [name, text] : given) {
+    for (const auto& [name, text] : f.given) {
         named.values.push_back(egm::NamedValue{name, text, std::nullopt});
     }
-    if (compat) {
+    if (f.compat) {
         named.values.push_back(egm::NamedValue{"evaluation", "compat", std::nullopt});
     }
-    if (!lawCoefficients.empty()) {
-        if (lawCoefficients.size() != 3 && lawCoefficients.size() != 4) {
+    if (!f.lawCoefficients.empty()) {
+        if (f.lawCoefficients.size() != 3 && f.lawCoefficients.size() != 4) {
             throw UsageError("--law-coefficients takes A,B,C,D (G = C I^D) or A,B,BETA (G = BETA A I^B)");
         }
-        const char* names[] = {"law-a", "law-b", lawCoefficients.size() == 3 ? "law-beta" : "law-c", "law-d"};
-        for (std::size_t k = 0; k < lawCoefficients.size(); ++k) {
-            named.lawCoefficients.push_back(egm::NamedValue{names[k], lawCoefficients[k], std::nullopt});
+        const char* names[] = {"law-a", "law-b", f.lawCoefficients.size() == 3 ? "law-beta" : "law-c",
+                               "law-d"};
+        for (std::size_t k = 0; k < f.lawCoefficients.size(); ++k) {
+            named.lawCoefficients.push_back(egm::NamedValue{names[k], f.lawCoefficients[k], std::nullopt});
         }
     }
-    egm::Inputs inputs;
+    return named;
+}
+
+// The inputs of the flags on top of base; a refusal names the flag.
+egm::Inputs resolvedByFlag(const egm::NamedInputs& named, const egm::Inputs& base)
+{
     try {
-        inputs = egm::resolveInputs(named, base);
+        return egm::resolveInputs(named, base);
     } catch (const egm::TowerError&) {
         throw;
     } catch (const egm::InputError& e) {
@@ -165,14 +180,18 @@ egm::Inputs InputFlags::resolve(std::vector<NamedFile>* read) const
         }
         throw UsageError(fmt::format("--{}", what));
     }
-    // A group with one of its wires given too: the wire wins, and says so.
+}
+
+// A group with one of its wires given too: the wire wins, said in a note.
+void noteGroupOverrides(const InputFlags& f, const egm::Inputs& inputs)
+{
     for (const InputGroup& g : inputGroups()) {
-        if (!isGiven(g.name)) {
+        if (!f.isGiven(g.name)) {
             continue;
         }
         std::string winners;
         for (const char* member : g.members) {
-            const std::string by = flagSetting(member);
+            const std::string by = f.flagSetting(member);
             if (!by.empty() && winners.find(by) == std::string::npos) {
                 winners += (winners.empty() ? "" : " and ") + by;
             }
@@ -186,8 +205,21 @@ egm::Inputs InputFlags::resolve(std::vector<NamedFile>* read) const
                                   egm::shortestText(egm::inputField(member)->get(inputs)));
         }
         fmt::print(stderr, "egm-study: note: {} overrides --{} {} for its wire: {}\n", winners, g.name,
-                   given.at(g.name), values);
+                   f.given.at(g.name), values);
     }
+}
+
+} // namespace
+
+egm::Inputs InputFlags::resolve(std::vector<NamedFile>* read) const
+{
+    refuseTwoSettings(*this);
+    egm::Inputs base;
+    if (!control.empty()) {
+        loadControl(*this, base, read);
+    }
+    const egm::Inputs inputs = resolvedByFlag(namedOfFlags(*this, read), base);
+    noteGroupOverrides(*this, inputs);
     return inputs;
 }
 

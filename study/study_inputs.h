@@ -69,6 +69,8 @@ struct InputFlags {
     // Whether the voltage term was given on purpose (with another law than
     // the built-in one the built-in default does not apply).
     bool voltageTermGiven() const { return given.count("voltage-term") > 0; }
+    // Whether the flag of this input (by name) was given.
+    bool isGiven(const std::string& input) const { return given.count(input) > 0; }
     // Whether a flag sets this input (by name, --geometry included for x1 ..
     // h4, --law-coefficients for the custom law's) and which: "--h1 55".
     std::string flagSetting(const std::string& input) const;
