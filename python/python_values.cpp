@@ -10,6 +10,8 @@
 
 namespace pyegm {
 
+namespace {
+
 bool isFrame(const py::handle& value)
 {
     return py::hasattr(value, "columns") && py::hasattr(value, "to_dict");
@@ -21,6 +23,8 @@ bool isSequence(const py::handle& value)
     return py::isinstance<py::sequence>(value) && !py::isinstance<py::str>(value) &&
            !py::isinstance<py::bytes>(value);
 }
+
+} // namespace
 
 std::string textOf(const py::handle& value)
 {
@@ -71,6 +75,8 @@ egm::NamedValue namedValue(const std::string& name, const py::handle& value)
     finiteOrThrow(*v.number, name, value);
     return v;
 }
+
+namespace {
 
 // A wire's number: a Python number, or a text the library reads.
 double wireNumber(const py::handle& value, std::size_t wire, const char* what)
@@ -215,6 +221,8 @@ egm::Tower towerOf(const py::handle& value)
     }
     return tower;
 }
+
+} // namespace
 
 // The named inputs of a dict: every key an input's name, and "tower",
 // "law_coefficients", "name" (the case's). Throws RowError for a value that
