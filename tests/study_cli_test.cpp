@@ -360,6 +360,16 @@ TEST(StudyRate, ExposureMethodNamedInEveryFormat)
     }
 }
 
+TEST(StudyRate, AShareRateSaysItIsTheModelsAndNamesTheGuidesMethod)
+{
+    ScratchDir dir;
+    const ProgramRun r = study({"rate"}, dir);
+    ASSERT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(0u, r.out.find("Shielding failure rate (share method: the model's rate; the guides' method is "
+                             "--rate-method exposure), strokes per 100 km per year\n"))
+        << r.out;
+}
+
 // A route takes one rate method: spans that mix them are refused before
 // anything is computed, each method's spans named; the summary names it.
 TEST(StudyRoute, OneRateMethodPerRoute)

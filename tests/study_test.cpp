@@ -2,6 +2,7 @@
 // files, batches against single cases, sweep values, the formats, design
 // and route studies.
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "bits.h"
@@ -371,6 +372,25 @@ study::RouteOutcome route(const std::string& text, const std::string& file)
     return study::computeRoute(flags, request, {});
 }
 
+TEST(StudyRoute, RowsEchoEachSpansInputsBesideItsResults)
+{
+    const study::RouteOutcome out = route("name,length,slope,h1\na,100,10,\nb,200,,58.5\n", "route-echo.csv");
+    const std::string csv = study::routeReport(out, "csv");
+    const std::vector<egm::io::CsvRecord> rows = csvRecords(csv.substr(0, csv.find("\n#") + 1));
+    ASSERT_EQ(3u, rows.size()) << csv;
+    // The given input columns right after the length, empty where a row
+    // left them out; the results after them.
+    EXPECT_EQ((std::vector<std::string>{"span", "line", "name", "km", "length", "slope", "h1", "conductor1"}),
+              std::vector<std::string>(rows[0].fields.begin(), rows[0].fields.begin() + 8));
+    EXPECT_EQ("10", rows[1].fields[5]);
+    EXPECT_EQ("", rows[1].fields[6]);
+    EXPECT_EQ("", rows[2].fields[5]);
+    EXPECT_EQ("58.5", rows[2].fields[6]);
+    const nlohmann::json j = nlohmann::json::parse(study::routeReport(out, "json"));
+    EXPECT_EQ((nlohmann::json{{"slope", "10"}}), j["spans"][0]["inputs"]);
+    EXPECT_EQ((nlohmann::json{{"h1", "58.5"}}), j["spans"][1]["inputs"]);
+}
+
 TEST(StudyRoute, TotalsAreTheSumsOverTheSpansAndPartsAddUp)
 {
     const std::string header = "name,km,length,slope,h1,h2\n";
@@ -390,13 +410,14 @@ TEST(StudyRoute, TotalsAreTheSumsOverTheSpansAndPartsAddUp)
         batch("name,slope,h1,h2\na,0,57,57\nb,12,60,58\nc,-8,55,55\nd,25,57,57\ne,0,57,57\nf,-25,57,57\n");
     // Columns 3, 4, 5 of the batch: conductor1, conductor2, total.
     double expected[3] = {0, 0, 0};
-    double km = 0.0;
     for (int k = 0; k < 6; ++k) {
         for (int c = 0; c < 3; ++c) {
             expected[c] += real(rates.rows[k + 1].fields[3 + c]) * length[k] / 100000.0;
         }
-        km += length[k] / 1000.0;
     }
+    // The length is the exact sum of the metres written, 1880 m, not a sum
+    // of kilometres in binary (1.8800000000000001).
+    const double km = 1.88;
     ASSERT_EQ((std::vector<std::string>{"conductor1", "conductor2"}), all.summary.conductors);
     for (int c = 0; c < 2; ++c) {
         EXPECT_SAME_BITS(expected[c], all.summary.failuresPerYear[c]) << c;

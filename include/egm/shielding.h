@@ -107,11 +107,11 @@ struct ConductorResult {
     // verticalIncidence(slope) in the ground's frame).
     MaxCurrent classicalMaxCurrent;
     // kA, from the conductor's insulation; none: no flashover figures.
-    std::optional<double> criticalCurrent;
+    std::optional<double> criticalCurrent = {};
     // Strokes per 100 km per year whose current exceeds the critical
     // current, by Result::rateMethod: the rate integrated from the critical
     // current up (over kCurrentSpan), the conductor's own lowest current.
-    std::optional<double> flashoverRate;
+    std::optional<double> flashoverRate = {};
     // No stroke from the critical current up reaches the conductor, at any
     // incidence angle: its flashover rate is 0.
     bool perfectlyShielded = false;

@@ -87,7 +87,6 @@ Example:
     r.rates        # {'conductor1': ..., 'conductor2': ..., 'total': ...}
 """
 
-import decimal
 import math
 import numbers
 
@@ -99,19 +98,10 @@ __all__ = ["Line", "Result", "Strokes", "Route", "rates", "strokes", "batch", "s
 
 __version__ = _core.version()
 
-# Result columns per conductor, each followed by the conductor's name with
-# its first letter capitalised (maxCurrentConductor1); the rate's column is
-# the name itself.
-_PER_CONDUCTOR = (("maxCurrent", "max_current"),
-                  ("maxCurrentAtTop", "max_current_at_top"),
-                  ("classicalMaxCurrent", "classical_max_current"),
-                  ("classicalMaxCurrentAtTop", "classical_max_current_at_top"))
-_LINE_COLUMNS = ("terrainFactor", "collectionWidth", "currentFrom", "currentTo", "currentSteps",
-                 "evaluation", "law", "distribution", "notes")
-
-
-def _column(prefix, name):
-    return prefix + name[:1].upper() + name[1:]
+# The per-conductor figures of a Result, as attributes; the result columns
+# and their names are the study layer's (_core), as egm-study writes them.
+_PER_CONDUCTOR = ("max_current", "max_current_at_top", "classical_max_current",
+                  "classical_max_current_at_top")
 
 
 def _finite(name, value):
@@ -227,7 +217,7 @@ class Result:
         self.total = d["total"]
         self.rate_method = d["rateMethod"]
         self.heights = dict(zip(self.wires, d["heights"]))
-        for _, key in _PER_CONDUCTOR:
+        for key in _PER_CONDUCTOR:
             setattr(self, key, {c["name"]: c[key] for c in conductors})
         self.terrain_factor = d["terrainFactor"]
         self.collection_width = d["collectionWidth"]
@@ -236,15 +226,8 @@ class Result:
         self.law = d["law"]
         self.distribution = d["distribution"]
         self.notes = list(d["notes"])
-        row = {name: self.rates[name] for name in self.conductors}
-        row["total"] = self.total
-        row["rateMethod"] = self.rate_method
-        for prefix, key in _PER_CONDUCTOR:
-            values = getattr(self, key)
-            row.update({_column(prefix, name): values[name] for name in self.conductors})
-        row.update({_column("height", name): h for name, h in self.heights.items()})
-        row.update({k: d[k] for k in _LINE_COLUMNS})
-        row["notes"] = list(d["notes"])
+        row = dict(d["columns"])
+        row["notes"] = list(row["notes"])
         self._row = row
 
     def __getattr__(self, name):
@@ -430,25 +413,11 @@ def sweep(param, values, line=None, jobs=None, **inputs):
     columns and error. Raises ValueError for a NaN or infinite value or
     input.
     """
-    values = list(values)
-    for v in values:
-        _finite(param, v)
-    for k, v in inputs.items():
-        _finite(k, v)
     base = dict(line.to_inputs()) if line is not None else {}
-    base.update({k: v for k, v in inputs.items()})
-    cases = []
-    for v in values:
-        case = dict(base)
-        case[param] = v
-        cases.append(case)
-    rows = batch(cases, jobs)
-    out = []
-    for v, row in zip(values, rows):
-        entry = {param: v}
-        entry.update({k: x for k, x in row.items() if k not in ("case", "name")})
-        out.append(entry)
-    return out
+    base.update(inputs)
+    if "law_coefficients" in base and base["law_coefficients"] is not None:
+        base["law_coefficients"] = list(base["law_coefficients"])
+    return _core.sweep(base, param, list(values), 0 if jobs is None else int(jobs))
 
 
 # The longest span a route takes, m (as egm-study route): longer is taken for
@@ -462,11 +431,12 @@ class Route:
     Attributes:
       spans: one row per span in the route's order (a DataFrame for a
         DataFrame): span (1, 2, ...), name, km (where the span starts), length
-        (m), the result columns of batch, failures<Name> per conductor and
+        (m), the span's own inputs as given (slope, tower, ...), the result
+        columns of batch, failures<Name> per conductor and
         failuresTotal (per year: the rate times the length / 100 km), share
         (of the route's total failures), flagged, and error.
       summary: spans, failed, lengthKm (of the computed spans), rateMethod
-        (of every span's rates; None when no span was computed),
+        (of every span's rates),
         failuresPerYear ({conductor name: ..., "total": ...}, the conductors
         in order of first appearance), averagePer100KmPerYear. The summaries
         of a route's parts add up to the whole's.
@@ -487,137 +457,9 @@ class Route:
                 f"failuresPerYear={s['failuresPerYear']!r})")
 
 
-def _missing(value, frame):
-    """Not given: None, or a DataFrame's NaN."""
-    return value is None or (frame and isinstance(value, float) and math.isnan(value))
-
-
-def _span_number(value, frame):
-    """A length or km as a float; None when not given; a str the problem."""
-    if value is None or (frame and isinstance(value, float) and math.isnan(value)):
-        return None
-    if isinstance(value, str):
-        try:
-            return float(value)
-        except ValueError:
-            return f"'{value}' is not a number"
-    if not isinstance(value, numbers.Real) or isinstance(value, bool):
-        return f"'{value}' is not a number"
-    return float(value)
-
-
-def _route_cases(spans, rate_method=None):
-    """The cases of a route's spans and where each lies: (cases, places,
-    frame), places [(km where it starts, km where it ends, length in m)]. Raises ValueError, before anything is
-    computed, naming every span whose length is missing, not a number, not
-    above 0 m or above MAX_SPAN_LENGTH, or whose km is not a finite number."""
-    records, frame = _records(spans)
-    problems = []
-    cases = []
-    places = []
-    # The chainage in decimal: each number as its shortest text (100.1 m is
-    # 100.1 m), so that 1000 m and 100.1 m put the next span at km 1.1001,
-    # however long the route.
-    chainage = decimal.Decimal(0)  # km
-    for k, record in enumerate(records, start=1):
-        case = dict(record)
-        if rate_method is not None and _missing(case.get("rate_method", case.get("rate-method")), frame):
-            case.pop("rate-method", None)
-            case["rate_method"] = rate_method
-        length = _span_number(case.pop("length", None), frame)
-        km = _span_number(case.pop("km", None), frame)
-        found = []
-        if length is None:
-            found.append("the span's length is missing")
-        elif isinstance(length, str):
-            found.append(f"length {length}")
-        elif not (0.0 < length <= MAX_SPAN_LENGTH):
-            found.append(f"length {length:g} m: must be above 0 m and at most {MAX_SPAN_LENGTH:g} m")
-        if isinstance(km, str):
-            found.append(f"km {km}")
-        elif km is not None and not math.isfinite(km):
-            found.append(f"km {km}: must be a finite number")
-        if found:
-            name = case.get("name")
-            named = f" ({name})" if isinstance(name, str) and name else ""
-            problems.append(f"span {k}{named}: " + ", ".join(found))
-            continue
-        if km is not None:
-            chainage = decimal.Decimal(repr(km))
-        start = chainage
-        chainage += decimal.Decimal(repr(length)) / 1000
-        places.append((float(start), float(chainage), length))
-        cases.append(case)
-    if problems:
-        raise ValueError(f"route: {len(problems)} of {len(records)} spans cannot be used: " +
-                         "; ".join(problems))
-    return cases, places, frame
-
-
-def _route_of(rows, places, frame, flag_above, top):
-    """The Route of a route's batch rows and places (see _route_cases)."""
-    spans = []
-    conductors = []
-    failures = {}
-    total = 0.0
-    length_km = 0.0
-    failed = 0
-    ends = {}
-    methods = {}
-    for row in rows:
-        if not row["error"]:
-            methods.setdefault(row["rateMethod"], []).append(row["case"])
-    if len(methods) > 1:
-        raise ValueError("route: the spans' rates are by different rate methods (" +
-                         "; ".join(f"{m} in span {', '.join(map(str, spans))}" for m, spans in methods.items())
-                         + "): failures of different methods cannot be added; give every span the same "
-                           "rate_method")
-    for row, (km, end, length) in zip(rows, places):
-        ends[row["case"]] = end
-        span = {"span": row["case"], "name": row["name"], "km": km, "length": length}
-        names = list(row)[2:list(row).index("total")] if "total" in row else []
-        span.update({k: v for k, v in row.items() if k not in ("case", "name", "error")})
-        if row["error"]:
-            failed += 1
-            span["error"] = "span" + row["error"][len("case"):]
-            spans.append(span)
-            continue
-        # Rates are per 100 km per year; the span's length is in metres.
-        for name in names:
-            value = row[name] * length / 100000.0
-            span[_column("failures", name)] = value
-            if name not in failures:
-                conductors.append(name)
-                failures[name] = 0.0
-            failures[name] += value
-        span["failuresTotal"] = row["total"] * length / 100000.0
-        total += span["failuresTotal"]
-        length_km += length / 1000.0
-        span["flagged"] = flag_above is not None and row["total"] > flag_above
-        span["error"] = ""
-        spans.append(span)
-    for span in spans:
-        if not span["error"]:
-            span["share"] = span["failuresTotal"] / total if total > 0.0 else 0.0
-    # share before flagged and error, as egm-study route's columns.
-    spans = [{k: v for k, v in span.items() if k not in ("flagged", "error")} |
-             {k: span[k] for k in ("share", "flagged", "error") if k in span} for span in spans]
-    summary = {"spans": len(spans), "failed": failed, "lengthKm": length_km,
-               "rateMethod": next(iter(methods), None),
-               "failuresPerYear": {name: failures[name] for name in conductors} | {"total": total},
-               "averagePer100KmPerYear": total / length_km * 100.0 if length_km > 0.0 else 0.0}
-    computed = [s for s in spans if not s["error"]]
-    ranked = sorted(computed, key=lambda s: -s["failuresTotal"])  # stable: ties in route order
-    stretches = []
-    for s in computed:
-        if not s["flagged"]:
-            continue
-        to = ends[s["span"]]
-        if stretches and stretches[-1][1] == s["km"]:
-            stretches[-1] = (stretches[-1][0], to, max(stretches[-1][2], s["total"]))
-        else:
-            stretches.append((s["km"], to, s["total"]))
-    return Route(_table(spans, frame), summary, [s["span"] for s in ranked[:max(0, top)]], stretches)
+def _route_of(d, frame):
+    """The Route of the study layer's assembled route (_core.route_assemble)."""
+    return Route(_table(d["spans"], frame), d["summary"], d["top"], d["flagged"])
 
 
 def route(spans, jobs=None, flag_above=None, top=10, rate_method=None):
@@ -636,15 +478,18 @@ def route(spans, jobs=None, flag_above=None, top=10, rate_method=None):
       rate_method: 'share' or 'exposure' for every span that names none
         ('share' by default).
 
-    Returns a Route. A span that cannot be computed gets its error and
-    counts as failed; every other span is still computed. Raises ValueError
-    before computing anything when any span's length or km cannot be used,
-    naming every such span; and when the computed spans' rates are by
-    different rate methods, whose failures cannot be added.
+    Returns a Route, the same numbers as egm-study route gives for the same
+    spans (one implementation, the study layer's, places and adds them up).
+    A span that cannot be computed gets its error ("span 3: ...") and counts
+    as failed; every other span is still computed. Raises ValueError before
+    computing anything when any span's length or km cannot be used, naming
+    every such span; and when the spans take different rate methods, whose
+    failures cannot be added.
     """
-    cases, places, frame = _route_cases(spans, rate_method)
-    rows = _batch_rows(cases, 0 if jobs is None else int(jobs), 1, frame)
-    return _route_of(rows, places, frame, flag_above, top)
+    records, frame = _records(spans)
+    plan = _core.route_plan(records, frame, rate_method)
+    outcomes = _core.plan_outcomes(plan, 0 if jobs is None else int(jobs))
+    return _route_of(_core.route_assemble(plan, outcomes, flag_above, top, records, frame), frame)
 
 
 def exposure(line=None, *, tower=None, flash_density=None, slope=None, min_current=None,

@@ -28,7 +28,7 @@ import uuid
 
 from distributed import Future
 
-from . import _batch_rows, _records, _route_cases, _route_of, _table
+from . import _batch_rows, _core, _records, _route_of, _table
 
 __all__ = ["batch", "route", "CHUNK"]
 
@@ -46,8 +46,15 @@ def _chunk(records, first, frame):
     return _batch_rows(records, 1, first, frame)
 
 
-def _rows(records, frame, client, chunk):
-    """Every record's batch row, in order, computed on client's workers."""
+def _span_chunk(records, first, frame, rate_method):
+    """One task of a route: the outcomes of consecutive spans' records
+    (first is the chunk's place, for its key)."""
+    return _core.span_outcomes(records, frame, rate_method, 1)
+
+
+def _rows(records, frame, client, chunk, task=_chunk, **extra):
+    """What task gives for every record, in order (batch rows, by default),
+    computed on client's workers in chunks."""
     chunk = int(chunk)
     if chunk < 1:
         raise ValueError(f"chunk {chunk}: must be 1 case or more")
@@ -58,8 +65,8 @@ def _rows(records, frame, client, chunk):
     keys = [f"egm-batch-{run}-{s + 1}" for s in starts]
     futures = None
     try:
-        futures = client.map(_chunk, [records[s:s + chunk] for s in starts], [s + 1 for s in starts],
-                             frame=frame, key=keys, pure=False)
+        futures = client.map(task, [records[s:s + chunk] for s in starts], [s + 1 for s in starts],
+                             frame=frame, **extra, key=keys, pure=False)
         parts = client.gather(futures)
     except BaseException:
         # Interrupted, or a chunk raised (a key that names no input): nothing
@@ -90,11 +97,13 @@ def batch(cases, client, chunk=CHUNK):
 
 
 def route(spans, client, flag_above=None, top=10, chunk=CHUNK, rate_method=None):
-    """egm_shielding.route on a Dask cluster: the spans' cases computed on
-    client's workers in chunks (as batch), the route assembled here. Returns
-    what egm_shielding.route returns for the same spans and rate_method;
-    raises ValueError before anything is sent when a span's length or km
-    cannot be used, and as egm_shielding.route when the spans' rates are by
-    different rate methods."""
-    cases, places, frame = _route_cases(spans, rate_method)
-    return _route_of(_rows(cases, frame, client, chunk), places, frame, flag_above, top)
+    """egm_shielding.route on a Dask cluster: the route planned here, the
+    spans' cases computed on client's workers in chunks (as batch), and
+    the route assembled here from their outcomes by the same code as
+    egm_shielding.route. Returns what egm_shielding.route returns for the
+    same spans and rate_method; raises ValueError, as egm_shielding.route
+    does, before anything is sent."""
+    records, frame = _records(spans)
+    plan = _core.route_plan(records, frame, rate_method)
+    outcomes = _rows(records, frame, client, chunk, task=_span_chunk, rate_method=rate_method)
+    return _route_of(_core.route_assemble(plan, outcomes, flag_above, top, records, frame), frame)

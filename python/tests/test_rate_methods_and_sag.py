@@ -119,7 +119,7 @@ def test_a_route_adds_failures_of_one_method_only():
         egm.rates(slope=10.0, rate_method="exposure").total * 0.5 / 100.0
     assert exposure.summary["failuresPerYear"]["total"] == pytest.approx(expected, rel=1e-12)
     # A span's own method is kept, and two methods on one route are refused.
-    with pytest.raises(ValueError, match="different rate methods.*share in span 1.*exposure in span 2"):
+    with pytest.raises(ValueError, match="different rate methods.*share: spans 1; exposure: spans 2"):
         egm.route([{"length": 1000.0}, {"length": 500.0, "rate_method": "exposure"}])
     with pytest.raises(ValueError, match="different rate methods"):
         egm.route([{"length": 1000.0}, {"length": 500.0, "rate_method": "share"}], rate_method="exposure")

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
 
 #include "study_format.h"
 #include "study_inputs.h"
@@ -29,6 +31,20 @@ std::vector<double> sweepValues(double from, double to, double step)
     return values;
 }
 
+std::vector<egm::CaseInputs> sweepInputs(const egm::NamedInputs& named, const std::string& param,
+                                         const std::vector<egm::NamedValue>& values, const egm::Inputs& base)
+{
+    std::vector<egm::CaseInputs> cases;
+    for (const egm::NamedValue& value : values) {
+        egm::NamedInputs one = named;
+        std::erase_if(one.values, [&param](const egm::NamedValue& v) { return v.name == param; });
+        one.values.push_back(value);
+        one.values.back().name = param;
+        cases.push_back(egm::resolveCase(one, base));
+    }
+    return cases;
+}
+
 std::vector<SweepPoint> sweepCases(const egm::Inputs& base, const egm::InputField& field,
                                    const std::vector<double>& values, unsigned threads,
                                    const egm::Options& options)
@@ -37,18 +53,124 @@ std::vector<SweepPoint> sweepCases(const egm::Inputs& base, const egm::InputFiel
         throw UsageError("--param " + std::string(field.name) +
                          " is an input of the four-wire line; the tower is not one");
     }
-    std::vector<egm::CaseInputs> cases;
+    std::vector<egm::NamedValue> named;
     for (double v : values) {
-        egm::NamedInputs named;
-        named.values.push_back(egm::NamedValue{std::string(field.name), {}, v});
-        cases.push_back(egm::resolveCase(named, base));
+        named.push_back(egm::NamedValue{std::string(field.name), {}, v});
     }
+    const std::vector<egm::CaseInputs> cases = sweepInputs({}, std::string(field.name), named, base);
     const std::vector<egm::CaseOutcome> outcomes = egm::computeMany(cases, options, threads);
     std::vector<SweepPoint> points;
     for (std::size_t k = 0; k < values.size(); ++k) {
         points.push_back(SweepPoint{values[k], outcomes[k].result, outcomes[k].error});
     }
     return points;
+}
+
+namespace {
+
+using egm::shortestText;
+
+std::string currentCell(const egm::MaxCurrent& m)
+{
+    return m.current ? shortestText(*m.current) + (m.exposedAtTop ? "+" : "") : "none";
+}
+
+std::string compareJson(const std::vector<LawComparison>& rows, const egm::Inputs& base,
+                        const std::string& control, const std::string& towerFile)
+{
+    nlohmann::json j = nlohmann::json::array();
+    for (const LawComparison& row : rows) {
+        nlohmann::json entry;
+        if (row.result) {
+            entry = resultJson(base, *row.result, control, towerFile);
+            entry.erase("inputs");
+        } else {
+            entry["error"] = row.error;
+        }
+        entry["law"] = std::string(egm::lawName(row.law.kind));
+        entry["rateMethod"] = std::string(egm::rateMethodName(row.method));
+        j.push_back(entry);
+    }
+    return j.dump(2) + "\n";
+}
+
+std::string compareCsv(const std::vector<LawComparison>& rows, const egm::Inputs& base)
+{
+    const std::vector<std::string> names = conductorNames(base.tower);
+    const std::vector<std::string> wires = base.tower.names();
+    std::string text = "law," + resultCsvHeader(names, wires) + ",error\n";
+    for (const LawComparison& row : rows) {
+        text += std::string(egm::lawName(row.law.kind)) + ",";
+        if (row.result) {
+            text += resultCsvFields(*row.result, names, wires) + ",\n";
+        } else {
+            // The method still named, so that the row says which one failed.
+            std::string empty = resultCsvEmptyFields(names, wires);
+            empty.insert(names.size() + 1, egm::rateMethodName(row.method));
+            text += empty + "," + csvField(row.error) + "\n";
+        }
+    }
+    return text;
+}
+
+// One law's block of the text: the share method's row and the exposure
+// method's side by side.
+std::string compareTextBlock(const LawComparison& share, const LawComparison& exposure)
+{
+    const std::string law(egm::lawName(share.law.kind));
+    std::string text;
+    for (const LawComparison* row : {&share, &exposure}) {
+        if (!row->result) {
+            text += law + " (" + rateMethodText(row->method) + "): " + row->error + "\n";
+        }
+    }
+    if (!text.empty()) {
+        return text;
+    }
+    const egm::Result& r = *share.result;
+    for (std::size_t c = 0; c < r.conductors.size(); ++c) {
+        const egm::ConductorResult& sc = r.conductors[c];
+        text += fmt::format("{:<20} {:<16} {:12.6g} {:12.6g} {:>10} {:>10}\n", law, sc.name, sc.rate,
+                            exposure.result->conductors[c].rate, currentCell(sc.maxCurrent),
+                            currentCell(sc.classicalMaxCurrent));
+    }
+    text += fmt::format("{:<20} {:<16} {:12.6g} {:12.6g}\n", law, "total", r.totalRate,
+                        exposure.result->totalRate);
+    return text;
+}
+
+std::string compareText(const std::vector<LawComparison>& rows, const egm::Inputs& base)
+{
+    std::string text =
+        "Shielding failure rate by striking-distance law and rate method, strokes per 100 km per "
+        "year\n";
+    text += fmt::format("{:<20} {:<16} {:>12} {:>12} {:>10} {:>10}\n", "law", "conductor", "share",
+                        "exposure", "max I", "classic");
+    // Rows come in pairs: the share method's, then the exposure method's.
+    for (std::size_t k = 0; k + 1 < rows.size(); k += 2) {
+        text += compareTextBlock(rows[k], rows[k + 1]);
+    }
+    text += "Maximum currents in kA; + marks a conductor still exposed at the top of the range.\n";
+    text += "share: the conductors' share of the collection width (the model's rate); exposure: "
+            "their widths for vertical strokes over the current density (the line-design guides' "
+            "rate).\n";
+    text += "evaluation " + std::string(egm::evaluationName(base.evaluation)) + ", current distribution " +
+            std::string(egm::distributionName(base.distribution.kind)) + "\n";
+    return text;
+}
+
+} // namespace
+
+std::string compareReport(const std::vector<LawComparison>& rows, const egm::Inputs& base,
+                          const std::string& format, const std::string& control, const std::string& towerFile)
+{
+    if (format == "json") {
+        return compareJson(rows, base, control, towerFile);
+    }
+    if (format == "csv") {
+        return compareCsv(rows, base);
+    }
+    return compareText(rows, base);
 }
 
 std::vector<LawComparison> compareLaws(const egm::Inputs& base, unsigned threads)

@@ -44,6 +44,15 @@ struct DesignSample {
     double response = 0.0; // the targeted quantity (rate, or current in kA)
 };
 
+// A stretch of the range whose every value meets the target: from and to its
+// ends (crossings of the target to 0.01 of the unit, or the range's ends).
+struct MetStretch {
+    DesignSample from;
+    DesignSample to;
+    bool fromRangeStart = false; // from is the range's start, not a crossing
+    bool toRangeEnd = false;     // to is the range's end
+};
+
 struct DesignOutcome {
     DesignVariable variable = DesignVariable::spread;
     DesignTarget target = DesignTarget::total;
@@ -56,9 +65,12 @@ struct DesignOutcome {
     // Where the response crosses the target inside the range, each to 0.01
     // of the variable's unit, on the side that meets the target.
     std::vector<DesignSample> crossings;
+    // The stretches that meet the target, in order: the answer (a crossing
+    // alone is only where one of them ends).
+    std::vector<MetStretch> metStretches;
     bool met = false;           // some value of the range meets the target
     bool metEverywhere = false; // every sampled value meets it
-    DesignSample best;          // the solution, or the best value when none meets it
+    DesignSample best;          // the first crossing, or the sample closest to the target
     int evaluations = 0;
 };
 

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "egm/shielding.h"
@@ -63,6 +64,27 @@ const egm::ConductorResult* conductorNamed(const egm::Result& result, const std:
 // those not yet in names (the union of several towers' wires).
 std::vector<std::string> wireNames(const egm::Result& result);
 void addWireNames(std::vector<std::string>& names, const egm::Result& result);
+
+// One field of a result row: none (an empty CSV field, None in Python), a
+// number, a count, a flag or a text.
+using Cell = std::variant<std::monostate, double, int, bool, std::string>;
+
+// The result columns of cases with these conductors and wires, by name, and
+// the cells of one case in the same order (none where the case has no
+// conductor or wire of a name): the conductors' rates, total, rateMethod,
+// maxCurrent<Name>, maxCurrentAtTop<Name>, classicalMaxCurrent<Name>,
+// classicalMaxCurrentAtTop<Name> (the name's first letter capitalised),
+// height<Wire> (m, the heights computed with), with lineFigures
+// terrainFactor, collectionWidth, currentFrom, currentTo, currentSteps, then
+// evaluation, law, distribution. Every front end's rows are named by these.
+std::vector<std::string> resultColumnNames(const std::vector<std::string>& conductors,
+                                           const std::vector<std::string>& wires = {},
+                                           bool lineFigures = false);
+std::vector<Cell> resultCells(const egm::Result& result, const std::vector<std::string>& conductors,
+                              const std::vector<std::string>& wires = {}, bool lineFigures = false);
+// A cell as CSV writes it: empty, the shortest text of a number, true or
+// false, the text itself.
+std::string cellText(const Cell& cell);
 
 // The result columns of cases with these conductors and wires in CSV: their
 // names, the fields of one case (empty where the case has no conductor or

@@ -146,9 +146,13 @@ bool CaseFile::next(const egm::Inputs& defaults, Case& c)
         if (column.field != nullptr) {
             if (!text.empty()) {
                 named.values.push_back(egm::NamedValue{column.name, text, std::nullopt});
+                c.given.emplace_back(column.name, text);
             }
         } else if (column.name == "tower") {
             c.towerFile = text;
+            if (!text.empty()) {
+                c.given.emplace_back(column.name, text);
+            }
         } else if (column.name != "name") {
             c.extra[column.name] = text;
         }

@@ -19,6 +19,14 @@ namespace study {
 // below from, or more than 100000 values.
 std::vector<double> sweepValues(double from, double to, double step);
 
+// The cases of a sweep: named with the input param (any input's name) set to
+// each of values in turn, its own value in named replaced, each resolved on
+// base through egm::resolveCase; a case that cannot be resolved carries its
+// error.
+std::vector<egm::CaseInputs> sweepInputs(const egm::NamedInputs& named, const std::string& param,
+                                         const std::vector<egm::NamedValue>& values,
+                                         const egm::Inputs& base = {});
+
 // The cases of base with the input field set to each value, computed in
 // parallel (threads 0: one per core), in order.
 std::vector<SweepPoint> sweepCases(const egm::Inputs& base, const egm::InputField& field,
@@ -36,6 +44,16 @@ struct LawComparison {
     std::string error;
 };
 std::vector<LawComparison> compareLaws(const egm::Inputs& base, unsigned threads = 0);
+
+// The rows of compareLaws as text, json or csv (control and towerFile: the
+// files the base was read from, for JSON's inputs). Text: one block per law,
+// each conductor's rate by the share and the exposure method side by side,
+// its maximum and classical maximum current, then the totals; a row that
+// could not be computed gives its error in place of its figures. Any
+// conductor name, however long, keeps its row whole.
+std::string compareReport(const std::vector<LawComparison>& rows, const egm::Inputs& base,
+                          const std::string& format, const std::string& control = {},
+                          const std::string& towerFile = {});
 
 // The rates per law as a bar chart, the laws as categories: a bar per
 // conductor and the total in each, under each rate method; base's inputs

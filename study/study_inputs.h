@@ -66,6 +66,8 @@ struct InputFlags {
     // egm::InputError (a control or tower file that cannot be used).
     egm::Inputs resolve(std::vector<NamedFile>* read = nullptr) const;
 
+    // Whether the flag of this input (by name) was given.
+    bool isGiven(const std::string& input) const { return given.count(input) > 0; }
     // Whether a flag sets this input (by name, --geometry included for x1 ..
     // h4, --law-coefficients for the custom law's) and which: "--h1 55".
     std::string flagSetting(const std::string& input) const;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <optional>
 #include <sstream>
+#include <variant>
 
 #include "egm/input_table.h"
 
@@ -26,14 +27,14 @@ nlohmann::json jsonAtTop(const egm::MaxCurrent& m)
     return m.current ? nlohmann::json(m.exposedAtTop) : nlohmann::json(nullptr);
 }
 
-std::string csvCurrent(const egm::MaxCurrent& m)
+Cell cellCurrent(const egm::MaxCurrent& m)
 {
-    return m.current ? shortestText(*m.current) : std::string();
+    return m.current ? Cell(*m.current) : Cell();
 }
 
-std::string csvAtTop(const egm::MaxCurrent& m)
+Cell cellAtTop(const egm::MaxCurrent& m)
 {
-    return m.current ? (m.exposedAtTop ? "true" : "false") : "";
+    return m.current ? Cell(m.exposedAtTop) : Cell();
 }
 
 // "conductor1" -> "Conductor1", for column names such as maxCurrentConductor1.
@@ -48,20 +49,39 @@ std::string capitalised(std::string name)
 // The per-conductor column groups after the rates, in order.
 struct ConductorColumns {
     const char* prefix;
-    std::string (*field)(const egm::ConductorResult&);
+    Cell (*field)(const egm::ConductorResult&);
 };
 const ConductorColumns kConductorColumns[] = {
-    {"maxCurrent", [](const egm::ConductorResult& c) { return csvCurrent(c.maxCurrent); }},
-    {"maxCurrentAtTop", [](const egm::ConductorResult& c) { return csvAtTop(c.maxCurrent); }},
-    {"classicalMaxCurrent", [](const egm::ConductorResult& c) { return csvCurrent(c.classicalMaxCurrent); }},
+    {"maxCurrent", [](const egm::ConductorResult& c) { return cellCurrent(c.maxCurrent); }},
+    {"maxCurrentAtTop", [](const egm::ConductorResult& c) { return cellAtTop(c.maxCurrent); }},
+    {"classicalMaxCurrent", [](const egm::ConductorResult& c) { return cellCurrent(c.classicalMaxCurrent); }},
     {"classicalMaxCurrentAtTop",
-     [](const egm::ConductorResult& c) { return csvAtTop(c.classicalMaxCurrent); }},
+     [](const egm::ConductorResult& c) { return cellAtTop(c.classicalMaxCurrent); }},
+};
+// The line's own figures, in the rows that carry them.
+struct LineColumn {
+    const char* name;
+    Cell (*field)(const egm::Result&);
+};
+const LineColumn kLineColumns[] = {
+    {"terrainFactor", [](const egm::Result& r) { return Cell(r.terrainFactor); }},
+    {"collectionWidth", [](const egm::Result& r) { return Cell(r.collectionWidth); }},
+    {"currentFrom", [](const egm::Result& r) { return Cell(r.currentFrom); }},
+    {"currentTo", [](const egm::Result& r) { return Cell(r.currentTo); }},
+    {"currentSteps", [](const egm::Result& r) { return Cell(r.currentSteps); }},
 };
 constexpr const char* kHowColumns[] = {"evaluation", "law", "distribution"};
 
-std::size_t columnCount(const std::vector<std::string>& conductors, const std::vector<std::string>& wires)
+std::string joinedFields(const std::vector<std::string>& fields)
 {
-    return conductors.size() * (1 + std::size(kConductorColumns)) + 2 + wires.size() + std::size(kHowColumns);
+    std::string text;
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        if (k > 0) {
+            text += ',';
+        }
+        text += csvField(fields[k]);
+    }
+    return text;
 }
 
 // The height a wire was computed with, by name; none when the result has no
@@ -199,7 +219,13 @@ std::string resultText(const egm::Result& r, const egm::Tower* tower)
     const auto line = [&out](const std::string& label, const std::string& value) {
         out << "  " << label << std::string(label.size() < 23 ? 23 - label.size() : 1, ' ') << value << '\n';
     };
-    out << "Shielding failure rate (" << rateMethodText(r.rateMethod) << "), strokes per 100 km per year\n";
+    // The share method's heading says what it is and names the other, so
+    // that its figures are not taken for the guides' figures.
+    out << "Shielding failure rate ("
+        << (r.rateMethod == egm::RateMethod::share
+                ? "share method: the model's rate; the guides' method is --rate-method exposure"
+                : rateMethodText(r.rateMethod))
+        << "), strokes per 100 km per year\n";
     for (const egm::ConductorResult& c : r.conductors) {
         line(c.name, shortestText(c.rate));
     }
@@ -290,7 +316,8 @@ const egm::ConductorResult* conductorNamed(const egm::Result& r, const std::stri
     return nullptr;
 }
 
-std::string resultCsvHeader(const std::vector<std::string>& conductors, const std::vector<std::string>& wires)
+std::vector<std::string> resultColumnNames(const std::vector<std::string>& conductors,
+                                           const std::vector<std::string>& wires, bool lineFigures)
 {
     std::vector<std::string> names = conductors;
     names.emplace_back("total");
@@ -303,54 +330,77 @@ std::string resultCsvHeader(const std::vector<std::string>& conductors, const st
     for (const std::string& w : wires) {
         names.push_back("height" + capitalised(w));
     }
-    names.insert(names.end(), std::begin(kHowColumns), std::end(kHowColumns));
-    std::string header;
-    for (const std::string& n : names) {
-        if (!header.empty()) {
-            header += ',';
+    if (lineFigures) {
+        for (const LineColumn& column : kLineColumns) {
+            names.emplace_back(column.name);
         }
-        header += csvField(n);
     }
-    return header;
+    names.insert(names.end(), std::begin(kHowColumns), std::end(kHowColumns));
+    return names;
+}
+
+std::vector<Cell> resultCells(const egm::Result& r, const std::vector<std::string>& conductors,
+                              const std::vector<std::string>& wires, bool lineFigures)
+{
+    std::vector<Cell> cells;
+    for (const std::string& name : conductors) {
+        const egm::ConductorResult* c = conductorNamed(r, name);
+        cells.push_back(c != nullptr ? Cell(c->rate) : Cell());
+    }
+    cells.emplace_back(r.totalRate);
+    cells.emplace_back(std::string(egm::rateMethodName(r.rateMethod)));
+    for (const ConductorColumns& group : kConductorColumns) {
+        for (const std::string& name : conductors) {
+            const egm::ConductorResult* c = conductorNamed(r, name);
+            cells.push_back(c != nullptr ? group.field(*c) : Cell());
+        }
+    }
+    for (const std::string& w : wires) {
+        const std::optional<double> h = heightOf(r, w);
+        cells.push_back(h ? Cell(*h) : Cell());
+    }
+    if (lineFigures) {
+        for (const LineColumn& column : kLineColumns) {
+            cells.push_back(column.field(r));
+        }
+    }
+    cells.emplace_back(std::string(egm::evaluationName(r.evaluation)));
+    cells.emplace_back(std::string(egm::lawName(r.law.kind)));
+    cells.emplace_back(std::string(egm::distributionName(r.distribution.kind)));
+    return cells;
+}
+
+std::string cellText(const Cell& cell)
+{
+    struct Text {
+        std::string operator()(std::monostate) const { return {}; }
+        std::string operator()(double x) const { return shortestText(x); }
+        std::string operator()(int n) const { return std::to_string(n); }
+        std::string operator()(bool b) const { return b ? "true" : "false"; }
+        std::string operator()(const std::string& t) const { return t; }
+    };
+    return std::visit(Text{}, cell);
+}
+
+std::string resultCsvHeader(const std::vector<std::string>& conductors, const std::vector<std::string>& wires)
+{
+    return joinedFields(resultColumnNames(conductors, wires, false));
 }
 
 std::string resultCsvFields(const egm::Result& r, const std::vector<std::string>& conductors,
                             const std::vector<std::string>& wires)
 {
     std::vector<std::string> fields;
-    for (const std::string& name : conductors) {
-        const egm::ConductorResult* c = conductorNamed(r, name);
-        fields.push_back(c != nullptr ? shortestText(c->rate) : std::string());
+    for (const Cell& cell : resultCells(r, conductors, wires, false)) {
+        fields.push_back(cellText(cell));
     }
-    fields.push_back(shortestText(r.totalRate));
-    fields.emplace_back(egm::rateMethodName(r.rateMethod));
-    for (const ConductorColumns& group : kConductorColumns) {
-        for (const std::string& name : conductors) {
-            const egm::ConductorResult* c = conductorNamed(r, name);
-            fields.push_back(c != nullptr ? group.field(*c) : std::string());
-        }
-    }
-    for (const std::string& w : wires) {
-        const std::optional<double> h = heightOf(r, w);
-        fields.push_back(h ? shortestText(*h) : std::string());
-    }
-    fields.emplace_back(egm::evaluationName(r.evaluation));
-    fields.emplace_back(egm::lawName(r.law.kind));
-    fields.emplace_back(egm::distributionName(r.distribution.kind));
-    std::string text;
-    for (std::size_t k = 0; k < fields.size(); ++k) {
-        if (k > 0) {
-            text += ',';
-        }
-        text += csvField(fields[k]);
-    }
-    return text;
+    return joinedFields(fields);
 }
 
 std::string resultCsvEmptyFields(const std::vector<std::string>& conductors,
                                  const std::vector<std::string>& wires)
 {
-    return std::string(columnCount(conductors, wires) - 1, ',');
+    return std::string(resultColumnNames(conductors, wires).size() - 1, ',');
 }
 
 std::string csvField(std::string_view text)

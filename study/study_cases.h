@@ -36,6 +36,9 @@ struct Case {
     std::string towerFile;                    // as the row names it; empty: none
     egm::CaseInputs inputs;                   // error: "line 4: slope 'steep' is not a number"
     std::map<std::string, std::string> extra; // extra columns, trimmed
+    // The row's inputs as written: each input column and tower with a
+    // value, by the header's name, in the header's order.
+    std::vector<std::pair<std::string, std::string>> given;
 };
 
 class CaseFile {

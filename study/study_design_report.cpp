@@ -1,0 +1,273 @@
+// The design's reports (text, CSV, JSON) and chart.
+#include <cmath>
+#include <fmt/format.h>
+#include <iterator>
+#include <nlohmann/json.hpp>
+
+#include "egm/input_table.h"
+#include "study_charts.h"
+#include "study_design.h"
+#include "study_design_names.h"
+#include "study_format.h"
+
+namespace study {
+
+namespace {
+
+// "total", "each", "perfect" or the conductor's name.
+std::string targetKind(const DesignOutcome& o)
+{
+    return o.target == DesignTarget::conductor ? o.targetConductor : infoOf(o.target).name;
+}
+
+std::string targetText(const DesignOutcome& o)
+{
+    return o.target == DesignTarget::conductor ? o.targetConductor + "'s rate at most"
+                                               : infoOf(o.target).text;
+}
+
+// The figures of each conductor, "name a, name b".
+std::string eachConductor(const egm::Result& r, std::string (*figure)(const egm::ConductorResult&))
+{
+    std::string text;
+    for (const egm::ConductorResult& c : r.conductors) {
+        text += (text.empty() ? "" : ", ") + c.name + " " + figure(c);
+    }
+    return text;
+}
+
+std::string valueText(const DesignOutcome& o, double v)
+{
+    return fmt::format("{:.2f} {}", v, infoOf(o.variable).unit);
+}
+
+nlohmann::json sampleJson(const DesignSample& s)
+{
+    nlohmann::json j;
+    j["value"] = jsonNumber(s.value);
+    if (s.result) {
+        const egm::Result& r = *s.result;
+        j["rates"] = nlohmann::json::object();
+        j["maxShieldingFailureCurrent"] = nlohmann::json::object();
+        for (const egm::ConductorResult& c : r.conductors) {
+            j["rates"][c.name] = jsonNumber(c.rate);
+            j["maxShieldingFailureCurrent"][c.name] =
+                c.maxCurrent.current ? jsonNumber(*c.maxCurrent.current) : nlohmann::json(nullptr);
+        }
+        j["rates"]["total"] = jsonNumber(r.totalRate);
+        j["response"] = jsonNumber(s.response);
+    } else {
+        j["error"] = s.error;
+    }
+    return j;
+}
+
+nlohmann::json stretchesJson(const DesignOutcome& o)
+{
+    nlohmann::json j = nlohmann::json::array();
+    for (const MetStretch& m : o.metStretches) {
+        j.push_back({{"from", sampleJson(m.from)},
+                     {"to", sampleJson(m.to)},
+                     {"fromRangeStart", m.fromRangeStart},
+                     {"toRangeEnd", m.toRangeEnd}});
+    }
+    return j;
+}
+
+std::string designJson(const DesignOutcome& o)
+{
+    const VariableInfo& v = infoOf(o.variable);
+    nlohmann::json j;
+    j["variable"] = v.name;
+    j["unit"] = v.unit;
+    j["target"] = {{"kind", targetKind(o)}, {"value", jsonNumber(o.targetValue)}, {"unit", unitOf(o.target)}};
+    j["range"] = {jsonNumber(o.from), jsonNumber(o.to)};
+    j["met"] = o.met;
+    j["metEverywhere"] = o.metEverywhere;
+    j["meets"] = stretchesJson(o);
+    j["monotone"] = o.monotone;
+    j["solution"] = sampleJson(o.best);
+    j["crossings"] = nlohmann::json::array();
+    for (const DesignSample& s : o.crossings) {
+        j["crossings"].push_back(sampleJson(s));
+    }
+    j["table"] = nlohmann::json::array();
+    for (const DesignSample& s : o.table) {
+        j["table"].push_back(sampleJson(s));
+    }
+    j["evaluations"] = o.evaluations;
+    if (o.best.result) {
+        j["evaluation"] = std::string(egm::evaluationName(o.best.result->evaluation));
+        j["law"] = std::string(egm::lawName(o.best.result->law.kind));
+        j["rateMethod"] = std::string(egm::rateMethodName(o.best.result->rateMethod));
+    }
+    return j.dump(2) + "\n";
+}
+
+// The conductors of the table's results, in order of first appearance.
+std::vector<std::string> tableConductors(const DesignOutcome& o)
+{
+    std::vector<std::string> names;
+    for (const DesignSample& s : o.table) {
+        if (s.result) {
+            addConductorNames(names, *s.result);
+        }
+    }
+    return names;
+}
+
+std::string designCsv(const DesignOutcome& o)
+{
+    const std::vector<std::string> names = tableConductors(o);
+    std::string text =
+        std::string(infoOf(o.variable).name) + ",response,solution," + resultCsvHeader(names) + "\n";
+    const auto row = [&](const DesignSample& s, const char* kind) {
+        fmt::format_to(std::back_inserter(text), "{},{},{},{}\n", egm::shortestText(s.value),
+                       egm::shortestText(s.response), kind,
+                       s.result ? resultCsvFields(*s.result, names) : resultCsvEmptyFields(names));
+    };
+    for (const DesignSample& s : o.table) {
+        row(s, "");
+    }
+    // The ends of each stretch that meets the target, then the closest value.
+    for (const MetStretch& m : o.metStretches) {
+        row(m.from, "meets-from");
+        row(m.to, "meets-to");
+    }
+    if (o.crossings.empty()) {
+        row(o.best, o.met ? "best" : "best-unmet");
+    }
+    return text;
+}
+
+// "-4.08 degrees: response 0.04994; rates ...; maximum currents ...".
+std::string describeSample(const DesignOutcome& o, const DesignSample& s)
+{
+    std::string d = valueText(o, s.value) + ": response " + legendNumber(s.response);
+    if (s.result) {
+        const egm::Result& r = *s.result;
+        d += "; rates " +
+             eachConductor(r, [](const egm::ConductorResult& c) { return egm::shortestText(c.rate); }) +
+             ", total " + egm::shortestText(r.totalRate) + "; maximum currents " +
+             eachConductor(r, [](const egm::ConductorResult& c) { return maxCurrentText(c.maxCurrent); });
+        if (o.target == DesignTarget::perfect) {
+            d += "; classical " + eachConductor(r, [](const egm::ConductorResult& c) {
+                     return maxCurrentText(c.classicalMaxCurrent);
+                 });
+        }
+    }
+    return d;
+}
+
+// The answer: every stretch of values that meets the target with both its
+// ends, or the best value when none does.
+std::string designAnswer(const DesignOutcome& o)
+{
+    if (o.metStretches.empty()) {
+        return "The target cannot be met inside the range; the best value is " + describeSample(o, o.best) +
+               "\n";
+    }
+    std::string text;
+    if (o.metStretches.size() > 1) {
+        text += "Values that meet the target, in " + std::to_string(o.metStretches.size()) +
+                " stretches (the response is not steady):\n";
+    }
+    for (const MetStretch& m : o.metStretches) {
+        text += fmt::format("{} from {}{} to {}{}\n",
+                            o.metStretches.size() > 1 ? "  Meets the target" : "Meets the target",
+                            valueText(o, m.from.value), m.fromRangeStart ? " (the range's start)" : "",
+                            valueText(o, m.to.value), m.toRangeEnd ? " (the range's end)" : "");
+        text += "    " + describeSample(o, m.from) + "\n";
+        text += "    " + describeSample(o, m.to) + "\n";
+    }
+    if (o.metEverywhere) {
+        text +=
+            "The target is met across the whole range; closest to it at " + describeSample(o, o.best) + "\n";
+    }
+    return text;
+}
+
+// The table: the variable, each conductor's rate, the total, the response.
+std::string designTable(const DesignOutcome& o)
+{
+    const std::vector<std::string> names = tableConductors(o);
+    std::string text = fmt::format("  {:>14}", infoOf(o.variable).name);
+    auto to = std::back_inserter(text);
+    for (const std::string& n : names) {
+        fmt::format_to(to, " {:>14}", n);
+    }
+    fmt::format_to(to, " {:>14} {:>14}\n", "total", "response");
+    for (const DesignSample& s : o.table) {
+        fmt::format_to(to, "  {:14.2f}", s.value);
+        if (!s.result) {
+            text += " " + s.error + "\n";
+            continue;
+        }
+        for (const std::string& n : names) {
+            const egm::ConductorResult* c = conductorNamed(*s.result, n);
+            fmt::format_to(to, " {:14.6g}", c != nullptr ? c->rate : std::nan(""));
+        }
+        fmt::format_to(to, " {:14.6g} {:14.6g}\n", s.result->totalRate, s.response);
+    }
+    return text;
+}
+
+std::string designText(const DesignOutcome& o)
+{
+    const VariableInfo& v = infoOf(o.variable);
+    std::string text = "Design variable: " + std::string(v.label) + ", " + v.unit + ", searched from " +
+                       egm::shortestText(o.from) + " to " + egm::shortestText(o.to) + "\n";
+    // A rate target is in the rate method of the computation, said with it.
+    const std::string method = o.target != DesignTarget::perfect && o.best.result
+                                   ? " (" + rateMethodText(o.best.result->rateMethod) + ")"
+                                   : std::string();
+    text += "Target: " + targetText(o) + " " + egm::shortestText(o.targetValue) + " " + unitOf(o.target) +
+            method + "\n";
+    text += designAnswer(o);
+    text += std::string("Response ") +
+            (o.monotone ? "steady" : "NOT steady: it rises and falls over the range") +
+            "; evaluations used: " + std::to_string(o.evaluations) + "\n";
+    text += designTable(o);
+    if (o.best.result) {
+        text += computationNote(*o.best.result) + "\n";
+    }
+    return text;
+}
+
+} // namespace
+
+std::string designReport(const DesignOutcome& o, const std::string& format)
+{
+    return format == "json" ? designJson(o) : format == "csv" ? designCsv(o) : designText(o);
+}
+
+Chart designChart(const DesignOutcome& o, const egm::Inputs& base)
+{
+    const VariableInfo& v = infoOf(o.variable);
+    Chart chart;
+    chart.title = "Design: " + targetText(o) + " " + egm::shortestText(o.targetValue);
+    chart.xLabel = std::string(v.label) + ", " + v.unit;
+    chart.yLabel = unitOf(o.target);
+    Series response{"response", {}, {}, false};
+    Series target{"target", {}, {}, true};
+    for (const DesignSample& s : o.table) {
+        response.x.push_back(s.value);
+        response.y.push_back(s.response);
+    }
+    target.x = {o.from, o.to};
+    target.y = {o.targetValue, o.targetValue};
+    chart.series = {response, target};
+    for (const DesignSample& s : o.crossings) {
+        chart.markers.push_back(Marker{"solution " + legendNumber(s.value) + " " + v.unit, s.value, false});
+    }
+    chart.notes.push_back(o.monotone ? "response steady over the range"
+                                     : "response NOT steady over the range");
+    if (o.best.result) {
+        chart.notes.push_back(computationNote(*o.best.result));
+    }
+    const std::vector<std::string> line = inputsNotes(base, v.name);
+    chart.notes.insert(chart.notes.end(), line.begin(), line.end());
+    return chart;
+}
+
+} // namespace study

@@ -1,0 +1,522 @@
+#include "study_route.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fmt/format.h>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+
+#include "egm/input_table.h"
+#include "numbers.h"
+#include "output_file.h"
+#include "study_cases.h"
+#include "study_format.h"
+
+namespace study {
+
+const char* const kRouteHelp =
+    R"(Route file: one span per row, columns as for batch (tower, a tower file relative to the
+route file's folder, or the four-wire line's x1..h4 or groups, slope, flash-density, ...)
+plus length (the span's length, m, above 0 and at most 100000; a route with any span
+without one, or with a km that is not a number, is refused whole, every such span named) and
+optionally name and km (the kilometre post where the span starts; where absent, each span
+starts where the one before ended, from 0).
+Each span's expected shielding failures per year are its rate times its length / 100 km.
+Every span takes one rate method (--rate-method, or a rate-method column): a route whose
+spans mix share and exposure is refused before anything is computed, since their
+failures would not add up; the report names the method.
+Report: the route's failures per year per conductor and in total, its average per 100 km
+per year, the spans that contribute most with their share, and with --flag-above R the
+kilometre stretches whose total rate exceeds R. --format csv gives one row per span (span,
+line, name, km, length, the result columns, failures per year, share, flagged, error) with
+the summary as # lines after them; json gives spans and summary.
+Parts of a long route can run apart (split the file, keep the header): their summaries add
+up: add failuresPerYear (per conductor and total), lengthKm, spans and failed; the average
+is 100 total / lengthKm. Exit status 1 when any span failed; every other span is still
+computed.)";
+
+namespace {
+
+using egm::shortestText;
+
+// The chainage: the last km post given and the metres since it.
+struct Chainage {
+    double km = 0.0;
+    int kmDecimals = 0;
+    double metres = 0.0;
+    int metreDecimals = 0;
+    double at() const { return rounded(km + metres / 1000.0, std::max(kmDecimals, metreDecimals + 3)); }
+};
+
+} // namespace
+
+RoutePlan planRoute(const std::vector<SpanRow>& rows, const std::string& where, egm::RateMethod defaultMethod)
+{
+    RoutePlan plan;
+    std::vector<std::string> refused; // spans without a usable length or km post
+    std::size_t withoutLength = 0;
+    Chainage chainage;
+    for (const SpanRow& row : rows) {
+        Span s;
+        s.index = static_cast<int>(plan.spans.size()) + 1;
+        s.line = row.line;
+        s.name = row.name;
+        s.towerFile = row.towerFile;
+        s.given = row.given;
+        const std::string at = row.line > 0       ? fmt::format("span {} (line {})", s.index, row.line)
+                               : row.name.empty() ? fmt::format("span {}", s.index)
+                                                  : fmt::format("span {} ({})", s.index, row.name);
+        if (row.km && !row.km->empty()) {
+            double post = 0.0;
+            if (egm::io::parseReal(*row.km, post) && std::isfinite(post)) {
+                chainage = Chainage{post, decimalsOf(*row.km), 0.0, 0};
+            } else {
+                refused.push_back(fmt::format("{} km '{}'", at, *row.km));
+            }
+        }
+        if (!row.length || row.length->empty()) {
+            ++withoutLength;
+            refused.push_back(at +
+                              (row.inputs.error.empty() ? " without a length" : ": " + row.inputs.error));
+        } else if (!egm::io::parseReal(*row.length, s.length) || !std::isfinite(s.length) ||
+                   !(s.length > 0.0 && s.length <= kMaxSpanLength)) {
+            refused.push_back(fmt::format("{} length '{}'", at, *row.length));
+        } else {
+            s.from = chainage.at();
+            chainage.metres += s.length;
+            chainage.metreDecimals = std::max(chainage.metreDecimals, decimalsOf(*row.length));
+            s.to = chainage.at();
+        }
+        plan.cases.push_back(row.inputs);
+        plan.spans.push_back(std::move(s));
+    }
+    if (withoutLength == rows.size() && rows.size() > 1) {
+        // A column missing: said once, not once per span.
+        throw egm::InputError(where + ": no span has a length: the route needs a length column (m, above 0 "
+                                      "and at most 100000) on every span; nothing computed");
+    }
+    if (!refused.empty()) {
+        std::string list;
+        for (const std::string& r : refused) {
+            list += (list.empty() ? "" : "; ") + r;
+        }
+        throw egm::InputError(where +
+                              ": every span needs a length above 0 m and at most 100000 m (100 km) and any "
+                              "km post a number; nothing computed: " +
+                              list);
+    }
+
+    // Failures of the two rate methods do not add up: one method per route.
+    std::string methods[2];
+    for (std::size_t k = 0; k < plan.cases.size(); ++k) {
+        if (plan.cases[k].error.empty()) {
+            std::string& list = methods[plan.cases[k].inputs.rateMethod == egm::RateMethod::share ? 0 : 1];
+            list += (list.empty() ? "" : ", ") + std::to_string(k + 1);
+        }
+    }
+    if (!methods[0].empty() && !methods[1].empty()) {
+        throw egm::InputError(where +
+                              ": spans take different rate methods, whose failures do not add up (share: "
+                              "spans " +
+                              methods[0] + "; exposure: spans " + methods[1] +
+                              "); give one method for the whole route; nothing computed");
+    }
+    plan.rateMethod = !methods[1].empty()   ? egm::RateMethod::exposure
+                      : !methods[0].empty() ? egm::RateMethod::share
+                                            : defaultMethod;
+    return plan;
+}
+
+namespace {
+
+// The route's sums and each computed span's failures.
+void addUpSpans(RouteOutcome& out, const std::vector<bool>& readFailed,
+                const std::vector<egm::CaseOutcome>& outcomes, const std::optional<double>& flagAbove)
+{
+    RouteSummary& sum = out.summary;
+    sum.spans = static_cast<int>(out.spans.size());
+    // The computed length as the chainage is formed: metres summed at the
+    // decimals the lengths were written with, so that 1,000 spans of 175 m
+    // make 175 km, not 175.0000000000016.
+    double metres = 0.0;
+    int decimals = 0;
+    for (std::size_t k = 0; k < out.spans.size(); ++k) {
+        Span& s = out.spans[k];
+        s.result = outcomes[k].result;
+        if (!s.result) {
+            // A span read but not computed: where it is before the library's
+            // message (a row that could not be read says its line already).
+            const std::string at =
+                s.line > 0 ? fmt::format("line {}: ", s.line) : fmt::format("span {}: ", s.index);
+            s.error = readFailed[k] && s.line > 0 ? outcomes[k].error : at + outcomes[k].error;
+            ++sum.failed;
+            continue;
+        }
+        addConductorNames(sum.conductors, *s.result);
+        sum.failuresPerYear.resize(sum.conductors.size(), 0.0);
+        // Rates are per 100 km per year; the span's length is in metres.
+        for (const egm::ConductorResult& c : s.result->conductors) {
+            const double failures = c.rate * s.length / 100000.0;
+            s.failures.push_back(failures);
+            const std::size_t at =
+                std::find(sum.conductors.begin(), sum.conductors.end(), c.name) - sum.conductors.begin();
+            sum.failuresPerYear[at] += failures;
+        }
+        s.totalFailures = s.result->totalRate * s.length / 100000.0;
+        sum.totalFailuresPerYear += s.totalFailures;
+        decimals = std::max(decimals, decimalsOf(shortestText(s.length)));
+        metres = rounded(metres + s.length, decimals);
+        s.flagged = flagAbove && s.result->totalRate > *flagAbove;
+    }
+    sum.lengthKm = rounded(metres / 1000.0, decimals + 3);
+    sum.averagePer100Km = sum.lengthKm > 0.0 ? sum.totalFailuresPerYear / sum.lengthKm * 100.0 : 0.0;
+}
+
+} // namespace
+
+RouteOutcome assembleRoute(RoutePlan plan, std::vector<egm::CaseOutcome> outcomes,
+                           std::optional<double> flagAbove, int top)
+{
+    if (outcomes.size() != plan.spans.size()) {
+        throw std::invalid_argument(
+            fmt::format("assembleRoute: {} outcomes for {} spans", outcomes.size(), plan.spans.size()));
+    }
+    RouteOutcome out;
+    out.flagAbove = flagAbove;
+    out.spans = std::move(plan.spans);
+    out.summary.rateMethod = plan.rateMethod;
+    std::vector<bool> readFailed;
+    for (const egm::CaseInputs& c : plan.cases) {
+        readFailed.push_back(!c.error.empty());
+    }
+    addUpSpans(out, readFailed, outcomes, flagAbove);
+
+    for (std::size_t k = 0; k < out.spans.size(); ++k) {
+        if (out.spans[k].result) {
+            out.topSpans.push_back(k);
+        }
+    }
+    std::stable_sort(out.topSpans.begin(), out.topSpans.end(), [&out](std::size_t a, std::size_t b) {
+        return out.spans[a].totalFailures > out.spans[b].totalFailures;
+    });
+    if (out.topSpans.size() > static_cast<std::size_t>(std::max(0, top))) {
+        out.topSpans.resize(static_cast<std::size_t>(std::max(0, top)));
+    }
+    // Flagged spans that follow on from each other form one stretch.
+    for (const Span& s : out.spans) {
+        if (!s.flagged) {
+            continue;
+        }
+        if (!out.flagged.empty() && out.flagged.back().to == s.from) {
+            out.flagged.back().to = s.to;
+            out.flagged.back().highestRate = std::max(out.flagged.back().highestRate, s.result->totalRate);
+        } else {
+            out.flagged.push_back(FlaggedStretch{s.from, s.to, s.result->totalRate});
+        }
+    }
+    return out;
+}
+
+RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, const egm::Progress& progress,
+                          std::vector<NamedFile>* read)
+{
+    const egm::Inputs defaults = flags.resolve(read);
+    std::ifstream file;
+    openCaseFile(file, request.spans, "route file");
+    std::vector<SpanRow> rows;
+    std::vector<std::string> towerFiles;
+    try {
+        CaseFile spans(file, std::filesystem::path(request.spans).parent_path().string(), {"length", "km"});
+        Case c;
+        while (spans.next(defaults, c)) {
+            SpanRow row{c.line, c.name, c.towerFile, c.inputs, std::nullopt, std::nullopt, c.given};
+            for (auto [column, text] : {std::pair{"length", &row.length}, std::pair{"km", &row.km}}) {
+                const auto it = c.extra.find(column);
+                if (it != c.extra.end() && !it->second.empty()) {
+                    *text = it->second;
+                }
+            }
+            rows.push_back(std::move(row));
+        }
+        towerFiles = spans.towerPaths();
+        if (read != nullptr) {
+            for (const std::string& t : towerFiles) {
+                read->push_back({"tower file", t});
+            }
+        }
+    } catch (const CaseFileError& e) {
+        throw egm::InputError("route file '" + request.spans + "', " + e.what());
+    }
+    RoutePlan plan = planRoute(rows, "route file '" + request.spans + "'", defaults.rateMethod);
+    std::vector<egm::CaseOutcome> outcomes = egm::computeMany(plan.cases, {}, request.jobs, progress);
+    RouteOutcome out = assembleRoute(std::move(plan), std::move(outcomes), request.flagAbove, request.top);
+    out.towerFiles = std::move(towerFiles);
+    return out;
+}
+
+std::string failuresColumn(const std::string& conductor)
+{
+    std::string column = "failures" + conductor;
+    if (!conductor.empty()) {
+        column[8] = static_cast<char>(std::toupper(static_cast<unsigned char>(column[8])));
+    }
+    return column;
+}
+
+double shareOf(const RouteOutcome& out, const Span& s)
+{
+    const double total = out.summary.totalFailuresPerYear;
+    return total > 0.0 ? s.totalFailures / total : 0.0;
+}
+
+namespace {
+
+// Per conductor name, and the total.
+nlohmann::json perConductorJson(const egm::Result& r, const std::vector<double>& values, double totalValue)
+{
+    nlohmann::json j = nlohmann::json::object();
+    for (std::size_t k = 0; k < r.conductors.size(); ++k) {
+        j[r.conductors[k].name] = jsonNumber(values[k]);
+    }
+    j["total"] = jsonNumber(totalValue);
+    return j;
+}
+
+std::string routeJson(const RouteOutcome& out)
+{
+    const RouteSummary& sum = out.summary;
+    const double total = sum.totalFailuresPerYear;
+    const auto share = [&out](const Span& s) { return shareOf(out, s); };
+    nlohmann::json spans = nlohmann::json::array();
+    for (const Span& s : out.spans) {
+        nlohmann::json j = {{"span", s.index},
+                            {"line", s.line},
+                            {"name", s.name},
+                            {"km", jsonNumber(s.from)},
+                            {"length", jsonNumber(s.length)}};
+        // The span's own inputs, as its row gave them.
+        nlohmann::json given = nlohmann::json::object();
+        for (const auto& [column, text] : s.given) {
+            given[column] = text;
+        }
+        j["inputs"] = given;
+        if (s.result) {
+            std::vector<double> rates;
+            for (const egm::ConductorResult& c : s.result->conductors) {
+                rates.push_back(c.rate);
+            }
+            j["rates"] = perConductorJson(*s.result, rates, s.result->totalRate);
+            j["failuresPerYear"] = perConductorJson(*s.result, s.failures, s.totalFailures);
+            if (!s.towerFile.empty()) {
+                j["tower"] = s.towerFile;
+            }
+            j["share"] = jsonNumber(share(s));
+            j["flagged"] = s.flagged;
+            j["evaluation"] = std::string(egm::evaluationName(s.result->evaluation));
+            j["law"] = std::string(egm::lawName(s.result->law.kind));
+            j["rateMethod"] = std::string(egm::rateMethodName(s.result->rateMethod));
+        } else {
+            j["error"] = s.error;
+        }
+        spans.push_back(j);
+    }
+    nlohmann::json flagged = nlohmann::json::array();
+    for (const FlaggedStretch& f : out.flagged) {
+        flagged.push_back({{"fromKm", jsonNumber(f.from)},
+                           {"toKm", jsonNumber(f.to)},
+                           {"highestRate", jsonNumber(f.highestRate)}});
+    }
+    nlohmann::json failures = nlohmann::json::object();
+    for (std::size_t k = 0; k < sum.conductors.size(); ++k) {
+        failures[sum.conductors[k]] = jsonNumber(sum.failuresPerYear[k]);
+    }
+    failures["total"] = jsonNumber(total);
+    const nlohmann::json summary = {
+        {"spans", sum.spans},
+        {"failed", sum.failed},
+        {"lengthKm", jsonNumber(sum.lengthKm)},
+        {"rateMethod", std::string(egm::rateMethodName(sum.rateMethod))},
+        {"failuresPerYear", failures},
+        {"averagePer100KmPerYear", jsonNumber(sum.averagePer100Km)},
+        {"flagAbove", out.flagAbove ? jsonNumber(*out.flagAbove) : nlohmann::json(nullptr)},
+        {"flaggedStretches", flagged},
+    };
+    return nlohmann::json{{"spans", spans}, {"summary", summary}}.dump(2) + "\n";
+}
+
+std::string routeCsv(const RouteOutcome& out)
+{
+    const RouteSummary& sum = out.summary;
+    // The conductors of the computed spans, in order of first appearance.
+    const std::vector<std::string>& names = sum.conductors;
+    // The spans' own input columns, in order of first appearance, echoed
+    // after the length.
+    std::vector<std::string> inputs;
+    for (const Span& s : out.spans) {
+        for (const auto& [column, text] : s.given) {
+            if (std::find(inputs.begin(), inputs.end(), column) == inputs.end()) {
+                inputs.push_back(column);
+            }
+        }
+    }
+    std::string text = "span,line,name,km,length,";
+    auto to = std::back_inserter(text);
+    for (const std::string& column : inputs) {
+        fmt::format_to(to, "{},", csvField(column));
+    }
+    text += resultCsvHeader(names);
+    for (const std::string& n : names) {
+        fmt::format_to(to, ",{}", csvField(failuresColumn(n)));
+    }
+    text += ",failuresTotal,share,flagged,error\n";
+    for (const Span& s : out.spans) {
+        fmt::format_to(to, "{},{},{},{},{},", s.index, s.line, csvField(s.name), shortestText(s.from),
+                       shortestText(s.length));
+        for (const std::string& column : inputs) {
+            const auto given = std::find_if(s.given.begin(), s.given.end(),
+                                            [&column](const auto& g) { return g.first == column; });
+            fmt::format_to(to, "{},", given != s.given.end() ? csvField(given->second) : std::string());
+        }
+        if (!s.result) {
+            fmt::format_to(to, "{}{},,,,{}\n", resultCsvEmptyFields(names), std::string(names.size(), ','),
+                           csvField(s.error));
+            continue;
+        }
+        text += resultCsvFields(*s.result, names);
+        for (const std::string& n : names) {
+            const egm::ConductorResult* c = conductorNamed(*s.result, n);
+            fmt::format_to(to, ",{}",
+                           c != nullptr ? shortestText(s.failures[c - s.result->conductors.data()])
+                                        : std::string());
+        }
+        fmt::format_to(to, ",{},{},{},\n", shortestText(s.totalFailures), shortestText(shareOf(out, s)),
+                       s.flagged ? "true" : "false");
+    }
+    fmt::format_to(to, "# spans {}, failed {}, length {} km\n", sum.spans, sum.failed,
+                   shortestText(sum.lengthKm));
+    text += "# failures per year:";
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        fmt::format_to(to, " {} {},", names[k], shortestText(sum.failuresPerYear[k]));
+    }
+    fmt::format_to(to, " total {}\n# average {} per 100 km per year, {}\n",
+                   shortestText(sum.totalFailuresPerYear), shortestText(sum.averagePer100Km),
+                   rateMethodText(sum.rateMethod));
+    return text;
+}
+
+std::string routeText(const RouteOutcome& out)
+{
+    const RouteSummary& sum = out.summary;
+    const double total = sum.totalFailuresPerYear;
+    const auto share = [&out](const Span& s) { return shareOf(out, s); };
+    std::string text = fmt::format("Route: {} spans, {:.3f} km computed", sum.spans, sum.lengthKm);
+    text += sum.failed > 0 ? " (" + std::to_string(sum.failed) + " spans failed)\n" : "\n";
+    text += "Expected shielding failures per year (" + rateMethodText(sum.rateMethod) + ")\n";
+    const auto row = [&text](const std::string& label, const std::string& value) {
+        text += "  " + label + std::string(label.size() < 23 ? 23 - label.size() : 1, ' ') + value + "\n";
+    };
+    for (std::size_t k = 0; k < sum.conductors.size(); ++k) {
+        row(sum.conductors[k], shortestText(sum.failuresPerYear[k]));
+    }
+    row("total", shortestText(total));
+    row("average", shortestText(sum.averagePer100Km) + " per 100 km per year");
+    text += "Spans that contribute most\n";
+    for (std::size_t k : out.topSpans) {
+        const Span& s = out.spans[k];
+        text += fmt::format(
+            "  span {:<5} {:<16} km {:9.3f}  {:8.1f} m  rate {:10.4g}  failures {:10.4g}  {:5.1f} %\n",
+            s.index, s.name.substr(0, 16), s.from, s.length, s.result->totalRate, s.totalFailures,
+            100.0 * share(s));
+    }
+    if (out.flagAbove) {
+        text += "Stretches whose total rate exceeds " + shortestText(*out.flagAbove) + "\n";
+        if (out.flagged.empty()) {
+            text += "  none\n";
+        }
+        for (const FlaggedStretch& f : out.flagged) {
+            text += fmt::format("  km {:.3f} to {:.3f}, highest rate {:.4g}\n", f.from, f.to, f.highestRate);
+        }
+    }
+    for (const Span& s : out.spans) {
+        if (!s.result) {
+            text += "  failed: span " + std::to_string(s.index) + ": " + s.error + "\n";
+        }
+    }
+    if (!out.topSpans.empty()) {
+        text += computationNote(*out.spans[out.topSpans.front()].result) + "\n";
+    }
+    return text;
+}
+
+} // namespace
+
+std::string routeReport(const RouteOutcome& out, const std::string& format)
+{
+    return format == "json" ? routeJson(out) : format == "csv" ? routeCsv(out) : routeText(out);
+}
+
+int runRoute(const InputFlags& flags, const RouteRequest& request, const std::string& format,
+             const std::string& path, const egm::Progress& progress)
+{
+    refuseOutputOverInput(path, "results file", {{"route file", request.spans}});
+    egm::io::OutputFile out(path, "results file");
+    std::vector<NamedFile> read;
+    const RouteOutcome outcome = computeRoute(flags, request, progress, &read);
+    refuseOutputOverInput(path, "results file", read);
+    out.write(routeReport(outcome, format));
+    out.commit();
+    if (outcome.summary.failed > 0) {
+        std::fprintf(stderr, "egm-study: %d of %d spans could not be computed; see their errors\n",
+                     outcome.summary.failed, outcome.summary.spans);
+        return 1;
+    }
+    return 0;
+}
+
+Chart routeChart(const RouteOutcome& out)
+{
+    Chart chart;
+    chart.title = "Shielding failure rate along the route";
+    chart.xLabel = "chainage, km";
+    chart.yLabel = rateUnit(out.summary.rateMethod);
+    Series total{"total rate of the span", {}, {}, false};
+    for (const Span& s : out.spans) {
+        // A step over the span's length.
+        const double rate = s.result ? s.result->totalRate : std::nan("");
+        total.x.push_back(s.from);
+        total.y.push_back(rate);
+        total.x.push_back(s.to);
+        total.y.push_back(rate);
+    }
+    chart.series.push_back(total);
+    if (out.flagAbove) {
+        Series limit{"flag above " + legendNumber(*out.flagAbove), {}, {}, true};
+        if (!total.x.empty()) {
+            limit.x = {*std::min_element(total.x.begin(), total.x.end()),
+                       *std::max_element(total.x.begin(), total.x.end())};
+            limit.y = {*out.flagAbove, *out.flagAbove};
+        }
+        chart.series.push_back(limit);
+    }
+    // However many stretches are flagged: shaded, under one legend entry.
+    for (const FlaggedStretch& f : out.flagged) {
+        chart.bands.push_back(Band{f.from, f.to});
+    }
+    if (!out.flagged.empty()) {
+        const std::size_t n = out.flagged.size();
+        chart.bandsLabel = std::to_string(n) + (n == 1 ? " flagged stretch" : " flagged stretches");
+    }
+    if (!out.topSpans.empty()) {
+        chart.notes.push_back(computationNote(*out.spans[out.topSpans.front()].result));
+    }
+    chart.notes.push_back("inputs: each span's row of the route file, " + std::to_string(out.summary.spans) +
+                          " spans, " + shortestText(out.summary.lengthKm) + " km computed");
+    return chart;
+}
+
+} // namespace study
