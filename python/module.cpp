@@ -159,18 +159,6 @@ py::dict exposure(const py::dict& inputs)
     return d;
 }
 
-// Ctrl-C while cases run with the GIL released: as the progress report of
-// egm::computeMany (called every 0.1 s on the calling thread), it takes the
-// GIL for Python's signal handlers, and an error they raise
-// (KeyboardInterrupt) stops the cases and is raised when the call returns.
-void raiseOnSignal(std::size_t, std::size_t)
-{
-    py::gil_scoped_acquire held;
-    if (PyErr_CheckSignals() != 0) {
-        throw py::error_already_set();
-    }
-}
-
 // Many cases on threads, the GIL released while they run; each row's
 // outcome in order: its result, or its error message. The cases are numbered
 // from first (a part of a larger batch keeps the whole's numbers); frame:
@@ -234,7 +222,7 @@ py::list sweep(const py::dict& base, const std::string& param, const py::list& v
     std::vector<egm::CaseOutcome> outcomes;
     {
         py::gil_scoped_release free;
-        outcomes = egm::computeMany(cases, {}, jobs);
+        outcomes = egm::computeMany(cases, {}, jobs, raiseOnSignal);
     }
     py::list rows;
     for (std::size_t k = 0; k < outcomes.size(); ++k) {

@@ -309,4 +309,16 @@ py::dict resultRow(const egm::Result& r)
     return row;
 }
 
+// Ctrl-C while cases run with the GIL released: as the progress report of
+// egm::computeMany (called every 0.1 s on the calling thread), it takes the
+// GIL for Python's signal handlers, and an error they raise
+// (KeyboardInterrupt) stops the cases and is raised when the call returns.
+void raiseOnSignal(std::size_t, std::size_t)
+{
+    py::gil_scoped_acquire held;
+    if (PyErr_CheckSignals() != 0) {
+        throw py::error_already_set();
+    }
+}
+
 } // namespace pyegm

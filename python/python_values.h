@@ -50,4 +50,8 @@ py::dict resultRow(const egm::Result& r);
 // route_assemble and the picklable Outcome.
 void bindRoute(py::module_& m);
 
+// The progress report of egm::computeMany under Python: raises what Python's
+// signal handlers raise (Ctrl-C: KeyboardInterrupt), which stops the cases.
+void raiseOnSignal(std::size_t done, std::size_t total);
+
 } // namespace pyegm

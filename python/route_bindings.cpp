@@ -77,7 +77,7 @@ std::vector<egm::CaseOutcome> spanOutcomes(const py::list& records, bool frame, 
         cases.push_back(std::move(row.inputs));
     }
     py::gil_scoped_release free;
-    return egm::computeMany(cases, {}, jobs);
+    return egm::computeMany(cases, {}, jobs, raiseOnSignal);
 }
 
 py::object optionalNumber(const std::optional<double>& x)
@@ -276,7 +276,7 @@ void bindRoute(py::module_& m)
         "plan_outcomes",
         [](const study::RoutePlan& plan, unsigned jobs) {
             py::gil_scoped_release free;
-            return egm::computeMany(plan.cases, {}, jobs);
+            return egm::computeMany(plan.cases, {}, jobs, raiseOnSignal);
         },
         py::arg("plan"), py::arg("jobs") = 0);
     // The outcomes of consecutive spans' records, as a worker computes them.
