@@ -1,5 +1,8 @@
 #include "csv.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace egm::io {
 
 namespace {
@@ -74,6 +77,21 @@ bool readCsvRecord(std::istream& in, int& line, CsvRecord& record)
     }
     record.fields.push_back(field);
     return true;
+}
+
+std::string trimmedField(const std::string& field)
+{
+    const std::size_t first = field.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return field.substr(first, field.find_last_not_of(" \t") - first + 1);
+}
+
+std::string lowered(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
 }
 
 } // namespace egm::io

@@ -4,6 +4,9 @@
 // record knows the line it starts on, for messages.
 #pragma once
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <istream>
 #include <string>
 #include <vector>
@@ -19,5 +22,21 @@ struct CsvRecord {
 // Reads the next record; false at the end of the input. A trailing carriage
 // return is dropped.
 bool readCsvRecord(std::istream& in, int& line, CsvRecord& record);
+
+// A field without its leading and trailing blanks and tabs.
+std::string trimmedField(const std::string& field);
+// The text in lower case (ASCII), for column names and kinds.
+std::string lowered(std::string text);
+
+// The file at path opened for reading; Error ("cannot open tower file 'F':
+// No such file or directory", what naming the kind of file) when it cannot be.
+template <class Error> std::ifstream openedOrThrow(const std::string& path, const std::string& what)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw Error("cannot open " + what + " '" + path + "': " + std::strerror(errno));
+    }
+    return in;
+}
 
 } // namespace egm::io

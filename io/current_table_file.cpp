@@ -11,23 +11,6 @@
 
 namespace egm::io {
 
-namespace {
-
-std::string trimmed(const std::string& s)
-{
-    const std::size_t first = s.find_first_not_of(" \t");
-    return first == std::string::npos ? std::string()
-                                      : s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
-std::string lowered(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
-
-} // namespace
-
 egm::CurrentTable readCurrentTable(std::istream& in, const std::string& file)
 {
     const auto fail = [&](int line, const std::string& reason) {
@@ -42,7 +25,7 @@ egm::CurrentTable readCurrentTable(std::istream& in, const std::string& file)
     int currentColumn = -1;
     int probabilityColumn = -1;
     for (std::size_t k = 0; k < header.fields.size(); ++k) {
-        const std::string name = lowered(trimmed(header.fields[k]));
+        const std::string name = lowered(trimmedField(header.fields[k]));
         int& column = name == "current"       ? currentColumn
                       : name == "probability" ? probabilityColumn
                                               : currentColumn;
@@ -71,7 +54,7 @@ egm::CurrentTable readCurrentTable(std::istream& in, const std::string& file)
         double values[2] = {0.0, 0.0};
         const int columns[2] = {currentColumn, probabilityColumn};
         for (int c = 0; c < 2; ++c) {
-            const std::string text = trimmed(record.fields[static_cast<std::size_t>(columns[c])]);
+            const std::string text = trimmedField(record.fields[static_cast<std::size_t>(columns[c])]);
             if (!parseReal(text, values[c])) {
                 fail(record.line,
                      std::string(c == 0 ? "current" : "probability") + " '" + text + "' is not a number");
@@ -89,10 +72,7 @@ egm::CurrentTable readCurrentTable(std::istream& in, const std::string& file)
 
 egm::CurrentTable readCurrentTableFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw CurrentTableFileError("cannot open current table '" + path + "': " + std::strerror(errno));
-    }
+    std::ifstream in = openedOrThrow<CurrentTableFileError>(path, "current table");
     return readCurrentTable(in, path);
 }
 

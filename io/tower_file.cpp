@@ -49,21 +49,6 @@ std::string columnList()
     return list;
 }
 
-std::string trimmed(const std::string& s)
-{
-    const std::size_t first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
-std::string lowered(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
-
 class Reader {
   public:
     Reader(std::istream& in, const std::string& file) : in_(in), file_(file) {}
@@ -110,7 +95,7 @@ class Reader {
             fail(header.line, header.error);
         }
         for (std::size_t k = 0; k < header.fields.size(); ++k) {
-            const std::string text = lowered(trimmed(header.fields[k]));
+            const std::string text = lowered(trimmedField(header.fields[k]));
             if (text.empty() && k + 1 == header.fields.size() && k > 0) {
                 emptyLast_ = true; // "a,b," as spreadsheets write it
                 break;
@@ -162,7 +147,7 @@ class Reader {
             fail(record.line, record.error);
         }
         std::size_t fields = record.fields.size();
-        if (emptyLast_ && fields == columns_.size() + 1 && trimmed(record.fields.back()).empty()) {
+        if (emptyLast_ && fields == columns_.size() + 1 && trimmedField(record.fields.back()).empty()) {
             --fields;
         }
         if (fields != columns_.size()) {
@@ -171,7 +156,7 @@ class Reader {
         }
         egm::TowerWire wire;
         for (std::size_t k = 0; k < columns_.size(); ++k) {
-            const std::string text = trimmed(record.fields[k]);
+            const std::string text = trimmedField(record.fields[k]);
             switch (columns_[k]->column) {
             case Column::name:
                 if (lowered(text) == "total") {
@@ -231,10 +216,7 @@ egm::Tower readTower(std::istream& in, const std::string& file)
 
 egm::Tower readTowerFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw TowerFileError("cannot open tower file '" + path + "': " + std::strerror(errno));
-    }
+    std::ifstream in = openedOrThrow<TowerFileError>(path, "tower file");
     return readTower(in, path);
 }
 
