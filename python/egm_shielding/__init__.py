@@ -304,9 +304,10 @@ def batch(cases, jobs=None):
       cases: a sequence of dicts, or a pandas DataFrame, keyed like the
         columns of egm-study batch: any input's name ('slope', 'h1',
         'min-current' or 'min_current', 'law', 'rate_method',
-        'conductor_sag', ...), 'tower' (a tower as rates() takes it, sag
-        included), 'law_coefficients' and an optional 'name'; a missing key,
-        None or NaN keeps the default.
+        'conductor_sag', 'thunder-days', 'critical-current3', ...), 'tower'
+        (a tower as rates() takes it, sag and insulation included),
+        'law_coefficients', 'current_table' and an optional 'name'; a
+        missing key, None or NaN keeps the default.
       jobs: threads; None for one per core.
 
     Returns one dict per case (a DataFrame for a DataFrame): case, name, the

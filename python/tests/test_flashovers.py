@@ -317,3 +317,12 @@ def test_batch_sweep_and_route_carry_the_insulation():
                        {"length": 250.0, "tower": as_dicts("critical-current")}])
     assert route.summary["failed"] == 0
     assert [span["total"] for span in route.spans] == [r.total, r.total]
+
+
+def test_exposure_and_strokes_take_the_same_inputs():
+    kwargs = {"critical_current3": 9.5, "cfo4": 1200.0, "surge_impedance4": 400.0, "thunder_days": 30}
+    r = egm.rates(**kwargs)
+    assert egm.exposure(**kwargs)["result"].flashover_rates == r.flashover_rates
+    assert r.critical_currents == {"conductor1": 9.5, "conductor2": 6.0}
+    widths = egm.strokes(current=30.0, distribution="table", current_table=SAMPLED, **kwargs).widths
+    assert (widths == egm.strokes(current=30.0).widths).all()
