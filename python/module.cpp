@@ -21,51 +21,6 @@ namespace {
 
 using namespace pyegm;
 
-py::object optionalCurrent(const egm::MaxCurrent& m)
-{
-    return m.current ? py::object(py::float_(*m.current)) : py::object(py::none());
-}
-
-py::object optionalFlag(const egm::MaxCurrent& m)
-{
-    return m.current ? py::object(py::bool_(m.exposedAtTop)) : py::object(py::none());
-}
-
-// One result: its conductors in the tower's order, then the figures of the
-// whole line, and its row by the result columns' names.
-py::dict resultDict(const egm::Result& r)
-{
-    py::list conductors;
-    for (const egm::ConductorResult& c : r.conductors) {
-        py::dict e;
-        e["name"] = c.name;
-        e["wire"] = c.wire;
-        e["rate"] = c.rate;
-        e["max_current"] = optionalCurrent(c.maxCurrent);
-        e["max_current_at_top"] = optionalFlag(c.maxCurrent);
-        e["classical_max_current"] = optionalCurrent(c.classicalMaxCurrent);
-        e["classical_max_current_at_top"] = optionalFlag(c.classicalMaxCurrent);
-        conductors.append(e);
-    }
-    py::dict d;
-    d["conductors"] = conductors;
-    d["wires"] = r.wireNames;
-    d["total"] = r.totalRate;
-    d["rateMethod"] = std::string(egm::rateMethodName(r.rateMethod));
-    d["heights"] = r.heights;
-    d["terrainFactor"] = r.terrainFactor;
-    d["collectionWidth"] = r.collectionWidth;
-    d["currentFrom"] = r.currentFrom;
-    d["currentTo"] = r.currentTo;
-    d["currentSteps"] = r.currentSteps;
-    d["evaluation"] = std::string(egm::evaluationName(r.evaluation));
-    d["law"] = std::string(egm::lawName(r.law.kind));
-    d["distribution"] = std::string(egm::distributionName(r.distribution.kind));
-    d["notes"] = r.notes;
-    d["columns"] = resultRow(r);
-    return d;
-}
-
 // A vector handed to numpy without a copy: the array keeps it alive.
 py::array_t<double> arrayOf(std::vector<double>&& values, std::vector<py::ssize_t> shape)
 {

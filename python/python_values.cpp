@@ -1,10 +1,14 @@
 #include "python_values.h"
 
+#include <cctype>
 #include <cmath>
+#include <optional>
 #include <pybind11/stl.h>
+#include <string_view>
 #include <variant>
 #include <vector>
 
+#include "current_table_file.h"
 #include "numbers.h"
 #include "tower_file.h"
 
@@ -116,11 +120,42 @@ egm::WireKind wireKind(const py::handle& value, std::size_t wire)
                    "': must be ground wire or conductor"};
 }
 
+// A conductor's insulation inputs by their tower file's column names; a
+// dict key or DataFrame column may spell them with "_" for "-".
+struct InsulationKey {
+    std::string_view name;
+    std::optional<double> egm::Insulation::*member;
+};
+constexpr InsulationKey kInsulationKeys[] = {
+    {"critical-current", &egm::Insulation::criticalCurrent},
+    {"cfo", &egm::Insulation::cfo},
+    {"insulation-length", &egm::Insulation::insulationLength},
+    {"surge-impedance", &egm::Insulation::surgeImpedance},
+    {"conductor-radius", &egm::Insulation::conductorRadius},
+    {"subconductors", &egm::Insulation::subconductors},
+    {"bundle-radius", &egm::Insulation::bundleRadius},
+};
+
+const InsulationKey* insulationKey(std::string key)
+{
+    for (char& c : key) {
+        c = c == '_' ? '-' : c;
+    }
+    for (const InsulationKey& k : kInsulationKeys) {
+        if (k.name == key) {
+            return &k;
+        }
+    }
+    return nullptr;
+}
+
 // One wire of a tower: (kind, x, height), (kind, x, height, voltage term),
 // (name, kind, x, height, voltage term), (name, kind, x, height, voltage
-// term, sag), or a dict with the keys name, kind, x, height, voltage_term (or
-// voltage-term) and sag; a missing name, voltage term or sag is the default
-// name or 0. A DataFrame's NaN is a missing value (a missing x or height an
+// term, sag), (name, kind, x, height, voltage term, sag, critical current),
+// or a dict with the keys name, kind, x, height, voltage_term (or
+// voltage-term), sag and the insulation's (kInsulationKeys); a missing name,
+// voltage term or sag is the default name or 0, a missing insulation input
+// not given. A DataFrame's NaN is a missing value (a missing x or height an
 // error); the caller's own NaN is an error.
 egm::TowerWire wireOf(const py::handle& item, std::size_t wire, Source source)
 {
@@ -142,6 +177,11 @@ egm::TowerWire wireOf(const py::handle& item, std::size_t wire, Source source)
                 name = value;
             } else if (k == "sag") {
                 sag = value;
+            } else if (const InsulationKey* insulation = insulationKey(k)) {
+                if (!isMissing(value, source)) {
+                    const std::string what(insulation->name);
+                    w.insulation.*(insulation->member) = wireNumber(value, wire, what.c_str());
+                }
             } else {
                 throw RowError{at + "unknown key '" + egm::io::printable(k) + "'"};
             }
@@ -171,10 +211,11 @@ egm::TowerWire wireOf(const py::handle& item, std::size_t wire, Source source)
     }
     const py::sequence s = py::reinterpret_borrow<py::sequence>(item);
     const std::size_t n = s.size();
-    if (n < 3 || n > 6) {
+    if (n < 3 || n > 7) {
         throw RowError{at + std::to_string(n) +
                        " items: must be (kind, x, height), (kind, x, height, voltage term), (name, kind, "
-                       "x, height, voltage term) or (name, kind, x, height, voltage term, sag)"};
+                       "x, height, voltage term), (name, kind, x, height, voltage term, sag) or (name, "
+                       "kind, x, height, voltage term, sag, critical current)"};
     }
     const std::size_t first = n >= 5 ? 1 : 0;
     if (n >= 5 && !isMissing(s[0], source)) {
@@ -186,8 +227,11 @@ egm::TowerWire wireOf(const py::handle& item, std::size_t wire, Source source)
     if (n >= 4 && !isMissing(s[first + 3], source)) {
         w.voltageTerm = wireNumber(s[first + 3], wire, "voltage term");
     }
-    if (n == 6 && !isMissing(s[5], source)) {
+    if (n >= 6 && !isMissing(s[5], source)) {
         w.sag = wireNumber(s[5], wire, "sag");
+    }
+    if (n == 7 && !isMissing(s[6], source)) {
+        w.insulation.criticalCurrent = wireNumber(s[6], wire, "critical-current");
     }
     return w;
 }
@@ -222,6 +266,94 @@ egm::Tower towerOf(const py::handle& value)
     return tower;
 }
 
+// A number of a current table's row (1-based): a Python number, or a text
+// the library reads.
+double tableNumber(const py::handle& value, std::size_t row, const char* what)
+{
+    const std::string at = "current table: row " + std::to_string(row) + ": " + what;
+    double v = 0.0;
+    if (py::isinstance<py::str>(value)) {
+        if (!egm::parseNumber(value.cast<std::string>(), v)) {
+            throw RowError{at + " '" + textOf(value) + "' is not a number"};
+        }
+        return v;
+    }
+    try {
+        v = value.cast<double>();
+    } catch (const py::cast_error&) {
+        throw RowError{at + " '" + textOf(value) + "' is not a number"};
+    }
+    return finiteOrThrow(v, at, value, false);
+}
+
+// A DataFrame's columns current and probability (any letter case), as
+// (current, probability) pairs.
+py::list tableRowsOfFrame(const py::handle& frame)
+{
+    py::object current, probability;
+    std::size_t columns = 0;
+    for (const auto& [key, values] : frame.attr("to_dict")("list").cast<py::dict>()) {
+        std::string name = py::str(key);
+        for (char& c : name) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (name == "current") {
+            current = py::reinterpret_borrow<py::object>(values);
+        } else if (name == "probability") {
+            probability = py::reinterpret_borrow<py::object>(values);
+        }
+        ++columns;
+    }
+    if (columns != 2 || !current || !probability) {
+        throw RowError{"current table: a DataFrame's columns must be current and probability"};
+    }
+    py::list rows;
+    const py::list p(probability);
+    std::size_t k = 0;
+    for (const py::handle c : py::list(current)) {
+        rows.append(py::make_tuple(c, p[k++]));
+    }
+    return rows;
+}
+
+// The table of distribution table: a list of (current, probability) pairs,
+// a DataFrame with the columns current and probability, or the path of a
+// CSV file of them (egm::io::readCurrentTableFile). Throws RowError, one
+// line naming the row, for points that are no distribution.
+egm::CurrentTable currentTableOf(const py::handle& value)
+{
+    if (py::isinstance<py::str>(value) || py::hasattr(value, "__fspath__")) {
+        const std::string path = py::str(py::module_::import("os").attr("fspath")(value));
+        try {
+            return egm::io::readCurrentTableFile(path);
+        } catch (const egm::InputError& e) {
+            throw RowError{e.what()};
+        }
+    }
+    const py::object rows =
+        isFrame(value) ? tableRowsOfFrame(value) : py::reinterpret_borrow<py::object>(value);
+    if (!isSequence(rows)) {
+        throw RowError{"current table '" + textOf(value) +
+                       "': must be (current, probability) pairs, a DataFrame or a file's path"};
+    }
+    std::vector<double> current;
+    std::vector<double> probability;
+    for (const py::handle item : rows) {
+        const std::size_t row = current.size() + 1;
+        if (!isSequence(item) || py::len(item) != 2) {
+            throw RowError{"current table: row " + std::to_string(row) + " '" + textOf(item) +
+                           "': must be a (current, probability) pair"};
+        }
+        const py::sequence pair = py::reinterpret_borrow<py::sequence>(item);
+        current.push_back(tableNumber(pair[0], row, "current"));
+        probability.push_back(tableNumber(pair[1], row, "probability"));
+    }
+    if (const std::string fault = egm::CurrentTable::check(current, probability); !fault.empty()) {
+        throw RowError{"current table: " + fault};
+    }
+    return egm::CurrentTable(std::move(current), std::move(probability));
+}
+
 } // namespace
 
 // The named inputs of a dict: every key an input's name, and "tower",
@@ -240,7 +372,8 @@ egm::NamedInputs namedOf(const py::dict& d, Source source, std::string* caseName
             continue;
         }
         const bool coefficients = k == "law_coefficients" || k == "law-coefficients";
-        if (k != "tower" && !coefficients && egm::inputField(k) == nullptr) {
+        const bool table = k == "current_table" || k == "current-table";
+        if (k != "tower" && !coefficients && !table && egm::inputField(k) == nullptr) {
             throw py::value_error("unknown input '" + egm::io::printable(k) + "'");
         }
         if (isMissing(value, source)) {
@@ -248,6 +381,8 @@ egm::NamedInputs namedOf(const py::dict& d, Source source, std::string* caseName
         }
         if (k == "tower") {
             named.tower = towerOf(value);
+        } else if (table) {
+            named.currentTable = currentTableOf(value);
         } else if (coefficients) {
             if (!isSequence(value)) {
                 throw RowError{"law coefficients '" + textOf(value) +
@@ -307,6 +442,65 @@ py::dict resultRow(const egm::Result& r)
     }
     row["notes"] = r.notes;
     return row;
+}
+
+namespace {
+
+py::object optionalNumber(const std::optional<double>& x)
+{
+    return x ? py::object(py::float_(*x)) : py::object(py::none());
+}
+
+py::object optionalCurrent(const egm::MaxCurrent& m)
+{
+    return optionalNumber(m.current);
+}
+
+py::object optionalFlag(const egm::MaxCurrent& m)
+{
+    return m.current ? py::object(py::bool_(m.exposedAtTop)) : py::object(py::none());
+}
+
+} // namespace
+
+// One result: its conductors in the tower's order (each one's flashover
+// figures none without a critical current), then the figures of the whole
+// line, and its row by the result columns' names.
+py::dict resultDict(const egm::Result& r)
+{
+    py::list conductors;
+    for (const egm::ConductorResult& c : r.conductors) {
+        py::dict e;
+        e["name"] = c.name;
+        e["wire"] = c.wire;
+        e["rate"] = c.rate;
+        e["max_current"] = optionalCurrent(c.maxCurrent);
+        e["max_current_at_top"] = optionalFlag(c.maxCurrent);
+        e["classical_max_current"] = optionalCurrent(c.classicalMaxCurrent);
+        e["classical_max_current_at_top"] = optionalFlag(c.classicalMaxCurrent);
+        e["critical_current"] = optionalNumber(c.criticalCurrent);
+        e["flashover_rate"] = optionalNumber(c.flashoverRate);
+        e["perfectly_shielded"] = c.perfectlyShielded;
+        conductors.append(e);
+    }
+    py::dict d;
+    d["conductors"] = conductors;
+    d["wires"] = r.wireNames;
+    d["total"] = r.totalRate;
+    d["flashoverTotal"] = optionalNumber(r.flashoverTotal);
+    d["rateMethod"] = std::string(egm::rateMethodName(r.rateMethod));
+    d["heights"] = r.heights;
+    d["terrainFactor"] = r.terrainFactor;
+    d["collectionWidth"] = r.collectionWidth;
+    d["currentFrom"] = r.currentFrom;
+    d["currentTo"] = r.currentTo;
+    d["currentSteps"] = r.currentSteps;
+    d["evaluation"] = std::string(egm::evaluationName(r.evaluation));
+    d["law"] = std::string(egm::lawName(r.law.kind));
+    d["distribution"] = std::string(egm::distributionName(r.distribution.kind));
+    d["notes"] = r.notes;
+    d["columns"] = resultRow(r);
+    return d;
 }
 
 // Ctrl-C while cases run with the GIL released: as the progress report of

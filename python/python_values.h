@@ -34,7 +34,9 @@ double finiteOrThrow(double v, const std::string& what, const py::handle& value,
 // text. Throws RowError for an empty string or a number not finite.
 egm::NamedValue namedValue(const std::string& name, const py::handle& value);
 // The named inputs of a dict: every key an input's name, and "tower",
-// "law_coefficients", "name" (the case's, into caseName). Throws RowError
+// "law_coefficients", "current_table" (the table of distribution table:
+// (current, probability) pairs, a DataFrame of those columns or a CSV
+// file's path), "name" (the case's, into caseName). Throws RowError
 // for a value that cannot be read, and ValueError for a key that names no
 // input.
 egm::NamedInputs namedOf(const py::dict& d, Source source, std::string* caseName = nullptr);
@@ -45,6 +47,12 @@ py::object cellObject(const study::Cell& cell);
 // One result's row by the study layer's column names (the line's figures
 // included) and its notes, as Result.to_dict gives it.
 py::dict resultRow(const egm::Result& r);
+
+// One result as a dict: "conductors" (name, wire, rate, the maximum
+// currents, critical_current, flashover_rate, perfectly_shielded, in the
+// tower's order), the line's figures (total, flashoverTotal, ...), and
+// "columns", its resultRow.
+py::dict resultDict(const egm::Result& r);
 
 // The route's bindings: route_plan, plan_outcomes, span_outcomes,
 // route_assemble and the picklable Outcome.

@@ -26,10 +26,12 @@ column rateMethod): never compare or add rates of different methods.
 Conventions:
   * Lengths in metres, currents in kA, the ground slope in degrees.
   * A tower is a list of wires, each (kind, x, height), (kind, x, height,
-    voltage_term), (name, kind, x, height, voltage_term) or (name, kind, x,
-    height, voltage_term, sag), or a dict with those keys, a pandas DataFrame
-    with those columns, or the path of a tower file (egm-study's CSV: name,
-    kind, x, height, voltage-term); kind is 'ground wire' or 'conductor' (any
+    voltage_term), (name, kind, x, height, voltage_term), (name, kind, x,
+    height, voltage_term, sag) or (name, kind, x, height, voltage_term, sag,
+    critical_current), or a dict with those keys and a conductor's
+    insulation items, a pandas DataFrame with those columns, or the path of
+    a tower file (egm-study's CSV: name, kind, x, height, voltage-term, sag
+    and the insulation columns); kind is 'ground wire' or 'conductor' (any
     letter case, 'ground_wire' too). Wires
     without a name are called groundWire1, groundWire2, ... and conductor1,
     conductor2, ..., counted by kind in the tower's order. Results come per
@@ -68,6 +70,13 @@ Conventions:
     shortens conductor 2's; 0 removes it), the current distribution and
     the rate method.
 
+Flashovers: a conductor whose insulation gives a critical current Ic
+(critical-current; or cfo, or insulation-length, with surge-impedance or
+with its radius and bundle) has its flashover rate beside its rate: the
+strokes from Ic up, exactly its rate with min_current=Ic
+(Result.flashover_rates, Result.critical_currents,
+Result.perfectly_shielded).
+
 Every law, distribution, model term and default, with its source and its
 effect in numbers: docs/models.md of the source tree.
 
@@ -91,18 +100,13 @@ import math
 import numbers
 
 from . import _core
+from ._results import Result, Strokes
 
 __all__ = ["Line", "Result", "Strokes", "Route", "rates", "strokes", "batch", "sweep", "route",
            "exposure", "to_dataframe", "plot_strokes", "plot_exposure", "input_names",
            "MAX_SPAN_LENGTH", "__version__"]
 
 __version__ = _core.version()
-
-# The per-conductor figures of a Result, as attributes; the result columns
-# and their names are the study layer's (_core), as egm-study writes them.
-_PER_CONDUCTOR = ("max_current", "max_current_at_top", "classical_max_current",
-                  "classical_max_current_at_top")
-
 
 def _finite(name, value):
     """value itself; ValueError naming it when it is a NaN or infinite number."""
@@ -162,99 +166,37 @@ def _inputs(line, tower, **given):
 
 # The keywords of rates(), strokes() and exposure() that are inputs.
 _INPUT_KEYWORDS = (
-    "flash_density", "slope", "min_current", "voltage_term", "law", "law_coefficients",
-    "distribution", "current_scale", "current_exponent", "current_median", "current_sigma",
-    "evaluation", "rate_method", "ground_wire_sag", "conductor_sag")
+    "flash_density", "thunder_days", "slope", "min_current", "voltage_term", "law",
+    "law_coefficients", "distribution", "current_table", "current_scale", "current_exponent",
+    "current_median", "current_sigma", "evaluation", "rate_method", "ground_wire_sag",
+    "conductor_sag")
+
+# The built-in line's insulation keywords (**insulation of rates(), strokes()
+# and exposure()): each for both conductors, and with 3 or 4 for conductor 1
+# or conductor 2 alone, as the input table names them.
+_INSULATION_KEYWORDS = tuple(
+    name + wire for name in ("critical_current", "cfo", "insulation_length", "surge_impedance",
+                             "conductor_radius", "subconductors", "bundle_radius")
+    for wire in ("", "3", "4"))
 
 
 def _inputs_of(keywords):
-    """_inputs of a public function's own arguments (its locals() on entry)."""
+    """_inputs of a public function's own arguments (its locals() on entry);
+    TypeError for an insulation keyword that is none."""
+    insulation = keywords["insulation"]
+    for name in insulation:
+        if name not in _INSULATION_KEYWORDS:
+            raise TypeError(f"unexpected keyword argument {name!r} (the insulation keywords: "
+                            f"{', '.join(_INSULATION_KEYWORDS)})")
     return _inputs(keywords["line"], keywords["tower"],
-                   **{k: keywords[k] for k in _INPUT_KEYWORDS})
+                   **{k: keywords[k] for k in _INPUT_KEYWORDS}, **insulation)
 
 
-class Result:
-    """The rates of one tower and what was worked out with them.
-
-    Attributes:
-      rates: {conductor name: rate, ..., "total": total}, shielding failures
-        (strokes to a conductor) per 100 km per year by rate_method, the
-        conductors in the tower's order; each rate also reads as an
-        attribute (r.conductor1).
-      total: the sum over the conductors.
-      rate_method: 'share' or 'exposure', the method of every rate here (see
-        the package's help and docs/models.md); rates of the two methods
-        are different figures and never to be compared or added.
-      conductors: the conductors' names, in the tower's order.
-      wires: every wire's name, in the tower's order.
-      heights: {wire name: m}, the heights computed with: each wire's height
-        at the tower less two thirds of its sag (the span's average height).
-      max_current: {conductor name: kA}: the largest current of the
-        integrated range at which the conductor has a width for some
-        incidence angle, to 0.01 kA; None when never exposed.
-      max_current_at_top: {conductor name: bool}: still exposed at the top of
-        the range (the figure is then the range's end, not a computed
-        maximum).
-      classical_max_current: {conductor name: kA}: the largest current with
-        a width for vertical strokes (vertical also on sloped ground),
-        searched from 0.1 to 1000 kA; None when never exposed.
-      classical_max_current_at_top: {conductor name: bool}: still exposed at
-        1000 kA.
-      terrain_factor: 1/6, or 1/3 on steep ground (share method only).
-      collection_width: the line's equivalent collection width, m (share
-        method only).
-      current_range: (from, to, steps), kA.
-      evaluation, law, distribution: how the line was computed.
-      notes: remarks about the tower's layout.
-    """
-
-    def __init__(self, d):
-        conductors = d["conductors"]
-        self.conductors = tuple(c["name"] for c in conductors)
-        self.wires = tuple(d["wires"])
-        self.rates = {c["name"]: c["rate"] for c in conductors}
-        self.rates["total"] = d["total"]
-        self.total = d["total"]
-        self.rate_method = d["rateMethod"]
-        self.heights = dict(zip(self.wires, d["heights"]))
-        for key in _PER_CONDUCTOR:
-            setattr(self, key, {c["name"]: c[key] for c in conductors})
-        self.terrain_factor = d["terrainFactor"]
-        self.collection_width = d["collectionWidth"]
-        self.current_range = (d["currentFrom"], d["currentTo"], d["currentSteps"])
-        self.evaluation = d["evaluation"]
-        self.law = d["law"]
-        self.distribution = d["distribution"]
-        self.notes = list(d["notes"])
-        row = dict(d["columns"])
-        row["notes"] = list(row["notes"])
-        self._row = row
-
-    def __getattr__(self, name):
-        rates = self.__dict__.get("rates", {})
-        if name in rates:
-            return rates[name]
-        raise AttributeError(f"Result has no attribute or conductor {name!r}")
-
-    def to_dict(self):
-        """Every figure by the column names of egm-study's CSV output: each
-        conductor's rate under its name, total, rateMethod (the method of
-        those rates), maxCurrent<Name>, maxCurrentAtTop<Name>,
-        classicalMaxCurrent<Name>, classicalMaxCurrentAtTop<Name> (the
-        name's first letter capitalised), height<Name> for every wire (the
-        height computed with, m), then the line's figures."""
-        return dict(self._row)
-
-    def __repr__(self):
-        rates = ", ".join(f"{k}={v!r}" for k, v in self.rates.items())
-        return (f"Result({rates}, rate_method={self.rate_method!r}, evaluation={self.evaluation!r}, "
-                f"law={self.law!r})")
-
-
-def rates(line=None, *, tower=None, flash_density=None, slope=None, min_current=None,
-          voltage_term=None, law=None, law_coefficients=None, distribution=None,
-          current_scale=None, current_exponent=None, current_median=None, current_sigma=None,
-          evaluation=None, rate_method=None, ground_wire_sag=None, conductor_sag=None):
+def rates(line=None, *, tower=None, flash_density=None, thunder_days=None, slope=None,
+          min_current=None, voltage_term=None, law=None, law_coefficients=None,
+          distribution=None, current_table=None, current_scale=None, current_exponent=None,
+          current_median=None, current_sigma=None, evaluation=None, rate_method=None,
+          ground_wire_sag=None, conductor_sag=None, **insulation):
     """Shielding failure rates of a tower, strokes per 100 km per year.
 
     Each rate is the expected number of lightning strokes a year that miss
@@ -267,11 +209,17 @@ def rates(line=None, *, tower=None, flash_density=None, slope=None, min_current=
       line: a Line, the built-in line's four positions (metres).
       tower: any tower instead: a list of (kind, x, height),
         (kind, x, height, voltage_term), (name, kind, x, height,
-        voltage_term) or (name, kind, x, height, voltage_term, sag) tuples,
-        a list of dicts with those keys, a pandas DataFrame with those
-        columns, or a tower file's path; kind 'ground wire' or 'conductor'
-        (the built-in line when neither line nor tower is given).
+        voltage_term), (name, kind, x, height, voltage_term, sag) or (name,
+        kind, x, height, voltage_term, sag, critical_current) tuples, a list
+        of dicts with those keys and a conductor's insulation items
+        (critical-current, cfo, insulation-length, surge-impedance,
+        conductor-radius, subconductors, bundle-radius, "_" for "-" too), a
+        pandas DataFrame with those columns, or a tower file's path; kind
+        'ground wire' or 'conductor' (the built-in line when neither line
+        nor tower is given). An insulation item left out or None: not given.
       flash_density: ground flashes per km^2 per year (2.8).
+      thunder_days: thunder days a year instead of flash_density, which is
+        then 0.04 thunder_days^1.25 (16 days: 1.28); not with flash_density.
       slope: ground slope at the tower, degrees (0); positive falls towards +x.
       min_current: lowest current integrated, kA (23.5); the integration runs
         to 200 kA above it in steps of 1 kA.
@@ -280,7 +228,13 @@ def rates(line=None, *, tower=None, flash_density=None, slope=None, min_current=
         conductor its own.
       law: striking-distance law ('built-in').
       law_coefficients: for law='custom' only: (a, b, c, d) or (a, b, beta).
-      distribution: 'built-in' or 'log-normal'.
+      distribution: 'built-in', 'log-normal', 'cigre' (the CIGRE two-part
+        log-normal of first negative strokes) or 'table'.
+      current_table: for distribution='table' only: P(peak > I) as
+        (current kA, probability) pairs, currents rising and probabilities
+        falling strictly, a DataFrame with the columns current and
+        probability, or the path of a CSV file of them; interpolated
+        monotonically between the points.
       current_scale, current_exponent: the built-in distribution (31 kA, 2.8).
       current_median, current_sigma: the log-normal one (31.1 kA, 0.484).
       evaluation: 'first-contact' (default) or 'compat'.
@@ -291,45 +245,27 @@ def rates(line=None, *, tower=None, flash_density=None, slope=None, min_current=
       ground_wire_sag, conductor_sag: the built-in line's sag of both ground
         wires and of both conductors at mid-span, m (0); computed at the
         average height, height - 2/3 sag. A tower gives each wire's own.
+      **insulation: the built-in line's conductors' insulation, from which
+        each one's critical current Ic follows (a tower gives each
+        conductor's own): critical_current (kA); or cfo (kV, or
+        insulation_length, m: 605 kV/m) with surge_impedance (ohm), Ic = 2
+        cfo / Z; or cfo with conductor_radius (m), subconductors and
+        bundle_radius (m), Z then under corona. Each for both conductors, or
+        with 3 or 4 (critical_current3, cfo4, ...) for conductor 1 or 2.
 
     Returns a Result, per conductor by name, which says its rate_method and
-    the heights used. Raises ValueError for inputs that cannot be computed,
+    the heights used, with the flashover rates of the conductors that have
+    a critical current. Raises ValueError for inputs that cannot be computed,
     a sag below 0 or of 1.5 times the height or more among them.
     """
     return Result(_core.rates(_inputs_of(locals())))
 
 
-class Strokes:
-    """The widths of each stroke: numpy arrays that own their memory.
-
-    Attributes:
-      currents: (n,) kA.
-      angles: (180,) incidence angles, radians from +x (below pi/2 the
-        stroke comes from the +x side).
-      widths: (n, 180, wires) m: the stroke paths each wire catches, measured
-        across the stroke direction; the last axis in the tower's order.
-      wires: every wire's name, in the tower's order.
-      evaluation: how they were computed.
-    """
-
-    def __init__(self, d):
-        self.currents = d["currents"]
-        self.angles = d["angles"]
-        self.widths = d["widths"]
-        self.wires = tuple(d["wires"])
-        self.evaluation = d["evaluation"]
-
-    @property
-    def degrees(self):
-        """The incidence angles in degrees, 1 to 180."""
-        return [k + 1 for k in range(len(self.angles))]
-
-
-def strokes(line=None, *, current=None, tower=None, flash_density=None, slope=None,
-            min_current=None, voltage_term=None, law=None, law_coefficients=None,
-            distribution=None, current_scale=None, current_exponent=None, current_median=None,
-            current_sigma=None, evaluation=None, rate_method=None, ground_wire_sag=None,
-            conductor_sag=None):
+def strokes(line=None, *, current=None, tower=None, flash_density=None, thunder_days=None,
+            slope=None, min_current=None, voltage_term=None, law=None, law_coefficients=None,
+            distribution=None, current_table=None, current_scale=None, current_exponent=None,
+            current_median=None, current_sigma=None, evaluation=None, rate_method=None,
+            ground_wire_sag=None, conductor_sag=None, **insulation):
     """The width of every stroke of the integration (or of one current, kA).
 
     Takes the inputs of rates() (rate_method changes no width; sag lowers
@@ -368,9 +304,10 @@ def batch(cases, jobs=None):
       cases: a sequence of dicts, or a pandas DataFrame, keyed like the
         columns of egm-study batch: any input's name ('slope', 'h1',
         'min-current' or 'min_current', 'law', 'rate_method',
-        'conductor_sag', ...), 'tower' (a tower as rates() takes it, sag
-        included), 'law_coefficients' and an optional 'name'; a missing key,
-        None or NaN keeps the default.
+        'conductor_sag', 'thunder-days', 'critical-current3', ...), 'tower'
+        (a tower as rates() takes it, sag and insulation included),
+        'law_coefficients', 'current_table' and an optional 'name'; a
+        missing key, None or NaN keeps the default.
       jobs: threads; None for one per core.
 
     Returns one dict per case (a DataFrame for a DataFrame): case, name, the
@@ -492,10 +429,11 @@ def route(spans, jobs=None, flag_above=None, top=10, rate_method=None):
     return _route_of(_core.route_assemble(plan, outcomes, flag_above, top, records, frame), frame)
 
 
-def exposure(line=None, *, tower=None, flash_density=None, slope=None, min_current=None,
-             voltage_term=None, law=None, law_coefficients=None, distribution=None,
-             current_scale=None, current_exponent=None, current_median=None, current_sigma=None,
-             evaluation=None, rate_method=None, ground_wire_sag=None, conductor_sag=None):
+def exposure(line=None, *, tower=None, flash_density=None, thunder_days=None, slope=None,
+             min_current=None, voltage_term=None, law=None, law_coefficients=None,
+             distribution=None, current_table=None, current_scale=None, current_exponent=None,
+             current_median=None, current_sigma=None, evaluation=None, rate_method=None,
+             ground_wire_sag=None, conductor_sag=None, **insulation):
     """Each conductor's angle-weighted exposure per current of the
     integration (its share of the widths, weighted by incidence angle,
     summed over the angles, before the current density; what the share

@@ -257,7 +257,8 @@ BAD_SAG = {
     "conductor sag 1.5 times the height": (lambda: egm.rates(conductor_sag=63.0), "sag 63"),
     "ground wire sag far too large": (lambda: egm.rates(ground_wire_sag=200.0), "sag 200"),
     "ground wire sag on a tower": (lambda: egm.rates(tower=NAMED, ground_wire_sag=3.0), "ground-wire-sag"),
-    "seven items": (lambda: egm.rates(tower=[(None, "conductor", 1.0, 30.0, 0.0, 1.0, 2.0)]), "wire 1: 7 items"),
+    "eight items": (lambda: egm.rates(tower=[(None, "conductor", 1.0, 30.0, 0.0, 1.0, 2.0, 3.0)]),
+                    "wire 1: 8 items"),
 }
 
 
