@@ -312,6 +312,7 @@ std::string routeJson(const RouteOutcome& out)
             }
             j["rates"] = perConductorJson(*s.result, rates, s.result->totalRate);
             j["failuresPerYear"] = perConductorJson(*s.result, s.failures, s.totalFailures);
+            addFlashoverJson(j, *s.result);
             if (!s.towerFile.empty()) {
                 j["tower"] = s.towerFile;
             }
@@ -364,12 +365,16 @@ std::string routeCsv(const RouteOutcome& out)
             }
         }
     }
+    bool flashovers = false;
+    for (const Span& s : out.spans) {
+        flashovers = flashovers || (s.result && hasFlashovers(*s.result));
+    }
     std::string text = "span,line,name,km,length,";
     auto to = std::back_inserter(text);
     for (const std::string& column : inputs) {
         fmt::format_to(to, "{},", csvField(column));
     }
-    text += resultCsvHeader(names);
+    text += resultCsvHeader(names, {}, flashovers);
     for (const std::string& n : names) {
         fmt::format_to(to, ",{}", csvField(failuresColumn(n)));
     }
@@ -383,11 +388,11 @@ std::string routeCsv(const RouteOutcome& out)
             fmt::format_to(to, "{},", given != s.given.end() ? csvField(given->second) : std::string());
         }
         if (!s.result) {
-            fmt::format_to(to, "{}{},,,,{}\n", resultCsvEmptyFields(names), std::string(names.size(), ','),
-                           csvField(s.error));
+            fmt::format_to(to, "{}{},,,,{}\n", resultCsvEmptyFields(names, {}, flashovers),
+                           std::string(names.size(), ','), csvField(s.error));
             continue;
         }
-        text += resultCsvFields(*s.result, names);
+        text += resultCsvFields(*s.result, names, {}, flashovers);
         for (const std::string& n : names) {
             const egm::ConductorResult* c = conductorNamed(*s.result, n);
             fmt::format_to(to, ",{}",

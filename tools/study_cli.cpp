@@ -18,6 +18,10 @@ const char* const kResultColumns = R"(Result columns (CSV), one per conductor, n
 conductor2 on the four-wire line; a tower file's names with --tower):
   conductor1, conductor2, ..., total: shielding failure rates, strokes per 100 km per year
   rateMethod: share or exposure, the method of those rates (never mix the two)
+  criticalCurrentConductor1, ...: the conductor's critical current, kA (given, or 2 CFO/Z
+    from its insulation); only when some conductor has one, empty where it has none
+  flashoverRateConductor1, ..., flashoverTotal: shielding failure flashover rates, the
+    strokes above the critical current, per 100 km per year, by the same rate method
   maxCurrentConductor1, ...: largest current, kA, at which the conductor has a width for
     some incidence angle within the integrated range (to 0.01 kA; empty: never)
   maxCurrentAtTopConductor1, ...: true when it is still exposed at the top of the range,
