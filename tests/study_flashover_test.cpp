@@ -2,6 +2,7 @@
 // shielding failure flashover rates in text, JSON and CSV, the insulation
 // of a tower file through rate and batch, current tables and thunder days
 // given on the command line, and their refusals.
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -204,6 +205,162 @@ TEST(StudyFlashovers, ATowerFilesInsulationThroughRateAndBatch)
     EXPECT_EQ("", field(rows, 2, "criticalCurrentA1"));
     EXPECT_EQ("", field(rows, 2, "flashoverTotal"));
     EXPECT_NE("", field(rows, 2, "a1"));
+}
+
+// P(peak > I) at a few currents, strictly decreasing.
+const char* const kTable =
+    "current,probability\n1,1\n10,0.9\n20,0.7\n40,0.35\n80,0.08\n160,0.01\n400,0.0001\n";
+
+int lineCount(const std::string& text)
+{
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(StudyCurrentTable, TheFlagAndTheCaseColumnGiveTheSameRates)
+{
+    ScratchDir dir;
+    fs::create_directory(dir / "sub");
+    dir.write("sub/table.csv", kTable);
+    const ProgramRun flag = study(
+        {"rate", "--distribution", "table", "--current-table", "sub/table.csv", "--format", "csv"}, dir);
+    ASSERT_EQ(0, flag.status) << flag.err;
+    const auto rate = csvRecords(flag.out);
+    EXPECT_EQ("table", field(rate, 1, "distribution"));
+    const ProgramRun builtIn = study({"rate", "--format", "csv"}, dir);
+    EXPECT_NE(field(csvRecords(builtIn.out), 1, "total"), field(rate, 1, "total"));
+
+    // The case file's folder is where its tables are found; each read once.
+    dir.write("sub/cases.csv",
+              "name,distribution,current-table\na,table,table.csv\nb,built-in,\nc,table,table.csv\n");
+    const ProgramRun batch = study({"batch", "sub/cases.csv", "-o", "out.csv"}, dir);
+    ASSERT_EQ(0, batch.status) << batch.err;
+    const auto rows = csvRecords(dir.read("out.csv"));
+    ASSERT_EQ(4u, rows.size());
+    EXPECT_EQ(field(rate, 1, "total"), field(rows, 1, "total"));
+    EXPECT_EQ(field(rate, 1, "conductor2"), field(rows, 3, "conductor2"));
+    EXPECT_EQ(field(csvRecords(builtIn.out), 1, "total"), field(rows, 2, "total"));
+}
+
+TEST(StudyCurrentTable, Refusals)
+{
+    ScratchDir dir;
+    dir.write("table.csv", kTable);
+    dir.write("rising.csv", "current,probability\n1,1\n10,0.5\n20,0.6\n");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"--distribution", "table", "--current-table", "none.csv"}, 1, "'none.csv'"},
+        {{"--distribution", "table", "--current-table", "rising.csv"}, 1, "'rising.csv', line 4"},
+        {{"--current-table", "table.csv"}, 1, "--current-table: goes with distribution table"},
+        {{"--distribution", "table"}, 1, "needs its current table"},
+        {{"--distribution", "table", "--current-table", "table.csv", "-o", "table.csv"},
+         1,
+         "is the current table 'table.csv'"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = with({"rate"}, c.args);
+        SCOPED_TRACE(args.back());
+        const ProgramRun r = study(args, dir);
+        EXPECT_EQ(c.status, r.status) << r.err;
+        EXPECT_EQ("", r.out);
+        EXPECT_EQ(1, lineCount(r.err)) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find(c.message)) << r.err;
+    }
+    EXPECT_EQ(kTable, dir.read("table.csv"));
+    // A batch row naming a table that is no distribution fails alone.
+    dir.write("cases.csv", "distribution,current-table\ntable,rising.csv\ntable,table.csv\n");
+    const ProgramRun batch = study({"batch", "cases.csv", "-o", "out.csv"}, dir);
+    EXPECT_EQ(1, batch.status);
+    const auto rows = csvRecords(dir.read("out.csv"));
+    ASSERT_EQ(3u, rows.size());
+    EXPECT_NE(std::string::npos, rows[1].fields.back().find("line 2: current table 'rising.csv', line 4"))
+        << rows[1].fields.back();
+    EXPECT_EQ("", rows[2].fields.back());
+    const ProgramRun over = study({"batch", "cases.csv", "-o", "table.csv"}, dir);
+    EXPECT_EQ(1, over.status);
+    EXPECT_EQ(kTable, dir.read("table.csv"));
+}
+
+TEST(StudyThunderDays, SixteenDaysAreAFlashDensityOf128)
+{
+    ScratchDir dir;
+    const ProgramRun days = study({"rate", "--thunder-days", "16", "--format", "json"}, dir);
+    ASSERT_EQ(0, days.status) << days.err;
+    const nlohmann::json j = nlohmann::json::parse(days.out);
+    EXPECT_NEAR(1.28, j["inputs"]["flash-density"].get<double>(), 1e-15);
+    const ProgramRun density = study({"rate", "--flash-density", "1.28", "--format", "json"}, dir);
+    ASSERT_EQ(0, density.status) << density.err;
+    const nlohmann::json k = nlohmann::json::parse(density.out);
+    for (const char* name : {"conductor1", "conductor2", "total"}) {
+        EXPECT_NEAR(k["rates"][name].get<double>(), j["rates"][name].get<double>(),
+                    1e-14 * k["rates"][name].get<double>())
+            << name;
+    }
+    const ProgramRun both = study({"rate", "--thunder-days", "16", "--flash-density", "1.28"}, dir);
+    EXPECT_EQ(2, both.status);
+    EXPECT_EQ("", both.out);
+    EXPECT_NE(std::string::npos, both.err.find("--flash-density 1.28")) << both.err;
+    EXPECT_NE(std::string::npos, both.err.find("--thunder-days 16")) << both.err;
+}
+
+TEST(StudyInsulationFlags, ACriticalCurrentWithItsInsulationIsAUsageError)
+{
+    ScratchDir dir;
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> named;
+    };
+    const std::vector<Case> cases = {
+        {{"--critical-current", "9", "--cfo", "1200"}, 2, {"--critical-current 9", "--cfo 1200"}},
+        {{"--critical-current3", "9", "--cfo", "1200", "--surge-impedance", "400"},
+         2,
+         {"--critical-current3 9", "--cfo 1200", "conductor1"}},
+        {{"--critical-current", "9", "--insulation-length4", "2"},
+         2,
+         {"--critical-current 9", "--insulation-length4 2", "conductor2"}},
+        // Other bad insulation: the library's one line, exit 1.
+        {{"--cfo", "1200"}, 1, {"cfo 1200 kV", "surge-impedance"}},
+        {{"--critical-current3", "-1"}, 1, {"-1"}},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun r = study(with({"rate"}, c.args), dir);
+        SCOPED_TRACE(c.named.front());
+        EXPECT_EQ(c.status, r.status) << r.err;
+        EXPECT_EQ("", r.out);
+        EXPECT_EQ(1, lineCount(r.err)) << r.err;
+        for (const std::string& n : c.named) {
+            EXPECT_NE(std::string::npos, r.err.find(n)) << r.err;
+        }
+    }
+    // On different conductors a critical current and a CFO go together.
+    const ProgramRun apart = study({"rate", "--critical-current3", "9", "--cfo4", "1200",
+                                    "--surge-impedance4", "400", "--format", "json"},
+                                   dir);
+    ASSERT_EQ(0, apart.status) << apart.err;
+    const nlohmann::json j = nlohmann::json::parse(apart.out);
+    EXPECT_EQ(9.0, j["criticalCurrents"]["conductor1"].get<double>());
+    EXPECT_EQ(6.0, j["criticalCurrents"]["conductor2"].get<double>());
+}
+
+TEST(StudyFlashoverHelp, TheHelpNamesTheNewInputsAndColumns)
+{
+    ScratchDir dir;
+    const ProgramRun rate = study({"rate", "--help"}, dir);
+    ASSERT_EQ(0, rate.status) << rate.err;
+    for (const char* text : {"--current-table", "--thunder-days", "--critical-current",
+                             "criticalCurrentConductor1", "flashoverRateConductor1", "flashoverTotal",
+                             "critical-current, cfo, insulation-length, "
+                             "surge-impedance, conductor-radius, subconductors, bundle-radius"}) {
+        EXPECT_NE(std::string::npos, rate.out.find(text)) << text;
+    }
+    EXPECT_EQ(std::string::npos, rate.out.find("default nan"));
+    const ProgramRun batch = study({"batch", "--help"}, dir);
+    EXPECT_NE(std::string::npos, batch.out.find("optional current-table"));
+    EXPECT_NE(std::string::npos, batch.out.find("flashoverTotal"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "study_cli.h"
 
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
@@ -113,6 +114,8 @@ std::string helpOf(const egm::InputField& f)
         help += "default " + std::string(f.getChoice(builtIn));
     } else if (f.kind == egm::InputField::Kind::group) {
         help += "built-in line: " + egm::shortestText(f.get(builtIn));
+    } else if (std::isnan(f.get(builtIn))) {
+        help += "default none"; // a conductor's insulation, thunder days
     } else {
         help += "default " + egm::shortestText(f.get(builtIn));
     }
@@ -146,7 +149,13 @@ void addInputFlags(CLI::App* app, LineFlags& line)
         ->option_text(" FILE");
     app->add_option("--tower", f.tower,
                     "tower file: one wire a row under the header name,kind,x,height,voltage-term,sag (name, "
-                    "voltage-term and sag optional); instead of the four-wire line's inputs")
+                    "voltage-term and sag optional), and for a conductor's insulation critical-current, cfo, "
+                    "insulation-length, surge-impedance, conductor-radius, subconductors, bundle-radius "
+                    "(optional); instead of the four-wire line's inputs")
+        ->option_text(" FILE");
+    app->add_option("--current-table", f.currentTable,
+                    "current table for --distribution table: P(peak > I) from a lightning location "
+                    "system, one point a row under the header current,probability (kA, share of strokes)")
         ->option_text(" FILE");
     app->add_option("--geometry", f.geometry,
                     "four-wire line: x of ground wire 1, ground wire 2, conductor 1, conductor 2, then their "
