@@ -49,7 +49,9 @@ std::vector<SweepPoint> sweepCases(const egm::Inputs& base, const egm::InputFiel
                                    const std::vector<double>& values, unsigned threads,
                                    const egm::Options& options)
 {
-    if (!field.appliesTo(base) && field.fourWireLine) {
+    // A conductor's insulation has no value until given, yet it can be
+    // swept on the four-wire line.
+    if (field.fourWireLine && !egm::isFourWireLine(base.tower)) {
         throw UsageError("--param " + std::string(field.name) +
                          " is an input of the four-wire line; the tower is not one");
     }

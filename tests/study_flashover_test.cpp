@@ -363,4 +363,35 @@ TEST(StudyFlashoverHelp, TheHelpNamesTheNewInputsAndColumns)
     EXPECT_NE(std::string::npos, batch.out.find("flashoverTotal"));
 }
 
+// A sweep of the critical current: each row's flashover total is the rate
+// from that current up, so it falls as Ic rises and meets the strokes at the
+// lowest current.
+TEST(StudyFlashovers, SweepAndRouteRowsCarryTheFlashoverColumns)
+{
+    ScratchDir dir;
+    const ProgramRun sweep = study(
+        {"sweep", "--param", "critical-current", "--from", "13.5", "--to", "33.5", "--step", "10"}, dir);
+    ASSERT_EQ(0, sweep.status) << sweep.err;
+    const auto rows = csvRecords(sweep.out);
+    ASSERT_EQ(4u, rows.size());
+    EXPECT_EQ("23.5", field(rows, 2, "criticalCurrentConductor2"));
+    EXPECT_EQ(field(rows, 2, "total"), field(rows, 2, "flashoverTotal"));
+    EXPECT_GT(real(field(rows, 1, "flashoverTotal")), real(field(rows, 2, "flashoverTotal")));
+    EXPECT_GT(real(field(rows, 2, "flashoverTotal")), real(field(rows, 3, "flashoverTotal")));
+
+    dir.write("route.csv", "name,length,critical-current3\na,300,9.5\nb,400,\n");
+    const ProgramRun csv = study({"route", "route.csv", "--format", "csv"}, dir);
+    ASSERT_EQ(0, csv.status) << csv.err;
+    const auto spans = csvRecords(csv.out);
+    EXPECT_NEAR(kRef1, real(field(spans, 1, "flashoverRateConductor1")), kTolerance);
+    EXPECT_EQ("", field(spans, 1, "flashoverRateConductor2"));
+    EXPECT_EQ("", field(spans, 2, "flashoverTotal"));
+    const ProgramRun json = study({"route", "route.csv", "--format", "json"}, dir);
+    ASSERT_EQ(0, json.status) << json.err;
+    const nlohmann::json j = nlohmann::json::parse(json.out);
+    EXPECT_NEAR(kRef1, j["spans"][0]["flashoverRates"]["conductor1"].get<double>(), kTolerance);
+    EXPECT_TRUE(j["spans"][0]["flashoverRates"]["conductor2"].is_null());
+    EXPECT_FALSE(j["spans"][1].contains("flashoverRates"));
+}
+
 } // namespace
