@@ -21,8 +21,10 @@ BatchSummary runBatch(std::istream& cases, std::string& results, const egm::Inpu
 
     std::vector<std::string> conductors;
     std::vector<std::string> wires;
+    bool flashovers = false;
     for (const egm::CaseOutcome& o : outcomes) {
         if (o.result) {
+            flashovers = flashovers || hasFlashovers(*o.result);
             addConductorNames(conductors, *o.result);
             addWireNames(wires, *o.result);
         }
@@ -33,13 +35,14 @@ BatchSummary runBatch(std::istream& cases, std::string& results, const egm::Inpu
     }
     BatchSummary summary;
     summary.towerFiles = file.towerPaths();
+    summary.currentTableFiles = file.currentTablePaths();
     summary.cases = static_cast<int>(rows.size());
-    results += "case,line,name," + resultCsvHeader(conductors, wires) + ",error\n";
+    results += "case,line,name," + resultCsvHeader(conductors, wires, flashovers) + ",error\n";
     for (std::size_t k = 0; k < rows.size(); ++k) {
         const Case& row = rows[k];
         results += std::to_string(k + 1) + "," + std::to_string(row.line) + "," + csvField(row.name) + ",";
         if (outcomes[k].result) {
-            results += resultCsvFields(*outcomes[k].result, conductors, wires) + ",\n";
+            results += resultCsvFields(*outcomes[k].result, conductors, wires, flashovers) + ",\n";
             continue;
         }
         ++summary.failed;
@@ -47,7 +50,7 @@ BatchSummary runBatch(std::istream& cases, std::string& results, const egm::Inpu
         const std::string error = row.inputs.error.empty()
                                       ? "line " + std::to_string(row.line) + ": " + outcomes[k].error
                                       : outcomes[k].error;
-        results += resultCsvEmptyFields(conductors, wires) + "," + csvField(error) + "\n";
+        results += resultCsvEmptyFields(conductors, wires, flashovers) + "," + csvField(error) + "\n";
     }
     return summary;
 }

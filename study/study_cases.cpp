@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "current_table_file.h"
 #include "tower_file.h"
 
 namespace study {
@@ -52,6 +53,15 @@ std::vector<std::string> CaseFile::towerPaths() const
     return paths;
 }
 
+std::vector<std::string> CaseFile::currentTablePaths() const
+{
+    std::vector<std::string> paths;
+    for (const auto& [file, read] : tables_) {
+        paths.push_back(towerPath(file));
+    }
+    return paths;
+}
+
 std::string CaseFile::towerPath(const std::string& file) const
 {
     return std::filesystem::path(file).is_absolute() ? file
@@ -74,7 +84,7 @@ CaseFile::CaseFile(std::istream& in, std::string folder, std::vector<std::string
             break;
         }
         const std::string lower = lowered(text);
-        if (lower == "name" || lower == "tower" ||
+        if (lower == "name" || lower == "tower" || lower == "current-table" ||
             std::find(extraColumns.begin(), extraColumns.end(), lower) != extraColumns.end()) {
             column.name = lower;
         } else if (const egm::InputField* f = egm::inputField(text)) {
@@ -108,6 +118,21 @@ const std::variant<egm::Tower, std::string>& CaseFile::tower(const std::string& 
         read = std::string(e.what());
     }
     return towers_.emplace(file, std::move(read)).first->second;
+}
+
+const std::variant<egm::CurrentTable, std::string>& CaseFile::currentTable(const std::string& file)
+{
+    const auto known = tables_.find(file);
+    if (known != tables_.end()) {
+        return known->second;
+    }
+    std::variant<egm::CurrentTable, std::string> read;
+    try {
+        read = egm::io::readCurrentTableFile(towerPath(file));
+    } catch (const egm::io::CurrentTableFileError& e) {
+        read = std::string(e.what());
+    }
+    return tables_.emplace(file, std::move(read)).first->second;
 }
 
 bool CaseFile::next(const egm::Inputs& defaults, Case& c)
@@ -153,6 +178,11 @@ bool CaseFile::next(const egm::Inputs& defaults, Case& c)
             if (!text.empty()) {
                 c.given.emplace_back(column.name, text);
             }
+        } else if (column.name == "current-table") {
+            c.currentTableFile = text;
+            if (!text.empty()) {
+                c.given.emplace_back(column.name, text);
+            }
         } else if (column.name != "name") {
             c.extra[column.name] = text;
         }
@@ -164,6 +194,14 @@ bool CaseFile::next(const egm::Inputs& defaults, Case& c)
             return true;
         }
         named.tower = std::get<egm::Tower>(t);
+    }
+    if (!c.currentTableFile.empty()) {
+        const std::variant<egm::CurrentTable, std::string>& t = currentTable(c.currentTableFile);
+        if (const std::string* error = std::get_if<std::string>(&t)) {
+            c.inputs.error = at + *error;
+            return true;
+        }
+        named.currentTable = std::get<egm::CurrentTable>(t);
     }
     c.inputs = egm::resolveCase(named, defaults);
     if (!c.inputs.error.empty()) {

@@ -1,7 +1,8 @@
 // Case files: one case per row of a CSV file whose header names the
 // columns: inputs by their names in the input table (any letter case), an
 // optional "name", an optional "tower" (a tower file, relative to the case
-// file's folder) and whatever extra columns the caller accepts (a route's
+// file's folder), an optional "current-table" (a current table file for
+// --distribution table, relative likewise) and whatever extra columns the caller accepts (a route's
 // span length, say). Missing columns and empty fields keep the defaults.
 #pragma once
 
@@ -34,6 +35,7 @@ struct Case {
     int line = 0; // where the row starts
     std::string name;
     std::string towerFile;                    // as the row names it; empty: none
+    std::string currentTableFile;             // as the row names it; empty: none
     egm::CaseInputs inputs;                   // error: "line 4: slope 'steep' is not a number"
     std::map<std::string, std::string> extra; // extra columns, trimmed
     // The row's inputs as written: each input column and tower with a
@@ -55,14 +57,18 @@ class CaseFile {
 
     // The tower files the rows named, as read (relative to the folder).
     std::vector<std::string> towerPaths() const;
+    // The current table files the rows named, as read.
+    std::vector<std::string> currentTablePaths() const;
 
   private:
     struct Column {
-        std::string name;                       // as the table names it, or "name", "tower", or an extra
-        const egm::InputField* field = nullptr; // null for "name", "tower" and extras
+        std::string name; // as the table names it, or "name", "tower", "current-table", or an extra
+        const egm::InputField* field = nullptr; // null for "name", "tower", "current-table" and extras
     };
     // Each tower file read once: its tower or its message.
     const std::variant<egm::Tower, std::string>& tower(const std::string& file);
+    // Each current table file read once: its table or its message.
+    const std::variant<egm::CurrentTable, std::string>& currentTable(const std::string& file);
     std::string towerPath(const std::string& file) const;
 
     std::istream& in_;
@@ -71,6 +77,7 @@ class CaseFile {
     std::vector<Column> columns_;
     bool emptyLast_ = false; // the header ends in an empty column
     std::map<std::string, std::variant<egm::Tower, std::string>> towers_;
+    std::map<std::string, std::variant<egm::CurrentTable, std::string>> tables_;
 };
 
 } // namespace study

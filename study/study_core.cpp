@@ -49,7 +49,9 @@ std::vector<SweepPoint> sweepCases(const egm::Inputs& base, const egm::InputFiel
                                    const std::vector<double>& values, unsigned threads,
                                    const egm::Options& options)
 {
-    if (!field.appliesTo(base) && field.fourWireLine) {
+    // A conductor's insulation has no value until given, yet it can be
+    // swept on the four-wire line.
+    if (field.fourWireLine && !egm::isFourWireLine(base.tower)) {
         throw UsageError("--param " + std::string(field.name) +
                          " is an input of the four-wire line; the tower is not one");
     }
@@ -98,14 +100,18 @@ std::string compareCsv(const std::vector<LawComparison>& rows, const egm::Inputs
 {
     const std::vector<std::string> names = conductorNames(base.tower);
     const std::vector<std::string> wires = base.tower.names();
-    std::string text = "law," + resultCsvHeader(names, wires) + ",error\n";
+    bool flashovers = false;
+    for (const LawComparison& row : rows) {
+        flashovers = flashovers || (row.result && hasFlashovers(*row.result));
+    }
+    std::string text = "law," + resultCsvHeader(names, wires, flashovers) + ",error\n";
     for (const LawComparison& row : rows) {
         text += std::string(egm::lawName(row.law.kind)) + ",";
         if (row.result) {
-            text += resultCsvFields(*row.result, names, wires) + ",\n";
+            text += resultCsvFields(*row.result, names, wires, flashovers) + ",\n";
         } else {
             // The method still named, so that the row says which one failed.
-            std::string empty = resultCsvEmptyFields(names, wires);
+            std::string empty = resultCsvEmptyFields(names, wires, flashovers);
             empty.insert(names.size() + 1, egm::rateMethodName(row.method));
             text += empty + "," + csvField(row.error) + "\n";
         }

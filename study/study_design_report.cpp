@@ -119,12 +119,17 @@ std::vector<std::string> tableConductors(const DesignOutcome& o)
 std::string designCsv(const DesignOutcome& o)
 {
     const std::vector<std::string> names = tableConductors(o);
-    std::string text =
-        std::string(infoOf(o.variable).name) + ",response,solution," + resultCsvHeader(names) + "\n";
+    bool flashovers = false;
+    for (const DesignSample& s : o.table) {
+        flashovers = flashovers || (s.result && hasFlashovers(*s.result));
+    }
+    std::string text = std::string(infoOf(o.variable).name) + ",response,solution," +
+                       resultCsvHeader(names, {}, flashovers) + "\n";
     const auto row = [&](const DesignSample& s, const char* kind) {
         fmt::format_to(std::back_inserter(text), "{},{},{},{}\n", egm::shortestText(s.value),
                        egm::shortestText(s.response), kind,
-                       s.result ? resultCsvFields(*s.result, names) : resultCsvEmptyFields(names));
+                       s.result ? resultCsvFields(*s.result, names, {}, flashovers)
+                                : resultCsvEmptyFields(names, {}, flashovers));
     };
     for (const DesignSample& s : o.table) {
         row(s, "");

@@ -70,6 +70,13 @@ const LineColumn kLineColumns[] = {
     {"currentTo", [](const egm::Result& r) { return Cell(r.currentTo); }},
     {"currentSteps", [](const egm::Result& r) { return Cell(r.currentSteps); }},
 };
+// The flashover columns, per conductor, after the rates.
+const ConductorColumns kFlashoverColumns[] = {
+    {"criticalCurrent",
+     [](const egm::ConductorResult& c) { return c.criticalCurrent ? Cell(*c.criticalCurrent) : Cell(); }},
+    {"flashoverRate",
+     [](const egm::ConductorResult& c) { return c.flashoverRate ? Cell(*c.flashoverRate) : Cell(); }},
+};
 constexpr const char* kHowColumns[] = {"evaluation", "law", "distribution"};
 
 std::string joinedFields(const std::vector<std::string>& fields)
@@ -159,7 +166,7 @@ nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& r, const
     for (std::size_t k = 0; k < r.wireNames.size() && k < r.heights.size(); ++k) {
         heights[r.wireNames[k]] = jsonNumber(r.heights[k]);
     }
-    return {
+    nlohmann::json j = {
         {"rateMethod", std::string(egm::rateMethodName(r.rateMethod))},
         {"evaluation", std::string(egm::evaluationName(r.evaluation))},
         {"law", std::string(egm::lawName(r.law.kind))},
@@ -182,6 +189,27 @@ nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& r, const
         {"tower", towerJson(inputs.tower)},
         {"inputs", inputsJson(inputs, control, towerFile)},
     };
+    addFlashoverJson(j, r);
+    return j;
+}
+
+void addFlashoverJson(nlohmann::json& j, const egm::Result& r)
+{
+    if (!hasFlashovers(r)) {
+        return;
+    }
+    const auto orNull = [](const std::optional<double>& x) {
+        return x ? jsonNumber(*x) : nlohmann::json(nullptr);
+    };
+    j["criticalCurrents"] =
+        perConductor(r, [&](const egm::ConductorResult& c) { return orNull(c.criticalCurrent); });
+    nlohmann::json flashovers =
+        perConductor(r, [&](const egm::ConductorResult& c) { return orNull(c.flashoverRate); });
+    flashovers["total"] = orNull(r.flashoverTotal);
+    j["flashoverRates"] = flashovers;
+    j["perfectlyShielded"] = perConductor(r, [](const egm::ConductorResult& c) {
+        return c.criticalCurrent ? nlohmann::json(c.perfectlyShielded) : nlohmann::json(nullptr);
+    });
 }
 
 std::string rateMethodText(egm::RateMethod method)
@@ -230,6 +258,21 @@ std::string resultText(const egm::Result& r, const egm::Tower* tower)
         line(c.name, shortestText(c.rate));
     }
     line("total", shortestText(r.totalRate));
+    if (hasFlashovers(r)) {
+        // Only the strokes above a conductor's critical current flash its
+        // insulation over.
+        out << "Shielding failure flashover rate (" << rateMethodText(r.rateMethod)
+            << "), flashovers per 100 km per year\n";
+        for (const egm::ConductorResult& c : r.conductors) {
+            if (!c.criticalCurrent || !c.flashoverRate) {
+                line(c.name, "no critical current");
+                continue;
+            }
+            line(c.name, shortestText(*c.flashoverRate) + "  (Ic " + shortestText(*c.criticalCurrent) +
+                             " kA" + (c.perfectlyShielded ? ", perfectly shielded)" : ")"));
+        }
+        line("total", shortestText(*r.flashoverTotal));
+    }
     out << "Maximum shielding failure current, any incidence angle, " << shortestText(r.currentFrom) << " to "
         << shortestText(r.currentTo) << " kA\n";
     for (const egm::ConductorResult& c : r.conductors) {
@@ -316,12 +359,26 @@ const egm::ConductorResult* conductorNamed(const egm::Result& r, const std::stri
     return nullptr;
 }
 
+bool hasFlashovers(const egm::Result& r)
+{
+    return r.flashoverTotal.has_value();
+}
+
 std::vector<std::string> resultColumnNames(const std::vector<std::string>& conductors,
-                                           const std::vector<std::string>& wires, bool lineFigures)
+                                           const std::vector<std::string>& wires, bool lineFigures,
+                                           bool flashovers)
 {
     std::vector<std::string> names = conductors;
     names.emplace_back("total");
     names.emplace_back("rateMethod");
+    if (flashovers) {
+        for (const ConductorColumns& group : kFlashoverColumns) {
+            for (const std::string& c : conductors) {
+                names.push_back(group.prefix + capitalised(c));
+            }
+        }
+        names.emplace_back("flashoverTotal");
+    }
     for (const ConductorColumns& group : kConductorColumns) {
         for (const std::string& c : conductors) {
             names.push_back(group.prefix + capitalised(c));
@@ -340,7 +397,7 @@ std::vector<std::string> resultColumnNames(const std::vector<std::string>& condu
 }
 
 std::vector<Cell> resultCells(const egm::Result& r, const std::vector<std::string>& conductors,
-                              const std::vector<std::string>& wires, bool lineFigures)
+                              const std::vector<std::string>& wires, bool lineFigures, bool flashovers)
 {
     std::vector<Cell> cells;
     for (const std::string& name : conductors) {
@@ -349,6 +406,15 @@ std::vector<Cell> resultCells(const egm::Result& r, const std::vector<std::strin
     }
     cells.emplace_back(r.totalRate);
     cells.emplace_back(std::string(egm::rateMethodName(r.rateMethod)));
+    if (flashovers) {
+        for (const ConductorColumns& group : kFlashoverColumns) {
+            for (const std::string& name : conductors) {
+                const egm::ConductorResult* c = conductorNamed(r, name);
+                cells.push_back(c != nullptr ? group.field(*c) : Cell());
+            }
+        }
+        cells.push_back(r.flashoverTotal ? Cell(*r.flashoverTotal) : Cell());
+    }
     for (const ConductorColumns& group : kConductorColumns) {
         for (const std::string& name : conductors) {
             const egm::ConductorResult* c = conductorNamed(r, name);
@@ -382,25 +448,26 @@ std::string cellText(const Cell& cell)
     return std::visit(Text{}, cell);
 }
 
-std::string resultCsvHeader(const std::vector<std::string>& conductors, const std::vector<std::string>& wires)
+std::string resultCsvHeader(const std::vector<std::string>& conductors, const std::vector<std::string>& wires,
+                            bool flashovers)
 {
-    return joinedFields(resultColumnNames(conductors, wires, false));
+    return joinedFields(resultColumnNames(conductors, wires, false, flashovers));
 }
 
 std::string resultCsvFields(const egm::Result& r, const std::vector<std::string>& conductors,
-                            const std::vector<std::string>& wires)
+                            const std::vector<std::string>& wires, bool flashovers)
 {
     std::vector<std::string> fields;
-    for (const Cell& cell : resultCells(r, conductors, wires, false)) {
+    for (const Cell& cell : resultCells(r, conductors, wires, false, flashovers)) {
         fields.push_back(cellText(cell));
     }
     return joinedFields(fields);
 }
 
 std::string resultCsvEmptyFields(const std::vector<std::string>& conductors,
-                                 const std::vector<std::string>& wires)
+                                 const std::vector<std::string>& wires, bool flashovers)
 {
-    return std::string(resultColumnNames(conductors, wires).size() - 1, ',');
+    return std::string(resultColumnNames(conductors, wires, false, flashovers).size() - 1, ',');
 }
 
 std::string csvField(std::string_view text)

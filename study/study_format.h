@@ -29,9 +29,13 @@ nlohmann::json towerJson(const egm::Tower& tower);
 
 // The rates, maximum currents and working values of one case: "rates" holds
 // one key per conductor name and "total"; every other per-conductor object
-// is keyed by the conductor names.
+// is keyed by the conductor names. When a conductor has a critical current:
+// "criticalCurrents" (kA), "flashoverRates" (with "total") and
+// "perfectlyShielded", null for a conductor without a critical current.
 nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& result, const std::string& control,
                           const std::string& towerFile = {});
+// The flashover keys of resultJson into j, when the result has them.
+void addFlashoverJson(nlohmann::json& j, const egm::Result& result);
 // tower: the inputs' tower, for the heights line (said only when some wire
 // hangs with a sag); null: no such line.
 std::string resultText(const egm::Result& result, const egm::Tower* tower = nullptr);
@@ -69,9 +73,15 @@ void addWireNames(std::vector<std::string>& names, const egm::Result& result);
 // number, a count, a flag or a text.
 using Cell = std::variant<std::monostate, double, int, bool, std::string>;
 
+// Whether any of the results has a conductor with a critical current: then
+// their rows carry the flashover columns.
+bool hasFlashovers(const egm::Result& result);
+
 // The result columns of cases with these conductors and wires, by name, and
 // the cells of one case in the same order (none where the case has no
 // conductor or wire of a name): the conductors' rates, total, rateMethod,
+// with flashovers criticalCurrent<Name> (kA), flashoverRate<Name> (none
+// where the conductor has no critical current) and flashoverTotal,
 // maxCurrent<Name>, maxCurrentAtTop<Name>, classicalMaxCurrent<Name>,
 // classicalMaxCurrentAtTop<Name> (the name's first letter capitalised),
 // height<Wire> (m, the heights computed with), with lineFigures
@@ -79,9 +89,10 @@ using Cell = std::variant<std::monostate, double, int, bool, std::string>;
 // evaluation, law, distribution. Every front end's rows are named by these.
 std::vector<std::string> resultColumnNames(const std::vector<std::string>& conductors,
                                            const std::vector<std::string>& wires = {},
-                                           bool lineFigures = false);
+                                           bool lineFigures = false, bool flashovers = false);
 std::vector<Cell> resultCells(const egm::Result& result, const std::vector<std::string>& conductors,
-                              const std::vector<std::string>& wires = {}, bool lineFigures = false);
+                              const std::vector<std::string>& wires = {}, bool lineFigures = false,
+                              bool flashovers = false);
 // A cell as CSV writes it: empty, the shortest text of a number, true or
 // false, the text itself.
 std::string cellText(const Cell& cell);
@@ -93,11 +104,11 @@ std::string cellText(const Cell& cell);
 // heightGroundWire1, ... (m, the heights computed with, one per wire of
 // wires), evaluation, law, distribution.
 std::string resultCsvHeader(const std::vector<std::string>& conductors,
-                            const std::vector<std::string>& wires = {});
+                            const std::vector<std::string>& wires = {}, bool flashovers = false);
 std::string resultCsvFields(const egm::Result& result, const std::vector<std::string>& conductors,
-                            const std::vector<std::string>& wires = {});
+                            const std::vector<std::string>& wires = {}, bool flashovers = false);
 std::string resultCsvEmptyFields(const std::vector<std::string>& conductors,
-                                 const std::vector<std::string>& wires = {});
+                                 const std::vector<std::string>& wires = {}, bool flashovers = false);
 
 // Digits after the decimal point a number was written with ("0.35": 2,
 // "1e-3": 3, "1500": 0), at most 15.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fmt/format.h>
 
+#include "current_table_file.h"
 #include "egm/input_table.h"
 #include "input_files.h"
 #include "numbers.h"
@@ -74,9 +75,39 @@ std::string InputFlags::flagSetting(const std::string& input) const
 
 namespace {
 
+// A conductor of the four-wire line (3 or 4) given a critical current and
+// the insulation it would come from, by the flags of both conductors or of
+// that one: the two are never weighed against each other.
+void refuseCriticalCurrentWithInsulation(const InputFlags& f)
+{
+    for (const char* wire : {"3", "4"}) {
+        std::string current;
+        for (const std::string& name :
+             {std::string("critical-current"), "critical-current" + std::string(wire)}) {
+            if (f.isGiven(name)) {
+                current = f.flagSetting(name);
+            }
+        }
+        for (const std::string base : {"cfo", "insulation-length"}) {
+            for (const std::string& name : {base, base + wire}) {
+                if (!current.empty() && f.isGiven(name)) {
+                    throw UsageError(fmt::format("{} and {} both give conductor{}'s critical current; give "
+                                                 "the critical current or the insulation, not both",
+                                                 current, f.flagSetting(name), wire[0] == '3' ? 1 : 2));
+                }
+            }
+        }
+    }
+}
+
 // Two flags that set the same input: neither is dropped in silence.
 void refuseTwoSettings(const InputFlags& f)
 {
+    if (f.isGiven("flash-density") && f.isGiven("thunder-days")) {
+        throw UsageError(f.flagSetting("flash-density") + " and " + f.flagSetting("thunder-days") +
+                         " both set the ground flash density; give one of them");
+    }
+    refuseCriticalCurrentWithInsulation(f);
     for (const auto& [name, text] : f.given) {
         if ((!f.geometry.empty() && isLineCoordinate(name)) ||
             (!f.lawCoefficients.empty() && isLawCoefficient(name))) {
@@ -100,9 +131,12 @@ void loadControl(const InputFlags& f, egm::Inputs& base, std::vector<NamedFile>*
             throw UsageError("--control gives every input of the line; --" + name + " cannot be added");
         }
     }
-    if (!f.geometry.empty() || !f.tower.empty()) {
+    if (!f.geometry.empty() || !f.tower.empty() || !f.currentTable.empty()) {
         throw UsageError(std::string("--control gives every input of the line; --") +
-                         (f.tower.empty() ? "geometry" : "tower") + " cannot be added");
+                         (!f.tower.empty()      ? "tower"
+                          : !f.geometry.empty() ? "geometry"
+                                                : "current-table") +
+                         " cannot be added");
     }
     const egm::io::LoadReport report = egm::io::loadControlledInputs(f.control, base);
     if (!report.found) {
@@ -140,6 +174,12 @@ egm::NamedInputs namedOfFlags(const InputFlags& f, std::vector<NamedFile>* read)
         }
         named.tower = egm::io::readTowerFile(f.tower);
     }
+    if (!f.currentTable.empty()) {
+        if (read != nullptr) {
+            read->push_back({"current table", f.currentTable});
+        }
+        named.currentTable = egm::io::readCurrentTableFile(f.currentTable);
+    }
     for (std::size_t k = 0; k < f.geometry.size(); ++k) {
         named.values.push_back(egm::NamedValue{k < 4 ? fmt::format("x{}", k + 1) : fmt::format("h{}", k - 3),
                                                f.geometry[k], std::nullopt});
@@ -174,6 +214,10 @@ egm::Inputs resolvedByFlag(const egm::NamedInputs& named, const egm::Inputs& bas
         // Every input resolved here was given on the command line: the
         // message names it by its flag.
         const std::string what = e.what();
+        if (what.rfind("current-table", 0) == 0) {
+            // The table file is read; what is wrong is the distribution.
+            throw egm::InputError(fmt::format("--{}", what));
+        }
         const std::string coefficients = "law coefficients";
         if (what.compare(0, coefficients.size(), coefficients) == 0) {
             throw UsageError(fmt::format("--law-coefficients{}", what.substr(coefficients.size())));

@@ -50,6 +50,7 @@ const std::vector<InputGroup>& inputGroups();
 struct InputFlags {
     std::string control;                      // empty: none
     std::string tower;                        // the tower file; empty: none
+    std::string currentTable;                 // the current table file; empty: none
     std::vector<std::string> geometry;        // empty or the eight values of --geometry
     bool compat = false;                      // --compat
     std::vector<std::string> lawCoefficients; // --law-coefficients
@@ -60,10 +61,13 @@ struct InputFlags {
     // egm::resolveInputs. A single wire's flag with its group's flag: the
     // single wire wins, said in one note line on standard error. read, when
     // given, gets the files the flags read (the control file and the files
-    // it names, the tower file). Throws UsageError (a value that is not a
-    // number; two flags that set the same input, each named; --control or
-    // --tower with inputs they give; a voltage term with another law) or
-    // egm::InputError (a control or tower file that cannot be used).
+    // it names, the tower file, the current table). Throws UsageError (a
+    // value that is not a number; two flags that set the same input, each
+    // named: --flash-density with --thunder-days, a conductor's critical
+    // current with its cfo or insulation length; --control or --tower with
+    // inputs they give; a voltage term with another law) or egm::InputError
+    // (a control, tower or current table file that cannot be used, a
+    // current table without distribution table).
     egm::Inputs resolve(std::vector<NamedFile>* read = nullptr) const;
 
     // Whether the flag of this input (by name) was given.

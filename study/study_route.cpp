@@ -21,7 +21,7 @@ namespace study {
 
 const char* const kRouteHelp =
     R"(Route file: one span per row, columns as for batch (tower, a tower file relative to the
-route file's folder, or the four-wire line's x1..h4 or groups, slope, flash-density, ...)
+route file's folder, current-table likewise, or the four-wire line's x1..h4 or groups, slope, flash-density, ...)
 plus length (the span's length, m, above 0 and at most 100000; a route with any span
 without one, or with a km that is not a number, is refused whole, every such span named) and
 optionally name and km (the kilometre post where the span starts; where absent, each span
@@ -248,6 +248,9 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
             for (const std::string& t : towerFiles) {
                 read->push_back({"tower file", t});
             }
+            for (const std::string& t : spans.currentTablePaths()) {
+                read->push_back({"current table", t});
+            }
         }
     } catch (const CaseFileError& e) {
         throw egm::InputError("route file '" + request.spans + "', " + e.what());
@@ -312,6 +315,7 @@ std::string routeJson(const RouteOutcome& out)
             }
             j["rates"] = perConductorJson(*s.result, rates, s.result->totalRate);
             j["failuresPerYear"] = perConductorJson(*s.result, s.failures, s.totalFailures);
+            addFlashoverJson(j, *s.result);
             if (!s.towerFile.empty()) {
                 j["tower"] = s.towerFile;
             }
@@ -364,12 +368,16 @@ std::string routeCsv(const RouteOutcome& out)
             }
         }
     }
+    bool flashovers = false;
+    for (const Span& s : out.spans) {
+        flashovers = flashovers || (s.result && hasFlashovers(*s.result));
+    }
     std::string text = "span,line,name,km,length,";
     auto to = std::back_inserter(text);
     for (const std::string& column : inputs) {
         fmt::format_to(to, "{},", csvField(column));
     }
-    text += resultCsvHeader(names);
+    text += resultCsvHeader(names, {}, flashovers);
     for (const std::string& n : names) {
         fmt::format_to(to, ",{}", csvField(failuresColumn(n)));
     }
@@ -383,11 +391,11 @@ std::string routeCsv(const RouteOutcome& out)
             fmt::format_to(to, "{},", given != s.given.end() ? csvField(given->second) : std::string());
         }
         if (!s.result) {
-            fmt::format_to(to, "{}{},,,,{}\n", resultCsvEmptyFields(names), std::string(names.size(), ','),
-                           csvField(s.error));
+            fmt::format_to(to, "{}{},,,,{}\n", resultCsvEmptyFields(names, {}, flashovers),
+                           std::string(names.size(), ','), csvField(s.error));
             continue;
         }
-        text += resultCsvFields(*s.result, names);
+        text += resultCsvFields(*s.result, names, {}, flashovers);
         for (const std::string& n : names) {
             const egm::ConductorResult* c = conductorNamed(*s.result, n);
             fmt::format_to(to, ",{}",

@@ -21,7 +21,11 @@ constexpr const char* kConventions = R"(Conventions of every subcommand:
   --tower FILE: any tower of up to 16 wires instead, one wire a row under the
   header name,kind,x,height,voltage-term,sag (kind: ground wire or conductor;
   name, voltage-term and sag may be left out); results per conductor, named by
-  the file.
+  the file. A conductor's insulation, optional columns: critical-current (kA),
+  or cfo (kV) or insulation-length (m, CFO = 605 kV/m length) with
+  surge-impedance (ohm, Ic = 2 CFO/Z) or with conductor-radius (m), and for a
+  bundle subconductors and bundle-radius (m): Z under corona. A conductor with
+  one has a critical current and a flashover rate, the strokes above it.
   Sag (a tower file's sag column, --ground-wire-sag, --conductor-sag; default 0):
   how far a wire hangs below its tower height at mid-span; the computation takes
   the span's average height, height - 2/3 sag, and the outputs say so.

@@ -1,5 +1,6 @@
 #include "study_cli.h"
 
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
@@ -18,6 +19,10 @@ const char* const kResultColumns = R"(Result columns (CSV), one per conductor, n
 conductor2 on the four-wire line; a tower file's names with --tower):
   conductor1, conductor2, ..., total: shielding failure rates, strokes per 100 km per year
   rateMethod: share or exposure, the method of those rates (never mix the two)
+  criticalCurrentConductor1, ...: the conductor's critical current, kA (given, or 2 CFO/Z
+    from its insulation); only when some conductor has one, empty where it has none
+  flashoverRateConductor1, ..., flashoverTotal: shielding failure flashover rates, the
+    strokes above the critical current, per 100 km per year, by the same rate method
   maxCurrentConductor1, ...: largest current, kA, at which the conductor has a width for
     some incidence angle within the integrated range (to 0.01 kA; empty: never)
   maxCurrentAtTopConductor1, ...: true when it is still exposed at the top of the range,
@@ -109,6 +114,8 @@ std::string helpOf(const egm::InputField& f)
         help += "default " + std::string(f.getChoice(builtIn));
     } else if (f.kind == egm::InputField::Kind::group) {
         help += "built-in line: " + egm::shortestText(f.get(builtIn));
+    } else if (std::isnan(f.get(builtIn))) {
+        help += "default none"; // a conductor's insulation, thunder days
     } else {
         help += "default " + egm::shortestText(f.get(builtIn));
     }
@@ -142,7 +149,13 @@ void addInputFlags(CLI::App* app, LineFlags& line)
         ->option_text(" FILE");
     app->add_option("--tower", f.tower,
                     "tower file: one wire a row under the header name,kind,x,height,voltage-term,sag (name, "
-                    "voltage-term and sag optional); instead of the four-wire line's inputs")
+                    "voltage-term and sag optional), and for a conductor's insulation critical-current, cfo, "
+                    "insulation-length, surge-impedance, conductor-radius, subconductors, bundle-radius "
+                    "(optional); instead of the four-wire line's inputs")
+        ->option_text(" FILE");
+    app->add_option("--current-table", f.currentTable,
+                    "current table for --distribution table: P(peak > I) from a lightning location "
+                    "system, one point a row under the header current,probability (kA, share of strokes)")
         ->option_text(" FILE");
     app->add_option("--geometry", f.geometry,
                     "four-wire line: x of ground wire 1, ground wire 2, conductor 1, conductor 2, then their "

@@ -37,6 +37,9 @@ int runBatch(BatchRun& run)
     for (const std::string& t : summary.towerFiles) {
         towers.push_back({"tower file", t});
     }
+    for (const std::string& t : summary.currentTableFiles) {
+        towers.push_back({"current table", t});
+    }
     study::refuseOutputOverInput(run.line.output, "results file", towers);
     results.write(text);
     results.commit();
@@ -60,14 +63,16 @@ void setupBatch(CLI::App& app, const Status& status)
     sub->footer(
         std::string("Case file: columns named like the flags (slope, h1, x3, law, ...; any letter case), "
                     "separated by commas, an optional name and an optional tower (a tower file, relative "
-                    "to the case file's folder; read once however many rows name it); missing columns and "
+                    "to the case file's folder; read once however many rows name it), an optional "
+                    "current-table (a current table for distribution table, found and read likewise); "
+                    "missing columns and "
                     "empty fields take the flags' values. With towers of different conductors the result "
                     "columns name every conductor in order of first appearance, empty where a row has none "
                     "of the name. Lines starting with # are skipped.\nResults: case (1, 2, ...), line (in "
                     "the case file), name, the result columns, error. A row that cannot be computed (its "
                     "result not finite included) gets its message in the error column and the others are "
                     "still computed; exit status 1 when any row failed. The results never replace the case "
-                    "file or a tower file.\n") +
+                    "file, a tower file or a current table.\n") +
         kResultColumns);
     sub->callback([run, status] { *status = runBatch(*run); });
 }

@@ -24,10 +24,11 @@ int runRate(RateRun& run)
     } else if (run.format == "csv") {
         const std::vector<std::string> names = study::conductorNames(r);
         const std::vector<std::string> wires = study::wireNames(r);
-        text = study::resultCsvHeader(names, wires) +
+        const bool flashovers = study::hasFlashovers(r);
+        text = study::resultCsvHeader(names, wires, flashovers) +
                ",terrainFactor,collectionWidth,currentFrom,currentTo,steps\n" +
-               study::resultCsvFields(r, names, wires) + "," + shortestText(r.terrainFactor) + "," +
-               shortestText(r.collectionWidth) + "," + shortestText(r.currentFrom) + "," +
+               study::resultCsvFields(r, names, wires, flashovers) + "," + shortestText(r.terrainFactor) +
+               "," + shortestText(r.collectionWidth) + "," + shortestText(r.currentFrom) + "," +
                shortestText(r.currentTo) + "," + std::to_string(r.currentSteps) + "\n";
     } else {
         text = study::resultText(r, &inputs.tower);

@@ -78,15 +78,20 @@ int runSweep(SweepRun& run)
     const std::vector<study::SweepPoint> points = run.points(base);
     std::vector<std::string> names = study::conductorNames(base.tower);
     const std::vector<std::string> wires = base.tower.names();
-    std::string text = run.param + "," + study::resultCsvHeader(names, wires) + ",error\n";
+    bool flashovers = false;
+    for (const study::SweepPoint& p : points) {
+        flashovers = flashovers || (p.result && study::hasFlashovers(*p.result));
+    }
+    std::string text = run.param + "," + study::resultCsvHeader(names, wires, flashovers) + ",error\n";
     int failed = 0;
     for (const study::SweepPoint& p : points) {
         text += shortestText(p.value) + ",";
         if (p.result) {
-            text += study::resultCsvFields(*p.result, names, wires) + ",\n";
+            text += study::resultCsvFields(*p.result, names, wires, flashovers) + ",\n";
         } else {
             ++failed;
-            text += study::resultCsvEmptyFields(names, wires) + "," + study::csvField(p.error) + "\n";
+            text +=
+                study::resultCsvEmptyFields(names, wires, flashovers) + "," + study::csvField(p.error) + "\n";
         }
     }
     run.line.write(text);
