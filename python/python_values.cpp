@@ -434,8 +434,11 @@ py::object cellObject(const study::Cell& cell)
 py::dict resultRow(const egm::Result& r)
 {
     const std::vector<std::string> conductors = study::conductorNames(r);
-    const std::vector<std::string> names = study::resultColumnNames(conductors, r.wireNames, true);
-    const std::vector<study::Cell> cells = study::resultCells(r, conductors, r.wireNames, true);
+    // The flashover columns for a result that has them.
+    const bool flashovers = r.flashoverTotal.has_value();
+    const std::vector<std::string> names =
+        study::resultColumnNames(conductors, r.wireNames, true, flashovers);
+    const std::vector<study::Cell> cells = study::resultCells(r, conductors, r.wireNames, true, flashovers);
     py::dict row;
     for (std::size_t k = 0; k < names.size(); ++k) {
         row[py::str(names[k])] = cellObject(cells[k]);

@@ -306,9 +306,10 @@ def test_batch_sweep_and_route_carry_the_insulation():
     assert [row["error"] for row in rows] == ["", "", ""]
     for row in rows[:2]:
         assert row["total"] == r.total
-        if "flashoverTotal" in row:  # the study layer's flashover columns
-            assert row["flashoverTotal"] == r.flashover_total
-            assert row["flashoverRateConductor1"] == r.flashover_rates["conductor1"]
+        # The study layer's flashover columns, as the command line writes them.
+        assert row["flashoverTotal"] == r.flashover_total
+        assert row["flashoverRateConductor1"] == r.flashover_rates["conductor1"]
+        assert row["criticalCurrentConductor2"] == 14.25
     assert rows[2]["total"] == egm.rates(distribution="table", current_table=SAMPLED, min_current=15).total
     swept = egm.sweep("critical-current3", [9.5, 80.0], critical_current4=14.25)
     assert [row["error"] for row in swept] == ["", ""]
