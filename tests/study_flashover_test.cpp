@@ -162,20 +162,12 @@ const char* const kInsulatedTower = "name,kind,x,height,voltage-term,cfo,surge-i
                                     "a2,conductor,-6,45,0,,\n"
                                     "b2,conductor,-8,37,0,,\n"
                                     "c2,conductor,-6.5,29,0,,\n";
-const char* const kPlainTower = "name,kind,x,height,voltage-term\n"
-                                "earth,ground wire,0,55,\n"
-                                "a1,conductor,6,45,0\n"
-                                "b1,conductor,8,37,0\n"
-                                "c1,conductor,6.5,29,0\n"
-                                "a2,conductor,-6,45,0\n"
-                                "b2,conductor,-8,37,0\n"
-                                "c2,conductor,-6.5,29,0\n";
 
 TEST(StudyFlashovers, ATowerFilesInsulationThroughRateAndBatch)
 {
     ScratchDir dir;
     dir.write("insulated.csv", kInsulatedTower);
-    dir.write("plain.csv", kPlainTower);
+    dir.write("plain.csv", kDoubleCircuit);
     // a1's flashover rate is its rate from 6 kA up.
     const ProgramRun from6 =
         study({"rate", "--tower", "plain.csv", "--min-current", "6", "--format", "json"}, dir);

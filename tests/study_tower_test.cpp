@@ -37,17 +37,6 @@ egm::Tower towerOfText(const std::string& text)
     return egm::io::readTower(in, "t.csv");
 }
 
-// A double-circuit tower: one ground wire over two circuits of three
-// phases, named.
-const char* const kDoubleCircuit = "name,kind,x,height,voltage-term\n"
-                                   "earth,ground wire,0,55,\n"
-                                   "a1,conductor,6,45,0\n"
-                                   "b1,conductor,8,37,0\n"
-                                   "c1,conductor,6.5,29,0\n"
-                                   "a2,conductor,-6,45,0\n"
-                                   "b2,conductor,-8,37,0\n"
-                                   "c2,conductor,-6.5,29,0\n";
-
 TEST(TowerFile, ColumnsInAnyOrderAndCaseWithTheOptionalOnesLeftOut)
 {
     const egm::Tower t = towerOfText("\xEF\xBB\xBF"
