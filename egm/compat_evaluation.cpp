@@ -58,6 +58,10 @@ std::vector<double> CompatEvaluator::draw(const StrokeAngle& angle, StrokeGeomet
 
 void CompatEvaluator::check(const Inputs& in)
 {
+    if (!in.ground.empty()) {
+        throw InputError("evaluation compat: computes plane ground only; a ground profile needs the "
+                         "first-contact evaluation");
+    }
     if (twoPlusTwo(in.tower) && in.tower.wires[3].voltageTerm == -in.tower.wires[2].voltageTerm) {
         return;
     }

@@ -18,7 +18,7 @@ namespace {
 // paired.
 std::vector<std::size_t> mirrorImages(const Inputs& in)
 {
-    if (in.slope != 0.0) {
+    if (in.slope != 0.0 || !(in.ground.empty() || in.ground.level())) {
         return {};
     }
     const std::vector<TowerWire>& wires = in.tower.wires;
@@ -41,10 +41,16 @@ std::vector<std::size_t> mirrorImages(const Inputs& in)
     return image;
 }
 
-// Steep terrain from 20 degrees either way.
-double terrainFactorOf(double slope)
+// Steep terrain from 20 degrees either way; over a profile, when the
+// surface's mean steepness across the collection width is tan 20 degrees
+// or more.
+double terrainFactorOf(const Inputs& in, double collectionWidth)
 {
-    return std::fabs(slope) >= 20.0 ? 1.0 / 3.0 : 1.0 / 6.0;
+    if (!in.ground.empty()) {
+        const double steepness = in.ground.meanSteepness(-collectionWidth / 2.0, collectionWidth / 2.0);
+        return steepness >= std::tan(20.0 / 180.0 * kPi) ? 1.0 / 3.0 : 1.0 / 6.0;
+    }
+    return std::fabs(in.slope) >= 20.0 ? 1.0 / 3.0 : 1.0 / 6.0;
 }
 
 // The collection width rests on the ground wires' mean height and spread.
@@ -77,20 +83,30 @@ void prepareTowerCurrent(const Inputs& in, double current, ContactCurrentStep& s
     for (std::size_t i = 0; i < disks.size(); ++i) {
         const TowerWire& w = in.tower.wires[i];
         disks[i] = ContactDisk{w.x * c - w.height * s, w.x * s + w.height * c, d.wire[i],
-                               w.kind == WireKind::conductor};
+                               w.kind == WireKind::conductor, w.kind == WireKind::otherWire};
     }
-    prepareContactCurrentStep(disks, d.groundStrikeHeight, step);
+    // A level profile is the plane at its surface's height above the base.
+    const GroundProfile& ground = in.ground;
+    if (!ground.empty() && ground.level()) {
+        const GroundPoint& p = ground.points().front();
+        const double above = p.elevation + p.cover - ground.base();
+        prepareContactCurrentStep(disks, above == 0.0 ? d.groundStrikeHeight : d.groundStrikeHeight + above, step);
+        return;
+    }
+    prepareContactCurrentStep(disks, d.groundStrikeHeight, step, &ground);
 }
 
 void ContactEvaluator::collectAtTower(const Tower& atTower)
 {
     collectionWidth_ = collectionWidthOf(atTower);
+    terrainFactor_ = terrainFactorOf(in_, collectionWidth_);
 }
 
 ContactEvaluator::ContactEvaluator(const Inputs& in)
-    : in_(in), conductors_(in.tower.conductors()), terrainFactor_(terrainFactorOf(in.slope)),
-      collectionWidth_(collectionWidthOf(in.tower)), mirror_(mirrorImages(in)), mirrored_(!mirror_.empty())
+    : in_(in), conductors_(in.tower.conductors()), collectionWidth_(collectionWidthOf(in.tower)),
+      mirror_(mirrorImages(in)), mirrored_(!mirror_.empty())
 {
+    terrainFactor_ = terrainFactorOf(in, collectionWidth_);
     const double* weight = angleWeights();
     for (int l = 0; l < kAngleSteps; ++l) {
         weightPerDegree_[l] = weight[l] * kPi / 180.0;
@@ -127,6 +143,30 @@ std::vector<double> ContactEvaluator::draw(const StrokeAngle& angle, StrokeGeome
     // A path at offset s across the stroke meets y = 0 at x = s / sin(theta).
     for (const ContactBand& b : bands) {
         geometry.bands.push_back({b.from / angle.sinTheta, b.to / angle.sinTheta, b.wire});
+    }
+    if (step_.overProfile) {
+        // Across the circles and G beyond, and the profile's points there.
+        double from = 0.0;
+        double to = 0.0;
+        for (const ContactDisk& d : step_.disk) {
+            from = std::min(from, d.x - 2.0 * d.r);
+            to = std::max(to, d.x + 2.0 * d.r);
+        }
+        const double g = step_.groundStrikeHeight;
+        from -= g;
+        to += g;
+        const std::vector<Point>& surface = step_.region.surface();
+        geometry.surface.push_back({from, surface.front().y});
+        for (const Point& p : surface) {
+            if (p.x > from && p.x < to) {
+                geometry.surface.push_back({p.x, p.y});
+            }
+        }
+        geometry.surface.front().y = from < surface.front().x ? surface.front().y : in_.ground.surfaceAt(from) - in_.ground.base();
+        geometry.surface.push_back({to, in_.ground.surfaceAt(to) - in_.ground.base()});
+        for (const Point& p : step_.region.boundary(from, to, (to - from) / 400.0)) {
+            geometry.groundBoundary.push_back({p.x, p.y});
+        }
     }
     return widths;
 }

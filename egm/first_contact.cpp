@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "egm_constants.h"
 
@@ -190,6 +191,167 @@ template <class Sink> void visibleParts(const Piece* pieces, std::size_t n, std:
     }
 }
 
+// The arcs of circle d from index first of boundary on, less their parts in
+// the ground's striking region: each arc is cut where the circle meets the
+// region's boundary, and a part is kept when its middle lies outside.
+void clipToGround(const GroundRegion& region, const ContactDisk& d, std::size_t first,
+                  std::vector<BoundaryArc>& boundary)
+{
+    static thread_local std::vector<double> crossing;
+    static thread_local std::vector<double> cut;
+    static thread_local std::vector<BoundaryArc> arcs;
+    region.crossings(Point{d.x, d.y}, d.r, crossing);
+    arcs.assign(boundary.begin() + static_cast<std::ptrdiff_t>(first), boundary.end());
+    boundary.resize(first);
+    const auto pointAt = [&](double phi) { return Point{d.x + d.r * std::cos(phi), d.y + d.r * std::sin(phi)}; };
+    for (const BoundaryArc& arc : arcs) {
+        cut.clear();
+        cut.push_back(arc.from);
+        for (const double a : crossing) {
+            for (int turn = 0; turn < 3; ++turn) {
+                const double t = a + static_cast<double>(turn) * kTwoPi;
+                if (t > arc.from && t < arc.to) {
+                    cut.push_back(t);
+                }
+            }
+        }
+        std::sort(cut.begin() + 1, cut.end());
+        cut.push_back(arc.to);
+        // Neighbouring parts outside the region make one arc.
+        bool open = false;
+        double from = 0.0;
+        for (std::size_t k = 0; k + 1 < cut.size(); ++k) {
+            const bool outside = cut[k + 1] > cut[k] && !region.contains(pointAt((cut[k] + cut[k + 1]) / 2.0));
+            if (outside && !open) {
+                open = true;
+                from = cut[k];
+            }
+            if (!outside && open) {
+                open = false;
+                boundary.push_back(BoundaryArc{arc.wire, from, cut[k], pointAt(from), pointAt(cut[k])});
+            }
+        }
+        if (open) {
+            boundary.push_back(BoundaryArc{arc.wire, from, arc.to, from == arc.from ? arc.start : pointAt(from),
+                                           arc.end});
+        }
+    }
+}
+
+// The lowest point of the boundary's arcs: no part of the ground below it
+// can stand in front of one of them on the way down.
+double lowestPoint(const ContactCurrentStep& step)
+{
+    double low = std::numeric_limits<double>::infinity();
+    for (const BoundaryArc& arc : step.boundary) {
+        low = std::min({low, arc.start.y, arc.end.y});
+        const double bottom = 3.0 * kHalfPi;
+        for (int turn = -1; turn < 2; ++turn) {
+            const double t = bottom + static_cast<double>(turn) * kTwoPi;
+            if (t > arc.from && t < arc.to) {
+                const ContactDisk& d = step.disk[arc.wire];
+                low = std::min(low, d.y - d.r);
+            }
+        }
+    }
+    return low;
+}
+
+// A piece of the ground's striking region facing the stroke and where it
+// projects: offsets from lo to hi (either may be infinite for the level
+// ground beyond the profile's ends). A circle's depth is met as a wire's
+// (r > 0); an edge's is depth at offset, rising by tilt per metre of offset.
+struct GroundFront {
+    double lo;
+    double hi;
+    double offset;
+    double depth;
+    double r;
+    double tilt;
+};
+
+double depthAt(const GroundFront& g, double s)
+{
+    if (g.r > 0.0) {
+        const double u = s - g.offset;
+        return g.depth + std::sqrt(std::max(0.0, g.r * g.r - u * u));
+    }
+    return g.depth + (s - g.offset) * g.tilt;
+}
+
+// The ground's pieces facing the stroke whose projections reach into
+// (from, to), the offsets the wires' pieces cover.
+void groundFronts(const ContactCurrentStep& step, const StrokeAngle& angle, double from, double to,
+                  std::vector<GroundFront>& fronts)
+{
+    fronts.clear();
+    const double sinTheta = angle.sinTheta;
+    const double cosTheta = angle.cosTheta;
+    const double inf = std::numeric_limits<double>::infinity();
+    const auto offsetOf = [&](Point p) { return p.x * sinTheta - p.y * cosTheta; };
+    const auto depthOf = [&](Point p) { return p.x * cosTheta + p.y * sinTheta; };
+    for (const GroundPiece& g : step.ground) {
+        GroundFront f{};
+        switch (g.kind) {
+        case GroundPiece::Kind::circle: {
+            const double offset = offsetOf(g.a);
+            f = GroundFront{offset - g.r, offset + g.r, offset, depthOf(g.a), g.r, 0.0};
+            break;
+        }
+        case GroundPiece::Kind::edge: {
+            // Only the side its outward normal faces meets paths first.
+            if (!(g.normal.x * cosTheta + g.normal.y * sinTheta > 0.0)) {
+                continue;
+            }
+            const double sa = offsetOf(g.a);
+            const double sb = offsetOf(g.b);
+            if (!(sa != sb)) {
+                continue;
+            }
+            const double da = depthOf(g.a);
+            const double db = depthOf(g.b);
+            f = GroundFront{std::min(sa, sb), std::max(sa, sb), sa, da, 0.0, (db - da) / (sb - sa)};
+            break;
+        }
+        case GroundPiece::Kind::leftLevel: {
+            const double s = offsetOf(g.b);
+            f = GroundFront{-inf, s, s, depthOf(g.b), 0.0, cosTheta / sinTheta};
+            break;
+        }
+        case GroundPiece::Kind::rightLevel: {
+            const double s = offsetOf(g.a);
+            f = GroundFront{s, inf, s, depthOf(g.a), 0.0, cosTheta / sinTheta};
+            break;
+        }
+        }
+        if (f.hi > from && f.lo < to) {
+            fronts.push_back(f);
+        }
+    }
+}
+
+// Offsets from lo to hi.
+struct Stretch {
+    double lo;
+    double hi;
+};
+
+// The parts of the band from lo to hi outside the blocked stretches.
+template <class Sink> void unblockedParts(double lo, double hi, std::vector<Stretch>& blocked, Sink&& sink)
+{
+    std::sort(blocked.begin(), blocked.end(), [](const Stretch& a, const Stretch& b) { return a.lo < b.lo; });
+    double from = lo;
+    for (const Stretch& b : blocked) {
+        if (b.lo > from) {
+            sink(from, b.lo);
+        }
+        from = std::max(from, b.hi);
+    }
+    if (from < hi) {
+        sink(from, hi);
+    }
+}
+
 // Pieces of a stroke kept on the stack; a boundary of more arc copies (a
 // tower of many wires far apart) takes the heap.
 constexpr std::size_t kStackPieces = 64;
@@ -200,8 +362,14 @@ constexpr double kSameEnd = 1e-9;
 } // namespace
 
 void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double groundStrikeHeight,
-                               ContactCurrentStep& step)
+                               ContactCurrentStep& step, const GroundProfile* profile)
 {
+    const bool overProfile = profile != nullptr && !profile->empty() && !profile->level();
+    step.overProfile = overProfile;
+    if (overProfile) {
+        step.region.reset(*profile, groundStrikeHeight);
+    }
+    step.general = overProfile || std::any_of(disks.begin(), disks.end(), [](const ContactDisk& d) { return d.other; });
     // The centres stay where they are from one current to the next: their
     // distances and directions are worked out again only when they move.
     const bool moved =
@@ -226,13 +394,13 @@ void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double gro
         const ContactDisk& d = disks[i];
         // Wholly on or below the ground's striking line (or not a number):
         // no path meets it before the line.
-        if (!(d.y + d.r > g)) {
+        if (!(d.y + d.r > g) && !overProfile) {
             continue;
         }
         Covered covered[kMaxCovered];
         std::size_t n = 0;
         const double k = (g - d.y) / d.r;
-        if (k > -1.0) {
+        if (k > -1.0 && !overProfile) {
             // Below the line: the stretch round -pi/2 where sin(phi) <= k.
             const double half = kHalfPi + std::asin(k);
             covered[n++] = Covered{normalized(-kHalfPi - half), 2.0 * half};
@@ -243,9 +411,21 @@ void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double gro
                 ++n;
             }
         }
-        if (!whole) {
-            appendUncovered(d, i, covered, n, step.boundary);
+        if (whole || !(d.r > 0.0)) {
+            continue;
         }
+        if (!overProfile) {
+            appendUncovered(d, i, covered, n, step.boundary);
+            continue;
+        }
+        const std::size_t first = step.boundary.size();
+        appendUncovered(d, i, covered, n, step.boundary);
+        clipToGround(step.region, d, first, step.boundary);
+    }
+    if (overProfile) {
+        step.region.piecesAbove(lowestPoint(step), step.ground);
+    } else {
+        step.ground.clear();
     }
     // The copies of each arc that a stroke's front half can meet: that half
     // lies within (-pi/2, 3pi/2].
@@ -270,6 +450,102 @@ bool hasBoundaryArc(const ContactCurrentStep& step, std::size_t wire)
                        [&](const BoundaryArc& arc) { return arc.wire == wire; });
 }
 
+namespace {
+
+// The wires' bands from the smallest offset to the largest, with the
+// ground's between them.
+void mergeBands(std::vector<ContactBand>& caught, std::vector<ContactBand>& bands)
+{
+    std::sort(caught.begin(), caught.end(),
+              [](const ContactBand& x, const ContactBand& y) { return x.from < y.from; });
+    bands.clear();
+    for (ContactBand band : caught) {
+        if (!bands.empty()) {
+            ContactBand& last = bands.back();
+            // Two pieces that meet at a crossing of their circles project
+            // its point each on its own: ends within rounding are one.
+            if (band.from - last.to <= kSameEnd * (1.0 + std::fabs(last.to))) {
+                band.from = last.to;
+            }
+            if (last.wire == band.wire && band.from <= last.to) {
+                last.to = std::max(last.to, band.to);
+                continue;
+            }
+            if (last.to < band.from) {
+                bands.push_back(ContactBand{last.to, band.from, std::nullopt});
+            }
+        }
+        bands.push_back(band);
+    }
+}
+
+// The general rule: each wire's piece less what stands in front of it,
+// another wire's piece or a piece of the ground's striking region; the
+// total is what the line's own wires catch.
+double evaluateGeneralStroke(const ContactCurrentStep& step, const StrokeAngle& angle, const Piece* pieces,
+                             std::size_t n, double* widths, ContactWidths which, std::vector<ContactBand>* bands)
+{
+    static thread_local std::vector<GroundFront> fronts;
+    static thread_local std::vector<Stretch> blocked;
+    static thread_local std::vector<ContactBand> caught;
+    double from = std::numeric_limits<double>::infinity();
+    double to = -from;
+    for (std::size_t k = 0; k < n; ++k) {
+        from = std::min(from, pieces[k].lo);
+        to = std::max(to, pieces[k].hi);
+    }
+    groundFronts(step, angle, from, to, fronts);
+    caught.clear();
+    double total = 0.0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const Piece& p = pieces[k];
+        blocked.clear();
+        for (std::size_t j = 0; j < n; ++j) {
+            const Piece& q = pieces[j];
+            if (q.wire == p.wire || !(q.hi > p.lo) || !(q.lo < p.hi)) {
+                continue;
+            }
+            const double lo = std::max(p.lo, q.lo);
+            const double hi = std::min(p.hi, q.hi);
+            const double middle = (lo + hi) / 2.0;
+            if (depthAt(q, middle) > depthAt(p, middle)) {
+                blocked.push_back(Stretch{lo, hi});
+            }
+        }
+        for (const GroundFront& g : fronts) {
+            if (!(g.hi > p.lo) || !(g.lo < p.hi)) {
+                continue;
+            }
+            const double lo = std::max(p.lo, g.lo);
+            const double hi = std::min(p.hi, g.hi);
+            const double middle = (lo + hi) / 2.0;
+            if (depthAt(g, middle) > depthAt(p, middle)) {
+                blocked.push_back(Stretch{lo, hi});
+            }
+        }
+        const ContactDisk& d = step.disk[p.wire];
+        const bool own = !d.other;
+        const bool counted = which == ContactWidths::all || d.conductor;
+        unblockedParts(p.lo, p.hi, blocked, [&](double lo, double hi) {
+            if (own) {
+                total += hi - lo;
+            }
+            if (counted) {
+                widths[p.wire] += hi - lo;
+            }
+            if (bands != nullptr) {
+                caught.push_back(ContactBand{lo, hi, p.wire});
+            }
+        });
+    }
+    if (bands != nullptr) {
+        mergeBands(caught, *bands);
+    }
+    return total;
+}
+
+} // namespace
+
 double evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& angle, double* widths,
                              ContactWidths which, std::vector<ContactBand>* bands)
 {
@@ -285,6 +561,12 @@ double evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& 
         pieces = onHeap.data();
     }
     const std::size_t n = frontPieces(step, angle, pieces);
+    if (step.general) {
+        if (n == 0 && bands != nullptr) {
+            bands->clear();
+        }
+        return evaluateGeneralStroke(step, angle, pieces, n, widths, which, bands);
+    }
 
     // The paths caught at all: the union of the pieces' projections.
     double caughtWidth = 0.0;
@@ -314,27 +596,7 @@ double evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& 
             caught.push_back(ContactBand{from, to, wire});
         });
     }
-    std::sort(caught.begin(), caught.end(),
-              [](const ContactBand& x, const ContactBand& y) { return x.from < y.from; });
-    bands->clear();
-    for (ContactBand band : caught) {
-        if (!bands->empty()) {
-            ContactBand& last = bands->back();
-            // Two pieces that meet at a crossing of their circles project
-            // its point each on its own: ends within rounding are one.
-            if (band.from - last.to <= kSameEnd * (1.0 + std::fabs(last.to))) {
-                band.from = last.to;
-            }
-            if (last.wire == band.wire && band.from <= last.to) {
-                last.to = std::max(last.to, band.to);
-                continue;
-            }
-            if (last.to < band.from) {
-                bands->push_back(ContactBand{last.to, band.from, std::nullopt});
-            }
-        }
-        bands->push_back(band);
-    }
+    mergeBands(caught, *bands);
     return caughtWidth;
 }
 

@@ -1,6 +1,7 @@
 // The first-contact evaluation: a descending stroke is caught by the first
 // striking disk its path enters, or by the ground when it meets the ground's
-// striking line y = G first. Any number of wires.
+// striking line y = G first (over a ground profile: the ground's striking
+// region, ground_region.h). Any number of wires.
 //
 // Per current, the boundary of the union of the striking disks and of the
 // ground's half-plane y <= G is found once: the arcs of each striking circle
@@ -19,6 +20,7 @@
 #include "egm/types.h"
 #include "egm_types.h"
 #include "grid.h"
+#include "ground_region.h"
 
 namespace egm::model {
 
@@ -30,6 +32,9 @@ struct ContactDisk {
     // Wins a tie with a disk at the same place: conductors over ground
     // wires, then the earlier wire of the tower.
     bool conductor = false;
+    // Another line's wire: catches strokes, but what it catches is not the
+    // line's.
+    bool other = false;
 };
 
 // A piece of the union's boundary: the arc of wire's circle from angle
@@ -72,13 +77,23 @@ struct ContactCurrentStep {
     double groundStrikeHeight = 0.0; // G, m
     std::vector<BoundaryArc> boundary;
     std::vector<FrontArc> front;
+    // Over a ground profile that is not level: its striking region at this
+    // G and the pieces of it that reach above the lowest boundary arc.
+    bool overProfile = false;
+    GroundRegion region;
+    std::vector<GroundPiece> ground;
+    // Widths by the general rule: over a profile, or with another line's
+    // wires.
+    bool general = false;
 };
 
-// Finds the boundary of the union of the disks and the ground's half-plane.
-// A disk wholly inside another catches nothing; of two coincident disks the
-// one that wins the tie keeps the boundary. Reuses step's storage.
+// Finds the boundary of the union of the disks and the ground's half-plane
+// (with a profile that is not level, the ground's striking region over it;
+// the disks' centres then stand above the tower's base). A disk wholly
+// inside another catches nothing; of two coincident disks the one that
+// wins the tie keeps the boundary. Reuses step's storage.
 void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double groundStrikeHeight,
-                               ContactCurrentStep& step);
+                               ContactCurrentStep& step, const GroundProfile* profile = nullptr);
 
 // Whether wire has a piece of the union's boundary: without one, no stroke
 // of the current reaches it.
@@ -100,7 +115,8 @@ enum class ContactWidths { all, conductors };
 // the disks' order) for the stroke of angle theta (0 < theta <= pi); with
 // ContactWidths::conductors the ground wires' are left 0. Returns the width
 // of all the paths the wires catch together (the measure of the union of
-// the front-facing pieces' projections), which the widths partition. bands,
+// the front-facing pieces' projections), which the widths partition; other
+// lines' wires' widths are not in it. bands,
 // when not null, receives the wires' bands from the smallest offset to the
 // largest, with the ground's bands between them.
 double evaluateContactStroke(const ContactCurrentStep& step, const StrokeAngle& angle, double* widths,

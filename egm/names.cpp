@@ -25,7 +25,15 @@ std::optional<RateMethod> rateMethodNamed(std::string_view name)
 
 std::string_view wireKindName(WireKind kind)
 {
-    return kind == WireKind::groundWire ? "ground wire" : "conductor";
+    switch (kind) {
+    case WireKind::groundWire:
+        return "ground wire";
+    case WireKind::conductor:
+        return "conductor";
+    case WireKind::otherWire:
+        break;
+    }
+    return "other wire";
 }
 
 std::optional<WireKind> wireKindNamed(std::string_view name)
@@ -38,6 +46,9 @@ std::optional<WireKind> wireKindNamed(std::string_view name)
     }
     if (lower == "conductor") {
         return WireKind::conductor;
+    }
+    if (lower == "other wire") {
+        return WireKind::otherWire;
     }
     return std::nullopt;
 }

@@ -153,6 +153,9 @@ Inputs resolveInputs(const NamedInputs& named, const Inputs& base)
                              std::string(distributionName(in.distribution.kind)));
         }
     }
+    if (named.ground) {
+        in.ground = *named.ground;
+    }
     setLawCoefficients(named, fields, in);
     settleVoltageTerms(in, base.law.kind);
     return in;

@@ -203,7 +203,7 @@ StrikingDistances strikingDistances(const StrikingLaw& law, double current, cons
     if (law.kind == StrikingLaw::Kind::builtIn) {
         const double p = numeric::rt_powd_snf(current, 0.578) * 5.015;
         for (std::size_t i = 0; i < tower.size(); ++i) {
-            if (tower.wires[i].kind == WireKind::conductor) {
+            if (tower.wires[i].kind != WireKind::groundWire) {
                 d.wire[i] = numeric::rt_powd_snf(p + tower.wires[i].voltageTerm, 1.125) * 1.63;
             }
         }

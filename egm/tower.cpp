@@ -32,7 +32,10 @@ std::string Tower::nameOf(std::size_t wire) const
     for (std::size_t i = 0; i <= wire; ++i) {
         count += wires[i].kind == w.kind ? 1 : 0;
     }
-    return (w.kind == WireKind::groundWire ? "groundWire" : "conductor") + std::to_string(count);
+    const char* stem = w.kind == WireKind::groundWire  ? "groundWire"
+                       : w.kind == WireKind::conductor ? "conductor"
+                                                       : "otherWire";
+    return stem + std::to_string(count);
 }
 
 std::vector<std::string> Tower::names() const
@@ -114,7 +117,14 @@ void validate(const Tower& tower)
             fail("x " + shortestText(w.x) + " m: must lie between -" + shortestText(kMaxCoordinate) +
                  " and " + shortestText(kMaxCoordinate) + " m");
         }
-        if (!(std::isfinite(w.height) && w.height > 0.0 && w.height <= kMaxCoordinate)) {
+        if (w.kind == WireKind::otherWire) {
+            // Another line's wire may stand lower than this tower's base;
+            // whether it is above the ground under it is the inputs' check.
+            if (!(std::isfinite(w.height) && std::fabs(w.height) <= kMaxCoordinate)) {
+                fail("height " + shortestText(w.height) + " m: must lie between -" +
+                     shortestText(kMaxCoordinate) + " and " + shortestText(kMaxCoordinate) + " m");
+            }
+        } else if (!(std::isfinite(w.height) && w.height > 0.0 && w.height <= kMaxCoordinate)) {
             fail("height " + shortestText(w.height) + " m: must be greater than 0 m and at most " +
                  shortestText(kMaxCoordinate) + " m");
         }
@@ -122,15 +132,15 @@ void validate(const Tower& tower)
             fail("voltage term " + shortestText(w.voltageTerm) + ": must lie between -" +
                  shortestText(kMaxVoltageTerm) + " and " + shortestText(kMaxVoltageTerm));
         }
-        if (!(w.sag >= 0.0 && w.sag < 1.5 * w.height)) {
+        if (!(w.sag >= 0.0 && (w.sag < 1.5 * w.height || w.kind == WireKind::otherWire))) {
             fail("sag " + shortestText(w.sag) +
                  " m: must be 0 m or more and less than 1.5 times the height (" +
                  shortestText(1.5 * w.height) + " m), so that the average height stays above the ground");
         }
         if (w.kind == WireKind::groundWire && w.voltageTerm != 0.0) {
-            fail("voltage term " + shortestText(w.voltageTerm) + ": only conductors have one");
+            fail("voltage term " + shortestText(w.voltageTerm) + ": only conductors and other wires have one");
         }
-        if (w.kind == WireKind::groundWire && w.insulation.given()) {
+        if (w.kind != WireKind::conductor && w.insulation.given()) {
             fail(w.insulation.criticalCurrent
                      ? "critical-current " + shortestText(*w.insulation.criticalCurrent) +
                            " kA: only conductors have one"

@@ -36,6 +36,44 @@ bool samePlace(const TowerWire& a, const TowerWire& b)
     return a.x == b.x && a.height == b.height;
 }
 
+// A profile that is one, not with a slope; every wire above the surface
+// under it, at its average height.
+void validateGround(const Inputs& in)
+{
+    const GroundProfile& ground = in.ground;
+    if (ground.empty()) {
+        for (std::size_t i = 0; i < in.tower.size(); ++i) {
+            const TowerWire& w = in.tower.wires[i];
+            if (w.kind == WireKind::otherWire && !(w.height - 2.0 / 3.0 * w.sag > 0.0)) {
+                throw TowerError("wire " + std::to_string(i + 1) + " (" + in.tower.nameOf(i) + "): height " +
+                                     shortestText(w.height) + " m: must stand above the ground",
+                                 i);
+            }
+        }
+        return;
+    }
+    if (const std::optional<GroundProfile::Fault> f = GroundProfile::fault(ground.points())) {
+        throw InputError("ground profile: " + (f->row == 0 ? std::string() : "point " + std::to_string(f->row) + ": ") +
+                         f->reason);
+    }
+    if (in.slope != 0.0) {
+        throw InputError("slope " + shortestText(in.slope) +
+                         " degrees: a ground profile gives the ground's shape; give one or the other");
+    }
+    const double base = ground.base();
+    for (std::size_t i = 0; i < in.tower.size(); ++i) {
+        const TowerWire& w = in.tower.wires[i];
+        const double above = ground.surfaceAt(w.x) - base;
+        if (!(w.height - 2.0 / 3.0 * w.sag > above)) {
+            throw TowerError("wire " + std::to_string(i + 1) + " (" + in.tower.nameOf(i) + "): height " +
+                                 shortestText(w.height) + " m above the tower's base: the ground's surface under it (x " +
+                                 shortestText(w.x) + " m) stands " + shortestText(above) +
+                                 " m above the base, so the wire would be in it",
+                             i);
+        }
+    }
+}
+
 } // namespace
 
 void validate(const Inputs& in)
@@ -63,7 +101,15 @@ void validate(const Inputs& in)
         refuse(fieldNamed("min-current"), in.lowestCurrent);
     }
     model::withEvaluatorType(in.evaluation, [&]<class E>(std::type_identity<E>) { E::check(in); });
-    const std::vector<std::size_t> conductors = in.tower.conductors();
+    validateGround(in);
+    // The wires with a voltage term's bracket: the conductors and the other
+    // wires.
+    std::vector<std::size_t> conductors;
+    for (std::size_t i = 0; i < in.tower.size(); ++i) {
+        if (in.tower.wires[i].kind != WireKind::groundWire) {
+            conductors.push_back(i);
+        }
+    }
     // Each conductor's bracket 5.015 I^0.578 + U must not go below 0 at the
     // lowest current, where it is smallest.
     const double p = numeric::rt_powd_snf(in.lowestCurrent, 0.578) * 5.015;

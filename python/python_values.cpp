@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "current_table_file.h"
+#include "ground_file.h"
 #include "numbers.h"
 #include "tower_file.h"
 
@@ -268,9 +269,10 @@ egm::Tower towerOf(const py::handle& value)
 
 // A number of a current table's row (1-based): a Python number, or a text
 // the library reads.
-double tableNumber(const py::handle& value, std::size_t row, const char* what)
+double tableNumber(const py::handle& value, std::size_t row, const char* what,
+                   const char* subject = "current table", const char* rowName = "row")
 {
-    const std::string at = "current table: row " + std::to_string(row) + ": " + what;
+    const std::string at = std::string(subject) + ": " + rowName + " " + std::to_string(row) + ": " + what;
     double v = 0.0;
     if (py::isinstance<py::str>(value)) {
         if (!egm::parseNumber(value.cast<std::string>(), v)) {
@@ -354,6 +356,69 @@ egm::CurrentTable currentTableOf(const py::handle& value)
     return egm::CurrentTable(std::move(current), std::move(probability));
 }
 
+// The ground across the line: a list of (x, elevation) or (x, elevation,
+// cover) tuples, a DataFrame with the columns x, elevation and optionally
+// cover, or the path of a CSV file of them (egm::io::readGroundProfileFile).
+// Throws RowError, one line naming the point, for points that are no
+// profile.
+egm::GroundProfile groundProfileOf(const py::handle& value)
+{
+    if (py::isinstance<py::str>(value) || py::hasattr(value, "__fspath__")) {
+        const std::string path = py::str(py::module_::import("os").attr("fspath")(value));
+        try {
+            return egm::io::readGroundProfileFile(path);
+        } catch (const egm::InputError& e) {
+            throw RowError{e.what()};
+        }
+    }
+    py::object rows = py::reinterpret_borrow<py::object>(value);
+    if (isFrame(value)) {
+        py::dict columns;
+        for (const auto& [key, values] : value.attr("to_dict")("list").cast<py::dict>()) {
+            std::string name = py::str(key);
+            for (char& c : name) {
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            }
+            columns[py::str(name)] = values;
+        }
+        if (!columns.contains("x") || !columns.contains("elevation")) {
+            throw RowError{"ground profile: a DataFrame needs the columns x and elevation (and cover)"};
+        }
+        const py::object zip = py::module_::import("builtins").attr("zip");
+        rows = columns.contains("cover") ? zip(columns["x"], columns["elevation"], columns["cover"])
+                                         : zip(columns["x"], columns["elevation"]);
+        rows = py::list(rows);
+    }
+    if (!isSequence(rows)) {
+        throw RowError{"ground profile '" + textOf(value) +
+                       "': must be (x, elevation) or (x, elevation, cover) tuples, a DataFrame or a file's path"};
+    }
+    std::vector<egm::GroundPoint> points;
+    for (const py::handle item : rows) {
+        const std::size_t row = points.size() + 1;
+        if (!isSequence(item) || (py::len(item) != 2 && py::len(item) != 3)) {
+            throw RowError{"ground profile: point " + std::to_string(row) + " '" + textOf(item) +
+                           "': must be an (x, elevation) or (x, elevation, cover) tuple"};
+        }
+        const py::sequence p = py::reinterpret_borrow<py::sequence>(item);
+        egm::GroundPoint point;
+        point.x = tableNumber(p[0], row, "x", "ground profile", "point");
+        point.elevation = tableNumber(p[1], row, "elevation", "ground profile", "point");
+        if (p.size() == 3 && !isMissing(p[2], Source::frame)) {
+            point.cover = tableNumber(p[2], row, "cover", "ground profile", "point");
+        }
+        points.push_back(point);
+        if (points.size() > egm::kMaxProfilePoints) {
+            break;
+        }
+    }
+    if (const std::optional<egm::GroundProfile::Fault> f = egm::GroundProfile::fault(points)) {
+        throw RowError{"ground profile: " + (f->row == 0 ? std::string() : "point " + std::to_string(f->row) + ": ") +
+                       f->reason};
+    }
+    return egm::GroundProfile(std::move(points));
+}
+
 } // namespace
 
 // The named inputs of a dict: every key an input's name, and "tower",
@@ -373,7 +438,7 @@ egm::NamedInputs namedOf(const py::dict& d, Source source, std::string* caseName
         }
         const bool coefficients = k == "law_coefficients" || k == "law-coefficients";
         const bool table = k == "current_table" || k == "current-table";
-        if (k != "tower" && !coefficients && !table && egm::inputField(k) == nullptr) {
+        if (k != "tower" && k != "ground" && !coefficients && !table && egm::inputField(k) == nullptr) {
             throw py::value_error("unknown input '" + egm::io::printable(k) + "'");
         }
         if (isMissing(value, source)) {
@@ -383,6 +448,8 @@ egm::NamedInputs namedOf(const py::dict& d, Source source, std::string* caseName
             named.tower = towerOf(value);
         } else if (table) {
             named.currentTable = currentTableOf(value);
+        } else if (k == "ground") {
+            named.ground = groundProfileOf(value);
         } else if (coefficients) {
             if (!isSequence(value)) {
                 throw RowError{"law coefficients '" + textOf(value) +

@@ -36,7 +36,9 @@ egm::NamedValue namedValue(const std::string& name, const py::handle& value);
 // The named inputs of a dict: every key an input's name, and "tower",
 // "law_coefficients", "current_table" (the table of distribution table:
 // (current, probability) pairs, a DataFrame of those columns or a CSV
-// file's path), "name" (the case's, into caseName). Throws RowError
+// file's path), "ground" (the ground profile: (x, elevation[, cover])
+// tuples, a DataFrame or a CSV file's path), "name" (the case's, into
+// caseName). Throws RowError
 // for a value that cannot be read, and ValueError for a key that names no
 // input.
 egm::NamedInputs namedOf(const py::dict& d, Source source, std::string* caseName = nullptr);

@@ -36,6 +36,7 @@ BatchSummary runBatch(std::istream& cases, std::string& results, const egm::Inpu
     BatchSummary summary;
     summary.towerFiles = file.towerPaths();
     summary.currentTableFiles = file.currentTablePaths();
+    summary.groundFiles = file.groundPaths();
     summary.cases = static_cast<int>(rows.size());
     results += "case,line,name," + resultCsvHeader(conductors, wires, flashovers) + ",error\n";
     for (std::size_t k = 0; k < rows.size(); ++k) {

@@ -16,6 +16,7 @@ struct BatchSummary {
     int failed = 0;                             // rows that got an error message instead of results
     std::vector<std::string> towerFiles;        // the tower files the rows read
     std::vector<std::string> currentTableFiles; // the current table files the rows read
+    std::vector<std::string> groundFiles;       // the ground profile files the rows read
 };
 
 // Reads the cases on top of defaults (see CaseFile; tower files are looked

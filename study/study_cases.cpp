@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "current_table_file.h"
+#include "ground_file.h"
 #include "tower_file.h"
 
 namespace study {
@@ -62,6 +64,15 @@ std::vector<std::string> CaseFile::currentTablePaths() const
     return paths;
 }
 
+std::vector<std::string> CaseFile::groundPaths() const
+{
+    std::vector<std::string> paths;
+    for (const auto& [file, read] : grounds_) {
+        paths.push_back(towerPath(file));
+    }
+    return paths;
+}
+
 std::string CaseFile::towerPath(const std::string& file) const
 {
     return std::filesystem::path(file).is_absolute() ? file
@@ -84,7 +95,7 @@ CaseFile::CaseFile(std::istream& in, std::string folder, std::vector<std::string
             break;
         }
         const std::string lower = lowered(text);
-        if (lower == "name" || lower == "tower" || lower == "current-table" ||
+        if (lower == "name" || lower == "tower" || lower == "current-table" || lower == "ground" ||
             std::find(extraColumns.begin(), extraColumns.end(), lower) != extraColumns.end()) {
             column.name = lower;
         } else if (const egm::InputField* f = egm::inputField(text)) {
@@ -105,34 +116,44 @@ CaseFile::CaseFile(std::istream& in, std::string folder, std::vector<std::string
     }
 }
 
-const std::variant<egm::Tower, std::string>& CaseFile::tower(const std::string& file)
+namespace {
+
+// The file read once into files: what it gives, or its message.
+template <class T, class Error, class Read>
+const std::variant<T, std::string>& readOnce(std::map<std::string, std::variant<T, std::string>>& files,
+                                             const std::string& file, const std::string& path, Read read)
 {
-    const auto known = towers_.find(file);
-    if (known != towers_.end()) {
+    const auto known = files.find(file);
+    if (known != files.end()) {
         return known->second;
     }
-    std::variant<egm::Tower, std::string> read;
+    std::variant<T, std::string> got;
     try {
-        read = egm::io::readTowerFile(towerPath(file));
-    } catch (const egm::io::TowerFileError& e) {
-        read = std::string(e.what());
+        got = read(path);
+    } catch (const Error& e) {
+        got = std::string(e.what());
     }
-    return towers_.emplace(file, std::move(read)).first->second;
+    return files.emplace(file, std::move(got)).first->second;
 }
 
-const std::variant<egm::CurrentTable, std::string>& CaseFile::currentTable(const std::string& file)
+// The file's tower, table or profile into named; false with the message in
+// error when it cannot be used.
+template <class T> bool take(const std::variant<T, std::string>& read, std::optional<T>& into, std::string& error)
 {
-    const auto known = tables_.find(file);
-    if (known != tables_.end()) {
-        return known->second;
+    if (const std::string* e = std::get_if<std::string>(&read)) {
+        error = *e;
+        return false;
     }
-    std::variant<egm::CurrentTable, std::string> read;
-    try {
-        read = egm::io::readCurrentTableFile(towerPath(file));
-    } catch (const egm::io::CurrentTableFileError& e) {
-        read = std::string(e.what());
-    }
-    return tables_.emplace(file, std::move(read)).first->second;
+    into = std::get<T>(read);
+    return true;
+}
+
+} // namespace
+
+const std::variant<egm::Tower, std::string>& CaseFile::tower(const std::string& file)
+{
+    return readOnce<egm::Tower, egm::io::TowerFileError>(towers_, file, towerPath(file),
+                                                         egm::io::readTowerFile);
 }
 
 bool CaseFile::next(const egm::Inputs& defaults, Case& c)
@@ -178,8 +199,8 @@ bool CaseFile::next(const egm::Inputs& defaults, Case& c)
             if (!text.empty()) {
                 c.given.emplace_back(column.name, text);
             }
-        } else if (column.name == "current-table") {
-            c.currentTableFile = text;
+        } else if (column.name == "current-table" || column.name == "ground") {
+            (column.name == "ground" ? c.groundFile : c.currentTableFile) = text;
             if (!text.empty()) {
                 c.given.emplace_back(column.name, text);
             }
@@ -187,21 +208,19 @@ bool CaseFile::next(const egm::Inputs& defaults, Case& c)
             c.extra[column.name] = text;
         }
     }
-    if (!c.towerFile.empty()) {
-        const std::variant<egm::Tower, std::string>& t = tower(c.towerFile);
-        if (const std::string* error = std::get_if<std::string>(&t)) {
-            c.inputs.error = at + *error;
-            return true;
-        }
-        named.tower = std::get<egm::Tower>(t);
-    }
-    if (!c.currentTableFile.empty()) {
-        const std::variant<egm::CurrentTable, std::string>& t = currentTable(c.currentTableFile);
-        if (const std::string* error = std::get_if<std::string>(&t)) {
-            c.inputs.error = at + *error;
-            return true;
-        }
-        named.currentTable = std::get<egm::CurrentTable>(t);
+    std::string error;
+    if ((!c.towerFile.empty() && !take(tower(c.towerFile), named.tower, error)) ||
+        (!c.currentTableFile.empty() &&
+         !take(readOnce<egm::CurrentTable, egm::io::CurrentTableFileError>(
+                   tables_, c.currentTableFile, towerPath(c.currentTableFile), egm::io::readCurrentTableFile),
+               named.currentTable, error)) ||
+        (!c.groundFile.empty() &&
+         !take(readOnce<egm::GroundProfile, egm::io::GroundFileError>(grounds_, c.groundFile,
+                                                                     towerPath(c.groundFile),
+                                                                     egm::io::readGroundProfileFile),
+               named.ground, error))) {
+        c.inputs.error = at + error;
+        return true;
     }
     c.inputs = egm::resolveCase(named, defaults);
     if (!c.inputs.error.empty()) {

@@ -2,8 +2,9 @@
 // columns: inputs by their names in the input table (any letter case), an
 // optional "name", an optional "tower" (a tower file, relative to the case
 // file's folder), an optional "current-table" (a current table file for
-// --distribution table, relative likewise) and whatever extra columns the caller accepts (a route's
-// span length, say). Missing columns and empty fields keep the defaults.
+// --distribution table, relative likewise), an optional "ground" (a ground
+// profile file, relative likewise) and whatever extra columns the caller
+// accepts (a route's span length, say). Missing columns and empty fields keep the defaults.
 #pragma once
 
 #include <fstream>
@@ -36,6 +37,7 @@ struct Case {
     std::string name;
     std::string towerFile;                    // as the row names it; empty: none
     std::string currentTableFile;             // as the row names it; empty: none
+    std::string groundFile;                   // as the row names it; empty: none
     egm::CaseInputs inputs;                   // error: "line 4: slope 'steep' is not a number"
     std::map<std::string, std::string> extra; // extra columns, trimmed
     // The row's inputs as written: each input column and tower with a
@@ -59,16 +61,17 @@ class CaseFile {
     std::vector<std::string> towerPaths() const;
     // The current table files the rows named, as read.
     std::vector<std::string> currentTablePaths() const;
+    // The ground profile files the rows named, as read.
+    std::vector<std::string> groundPaths() const;
 
   private:
     struct Column {
-        std::string name; // as the table names it, or "name", "tower", "current-table", or an extra
-        const egm::InputField* field = nullptr; // null for "name", "tower", "current-table" and extras
+        // as the table names it, or "name", "tower", "current-table", "ground", or an extra
+        std::string name;
+        const egm::InputField* field = nullptr; // null for "name", "tower", "current-table", "ground" and extras
     };
     // Each tower file read once: its tower or its message.
     const std::variant<egm::Tower, std::string>& tower(const std::string& file);
-    // Each current table file read once: its table or its message.
-    const std::variant<egm::CurrentTable, std::string>& currentTable(const std::string& file);
     std::string towerPath(const std::string& file) const;
 
     std::istream& in_;
@@ -78,6 +81,7 @@ class CaseFile {
     bool emptyLast_ = false; // the header ends in an empty column
     std::map<std::string, std::variant<egm::Tower, std::string>> towers_;
     std::map<std::string, std::variant<egm::CurrentTable, std::string>> tables_;
+    std::map<std::string, std::variant<egm::GroundProfile, std::string>> grounds_;
 };
 
 } // namespace study

@@ -5,6 +5,7 @@
 
 #include "current_table_file.h"
 #include "egm/input_table.h"
+#include "ground_file.h"
 #include "input_files.h"
 #include "numbers.h"
 #include "output_file.h"
@@ -131,11 +132,12 @@ void loadControl(const InputFlags& f, egm::Inputs& base, std::vector<NamedFile>*
             throw UsageError("--control gives every input of the line; --" + name + " cannot be added");
         }
     }
-    if (!f.geometry.empty() || !f.tower.empty() || !f.currentTable.empty()) {
+    if (!f.geometry.empty() || !f.tower.empty() || !f.currentTable.empty() || !f.ground.empty()) {
         throw UsageError(std::string("--control gives every input of the line; --") +
-                         (!f.tower.empty()      ? "tower"
-                          : !f.geometry.empty() ? "geometry"
-                                                : "current-table") +
+                         (!f.tower.empty()          ? "tower"
+                          : !f.geometry.empty()     ? "geometry"
+                          : !f.currentTable.empty() ? "current-table"
+                                                    : "ground") +
                          " cannot be added");
     }
     const egm::io::LoadReport report = egm::io::loadControlledInputs(f.control, base);
@@ -179,6 +181,19 @@ egm::NamedInputs namedOfFlags(const InputFlags& f, std::vector<NamedFile>* read)
             read->push_back({"current table", f.currentTable});
         }
         named.currentTable = egm::io::readCurrentTableFile(f.currentTable);
+    }
+    if (!f.ground.empty()) {
+        if (f.isGiven("slope")) {
+            throw UsageError("--ground gives the ground's shape; --slope cannot be added");
+        }
+        if (f.compat || (f.isGiven("evaluation") && f.given.at("evaluation") == "compat")) {
+            throw UsageError("--ground needs the first-contact evaluation; the compat evaluation computes "
+                             "plane ground only");
+        }
+        if (read != nullptr) {
+            read->push_back({"ground profile", f.ground});
+        }
+        named.ground = egm::io::readGroundProfileFile(f.ground);
     }
     for (std::size_t k = 0; k < f.geometry.size(); ++k) {
         named.values.push_back(egm::NamedValue{k < 4 ? fmt::format("x{}", k + 1) : fmt::format("h{}", k - 3),

@@ -51,6 +51,7 @@ struct InputFlags {
     std::string control;                      // empty: none
     std::string tower;                        // the tower file; empty: none
     std::string currentTable;                 // the current table file; empty: none
+    std::string ground;                       // the ground profile file; empty: none
     std::vector<std::string> geometry;        // empty or the eight values of --geometry
     bool compat = false;                      // --compat
     std::vector<std::string> lawCoefficients; // --law-coefficients
@@ -64,7 +65,8 @@ struct InputFlags {
     // it names, the tower file, the current table). Throws UsageError (a
     // value that is not a number; two flags that set the same input, each
     // named: --flash-density with --thunder-days, a conductor's critical
-    // current with its cfo or insulation length; --control or --tower with
+    // current with its cfo or insulation length; --ground with --slope or
+    // the compat evaluation; --control or --tower with
     // inputs they give; a voltage term with another law) or egm::InputError
     // (a control, tower or current table file that cannot be used, a
     // current table without distribution table).

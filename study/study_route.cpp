@@ -21,7 +21,7 @@ namespace study {
 
 const char* const kRouteHelp =
     R"(Route file: one span per row, columns as for batch (tower, a tower file relative to the
-route file's folder, current-table likewise, or the four-wire line's x1..h4 or groups, slope, flash-density, ...)
+route file's folder, current-table and ground likewise, or the four-wire line's x1..h4 or groups, slope, flash-density, ...)
 plus length (the span's length, m, above 0 and at most 100000; a route with any span
 without one, or with a km that is not a number, is refused whole, every such span named) and
 optionally name and km (the kilometre post where the span starts; where absent, each span
@@ -250,6 +250,9 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
             }
             for (const std::string& t : spans.currentTablePaths()) {
                 read->push_back({"current table", t});
+            }
+            for (const std::string& t : spans.groundPaths()) {
+                read->push_back({"ground profile", t});
             }
         }
     } catch (const CaseFileError& e) {

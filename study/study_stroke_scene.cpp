@@ -43,6 +43,17 @@ Frame sceneFrame(const egm::StrokeGeometry& g, const Box& page)
             y1 = std::max(y1, c.y + c.r);
         }
     }
+    // The profile's surface and striking region under the circles.
+    for (const auto& q : g.groundBoundary) {
+        if (q.x >= x0 && q.x <= x1) {
+            y1 = std::max(y1, q.y);
+        }
+    }
+    for (const auto& q : g.surface) {
+        if (q.x >= x0 && q.x <= x1) {
+            y0 = std::min(y0, q.y);
+        }
+    }
     if (!(x1 > x0)) {
         x0 = -100;
         x1 = 100;
@@ -83,6 +94,28 @@ Frame sceneFrame(const egm::StrokeGeometry& g, const Box& page)
     return Frame{page, cx - width / scale / 2, cx + width / scale / 2, y0, y0 + height / scale};
 }
 
+// Over a ground profile: the surface and the boundary of the ground's
+// striking region, the points within G of it.
+void drawProfile(Picture& p, const Frame& f, const egm::StrokeGeometry& g)
+{
+    Polyline surface;
+    for (const auto& q : g.surface) {
+        surface.points.push_back(f.at(q.x, q.y));
+    }
+    surface.pen = Pen{{0.35, 0.25, 0.1, 1}, 1.6, {}};
+    p.lines.push_back(surface);
+    Polyline boundary;
+    for (const auto& q : g.groundBoundary) {
+        boundary.points.push_back(f.at(q.x, q.y));
+    }
+    boundary.pen = Pen{kGrey, 1.0, {6.0, 4.0}};
+    p.lines.push_back(boundary);
+    const auto& right = g.surface.back();
+    p.labels.push_back(label(p.frame.right - 6, f.Y(right.y) - 5, "ground surface (profile)", 11, Align::right));
+    const auto& left = g.groundBoundary.front();
+    p.labels.push_back(label(p.frame.left + 6, f.Y(left.y) - 5, "within G of the ground", 11));
+}
+
 // Below the ground line; first-contact: the bands of stroke paths; the
 // ground line, the true horizontal and the ground's striking line.
 void drawGround(Picture& p, const Frame& f, const StrokeScene& s)
@@ -120,6 +153,10 @@ void drawGround(Picture& p, const Frame& f, const StrokeScene& s)
             area.filled = true;
             p.lines.push_back(area);
         }
+    }
+    if (!g.surface.empty()) {
+        drawProfile(p, f, g);
+        return;
     }
     p.lines.push_back(
         line({p.frame.left, f.Y(0)}, {p.frame.right, f.Y(0)}, Pen{{0.35, 0.25, 0.1, 1}, 1.6, {}}));

@@ -131,7 +131,7 @@ TEST(Validation, EachBadTowerIsNamedWithTheWireAndTheReason)
          1},
         {"voltage term on a ground wire",
          {TowerWire{WireKind::groundWire, 0.0, 40.0, 0.5, {}}, c},
-         "wire 1 (groundWire1): voltage term 0.5: only conductors have one",
+         "wire 1 (groundWire1): voltage term 0.5: only conductors and other wires have one",
          0},
         {"infinite voltage term",
          {g, TowerWire{WireKind::conductor, 5.0, 30.0, kInf, {}}},

@@ -157,6 +157,11 @@ void addInputFlags(CLI::App* app, LineFlags& line)
                     "current table for --distribution table: P(peak > I) from a lightning location "
                     "system, one point a row under the header current,probability (kA, share of strokes)")
         ->option_text(" FILE");
+    app->add_option("--ground", f.ground,
+                    "ground profile across the line instead of the plane: one point a row under the header "
+                    "x,elevation (m, x increasing, the tower at x = 0 on the elevation there), optionally "
+                    "cover (m of trees or buildings); level beyond its ends; not with --slope or --compat")
+        ->option_text(" FILE");
     app->add_option("--geometry", f.geometry,
                     "four-wire line: x of ground wire 1, ground wire 2, conductor 1, conductor 2, then their "
                     "heights (m); ground wire 1 and conductor 1 are the wires on the +x side")

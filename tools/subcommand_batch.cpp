@@ -40,6 +40,9 @@ int runBatch(BatchRun& run)
     for (const std::string& t : summary.currentTableFiles) {
         towers.push_back({"current table", t});
     }
+    for (const std::string& t : summary.groundFiles) {
+        towers.push_back({"ground profile", t});
+    }
     study::refuseOutputOverInput(run.line.output, "results file", towers);
     results.write(text);
     results.commit();
@@ -65,6 +68,7 @@ void setupBatch(CLI::App& app, const Status& status)
                     "separated by commas, an optional name and an optional tower (a tower file, relative "
                     "to the case file's folder; read once however many rows name it), an optional "
                     "current-table (a current table for distribution table, found and read likewise); "
+                    "ground (a ground profile, found and read likewise); "
                     "missing columns and "
                     "empty fields take the flags' values. With towers of different conductors the result "
                     "columns name every conductor in order of first appearance, empty where a row has none "

@@ -91,6 +91,8 @@ struct NamedInputs {
     std::vector<NamedValue> lawCoefficients;
     // The table of distribution table; it goes with that distribution.
     std::optional<CurrentTable> currentTable = {};
+    // The ground across the line; replaces the base's ground.
+    std::optional<GroundProfile> ground = {};
 };
 
 // Inputs are resolved in layers, each laid on top of the one before:

@@ -153,7 +153,8 @@ std::vector<std::vector<double>> strokesAtCurrent(const Inputs& inputs, double c
 // for some incidence angle of the grid. Throws InputError.
 bool conductorExposed(const Inputs& inputs, double current, std::size_t conductor);
 
-// One stroke in the frame of the sloped ground (the ground is y = 0), for
+// One stroke in the frame of the sloped ground (the ground is y = 0; over a
+// ground profile the true vertical is up and y = 0 the tower's base), for
 // pictures and checks; wires in the tower's order.
 struct StrokeGeometry {
     struct Circle {
@@ -190,6 +191,11 @@ struct StrokeGeometry {
     // first-contact: the bands from left to right across the line's
     // silhouette, the ground's bands between the wires'.
     std::vector<Band> bands;
+    // first-contact over a ground profile that is not level: the surface
+    // (heights above the tower's base) and the boundary of the ground's
+    // striking region (the points within G of it), across the circles.
+    std::vector<Point> surface;
+    std::vector<Point> groundBoundary;
     // compat: after the trim at the ground's striking line.
     std::vector<Arc> arc;
     // compat: the two points of each wire's striking circle whose stroke

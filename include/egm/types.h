@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "egm/current_table.h"
+#include "egm/ground_profile.h"
 
 namespace egm {
 
@@ -58,9 +59,14 @@ struct Line {
     const WirePosition& operator[](Wire wire) const;
 };
 
-enum class WireKind { groundWire, conductor };
-std::string_view wireKindName(WireKind kind); // "ground wire", "conductor"
-// "ground wire" or "conductor" in any letter case; none for anything else.
+// An other wire belongs to a neighbouring line (or is an earthed catenary,
+// a messenger): it catches strokes with a conductor's striking distance
+// (its voltage term included) but is not rated, and the strokes it catches
+// are not the line's.
+enum class WireKind { groundWire, conductor, otherWire };
+std::string_view wireKindName(WireKind kind); // "ground wire", "conductor", "other wire"
+// "ground wire", "conductor" or "other wire" in any letter case; none for
+// anything else.
 std::optional<WireKind> wireKindNamed(std::string_view name);
 
 // A conductor's insulation as lightning meets it, from which its critical
@@ -91,7 +97,10 @@ struct Insulation {
 struct TowerWire {
     WireKind kind = WireKind::conductor;
     double x = 0.0;      // m, across the line, at most kMaxCoordinate either way
-    double height = 0.0; // m, above the ground at the tower; greater than 0
+    // m, above the ground at the tower (over a ground profile, above the
+    // tower's base); greater than 0 (an other wire's: above the ground
+    // under it, at most kMaxCoordinate either way)
+    double height = 0.0;
     // The conductor's voltage term U of the built-in law: striking distance
     // 1.63 (5.015 I^0.578 + U)^1.125. 0 for ground wires and other laws.
     // At most kMaxVoltageTerm either way.
@@ -243,6 +252,9 @@ struct Inputs {
     // derived from them: flashDensity = 0.04 thunderDays^1.25.
     std::optional<double> thunderDays;
     double slope = 0.0; // degrees, strictly between -90 and 90; positive: the ground falls towards +x
+    // The ground across the line instead of the plane; empty: the plane.
+    // Not with a slope nor with the compat evaluation.
+    GroundProfile ground;
     double lowestCurrent = 23.5; // kA, first current of the integration, above 0 and at most 1000
     CurrentDistribution distribution;
     StrikingLaw law;

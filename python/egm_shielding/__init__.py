@@ -166,7 +166,7 @@ def _inputs(line, tower, **given):
 
 # The keywords of rates(), strokes() and exposure() that are inputs.
 _INPUT_KEYWORDS = (
-    "flash_density", "thunder_days", "slope", "min_current", "voltage_term", "law",
+    "flash_density", "thunder_days", "slope", "ground", "min_current", "voltage_term", "law",
     "law_coefficients", "distribution", "current_table", "current_scale", "current_exponent",
     "current_median", "current_sigma", "evaluation", "rate_method", "ground_wire_sag",
     "conductor_sag")
@@ -192,7 +192,7 @@ def _inputs_of(keywords):
                    **{k: keywords[k] for k in _INPUT_KEYWORDS}, **insulation)
 
 
-def rates(line=None, *, tower=None, flash_density=None, thunder_days=None, slope=None,
+def rates(line=None, *, tower=None, flash_density=None, thunder_days=None, slope=None, ground=None,
           min_current=None, voltage_term=None, law=None, law_coefficients=None,
           distribution=None, current_table=None, current_scale=None, current_exponent=None,
           current_median=None, current_sigma=None, evaluation=None, rate_method=None,
@@ -221,6 +221,13 @@ def rates(line=None, *, tower=None, flash_density=None, thunder_days=None, slope
       thunder_days: thunder days a year instead of flash_density, which is
         then 0.04 thunder_days^1.25 (16 days: 1.28); not with flash_density.
       slope: ground slope at the tower, degrees (0); positive falls towards +x.
+      ground: the ground across the line instead of the plane: (x,
+        elevation) or (x, elevation, cover) tuples (m; x increasing, the
+        tower at x = 0 standing on the elevation there, cover the trees or
+        buildings standing on the ground), a DataFrame with those columns,
+        or a CSV file's path; level beyond its ends. Not with slope nor
+        evaluation='compat'. Incidence angles are then measured from the
+        true horizontal.
       min_current: lowest current integrated, kA (23.5); the integration runs
         to 200 kA above it in steps of 1 kA.
       voltage_term: U of the built-in law on the built-in line: conductor 1
@@ -262,7 +269,7 @@ def rates(line=None, *, tower=None, flash_density=None, thunder_days=None, slope
 
 
 def strokes(line=None, *, current=None, tower=None, flash_density=None, thunder_days=None,
-            slope=None, min_current=None, voltage_term=None, law=None, law_coefficients=None,
+            slope=None, ground=None, min_current=None, voltage_term=None, law=None, law_coefficients=None,
             distribution=None, current_table=None, current_scale=None, current_exponent=None,
             current_median=None, current_sigma=None, evaluation=None, rate_method=None,
             ground_wire_sag=None, conductor_sag=None, **insulation):
@@ -429,7 +436,7 @@ def route(spans, jobs=None, flag_above=None, top=10, rate_method=None):
     return _route_of(_core.route_assemble(plan, outcomes, flag_above, top, records, frame), frame)
 
 
-def exposure(line=None, *, tower=None, flash_density=None, thunder_days=None, slope=None,
+def exposure(line=None, *, tower=None, flash_density=None, thunder_days=None, slope=None, ground=None,
              min_current=None, voltage_term=None, law=None, law_coefficients=None,
              distribution=None, current_table=None, current_scale=None, current_exponent=None,
              current_median=None, current_sigma=None, evaluation=None, rate_method=None,

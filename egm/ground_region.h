@@ -1,0 +1,66 @@
+// The ground's striking region over a ground profile: every point within G
+// of the surface (the profile's elevations and cover, straight between its
+// points, level beyond its ends) or below it. A descending path is caught
+// by the ground where it first enters the region. Its boundary is made of
+// the upper edges of the strips G wide on either side of the surface's
+// pieces and of the circles of radius G about the surface's points: a
+// point of a strip's lower edge lies within G sin(phi) < G of the surface
+// (phi the piece's slope) or under it, so inside the region. The region is
+// everything under that boundary.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "egm/ground_profile.h"
+#include "egm_types.h"
+
+namespace egm::model {
+
+// A part of the region a path can meet first: the upper edge of a surface
+// piece's strip, from a to b, facing up its outward normal; a
+// half-line along the level ground beyond an end (a's x -infinity, or b's
+// +infinity); or the circle of radius r about a, a point of the surface.
+struct GroundPiece {
+    enum class Kind { edge, leftLevel, rightLevel, circle };
+    Kind kind = Kind::edge;
+    Point a{};
+    Point b{};
+    Point normal{}; // edges: outward, unit
+    double r = 0.0; // circles
+    double top = 0.0;
+};
+
+class GroundRegion {
+  public:
+    // The profile's surface with heights above the tower's base (the
+    // profile's elevation at x = 0); G the ground's striking distance.
+    void reset(const GroundProfile& profile, double groundStrikeHeight);
+    double groundStrikeHeight() const { return g_; }
+    const std::vector<Point>& surface() const { return surface_; }
+
+    // Whether p lies in the region (on its boundary included).
+    bool contains(Point p) const;
+    // The angles (radians from +x, in [0, 2pi)) at which the circle about c
+    // of radius r meets the boundary's pieces, with spare ones where it
+    // meets their parts inside the region: between two neighbours the
+    // circle is wholly in the region or wholly out of it.
+    void crossings(Point c, double r, std::vector<double>& angles) const;
+    // The pieces that reach above y: only they can stand in front of a
+    // point at y or higher on the way down.
+    void piecesAbove(double y, std::vector<GroundPiece>& pieces) const;
+    // The boundary of the region between x from and to, as a polyline
+    // through points spaced at most step apart and at every corner; for
+    // pictures.
+    std::vector<Point> boundary(double from, double to, double step) const;
+
+  private:
+    // The index of the surface's first point at or right of x.
+    std::size_t firstAtOrRight(double x) const;
+
+    std::vector<Point> surface_;
+    std::vector<Point> normal_; // per piece of the surface, unit, upwards
+    double g_ = 0.0;
+};
+
+} // namespace egm::model
