@@ -2,9 +2,11 @@
 // current searches left out: the built-in line on flat ground and on a slope
 // of 20 degrees under both evaluations, and a double-circuit tower of seven
 // wires under the first-contact evaluation, as it stands (its own mirror
-// image) and with one phase moved out of symmetry. Prints the ratios of the
+// image) and with one phase moved out of symmetry; the built-in line over
+// ground profiles. Prints the ratios of the
 // median times after the table.
 #include <algorithm>
+#include <cmath>
 #include <benchmark/benchmark.h>
 #include <cstdint>
 #include <cstdio>
@@ -94,7 +96,41 @@ void BM_FirstContactDoubleCircuitUneven(benchmark::State& state)
     integration(state, in);
 }
 
+// The built-in line over ground profiles: two points, level (the plane);
+// 201 points 5 m apart, as an elevation model's section gives them, of
+// rolling ground; and the same section on a hillside falling 15 degrees.
+egm::Inputs overProfile(std::size_t points, double fall)
+{
+    egm::Inputs in;
+    std::vector<egm::GroundPoint> profile;
+    for (std::size_t k = 0; k < points; ++k) {
+        const double x = points == 2 ? (k == 0 ? -600.0 : 600.0) : -500.0 + 5.0 * static_cast<double>(k);
+        const double rolling = points == 2 ? 0.0 : 6.0 * std::sin(x / 70.0) + 2.0 * std::sin(x / 13.0 + 1.0);
+        profile.push_back({x, rolling - fall * x, 0.0});
+    }
+    in.ground = egm::GroundProfile(profile);
+    return in;
+}
+
+void BM_FirstContactLevelProfile(benchmark::State& state)
+{
+    integration(state, overProfile(2, 0.0));
+}
+
+void BM_FirstContactDemSection(benchmark::State& state)
+{
+    integration(state, overProfile(201, 0.0));
+}
+
+void BM_FirstContactDemHillside(benchmark::State& state)
+{
+    integration(state, overProfile(201, std::tan(15.0 / 180.0 * 3.141592653589793)));
+}
+
 BENCHMARK(BM_FirstContact)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstContactLevelProfile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstContactDemSection)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstContactDemHillside)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Compat)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirstContactSloped)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CompatSloped)->Unit(benchmark::kMillisecond);
@@ -160,6 +196,10 @@ int main(int argc, char** argv)
     };
     ratio("first-contact/compat", "BM_FirstContact", "BM_Compat");
     ratio("first-contact/compat on a 20 degree slope", "BM_FirstContactSloped", "BM_CompatSloped");
+    ratio("level two-point profile/flat, first-contact", "BM_FirstContactLevelProfile", "BM_FirstContact");
+    ratio("201-point rolling section/flat, first-contact", "BM_FirstContactDemSection", "BM_FirstContact");
+    ratio("201-point section on a 15 degree hillside/flat, first-contact", "BM_FirstContactDemHillside",
+          "BM_FirstContact");
     ratio("double circuit/built-in line, first-contact", "BM_FirstContactDoubleCircuit", "BM_FirstContact");
     ratio("double circuit out of symmetry/built-in line, first-contact", "BM_FirstContactDoubleCircuitUneven",
           "BM_FirstContact");
