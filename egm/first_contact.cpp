@@ -238,24 +238,49 @@ void clipToGround(const GroundRegion& region, const ContactDisk& d, std::size_t 
     }
 }
 
-// The lowest point of the boundary's arcs: no part of the ground below it
-// can stand in front of one of them on the way down.
-double lowestPoint(const ContactCurrentStep& step)
+// Each wire's box of its boundary arcs (step's arcLow, arcLeft, arcRight),
+// and the lowest point of them all: no part of the ground below a point
+// can stand in front of it on the way down.
+double boxArcs(ContactCurrentStep& step)
 {
-    double low = std::numeric_limits<double>::infinity();
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::size_t wires = step.disk.size();
+    step.arcLow.assign(wires, inf);
+    step.arcLeft.assign(wires, inf);
+    step.arcRight.assign(wires, -inf);
+    double low = inf;
     for (const BoundaryArc& arc : step.boundary) {
-        low = std::min({low, arc.start.y, arc.end.y});
-        const double bottom = 3.0 * kHalfPi;
-        for (int turn = -1; turn < 2; ++turn) {
-            const double t = bottom + static_cast<double>(turn) * kTwoPi;
+        const ContactDisk& d = step.disk[arc.wire];
+        double bottom = std::min(arc.start.y, arc.end.y);
+        double left = std::min(arc.start.x, arc.end.x);
+        double right = std::max(arc.start.x, arc.end.x);
+        // The circle's lowest, leftmost and rightmost points where the arc
+        // runs through them.
+        for (int turn = -1; turn < 3; ++turn) {
+            const double t = static_cast<double>(turn) * kTwoPi;
+            if (t + 3.0 * kHalfPi > arc.from && t + 3.0 * kHalfPi < arc.to) {
+                bottom = d.y - d.r;
+            }
+            if (t + kPi > arc.from && t + kPi < arc.to) {
+                left = d.x - d.r;
+            }
             if (t > arc.from && t < arc.to) {
-                const ContactDisk& d = step.disk[arc.wire];
-                low = std::min(low, d.y - d.r);
+                right = d.x + d.r;
             }
         }
+        step.arcLow[arc.wire] = std::min(step.arcLow[arc.wire], bottom);
+        step.arcLeft[arc.wire] = std::min(step.arcLeft[arc.wire], left);
+        step.arcRight[arc.wire] = std::max(step.arcRight[arc.wire], right);
+        low = std::min(low, bottom);
     }
     return low;
 }
+
+// Offsets from lo to hi.
+struct Stretch {
+    double lo;
+    double hi;
+};
 
 // A piece of the ground's striking region facing the stroke and where it
 // projects: offsets from lo to hi (either may be infinite for the level
@@ -279,62 +304,96 @@ double depthAt(const GroundFront& g, double s)
     return g.depth + (s - g.offset) * g.tilt;
 }
 
-// The ground's pieces facing the stroke whose projections reach into
-// (from, to), the offsets the wires' pieces cover.
-void groundFronts(const ContactCurrentStep& step, const StrokeAngle& angle, double from, double to,
-                  std::vector<GroundFront>& fronts)
+// Where the ground's piece faces the stroke and projects; false when it
+// does not face it.
+bool frontOf(const GroundPiece& g, const StrokeAngle& angle, GroundFront& f)
 {
-    fronts.clear();
     const double sinTheta = angle.sinTheta;
     const double cosTheta = angle.cosTheta;
     const double inf = std::numeric_limits<double>::infinity();
     const auto offsetOf = [&](Point p) { return p.x * sinTheta - p.y * cosTheta; };
     const auto depthOf = [&](Point p) { return p.x * cosTheta + p.y * sinTheta; };
-    for (const GroundPiece& g : step.ground) {
-        GroundFront f{};
-        switch (g.kind) {
-        case GroundPiece::Kind::circle: {
-            const double offset = offsetOf(g.a);
-            f = GroundFront{offset - g.r, offset + g.r, offset, depthOf(g.a), g.r, 0.0};
-            break;
+    switch (g.kind) {
+    case GroundPiece::Kind::circle: {
+        const double offset = offsetOf(g.a);
+        f = GroundFront{offset - g.r, offset + g.r, offset, depthOf(g.a), g.r, 0.0};
+        return true;
+    }
+    case GroundPiece::Kind::edge: {
+        // Only the side its outward normal faces meets paths first.
+        if (!(g.normal.x * cosTheta + g.normal.y * sinTheta > 0.0)) {
+            return false;
         }
-        case GroundPiece::Kind::edge: {
-            // Only the side its outward normal faces meets paths first.
-            if (!(g.normal.x * cosTheta + g.normal.y * sinTheta > 0.0)) {
-                continue;
+        const double sa = offsetOf(g.a);
+        const double sb = offsetOf(g.b);
+        if (!(sa != sb)) {
+            return false;
+        }
+        const double da = depthOf(g.a);
+        const double db = depthOf(g.b);
+        f = GroundFront{std::min(sa, sb), std::max(sa, sb), sa, da, 0.0, (db - da) / (sb - sa)};
+        return true;
+    }
+    case GroundPiece::Kind::leftLevel: {
+        const double s = offsetOf(g.b);
+        f = GroundFront{-inf, s, s, depthOf(g.b), 0.0, cosTheta / sinTheta};
+        return true;
+    }
+    case GroundPiece::Kind::rightLevel: {
+        const double s = offsetOf(g.a);
+        f = GroundFront{s, inf, s, depthOf(g.a), 0.0, cosTheta / sinTheta};
+        return true;
+    }
+    }
+    return false;
+}
+
+// The stretches of wire piece p behind a piece of the ground. Only the
+// ground above the wire's lowest boundary point and on the side the stroke
+// comes from, within the rise of the highest piece over that point along
+// the stroke's way back, can stand in front of it.
+void blockedByGround(const ContactCurrentStep& step, const StrokeAngle& angle, const Piece& p,
+                     std::vector<Stretch>& blocked)
+{
+    const double low = step.arcLow[p.wire];
+    const double rise = step.groundTop - low;
+    if (!(rise > 0.0)) {
+        return;
+    }
+    const double reach = rise * angle.cosTheta / angle.sinTheta;
+    const double left = step.arcLeft[p.wire] + std::min(reach, 0.0);
+    const double right = step.arcRight[p.wire] + std::max(reach, 0.0);
+    const std::vector<GroundPiece>& ground = step.ground;
+    // The pieces by their left ends: none further right than right, and
+    // those that end before left start at least their width before it.
+    const auto first = std::lower_bound(ground.begin(), ground.end(), left - step.groundSpan,
+                                        [](const GroundPiece& g, double x) { return g.left < x; });
+    for (auto it = first; it != ground.end() && it->left <= right; ++it) {
+        const GroundPiece& g = *it;
+        GroundFront f;
+        if (!(g.top > low) || !(g.right >= left) || !frontOf(g, angle, f) || !(f.hi > p.lo) || !(f.lo < p.hi)) {
+            continue;
+        }
+        const double lo = std::max(p.lo, f.lo);
+        const double hi = std::min(p.hi, f.hi);
+        const double middle = (lo + hi) / 2.0;
+        if (depthAt(f, middle) > depthAt(p, middle)) {
+            blocked.push_back(Stretch{lo, hi});
+        }
+    }
+    // The level ground beyond the ends has no finite left end or width.
+    if (!ground.empty() && ground.front().kind == GroundPiece::Kind::leftLevel && first != ground.begin()) {
+        GroundFront f;
+        const GroundPiece& g = ground.front();
+        if (g.top > low && g.right >= left && frontOf(g, angle, f) && f.hi > p.lo && f.lo < p.hi) {
+            const double lo = std::max(p.lo, f.lo);
+            const double hi = std::min(p.hi, f.hi);
+            if (depthAt(f, (lo + hi) / 2.0) > depthAt(p, (lo + hi) / 2.0)) {
+                blocked.push_back(Stretch{lo, hi});
             }
-            const double sa = offsetOf(g.a);
-            const double sb = offsetOf(g.b);
-            if (!(sa != sb)) {
-                continue;
-            }
-            const double da = depthOf(g.a);
-            const double db = depthOf(g.b);
-            f = GroundFront{std::min(sa, sb), std::max(sa, sb), sa, da, 0.0, (db - da) / (sb - sa)};
-            break;
-        }
-        case GroundPiece::Kind::leftLevel: {
-            const double s = offsetOf(g.b);
-            f = GroundFront{-inf, s, s, depthOf(g.b), 0.0, cosTheta / sinTheta};
-            break;
-        }
-        case GroundPiece::Kind::rightLevel: {
-            const double s = offsetOf(g.a);
-            f = GroundFront{s, inf, s, depthOf(g.a), 0.0, cosTheta / sinTheta};
-            break;
-        }
-        }
-        if (f.hi > from && f.lo < to) {
-            fronts.push_back(f);
         }
     }
 }
-
-// Offsets from lo to hi.
-struct Stretch {
-    double lo;
-    double hi;
-};
 
 // The parts of the band from lo to hi outside the blocked stretches.
 template <class Sink> void unblockedParts(double lo, double hi, std::vector<Stretch>& blocked, Sink&& sink)
@@ -422,10 +481,17 @@ void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double gro
         appendUncovered(d, i, covered, n, step.boundary);
         clipToGround(step.region, d, first, step.boundary);
     }
+    step.ground.clear();
     if (overProfile) {
-        step.region.piecesAbove(lowestPoint(step), step.ground);
-    } else {
-        step.ground.clear();
+        step.region.piecesAbove(boxArcs(step), step.ground);
+        step.groundTop = -std::numeric_limits<double>::infinity();
+        step.groundSpan = 0.0;
+        for (const GroundPiece& piece : step.ground) {
+            step.groundTop = std::max(step.groundTop, piece.top);
+            if (std::isfinite(piece.left) && std::isfinite(piece.right)) {
+                step.groundSpan = std::max(step.groundSpan, piece.right - piece.left);
+            }
+        }
     }
     // The copies of each arc that a stroke's front half can meet: that half
     // lies within (-pi/2, 3pi/2].
@@ -485,16 +551,8 @@ void mergeBands(std::vector<ContactBand>& caught, std::vector<ContactBand>& band
 double evaluateGeneralStroke(const ContactCurrentStep& step, const StrokeAngle& angle, const Piece* pieces,
                              std::size_t n, double* widths, ContactWidths which, std::vector<ContactBand>* bands)
 {
-    static thread_local std::vector<GroundFront> fronts;
     static thread_local std::vector<Stretch> blocked;
     static thread_local std::vector<ContactBand> caught;
-    double from = std::numeric_limits<double>::infinity();
-    double to = -from;
-    for (std::size_t k = 0; k < n; ++k) {
-        from = std::min(from, pieces[k].lo);
-        to = std::max(to, pieces[k].hi);
-    }
-    groundFronts(step, angle, from, to, fronts);
     caught.clear();
     double total = 0.0;
     for (std::size_t k = 0; k < n; ++k) {
@@ -512,16 +570,8 @@ double evaluateGeneralStroke(const ContactCurrentStep& step, const StrokeAngle& 
                 blocked.push_back(Stretch{lo, hi});
             }
         }
-        for (const GroundFront& g : fronts) {
-            if (!(g.hi > p.lo) || !(g.lo < p.hi)) {
-                continue;
-            }
-            const double lo = std::max(p.lo, g.lo);
-            const double hi = std::min(p.hi, g.hi);
-            const double middle = (lo + hi) / 2.0;
-            if (depthAt(g, middle) > depthAt(p, middle)) {
-                blocked.push_back(Stretch{lo, hi});
-            }
+        if (step.overProfile) {
+            blockedByGround(step, angle, p, blocked);
         }
         const ContactDisk& d = step.disk[p.wire];
         const bool own = !d.other;

@@ -81,7 +81,13 @@ struct ContactCurrentStep {
     // G and the pieces of it that reach above the lowest boundary arc.
     bool overProfile = false;
     GroundRegion region;
-    std::vector<GroundPiece> ground;
+    std::vector<GroundPiece> ground; // by their left ends
+    double groundTop = 0.0;          // the highest of them
+    double groundSpan = 0.0;         // the widest of them in x (finite ones)
+    // Per wire, the box of its boundary arcs: lowest point, left and right.
+    std::vector<double> arcLow;
+    std::vector<double> arcLeft;
+    std::vector<double> arcRight;
     // Widths by the general rule: over a profile, or with another line's
     // wires.
     bool general = false;

@@ -27,6 +27,10 @@ void segmentCrossings(Point c, double r, Point a, Point b, std::vector<double>& 
     const double dy = b.y - a.y;
     const double fx = a.x - c.x;
     const double fy = a.y - c.y;
+    if (std::min(a.x, b.x) > c.x + r || std::max(a.x, b.x) < c.x - r || std::min(a.y, b.y) > c.y + r ||
+        std::max(a.y, b.y) < c.y - r) {
+        return;
+    }
     const double qa = dx * dx + dy * dy;
     const double qb = 2.0 * (fx * dx + fy * dy);
     const double qc = fx * fx + fy * fy - r * r;
@@ -64,10 +68,11 @@ void circleCrossings(Point c, double r, Point v, double g, std::vector<double>& 
 {
     const double dx = v.x - c.x;
     const double dy = v.y - c.y;
-    const double d = std::hypot(dx, dy);
-    if (!(d < r + g) || !(d > std::fabs(r - g))) {
+    const double d2 = dx * dx + dy * dy;
+    if (!(d2 < (r + g) * (r + g)) || !(d2 > (r - g) * (r - g))) {
         return;
     }
+    const double d = std::sqrt(d2);
     const double cosHalf = (r * r + d * d - g * g) / (2.0 * r * d);
     const double half = std::acos(std::clamp(cosHalf, -1.0, 1.0));
     const double direction = std::atan2(dy, dx);
@@ -75,12 +80,15 @@ void circleCrossings(Point c, double r, Point v, double g, std::vector<double>& 
     angles.push_back(normalized(direction + half));
 }
 
-double distanceToSegment(Point p, Point a, Point b)
+// The square of the distance from p to the segment from a to b.
+double squaredDistanceToSegment(Point p, Point a, Point b)
 {
     const double dx = b.x - a.x;
     const double dy = b.y - a.y;
     const double t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
-    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+    const double ex = p.x - (a.x + t * dx);
+    const double ey = p.y - (a.y + t * dy);
+    return ex * ex + ey * ey;
 }
 
 } // namespace
@@ -88,6 +96,11 @@ double distanceToSegment(Point p, Point a, Point b)
 void GroundRegion::reset(const GroundProfile& profile, double groundStrikeHeight)
 {
     g_ = groundStrikeHeight;
+    // The surface stays from one current to the next.
+    if (profile == profile_) {
+        return;
+    }
+    profile_ = profile;
     const std::vector<GroundPoint>& points = profile.points();
     const double base = profile.base();
     surface_.resize(points.size());
@@ -101,6 +114,23 @@ void GroundRegion::reset(const GroundProfile& profile, double groundStrikeHeight
         const double length = std::hypot(dx, dy);
         normal_[i] = Point{-dy / length, dx / length};
     }
+    // A point of the region above the surface has a nearest point on it: a
+    // piece's inside (the point is then in that piece's strip) or a point
+    // where the surface turns down. Where it turns up (or runs straight on)
+    // the directions from the point to the places it is nearest to all
+    // lie under the surface, so its circle adds nothing to the strips.
+    top_ = surface_.front().y;
+    for (const Point& p : surface_) {
+        top_ = std::max(top_, p.y);
+    }
+    convex_.assign(points.size(), 1);
+    for (std::size_t i = 1; i + 1 < points.size(); ++i) {
+        const Point& a = surface_[i - 1];
+        const Point& v = surface_[i];
+        const Point& b = surface_[i + 1];
+        const double turn = (v.x - a.x) * (b.y - v.y) - (v.y - a.y) * (b.x - v.x);
+        convex_[i] = turn < 0.0 ? 1 : 0;
+    }
 }
 
 std::size_t GroundRegion::firstAtOrRight(double x) const
@@ -112,6 +142,9 @@ std::size_t GroundRegion::firstAtOrRight(double x) const
 
 bool GroundRegion::contains(Point p) const
 {
+    if (p.y > top_ + g_) {
+        return false;
+    }
     const Point& first = surface_.front();
     const Point& last = surface_.back();
     if (p.x <= first.x && p.y <= first.y + g_) {
@@ -136,16 +169,20 @@ bool GroundRegion::contains(Point p) const
         if (surface_[i].x > p.x + g_) {
             break;
         }
-        if (distanceToSegment(p, surface_[i], surface_[i + 1]) <= g_) {
+        if (squaredDistanceToSegment(p, surface_[i], surface_[i + 1]) <= g_ * g_) {
             return true;
         }
     }
-    return std::hypot(p.x - first.x, p.y - first.y) <= g_ || std::hypot(p.x - last.x, p.y - last.y) <= g_;
+    const auto within = [&](const Point& q) { return (p.x - q.x) * (p.x - q.x) + (p.y - q.y) * (p.y - q.y) <= g_ * g_; };
+    return within(first) || within(last);
 }
 
 void GroundRegion::crossings(Point c, double r, std::vector<double>& angles) const
 {
     angles.clear();
+    if (c.y - r > top_ + g_) {
+        return;
+    }
     const std::size_t n = surface_.size();
     const double reach = r + g_;
     const Point& first = surface_.front();
@@ -162,7 +199,9 @@ void GroundRegion::crossings(Point c, double r, std::vector<double>& angles) con
         if (v.x > c.x + reach) {
             break;
         }
-        circleCrossings(c, r, v, g_, angles);
+        if (convex_[i]) {
+            circleCrossings(c, r, v, g_, angles);
+        }
         if (i + 1 < n) {
             const Point& w = surface_[i + 1];
             const Point up{normal_[i].x * g_, normal_[i].y * g_};
@@ -180,16 +219,14 @@ void GroundRegion::piecesAbove(double y, std::vector<GroundPiece>& pieces) const
     const Point& last = surface_.back();
     if (first.y + g_ > y) {
         pieces.push_back(GroundPiece{GroundPiece::Kind::leftLevel, Point{-inf, first.y + g_},
-                                     Point{first.x, first.y + g_}, Point{0.0, 1.0}, 0.0, first.y + g_});
-    }
-    if (last.y + g_ > y) {
-        pieces.push_back(GroundPiece{GroundPiece::Kind::rightLevel, Point{last.x, last.y + g_},
-                                     Point{inf, last.y + g_}, Point{0.0, 1.0}, 0.0, last.y + g_});
+                                     Point{first.x, first.y + g_}, Point{0.0, 1.0}, 0.0, first.y + g_, -inf,
+                                     first.x});
     }
     for (std::size_t i = 0; i < surface_.size(); ++i) {
         const Point& v = surface_[i];
-        if (v.y + g_ > y) {
-            pieces.push_back(GroundPiece{GroundPiece::Kind::circle, v, v, Point{}, g_, v.y + g_});
+        if (v.y + g_ > y && convex_[i]) {
+            pieces.push_back(
+                GroundPiece{GroundPiece::Kind::circle, v, v, Point{}, g_, v.y + g_, v.x - g_, v.x + g_});
         }
         if (i + 1 == surface_.size()) {
             break;
@@ -200,9 +237,16 @@ void GroundRegion::piecesAbove(double y, std::vector<GroundPiece>& pieces) const
         const Point a{v.x + up.x, v.y + up.y};
         const Point b{w.x + up.x, w.y + up.y};
         if (std::max(a.y, b.y) > y) {
-            pieces.push_back(GroundPiece{GroundPiece::Kind::edge, a, b, n, 0.0, std::max(a.y, b.y)});
+            pieces.push_back(GroundPiece{GroundPiece::Kind::edge, a, b, n, 0.0, std::max(a.y, b.y),
+                                         std::min(a.x, b.x), std::max(a.x, b.x)});
         }
     }
+    if (last.y + g_ > y) {
+        pieces.push_back(GroundPiece{GroundPiece::Kind::rightLevel, Point{last.x, last.y + g_},
+                                     Point{inf, last.y + g_}, Point{0.0, 1.0}, 0.0, last.y + g_, last.x, inf});
+    }
+    std::sort(pieces.begin(), pieces.end(),
+              [](const GroundPiece& p, const GroundPiece& q) { return p.left < q.left; });
 }
 
 std::vector<Point> GroundRegion::boundary(double from, double to, double step) const

@@ -29,6 +29,8 @@ struct GroundPiece {
     Point normal{}; // edges: outward, unit
     double r = 0.0; // circles
     double top = 0.0;
+    double left = 0.0; // the x it spans
+    double right = 0.0;
 };
 
 class GroundRegion {
@@ -46,8 +48,8 @@ class GroundRegion {
     // meets their parts inside the region: between two neighbours the
     // circle is wholly in the region or wholly out of it.
     void crossings(Point c, double r, std::vector<double>& angles) const;
-    // The pieces that reach above y: only they can stand in front of a
-    // point at y or higher on the way down.
+    // The pieces that reach above y, by their left ends: only they can
+    // stand in front of a point at y or higher on the way down.
     void piecesAbove(double y, std::vector<GroundPiece>& pieces) const;
     // The boundary of the region between x from and to, as a polyline
     // through points spaced at most step apart and at every corner; for
@@ -58,8 +60,13 @@ class GroundRegion {
     // The index of the surface's first point at or right of x.
     std::size_t firstAtOrRight(double x) const;
 
+    GroundProfile profile_; // the profile the surface is of
     std::vector<Point> surface_;
     std::vector<Point> normal_; // per piece of the surface, unit, upwards
+    // Per point: whether the surface turns down there (or is an end); only
+    // there can the circle about it stand out of the strips' edges.
+    std::vector<char> convex_;
+    double top_ = 0.0; // the surface's highest point
     double g_ = 0.0;
 };
 

@@ -1,6 +1,9 @@
 // The first contact over a ground profile: independent figures, and the
 // properties that tie a profile to the plane.
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +56,326 @@ TEST(GroundProfile, AgainstAnIndependentBruteForce)
         EXPECT_NEAR(r.conductors[1].rate, c.conductor2, 1e-9 * c.total);
         EXPECT_NEAR(r.totalRate, c.total, 1e-9 * c.total);
     }
+}
+
+egm::Inputs mirrored(egm::Inputs in)
+{
+    for (egm::TowerWire& w : in.tower.wires) {
+        w.x = -w.x;
+    }
+    std::vector<egm::GroundPoint> points = in.ground.points();
+    std::reverse(points.begin(), points.end());
+    for (egm::GroundPoint& p : points) {
+        p.x = -p.x;
+    }
+    in.ground = egm::GroundProfile(points);
+    return in;
+}
+
+// Rolling ground 5 m apart, with a wood on the -x side.
+std::vector<egm::GroundPoint> rolling()
+{
+    std::vector<egm::GroundPoint> points;
+    for (int k = 0; k <= 120; ++k) {
+        const double x = -300.0 + 5.0 * k;
+        points.push_back({x, 7.0 * std::sin(x / 45.0) + 2.5 * std::cos(x / 11.0) - 0.1 * x,
+                          x < -60.0 && x > -200.0 ? 18.0 : 0.0});
+    }
+    return points;
+}
+
+struct Shape {
+    const char* name;
+    std::vector<egm::GroundPoint> profile;
+};
+
+std::vector<Shape> shapes()
+{
+    return {
+        {"ridge", {{-600.0, -279.78459489299917}, {0.0, 0.0}, {600.0, -279.78459489299917}}},
+        {"valley, the tower on its side", {{-400.0, 120.0}, {-30.0, -15.0}, {10.0, -18.0}, {500.0, 160.0}}},
+        {"terrace with a forest edge", {{-300.0, 0.0, 20.0}, {-40.0, 0.0, 20.0}, {-39.0, 0.0}, {20.0, 0.0}, {30.0, -12.0}, {400.0, -12.0}}},
+        {"rolling ground with a wood", rolling()},
+    };
+}
+
+// Mirror image (x -> -x, voltage terms kept with their wires), a moved
+// datum and a wood far beyond every striking distance change no figure of
+// any wire; both rate methods.
+TEST(GroundProfile, MirrorDatumAndFarForestChangeNothing)
+{
+    for (const Shape& shape : shapes()) {
+        for (const egm::RateMethod method : {egm::RateMethod::share, egm::RateMethod::exposure}) {
+            SCOPED_TRACE(std::string(shape.name) + (method == egm::RateMethod::share ? ", share" : ", exposure"));
+            egm::Inputs in = over(shape.profile);
+            in.rateMethod = method;
+            const egm::Result r = egm::computeRates(in, cheap());
+            const double scale = std::max(r.totalRate, 1e-3);
+
+            std::vector<egm::GroundPoint> raised = shape.profile;
+            for (egm::GroundPoint& p : raised) {
+                p.elevation += 1234.5;
+            }
+            egm::Inputs datum = in;
+            datum.ground = egm::GroundProfile(raised);
+
+            std::vector<egm::GroundPoint> wooded = shape.profile;
+            const egm::GroundPoint last = wooded.back();
+            wooded.push_back({60000.0, last.elevation, 0.0});
+            wooded.push_back({60001.0, last.elevation, 25.0});
+            wooded.push_back({61000.0, last.elevation, 25.0});
+            egm::Inputs far = in;
+            far.ground = egm::GroundProfile(wooded);
+
+            for (const egm::Inputs& other : {mirrored(in), datum, far}) {
+                const egm::Result o = egm::computeRates(other, cheap());
+                ASSERT_EQ(o.conductors.size(), r.conductors.size());
+                for (std::size_t k = 0; k < r.conductors.size(); ++k) {
+                    EXPECT_EQ(o.conductors[k].name, r.conductors[k].name);
+                    EXPECT_NEAR(o.conductors[k].rate, r.conductors[k].rate, 1e-12 * scale);
+                }
+                EXPECT_NEAR(o.totalRate, r.totalRate, 1e-12 * scale);
+            }
+        }
+    }
+}
+
+// A level profile is the plane, whatever its datum; a uniform cover of c is
+// the plane with the ground's striking line c higher, which a profile with
+// the cover ending far away must agree with.
+TEST(GroundProfile, LevelProfilesAreThePlane)
+{
+    const egm::Result flat = egm::computeRates(egm::Inputs{}, cheap());
+    for (const double datum : {0.0, -250.0, 1800.0}) {
+        const egm::Result r = egm::computeRates(over({{-10.0, datum}, {0.0, datum}, {5000.0, datum}}), cheap());
+        EXPECT_NEAR(r.totalRate, flat.totalRate, 1e-12 * flat.totalRate);
+        EXPECT_NEAR(r.conductors[0].rate, flat.conductors[0].rate, 1e-12 * flat.totalRate);
+    }
+}
+
+// Strokes at the true angle theta over ground falling by alpha towards +x
+// are the strokes at theta + alpha in the frame of a plane sloped by alpha:
+// turning the picture by alpha lays the ground level and the wires where
+// the sloped frame puts them. A segment 2 x 10^5 m long stands for the
+// plane.
+TEST(GroundProfile, AStraightSlopeIsTheTurnedFrame)
+{
+    for (const double alpha : {10.0, -20.0, 30.0}) {
+        const double a = alpha / 180.0 * 3.141592653589793;
+        const double fall = 1.0e5 * std::tan(a);
+        const egm::Inputs profile = over({{-1.0e5, fall}, {1.0e5, -fall}});
+        egm::Inputs sloped;
+        sloped.slope = alpha;
+        for (const double current : {5.0, 23.5, 60.0, 150.0}) {
+            for (const double degrees : {35.0, 60.0, 90.0, 112.0, 140.0}) {
+                const double theta = degrees / 180.0 * 3.141592653589793;
+                if (!(theta + a > 0.0 && theta + a < 3.141592653589793)) {
+                    continue;
+                }
+                SCOPED_TRACE("alpha " + std::to_string(alpha) + ", " + std::to_string(current) + " kA, " +
+                             std::to_string(degrees) + " degrees");
+                const egm::StrokeGeometry p = egm::strokeGeometry(profile, current, theta);
+                const egm::StrokeGeometry t = egm::strokeGeometry(sloped, current, theta + a);
+                ASSERT_EQ(p.width.size(), t.width.size());
+                for (std::size_t i = 0; i < p.width.size(); ++i) {
+                    EXPECT_NEAR(p.width[i], t.width[i], 1e-7 * (1.0 + t.width[i]));
+                }
+            }
+        }
+    }
+}
+
+// A brute force of the test's own: paths 2 cm apart, each followed to its
+// first contact with a striking disk or with the points within G of the
+// surface (each piece of the surface a strip and a disk at each point, the
+// level ground beyond the ends a strip), all met in closed form.
+double entry(double px, double py, double dx, double dy, double cx, double cy, double r)
+{
+    // The path p + t d (|d| = 1) entering the disk about c.
+    const double fx = px - cx;
+    const double fy = py - cy;
+    const double b = fx * dx + fy * dy;
+    const double c = fx * fx + fy * fy - r * r;
+    const double disc = b * b - c;
+    if (disc < 0.0) {
+        return std::numeric_limits<double>::infinity();
+    }
+    const double t = -b - std::sqrt(disc);
+    return t >= 0.0 ? t : (c <= 0.0 ? 0.0 : std::numeric_limits<double>::infinity());
+}
+
+double stripEntry(double px, double py, double dx, double dy, double ax, double ay, double bx, double by,
+                  double g)
+{
+    // Clip the path against the slab of the segment and the band of
+    // half-width g about its line.
+    const double length = std::hypot(bx - ax, by - ay);
+    const double ux = (bx - ax) / length;
+    const double uy = (by - ay) / length;
+    double lo = 0.0;
+    double hi = std::numeric_limits<double>::infinity();
+    const auto clip = [&](double origin, double rate, double from, double to) {
+        if (rate == 0.0) {
+            if (origin < from || origin > to) {
+                hi = -1.0;
+            }
+            return;
+        }
+        double t0 = (from - origin) / rate;
+        double t1 = (to - origin) / rate;
+        if (t0 > t1) {
+            std::swap(t0, t1);
+        }
+        lo = std::max(lo, t0);
+        hi = std::min(hi, t1);
+    };
+    clip((px - ax) * ux + (py - ay) * uy, dx * ux + dy * uy, 0.0, length);
+    clip(-(px - ax) * uy + (py - ay) * ux, -dx * uy + dy * ux, -g, g);
+    return lo <= hi ? lo : std::numeric_limits<double>::infinity();
+}
+
+TEST(GroundProfile, WidthsAgreeWithABruteForceOfPaths)
+{
+    for (const Shape& shape : shapes()) {
+        const egm::Inputs in = over(shape.profile);
+        const double base = in.ground.base();
+        for (const double current : {8.0, 40.0}) {
+            for (const double degrees : {30.0, 75.0, 90.0, 130.0}) {
+                SCOPED_TRACE(std::string(shape.name) + ", " + std::to_string(current) + " kA, " +
+                             std::to_string(degrees) + " degrees");
+                const double theta = degrees / 180.0 * 3.141592653589793;
+                const egm::StrokeGeometry geometry = egm::strokeGeometry(in, current, theta);
+                // Paths come from (cos, sin) theta, travelling the other way.
+                const double dx = -std::cos(theta);
+                const double dy = -std::sin(theta);
+                const double nx = std::sin(theta);
+                const double ny = -std::cos(theta);
+                std::vector<double> caught(geometry.circle.size(), 0.0);
+                const double step = 0.02;
+                for (double s = -700.0; s < 700.0; s += step) {
+                    const double px = s * nx - 5000.0 * dx;
+                    const double py = s * ny - 5000.0 * dy;
+                    double best = std::numeric_limits<double>::infinity();
+                    std::optional<std::size_t> by;
+                    for (std::size_t i = 0; i < geometry.circle.size(); ++i) {
+                        const auto& c = geometry.circle[i];
+                        const double t = entry(px, py, dx, dy, c.x, c.y, c.r);
+                        if (t < best) {
+                            best = t;
+                            by = i;
+                        }
+                    }
+                    const double g = geometry.groundStrikeHeight;
+                    const std::vector<egm::GroundPoint>& points = in.ground.points();
+                    const double far = 1.0e7;
+                    std::vector<std::pair<double, double>> surface = {{-far, points.front().elevation + points.front().cover - base}};
+                    for (const egm::GroundPoint& p : points) {
+                        surface.emplace_back(p.x, p.elevation + p.cover - base);
+                    }
+                    surface.emplace_back(far, points.back().elevation + points.back().cover - base);
+                    for (std::size_t k = 0; k + 1 < surface.size(); ++k) {
+                        const double t = stripEntry(px, py, dx, dy, surface[k].first, surface[k].second,
+                                                    surface[k + 1].first, surface[k + 1].second, g);
+                        if (t <= best) {
+                            best = t;
+                            by.reset();
+                        }
+                        const double v = entry(px, py, dx, dy, surface[k].first, surface[k].second, g);
+                        if (v <= best) {
+                            best = v;
+                            by.reset();
+                        }
+                    }
+                    if (by) {
+                        caught[*by] += step;
+                    }
+                }
+                for (std::size_t i = 0; i < caught.size(); ++i) {
+                    EXPECT_NEAR(geometry.width[i], caught[i], 0.1 + 2e-3 * caught[i]);
+                }
+            }
+        }
+    }
+}
+
+// Another line's wire catches strokes but is not rated and not in the
+// share's denominator: standing beside the line it only ever takes strokes
+// from the line's wires (no width grows), so the exposure rates never rise.
+TEST(GroundProfile, AnotherLinesWireCatchesButIsNotRated)
+{
+    using egm::TowerWire;
+    using egm::WireKind;
+    for (const Shape& shape : shapes()) {
+        SCOPED_TRACE(shape.name);
+        egm::Inputs in = over(shape.profile);
+        in.rateMethod = egm::RateMethod::exposure;
+        const egm::Result r = egm::computeRates(in, cheap());
+        const auto above = [&](double x, double h) { return in.ground.surfaceAt(x) - in.ground.base() + h; };
+        egm::Inputs near = in;
+        near.tower.wires.push_back(TowerWire{WireKind::otherWire, 30.0, above(30.0, 35.0), 0.0, "catenary"});
+        const egm::Result n = egm::computeRates(near, cheap());
+        ASSERT_EQ(n.conductors.size(), r.conductors.size());
+        for (std::size_t k = 0; k < r.conductors.size(); ++k) {
+            EXPECT_LE(n.conductors[k].rate, r.conductors[k].rate * (1.0 + 1e-12) + 1e-15);
+        }
+        for (const double current : {10.0, 30.0, 80.0}) {
+            const std::vector<std::vector<double>> with = egm::strokesAtCurrent(near, current);
+            const std::vector<std::vector<double>> without = egm::strokesAtCurrent(in, current);
+            ASSERT_EQ(with.size(), without.size());
+            double taken = 0.0;
+            for (std::size_t l = 0; l < with.size(); ++l) {
+                ASSERT_EQ(with[l].size(), in.tower.size() + 1);
+                for (std::size_t i = 0; i < in.tower.size(); ++i) {
+                    EXPECT_LE(with[l][i], without[l][i] + 1e-9);
+                }
+                taken += with[l].back();
+            }
+            if (current == 30.0) {
+                EXPECT_GT(taken, 0.0);
+            }
+        }
+    }
+}
+
+// Bad profiles and profiles with inputs they cannot go with: one line
+// naming the point and the reason.
+TEST(GroundProfile, Refusals)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Bad {
+        const char* name;
+        std::vector<egm::GroundPoint> points;
+        const char* message;
+    };
+    const std::vector<Bad> cases = {
+        {"one point", {{0.0, 0.0}}, "ground profile: a ground profile needs at least two points"},
+        {"repeated x", {{-5.0, 0.0}, {-5.0, 1.0}, {5.0, 0.0}}, "ground profile: point 2: x -5 m: x must increase strictly"},
+        {"unsorted", {{-5.0, 0.0}, {5.0, 1.0}, {2.0, 0.0}}, "ground profile: point 3: x 2 m: x must increase strictly"},
+        {"tower outside", {{1.0, 0.0}, {5.0, 1.0}}, "ground profile: the profile runs from x 1 to 5 m: it must reach the tower at x = 0"},
+        {"not a number", {{-5.0, nan}, {5.0, 0.0}}, "ground profile: point 1: elevation nan m: must be a finite number"},
+        {"negative cover", {{-5.0, 0.0, -1.0}, {5.0, 0.0}}, "ground profile: point 1: cover -1 m: must be a finite number, 0 or more"},
+        {"a wire in a hill", {{-20.0, 0.0}, {0.0, 0.0}, {11.2, 45.0}, {30.0, 0.0}}, "wire 3 (conductor1): height 42 m above the tower's base"},
+    };
+    for (const Bad& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            egm::computeRates(over(c.points), cheap());
+            ADD_FAILURE() << "not refused";
+        } catch (const egm::InputError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+        }
+    }
+    std::vector<egm::GroundPoint> many(egm::kMaxProfilePoints + 1);
+    for (std::size_t k = 0; k < many.size(); ++k) {
+        many[k].x = static_cast<double>(k) - 5000.0;
+    }
+    EXPECT_THROW(egm::computeRates(over(many), cheap()), egm::InputError);
+    egm::Inputs sloped = over({{-5.0, 0.0}, {5.0, 1.0}});
+    sloped.slope = 10.0;
+    EXPECT_THROW(egm::computeRates(sloped, cheap()), egm::InputError);
+    egm::Inputs compat = over({{-5.0, 0.0}, {5.0, 1.0}});
+    compat.evaluation = egm::Evaluation::compat;
+    EXPECT_THROW(egm::computeRates(compat, cheap()), egm::InputError);
 }
 
 } // namespace

@@ -14,6 +14,8 @@ struct GroundPoint {
     double x = 0.0;         // m, across the line, positive towards +x
     double elevation = 0.0; // m, any datum
     double cover = 0.0;     // m, trees or buildings standing there, 0 or more
+
+    bool operator==(const GroundPoint&) const = default;
 };
 
 // A profile needs at least two points, x strictly increasing, the first at
