@@ -604,9 +604,9 @@ std::string routeText(const RouteOutcome& out)
     row("average", shortestText(sum.averagePer100Km) + " per 100 km per year");
     if (sum.flashoverSpans > 0) {
         text += fmt::format("Expected shielding failure flashovers per year ({}), the {} of {} spans with "
-                            "critical currents, {:.3f} km\n",
+                            "critical currents, {} km\n",
                             rateMethodText(sum.rateMethod), sum.flashoverSpans, sum.spans - sum.failed,
-                            sum.flashoverLengthKm);
+                            shortestText(sum.flashoverLengthKm));
         for (std::size_t k = 0; k < sum.conductors.size(); ++k) {
             row(sum.conductors[k], shortestText(sum.flashoversPerYear[k]));
         }
@@ -622,10 +622,14 @@ std::string routeText(const RouteOutcome& out)
             text += at + fmt::format("flashover rate {:10.4g}  flashovers {:10.4g}  {:5.1f} %\n",
                                      *s.result->flashoverTotal, *s.totalFlashovers,
                                      100.0 * flashoverShareOf(out, s));
+        } else if (out.topByFlashovers) {
+            // No flashover figures: its failures, without a share of the
+            // flashovers it has none of.
+            text += at + fmt::format("rate {:10.4g}  failures {:10.4g}  (no critical current)\n",
+                                     s.result->totalRate, s.totalFailures);
         } else {
-            text += at + fmt::format("rate {:10.4g}  failures {:10.4g}  {:5.1f} %{}\n", s.result->totalRate,
-                                     s.totalFailures, 100.0 * share(s),
-                                     out.topByFlashovers ? "  (no critical current)" : "");
+            text += at + fmt::format("rate {:10.4g}  failures {:10.4g}  {:5.1f} %\n", s.result->totalRate,
+                                     s.totalFailures, 100.0 * share(s));
         }
     }
     if (out.flagAbove) {

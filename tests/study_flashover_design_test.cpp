@@ -604,7 +604,7 @@ TEST(StudyRouteFlashovers, EndToEndColumnsValuesAndExitStatus)
     ASSERT_EQ(0, text.status) << text.err;
     for (const char* line :
          {"Expected shielding failure flashovers per year (share method), the 2 of 3 spans with "
-          "critical currents, 0.550 km\n",
+          "critical currents, 0.5505 km\n",
           "Spans that contribute most flashovers\n",
           "Stretches whose total flashover rate exceeds 0.45 flashovers per 100 km per year\n"
           "  km 0.000 to 0.300, highest flashover rate 0.4999\n"}) {
