@@ -704,6 +704,30 @@ Chart routeChart(const RouteOutcome& out)
         total.y.push_back(rate);
     }
     chart.series.push_back(total);
+    // With critical currents, each span's total flashover rate beside it
+    // (NaN where a span has none), in the same unit per 100 km per year.
+    if (out.summary.flashoverSpans > 0) {
+        chart.yLabel =
+            "strokes and flashovers per 100 km per year, " + rateMethodText(out.summary.rateMethod);
+        Series flashovers{
+            "total flashover rate of the span (spans with critical currents)", {}, {}, false, true};
+        for (const Span& s : out.spans) {
+            const double rate =
+                s.result && s.result->flashoverTotal ? *s.result->flashoverTotal : std::nan("");
+            flashovers.x.push_back(s.from);
+            flashovers.y.push_back(rate);
+            flashovers.x.push_back(s.to);
+            flashovers.y.push_back(rate);
+        }
+        chart.series.push_back(flashovers);
+    }
+    if (out.flagFlashoversAbove && out.summary.flashoverSpans > 0 && !total.x.empty()) {
+        Series limit{"flag flashovers above " + legendNumber(*out.flagFlashoversAbove), {}, {}, true};
+        limit.x = {*std::min_element(total.x.begin(), total.x.end()),
+                   *std::max_element(total.x.begin(), total.x.end())};
+        limit.y = {*out.flagFlashoversAbove, *out.flagFlashoversAbove};
+        chart.series.push_back(limit);
+    }
     if (out.flagAbove) {
         Series limit{"flag above " + legendNumber(*out.flagAbove), {}, {}, true};
         if (!total.x.empty()) {

@@ -546,6 +546,29 @@ TEST(StudyRouteFlashovers, FlagsAndTheTopListFollowTheFlashovers)
     EXPECT_TRUE(plain.summary.flashoversPerYear.empty());
 }
 
+// The route's chart draws each span's total flashover rate beside its rate
+// and the flashover flag as a line; without flashovers neither.
+TEST(StudyRouteFlashovers, TheChartDrawsTheFlashoverRates)
+{
+    const study::Chart chart = study::routeChart(routeOf(kSpans, 0.4));
+    ASSERT_EQ(3u, chart.series.size());
+    EXPECT_EQ("total flashover rate of the span (spans with critical currents)", chart.series[1].label);
+    EXPECT_TRUE(chart.series[1].gapsAreNone);
+    ASSERT_EQ(2 * kSpans.size(), chart.series[1].y.size());
+    EXPECT_SAME_BITS(*kSpans[0].outcome.result->flashoverTotal, chart.series[1].y[0]);
+    EXPECT_TRUE(std::isnan(chart.series[1].y[2])); // span 2 has no critical current
+    EXPECT_EQ("flag flashovers above 0.4", chart.series[2].label);
+    EXPECT_NE(std::string::npos, chart.yLabel.find("flashovers per 100 km per year")) << chart.yLabel;
+    // A gap in the flashover rates is no failed span: the picture marks none.
+    const study::Picture picture = study::layoutChart(chart);
+    for (const study::Label& l : picture.labels) {
+        EXPECT_EQ(std::string::npos, l.text.find("not computed")) << l.text;
+    }
+    const study::Chart plain = study::routeChart(routeOf({{"100", outcomeOf(0.1, 0.0)}}, 0.4));
+    ASSERT_EQ(1u, plain.series.size());
+    EXPECT_EQ(std::string::npos, plain.yLabel.find("flashover")) << plain.yLabel;
+}
+
 // End to end: the route's CSV columns, JSON summary and text say
 // flashovers, each span's flashovers per year are its flashover rate times
 // its length, and a route without insulation has none of it.
