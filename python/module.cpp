@@ -16,6 +16,8 @@
 #include "numbers.h"
 #include "python_values.h"
 #include "study_core.h"
+#include "study_design.h"
+#include "study_inputs.h"
 
 namespace {
 
@@ -194,6 +196,28 @@ py::list sweep(const py::dict& base, const std::string& param, const py::list& v
     return rows;
 }
 
+// The design of a variable for a target on base (named inputs, as for
+// rates), as egm-study design --format json reports it, read back by
+// Python's json.
+py::object design(const py::dict& base, const std::string& variable, const std::string& target,
+                  const std::optional<std::vector<double>>& range, int samples)
+{
+    const egm::Inputs in = inputsOrRaise(base);
+    if (samples < 3 || samples > 101) {
+        throw py::value_error("samples " + std::to_string(samples) + ": must be 3 to 101");
+    }
+    if (range && range->size() != 2) {
+        throw py::value_error("range: give (from, to)");
+    }
+    const study::DesignRequest request{variable, target, range.value_or(std::vector<double>{}), samples};
+    std::string report;
+    {
+        py::gil_scoped_release free;
+        report = study::designReport(study::solveDesign(in, request), "json");
+    }
+    return py::module_::import("json").attr("loads")(report);
+}
+
 } // namespace
 
 PYBIND11_MODULE(_core, m)
@@ -206,6 +230,8 @@ PYBIND11_MODULE(_core, m)
             }
         } catch (const egm::InputError& e) {
             PyErr_SetString(PyExc_ValueError, e.what());
+        } catch (const study::UsageError& e) {
+            PyErr_SetString(PyExc_ValueError, e.what());
         }
     });
     m.def("rates", &rates, py::arg("inputs"));
@@ -214,6 +240,8 @@ PYBIND11_MODULE(_core, m)
     m.def("batch", &batch, py::arg("cases"), py::arg("jobs") = 0, py::arg("first") = 1,
           py::arg("frame") = false);
     m.def("sweep", &sweep, py::arg("base"), py::arg("param"), py::arg("values"), py::arg("jobs") = 0);
+    m.def("design", &design, py::arg("base"), py::arg("variable"), py::arg("target"),
+          py::arg("range") = py::none(), py::arg("samples") = 11);
     bindRoute(m);
     m.def("input_names", [] {
         std::vector<std::string> names;

@@ -87,8 +87,11 @@ py::object optionalNumber(const std::optional<double>& x)
 
 // The route as Python gives it: spans (one dict per span: span, name, km,
 // length, the result's row, failures<Name> of its conductors,
-// failuresTotal, share, flagged, error), summary, top (span numbers),
-// flagged ((from km, to km, highest rate) per stretch).
+// failuresTotal, share, flagged, with flashover figures
+// flashoversPerYear<Name> of its conductors with a critical current,
+// flashoversPerYearTotal, flashoverShare, flaggedFlashovers; error),
+// summary, top (span numbers), flagged ((from km, to km, highest rate) per
+// stretch), flaggedFlashovers (likewise, the highest flashover rate).
 py::dict routeDict(const study::RouteOutcome& out, const py::object& records, bool frame)
 {
     const Source source = frame ? Source::frame : Source::given;
@@ -119,6 +122,17 @@ py::dict routeDict(const study::RouteOutcome& out, const py::object& records, bo
             span["failuresTotal"] = s.totalFailures;
             span["share"] = study::shareOf(out, s);
             span["flagged"] = s.flagged;
+            if (s.totalFlashovers) {
+                for (std::size_t c = 0; c < s.result->conductors.size(); ++c) {
+                    if (s.flashovers[c]) {
+                        span[py::str(study::flashoversColumn(s.result->conductors[c].name))] =
+                            *s.flashovers[c];
+                    }
+                }
+                span[py::str(study::flashoversColumn("Total"))] = *s.totalFlashovers;
+                span["flashoverShare"] = study::flashoverShareOf(out, s);
+                span["flaggedFlashovers"] = s.flaggedFlashovers;
+            }
         }
         span["error"] = s.error;
         spans.append(span);
@@ -135,6 +149,18 @@ py::dict routeDict(const study::RouteOutcome& out, const py::object& records, bo
     summary["rateMethod"] = std::string(egm::rateMethodName(sum.rateMethod));
     summary["failuresPerYear"] = failures;
     summary["averagePer100KmPerYear"] = sum.averagePer100Km;
+    summary["topBy"] = out.topByFlashovers ? "flashovers" : "failures";
+    if (sum.flashoverSpans > 0) {
+        py::dict flashovers;
+        for (std::size_t k = 0; k < sum.conductors.size(); ++k) {
+            flashovers[py::str(sum.conductors[k])] = sum.flashoversPerYear[k];
+        }
+        flashovers["total"] = sum.totalFlashoversPerYear;
+        summary["flashoverSpans"] = sum.flashoverSpans;
+        summary["flashoverLengthKm"] = sum.flashoverLengthKm;
+        summary["flashoversPerYear"] = flashovers;
+        summary["averageFlashoversPer100KmPerYear"] = sum.averageFlashoversPer100Km;
+    }
     py::list top;
     for (std::size_t k : out.topSpans) {
         top.append(out.spans[k].index);
@@ -143,12 +169,18 @@ py::dict routeDict(const study::RouteOutcome& out, const py::object& records, bo
     for (const study::FlaggedStretch& f : out.flagged) {
         flagged.append(py::make_tuple(f.from, f.to, f.highestRate));
     }
+    py::list flaggedFlashovers;
+    for (const study::FlaggedStretch& f : out.flaggedFlashovers) {
+        flaggedFlashovers.append(py::make_tuple(f.from, f.to, f.highestRate));
+    }
     py::dict d;
     d["spans"] = spans;
     d["summary"] = summary;
     d["top"] = top;
     d["flagged"] = flagged;
     d["flagAbove"] = optionalNumber(out.flagAbove);
+    d["flaggedFlashovers"] = flaggedFlashovers;
+    d["flagFlashoversAbove"] = optionalNumber(out.flagFlashoversAbove);
     return d;
 }
 
@@ -286,11 +318,15 @@ void bindRoute(py::module_& m)
     m.def(
         "route_assemble",
         [](const study::RoutePlan& plan, std::vector<egm::CaseOutcome> outcomes,
-           std::optional<double> flagAbove, int top, const py::object& records, bool frame) {
-            return routeDict(study::assembleRoute(plan, std::move(outcomes), flagAbove, top), records, frame);
+           std::optional<double> flagAbove, int top, const py::object& records, bool frame,
+           std::optional<double> flagFlashoversAbove) {
+            return routeDict(
+                study::assembleRoute(plan, std::move(outcomes), flagAbove, top, flagFlashoversAbove), records,
+                frame);
         },
         py::arg("plan"), py::arg("outcomes"), py::arg("flag_above") = py::none(), py::arg("top") = 10,
-        py::arg("records") = py::none(), py::arg("frame") = false);
+        py::arg("records") = py::none(), py::arg("frame") = false,
+        py::arg("flag_flashovers_above") = py::none());
 }
 
 } // namespace pyegm

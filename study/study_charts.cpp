@@ -463,7 +463,7 @@ void drawLines(Picture& p, const Frame& f, const Chart& chart, std::vector<doubl
         for (std::size_t i = 0; i < s.x.size(); ++i) {
             if (!std::isfinite(s.x[i]) || !std::isfinite(s.y[i])) {
                 flush();
-                if (std::isfinite(s.x[i])) {
+                if (std::isfinite(s.x[i]) && !s.gapsAreNone) {
                     noteNoValue(noValueAt, s.x[i]);
                 }
                 continue;

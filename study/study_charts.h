@@ -92,6 +92,9 @@ struct Series {
     std::vector<double> x;
     std::vector<double> y; // NaN: no value there, marked on the chart
     bool dashed = false;   // drawn over another series it may equal
+    // NaN is a figure the row does not have (a span without critical
+    // currents), not a row that failed: the line breaks there, unmarked.
+    bool gapsAreNone = false;
 };
 
 // A stretch of x, shaded across the frame's height.

@@ -23,13 +23,28 @@ const char* const kDesignHelp = R"(Variables (--variable):
   shielding-angle     four-wire line: angle between the vertical through each ground wire
                       and the line to its conductor, degrees, positive when the conductor is
                       outside; the ground wires move across
-Targets (--target):
+Targets (--target), stroke rates:
   total=R        total rate at most R strokes per 100 km per year
   NAME=R         the conductor NAME's rate at most R (conductor1=R, conductor2=R on the
                  four-wire line; a tower file's names with --tower)
   each=R         each conductor's rate at most R
   perfect=I      perfect shielding for vertical strokes above I kA: the classical maximum
-                 shielding failure current of both conductors at or below I kA
+                 shielding failure current of every conductor at or below I kA
+Targets on insulated conductors (each one's critical current Ic from --critical-current, or
+--cfo or --insulation-length with --surge-impedance or --conductor-radius, or a tower file's
+columns of those names; a conductor without one is a usage error naming it):
+  flashover-total=R  total shielding failure flashover rate (the strokes from each conductor's
+                     Ic up) at most R flashovers per 100 km per year; every conductor needs Ic
+  flashover-NAME=R   the conductor NAME's flashover rate at most R; NAME alone needs Ic
+  flashover-each=R   each conductor's flashover rate at most R (the response: the largest)
+  perfect=critical   every conductor's classical maximum shielding failure current (vertical
+                     strokes) at or below its own Ic: the response is the largest of the
+                     classical maximum current less Ic, kA, and the target 0; vertical
+                     strokes only, as perfect=I: rate's "perfectly shielded", which takes
+                     every incidence angle, is flashover-each=0
+  A name after flashover- is read as total, each or a conductor's name first: a conductor
+  named flashover-x is targeted by flashover-x=R (its stroke rate) unless x is total, each or
+  another conductor's name.
 The response is sampled at --samples evenly spaced values of --range (default: a range that
 suits the variable), every crossing of the target is found by bisection to 0.01 m (or 0.01
 degrees), and a response that does not rise or fall steadily is reported as such with all
@@ -54,11 +69,29 @@ const VariableInfo& infoOf(DesignVariable v)
 }
 
 const TargetInfo kTargets[] = {
-    {DesignTarget::total, "total", "total rate at most"},
-    {DesignTarget::conductor, "conductor", "the conductor's rate at most"},
-    {DesignTarget::each, "each", "each conductor's rate at most"},
-    {DesignTarget::perfect, "perfect", "classical maximum shielding failure current at most"},
+    {DesignTarget::total, "total", "total rate at most", "total rate", "response"},
+    {DesignTarget::conductor, "conductor", "the conductor's rate at most", "the conductor's rate",
+     "response"},
+    {DesignTarget::each, "each", "each conductor's rate at most", "largest rate of a conductor", "response"},
+    {DesignTarget::perfect, "perfect", "classical maximum shielding failure current at most",
+     "largest classical maximum shielding failure current", "response"},
+    {DesignTarget::flashoverTotal, "flashover-total", "total flashover rate at most", "total flashover rate",
+     "flashoverResponse"},
+    {DesignTarget::flashoverConductor, "flashover-conductor", "the conductor's flashover rate at most",
+     "the conductor's flashover rate", "flashoverResponse"},
+    {DesignTarget::flashoverEach, "flashover-each", "each conductor's flashover rate at most",
+     "largest flashover rate of a conductor", "flashoverResponse"},
+    {DesignTarget::perfectCritical, "perfect-critical",
+     "every conductor perfectly shielded for vertical strokes from its critical current up: the largest "
+     "classical maximum shielding failure current less the conductor's critical current at most",
+     "largest classical maximum current less critical current", "classicalOverCriticalResponse"},
 };
+
+bool needsCriticalCurrents(DesignTarget t)
+{
+    return t == DesignTarget::flashoverTotal || t == DesignTarget::flashoverConductor ||
+           t == DesignTarget::flashoverEach || t == DesignTarget::perfectCritical;
+}
 
 const TargetInfo& infoOf(DesignTarget t)
 {
@@ -72,7 +105,17 @@ const TargetInfo& infoOf(DesignTarget t)
 
 std::string unitOf(DesignTarget t)
 {
-    return t == DesignTarget::perfect ? "kA" : "strokes per 100 km per year";
+    switch (t) {
+    case DesignTarget::perfect:
+    case DesignTarget::perfectCritical:
+        return "kA";
+    case DesignTarget::flashoverTotal:
+    case DesignTarget::flashoverConductor:
+    case DesignTarget::flashoverEach:
+        return "flashovers per 100 km per year";
+    default:
+        return "strokes per 100 km per year";
+    }
 }
 
 namespace {
@@ -98,6 +141,34 @@ double responseOf(const egm::Result& r, DesignTarget t, const std::string& condu
         double worst = 0.0;
         for (const egm::ConductorResult& c : r.conductors) {
             worst = std::max(worst, c.classicalMaxCurrent.current.value_or(0.0));
+        }
+        return worst;
+    }
+    case DesignTarget::flashoverTotal:
+        return r.flashoverTotal.value_or(std::nan(""));
+    case DesignTarget::flashoverConductor: {
+        const egm::ConductorResult* c = conductorNamed(r, conductor);
+        return c != nullptr && c->flashoverRate ? *c->flashoverRate : std::nan("");
+    }
+    case DesignTarget::flashoverEach: {
+        double worst = 0.0;
+        for (const egm::ConductorResult& c : r.conductors) {
+            if (!c.flashoverRate) {
+                return std::nan("");
+            }
+            worst = std::max(worst, *c.flashoverRate);
+        }
+        return worst;
+    }
+    case DesignTarget::perfectCritical: {
+        // As for perfect, a conductor never exposed to vertical strokes
+        // counts as 0 kA: it is shielded from its critical current up.
+        double worst = -std::numeric_limits<double>::infinity();
+        for (const egm::ConductorResult& c : r.conductors) {
+            if (!c.criticalCurrent) {
+                return std::nan("");
+            }
+            worst = std::max(worst, c.classicalMaxCurrent.current.value_or(0.0) - *c.criticalCurrent);
         }
         return worst;
     }
@@ -254,18 +325,31 @@ DesignVariable variableNamed(const std::string& name)
 }
 
 // The target's kind, conductor and value from "total=R", "NAME=R", ...
+// The fixed kinds come first, then flashover- before a conductor's name,
+// then a conductor's name alone.
 void readTarget(DesignOutcome& out, const std::string& target, const std::vector<std::string>& conductors)
 {
     const std::size_t eq = target.find('=');
     const std::string kind = eq == std::string::npos ? std::string() : target.substr(0, eq);
+    const std::string value = eq == std::string::npos ? std::string() : target.substr(eq + 1);
+    const auto isConductor = [&conductors](const std::string& name) {
+        return std::find(conductors.begin(), conductors.end(), name) != conductors.end();
+    };
+    const std::string flashover = "flashover-";
     bool known = false;
     for (const TargetInfo& i : kTargets) {
-        if (i.target != DesignTarget::conductor && kind == i.name) {
+        if (i.target != DesignTarget::conductor && i.target != DesignTarget::flashoverConductor &&
+            i.target != DesignTarget::perfectCritical && kind == i.name) {
             out.target = i.target;
             known = true;
         }
     }
-    if (!known && std::find(conductors.begin(), conductors.end(), kind) != conductors.end()) {
+    if (!known && kind.rfind(flashover, 0) == 0 && isConductor(kind.substr(flashover.size()))) {
+        out.target = DesignTarget::flashoverConductor;
+        out.targetConductor = kind.substr(flashover.size());
+        known = true;
+    }
+    if (!known && isConductor(kind)) {
         out.target = DesignTarget::conductor;
         out.targetConductor = kind;
         known = true;
@@ -275,11 +359,44 @@ void readTarget(DesignOutcome& out, const std::string& target, const std::vector
         for (const std::string& n : conductors) {
             names += n + "=R, ";
         }
-        throw UsageError("--target '" + target + "': give total=R, " + names + "each=R or perfect=I");
+        throw UsageError("--target '" + target + "': give total=R, " + names +
+                         "each=R, perfect=I, or on insulated conductors flashover-total=R, flashover-NAME=R, "
+                         "flashover-each=R or perfect=critical");
     }
-    out.targetValue = numberOf("--target", target.substr(eq + 1));
+    if (out.target == DesignTarget::perfect && value == "critical") {
+        out.target = DesignTarget::perfectCritical;
+        out.targetValue = 0.0;
+        return;
+    }
+    out.targetValue = numberOf("--target", value);
     if (!(out.targetValue >= 0.0 && std::isfinite(out.targetValue))) {
         throw UsageError("--target '" + target + "': the value must be 0 or more");
+    }
+}
+
+// A target on the critical currents needs them: UsageError naming every
+// conductor (the targeted one for flashover-NAME) without insulation.
+void requireCriticalCurrents(const DesignOutcome& out, const egm::Tower& tower, const std::string& target)
+{
+    if (!needsCriticalCurrents(out.target)) {
+        return;
+    }
+    std::string lacking;
+    int count = 0;
+    for (const std::size_t w : tower.conductors()) {
+        const std::string name = tower.nameOf(w);
+        const bool targeted = out.target != DesignTarget::flashoverConductor || name == out.targetConductor;
+        if (targeted && !tower.wires[w].insulation.given()) {
+            lacking += (lacking.empty() ? "" : ", ") + name;
+            ++count;
+        }
+    }
+    if (count > 0) {
+        throw UsageError("--target '" + target + "': " + (count == 1 ? "conductor " : "conductors ") +
+                         lacking + (count == 1 ? " has" : " have") +
+                         " no critical current; give the insulation: critical-current (kA), or cfo or "
+                         "insulation-length with surge-impedance or conductor-radius (as flags, "
+                         "--critical-current3 and the like for one conductor, or a tower file's columns)");
     }
 }
 
@@ -390,6 +507,7 @@ DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request)
     out.variable = variableNamed(request.variable);
     requireVariable(base.tower, out.variable);
     readTarget(out, request.target, conductorNames(base.tower));
+    requireCriticalCurrents(out, base.tower, request.target);
     const std::pair<double, double> range = request.range.size() == 2
                                                 ? std::pair{request.range[0], request.range[1]}
                                                 : defaultRange(out.variable, base);
@@ -400,7 +518,8 @@ DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request)
                          ": needs FROM below TO");
     }
     egm::Options options;
-    options.classicalMaxCurrents = out.target == DesignTarget::perfect;
+    options.classicalMaxCurrents =
+        out.target == DesignTarget::perfect || out.target == DesignTarget::perfectCritical;
 
     const auto evaluate = [&](double value) {
         DesignSample s;

@@ -14,11 +14,33 @@ namespace study {
 extern const char* const kDesignHelp;
 
 enum class DesignVariable { spread, groundWireHeight, conductorHeight, shieldingAngle };
-enum class DesignTarget { total, conductor, each, perfect };
+// What the design holds at or below its target value. The stroke rates
+// (total, a conductor's, the largest of a conductor) and the flashover rates
+// (the same three from each conductor's critical current up) are per 100 km
+// per year; perfect is the largest classical maximum shielding failure
+// current (kA), perfectCritical the largest of a conductor's classical
+// maximum current less its critical current (kA, target 0).
+enum class DesignTarget {
+    total,
+    conductor,
+    each,
+    perfect,
+    flashoverTotal,
+    flashoverConductor,
+    flashoverEach,
+    perfectCritical
+};
+
+// Whether the target reads the conductors' critical currents: every
+// conductor's (the named one's alone for flashoverConductor) must have one.
+bool needsCriticalCurrents(DesignTarget target);
 
 struct DesignRequest {
     std::string variable;
-    std::string target;        // total=R, NAME=R (a conductor's name), each=R, perfect=I
+    // total=R, NAME=R (a conductor's name), each=R, perfect=I, and on
+    // conductors with insulation flashover-total=R, flashover-NAME=R,
+    // flashover-each=R, perfect=critical.
+    std::string target;
     std::vector<double> range; // from, to; empty: the variable's default range
     int samples = 11;          // points of the response table, 3 to 101
 };
@@ -41,7 +63,7 @@ struct DesignSample {
     double value = 0.0;
     std::optional<egm::Result> result;
     std::string error;
-    double response = 0.0; // the targeted quantity (rate, or current in kA)
+    double response = 0.0; // the targeted quantity (stroke or flashover rate, or current in kA)
 };
 
 // A stretch of the range whose every value meets the target: from and to its
@@ -56,7 +78,7 @@ struct MetStretch {
 struct DesignOutcome {
     DesignVariable variable = DesignVariable::spread;
     DesignTarget target = DesignTarget::total;
-    std::string targetConductor; // DesignTarget::conductor: its name
+    std::string targetConductor; // DesignTarget::conductor, flashoverConductor: its name
     double targetValue = 0.0;
     double from = 0.0;
     double to = 0.0;
@@ -74,8 +96,10 @@ struct DesignOutcome {
     int evaluations = 0;
 };
 
-// Throws UsageError for an unknown variable or target, or a range that is
-// not usable; egm::InputError for inputs that cannot be computed.
+// Throws UsageError for an unknown variable or target, a range that is not
+// usable, or a flashover or perfect=critical target on conductors without a
+// critical current (each one named); egm::InputError for inputs that cannot
+// be computed.
 DesignOutcome solveDesign(const egm::Inputs& base, const DesignRequest& request);
 
 // text, csv or json.

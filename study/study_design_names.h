@@ -18,12 +18,15 @@ const VariableInfo& infoOf(DesignVariable v);
 
 struct TargetInfo {
     DesignTarget target;
-    const char* name; // "total", "conductor", "each", "perfect"
-    const char* text; // "total rate at most"
+    const char* name;     // "total", "conductor", "each", "perfect", "flashover-total", ...
+    const char* text;     // "total rate at most"
+    const char* response; // "total rate": what the response is, for legends
+    const char* column;   // "response": the CSV column of the response
 };
 const TargetInfo& infoOf(DesignTarget t);
 
-// "kA" for perfect shielding, else "strokes per 100 km per year".
+// "kA" for perfect shielding, "flashovers per 100 km per year" for a
+// flashover rate, else "strokes per 100 km per year".
 std::string unitOf(DesignTarget t);
 
 } // namespace study

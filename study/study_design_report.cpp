@@ -14,16 +14,63 @@ namespace study {
 
 namespace {
 
-// "total", "each", "perfect" or the conductor's name.
+// "total", "each", "perfect", "flashover-total", ..., the conductor's name
+// or "flashover-" and the conductor's name.
 std::string targetKind(const DesignOutcome& o)
 {
-    return o.target == DesignTarget::conductor ? o.targetConductor : infoOf(o.target).name;
+    switch (o.target) {
+    case DesignTarget::conductor:
+        return o.targetConductor;
+    case DesignTarget::flashoverConductor:
+        return "flashover-" + o.targetConductor;
+    default:
+        return infoOf(o.target).name;
+    }
 }
 
 std::string targetText(const DesignOutcome& o)
 {
-    return o.target == DesignTarget::conductor ? o.targetConductor + "'s rate at most"
-                                               : infoOf(o.target).text;
+    switch (o.target) {
+    case DesignTarget::conductor:
+        return o.targetConductor + "'s rate at most";
+    case DesignTarget::flashoverConductor:
+        return o.targetConductor + "'s flashover rate at most";
+    default:
+        return infoOf(o.target).text;
+    }
+}
+
+// What the response is: "total rate", "a1's flashover rate", ...
+std::string responseText(const DesignOutcome& o)
+{
+    switch (o.target) {
+    case DesignTarget::conductor:
+        return o.targetConductor + "'s rate";
+    case DesignTarget::flashoverConductor:
+        return o.targetConductor + "'s flashover rate";
+    default:
+        return infoOf(o.target).response;
+    }
+}
+
+bool flashoverTarget(DesignTarget t)
+{
+    return t == DesignTarget::flashoverTotal || t == DesignTarget::flashoverConductor ||
+           t == DesignTarget::flashoverEach;
+}
+
+bool classicalTarget(DesignTarget t)
+{
+    return t == DesignTarget::perfect || t == DesignTarget::perfectCritical;
+}
+
+// "0.46 (Ic 9.5 kA)", "none" without a critical current.
+std::string flashoverText(const egm::ConductorResult& c)
+{
+    if (!c.flashoverRate || !c.criticalCurrent) {
+        return "none";
+    }
+    return egm::shortestText(*c.flashoverRate) + " (Ic " + egm::shortestText(*c.criticalCurrent) + " kA)";
 }
 
 // The figures of each conductor, "name a, name b".
@@ -41,7 +88,7 @@ std::string valueText(const DesignOutcome& o, double v)
     return fmt::format("{:.2f} {}", v, infoOf(o.variable).unit);
 }
 
-nlohmann::json sampleJson(const DesignSample& s)
+nlohmann::json sampleJson(const DesignOutcome& o, const DesignSample& s)
 {
     nlohmann::json j;
     j["value"] = jsonNumber(s.value);
@@ -55,6 +102,15 @@ nlohmann::json sampleJson(const DesignSample& s)
                 c.maxCurrent.current ? jsonNumber(*c.maxCurrent.current) : nlohmann::json(nullptr);
         }
         j["rates"]["total"] = jsonNumber(r.totalRate);
+        if (classicalTarget(o.target)) {
+            j["classicalMaxShieldingFailureCurrent"] = nlohmann::json::object();
+            for (const egm::ConductorResult& c : r.conductors) {
+                j["classicalMaxShieldingFailureCurrent"][c.name] =
+                    c.classicalMaxCurrent.current ? jsonNumber(*c.classicalMaxCurrent.current)
+                                                  : nlohmann::json(nullptr);
+            }
+        }
+        addFlashoverJson(j, r);
         j["response"] = jsonNumber(s.response);
     } else {
         j["error"] = s.error;
@@ -66,8 +122,8 @@ nlohmann::json stretchesJson(const DesignOutcome& o)
 {
     nlohmann::json j = nlohmann::json::array();
     for (const MetStretch& m : o.metStretches) {
-        j.push_back({{"from", sampleJson(m.from)},
-                     {"to", sampleJson(m.to)},
+        j.push_back({{"from", sampleJson(o, m.from)},
+                     {"to", sampleJson(o, m.to)},
                      {"fromRangeStart", m.fromRangeStart},
                      {"toRangeEnd", m.toRangeEnd}});
     }
@@ -80,20 +136,23 @@ std::string designJson(const DesignOutcome& o)
     nlohmann::json j;
     j["variable"] = v.name;
     j["unit"] = v.unit;
-    j["target"] = {{"kind", targetKind(o)}, {"value", jsonNumber(o.targetValue)}, {"unit", unitOf(o.target)}};
+    j["target"] = {{"kind", targetKind(o)},
+                   {"value", jsonNumber(o.targetValue)},
+                   {"unit", unitOf(o.target)},
+                   {"response", responseText(o)}};
     j["range"] = {jsonNumber(o.from), jsonNumber(o.to)};
     j["met"] = o.met;
     j["metEverywhere"] = o.metEverywhere;
     j["meets"] = stretchesJson(o);
     j["monotone"] = o.monotone;
-    j["solution"] = sampleJson(o.best);
+    j["solution"] = sampleJson(o, o.best);
     j["crossings"] = nlohmann::json::array();
     for (const DesignSample& s : o.crossings) {
-        j["crossings"].push_back(sampleJson(s));
+        j["crossings"].push_back(sampleJson(o, s));
     }
     j["table"] = nlohmann::json::array();
     for (const DesignSample& s : o.table) {
-        j["table"].push_back(sampleJson(s));
+        j["table"].push_back(sampleJson(o, s));
     }
     j["evaluations"] = o.evaluations;
     if (o.best.result) {
@@ -123,7 +182,9 @@ std::string designCsv(const DesignOutcome& o)
     for (const DesignSample& s : o.table) {
         flashovers = flashovers || (s.result && hasFlashovers(*s.result));
     }
-    std::string text = std::string(infoOf(o.variable).name) + ",response,solution," +
+    // The response's column says what it is: a stroke rate or current
+    // (response), a flashover rate (flashoverResponse), a margin in kA.
+    std::string text = std::string(infoOf(o.variable).name) + "," + infoOf(o.target).column + ",solution," +
                        resultCsvHeader(names, {}, flashovers) + "\n";
     const auto row = [&](const DesignSample& s, const char* kind) {
         fmt::format_to(std::back_inserter(text), "{},{},{},{}\n", egm::shortestText(s.value),
@@ -155,10 +216,14 @@ std::string describeSample(const DesignOutcome& o, const DesignSample& s)
              eachConductor(r, [](const egm::ConductorResult& c) { return egm::shortestText(c.rate); }) +
              ", total " + egm::shortestText(r.totalRate) + "; maximum currents " +
              eachConductor(r, [](const egm::ConductorResult& c) { return maxCurrentText(c.maxCurrent); });
-        if (o.target == DesignTarget::perfect) {
+        if (classicalTarget(o.target)) {
             d += "; classical " + eachConductor(r, [](const egm::ConductorResult& c) {
                      return maxCurrentText(c.classicalMaxCurrent);
                  });
+        }
+        if (hasFlashovers(r)) {
+            d += "; flashover rates " + eachConductor(r, flashoverText) + ", total " +
+                 egm::shortestText(*r.flashoverTotal);
         }
     }
     return d;
@@ -192,11 +257,16 @@ std::string designAnswer(const DesignOutcome& o)
     return text;
 }
 
-// The table: the variable, each conductor's rate, the total, the response.
+// The table: the variable, each conductor's rate, the total, the response;
+// for a flashover target the flashover rates instead, said in a heading.
 std::string designTable(const DesignOutcome& o)
 {
     const std::vector<std::string> names = tableConductors(o);
-    std::string text = fmt::format("  {:>14}", infoOf(o.variable).name);
+    const bool flashovers = flashoverTarget(o.target);
+    std::string text =
+        flashovers ? "Flashover rates, flashovers per 100 km per year; response: " + responseText(o) + "\n"
+                   : std::string();
+    text += fmt::format("  {:>14}", infoOf(o.variable).name);
     auto to = std::back_inserter(text);
     for (const std::string& n : names) {
         fmt::format_to(to, " {:>14}", n);
@@ -210,9 +280,14 @@ std::string designTable(const DesignOutcome& o)
         }
         for (const std::string& n : names) {
             const egm::ConductorResult* c = conductorNamed(*s.result, n);
-            fmt::format_to(to, " {:14.6g}", c != nullptr ? c->rate : std::nan(""));
+            const double figure = c == nullptr ? std::nan("")
+                                  : flashovers ? c->flashoverRate.value_or(std::nan(""))
+                                               : c->rate;
+            fmt::format_to(to, " {:14.6g}", figure);
         }
-        fmt::format_to(to, " {:14.6g} {:14.6g}\n", s.result->totalRate, s.response);
+        const double total =
+            flashovers ? s.result->flashoverTotal.value_or(std::nan("")) : s.result->totalRate;
+        fmt::format_to(to, " {:14.6g} {:14.6g}\n", total, s.response);
     }
     return text;
 }
@@ -223,7 +298,7 @@ std::string designText(const DesignOutcome& o)
     std::string text = "Design variable: " + std::string(v.label) + ", " + v.unit + ", searched from " +
                        egm::shortestText(o.from) + " to " + egm::shortestText(o.to) + "\n";
     // A rate target is in the rate method of the computation, said with it.
-    const std::string method = o.target != DesignTarget::perfect && o.best.result
+    const std::string method = !classicalTarget(o.target) && o.best.result
                                    ? " (" + rateMethodText(o.best.result->rateMethod) + ")"
                                    : std::string();
     text += "Target: " + targetText(o) + " " + egm::shortestText(o.targetValue) + " " + unitOf(o.target) +
@@ -252,8 +327,11 @@ Chart designChart(const DesignOutcome& o, const egm::Inputs& base)
     Chart chart;
     chart.title = "Design: " + targetText(o) + " " + egm::shortestText(o.targetValue);
     chart.xLabel = std::string(v.label) + ", " + v.unit;
-    chart.yLabel = unitOf(o.target);
-    Series response{"response", {}, {}, false};
+    chart.yLabel = responseText(o) + ", " + unitOf(o.target);
+    if (!classicalTarget(o.target) && o.best.result) {
+        chart.yLabel += " (" + rateMethodText(o.best.result->rateMethod) + ")";
+    }
+    Series response{responseText(o), {}, {}, false};
     Series target{"target", {}, {}, true};
     for (const DesignSample& s : o.table) {
         response.x.push_back(s.value);

@@ -35,10 +35,20 @@ per year, the spans that contribute most with their share, and with --flag-above
 kilometre stretches whose total rate exceeds R. --format csv gives one row per span (span,
 line, name, km, length, the result columns, failures per year, share, flagged, error) with
 the summary as # lines after them; json gives spans and summary.
+Flashovers: on spans whose conductors have critical currents (columns critical-current, or
+cfo or insulation-length with surge-impedance or conductor-radius) each span's shielding
+failure flashovers per year are its flashover rate times its length / 100 km. The report
+adds them per conductor and in total over those spans, with their length and average per
+100 km per year (CSV columns flashoversPerYear<Name>, flashoversPerYearTotal,
+flashoverShare, flaggedFlashovers; JSON flashoversPerYear, flashoverLengthKm,
+flashoverSpans, averageFlashoversPer100KmPerYear); the spans that contribute most are then
+those that flash over most (spans without critical currents after them, by failures), and
+--flag-flashovers-above R marks the stretches whose total flashover rate exceeds R.
 Parts of a long route can run apart (split the file, keep the header): their summaries add
-up: add failuresPerYear (per conductor and total), lengthKm, spans and failed; the average
-is 100 total / lengthKm. Exit status 1 when any span failed; every other span is still
-computed.)";
+up: add failuresPerYear (per conductor and total), lengthKm, spans and failed, and likewise
+flashoversPerYear, flashoverLengthKm and flashoverSpans (absent: 0); the averages are 100
+total / lengthKm and 100 total flashovers / flashoverLengthKm. Exit status 1 when any span
+failed; every other span is still computed.)";
 
 namespace {
 
@@ -134,17 +144,45 @@ RoutePlan planRoute(const std::vector<SpanRow>& rows, const std::string& where, 
 
 namespace {
 
+// A span's flashovers per year: per conductor (none without a critical
+// current) and in total, with the sums of the route's flashover spans.
+void addUpFlashovers(RouteSummary& sum, Span& s)
+{
+    if (!hasFlashovers(*s.result)) {
+        return;
+    }
+    sum.flashoversPerYear.resize(sum.conductors.size(), 0.0);
+    for (const egm::ConductorResult& c : s.result->conductors) {
+        if (!c.flashoverRate) {
+            s.flashovers.emplace_back();
+            continue;
+        }
+        const double flashovers = *c.flashoverRate * s.length / 100000.0;
+        s.flashovers.emplace_back(flashovers);
+        const std::size_t at =
+            std::find(sum.conductors.begin(), sum.conductors.end(), c.name) - sum.conductors.begin();
+        sum.flashoversPerYear[at] += flashovers;
+    }
+    s.totalFlashovers = *s.result->flashoverTotal * s.length / 100000.0;
+    sum.totalFlashoversPerYear += *s.totalFlashovers;
+    ++sum.flashoverSpans;
+}
+
 // The route's sums and each computed span's failures.
 void addUpSpans(RouteOutcome& out, const std::vector<bool>& readFailed,
-                const std::vector<egm::CaseOutcome>& outcomes, const std::optional<double>& flagAbove)
+                const std::vector<egm::CaseOutcome>& outcomes, const std::optional<double>& flagAbove,
+                const std::optional<double>& flagFlashoversAbove)
 {
     RouteSummary& sum = out.summary;
     sum.spans = static_cast<int>(out.spans.size());
     // The computed length as the chainage is formed: metres summed at the
     // decimals the lengths were written with, so that 1,000 spans of 175 m
-    // make 175 km, not 175.0000000000016.
+    // make 175 km, not 175.0000000000016. Likewise the spans' with
+    // flashover figures.
     double metres = 0.0;
     int decimals = 0;
+    double flashoverMetres = 0.0;
+    int flashoverDecimals = 0;
     for (std::size_t k = 0; k < out.spans.size(); ++k) {
         Span& s = out.spans[k];
         s.result = outcomes[k].result;
@@ -172,15 +210,51 @@ void addUpSpans(RouteOutcome& out, const std::vector<bool>& readFailed,
         decimals = std::max(decimals, decimalsOf(shortestText(s.length)));
         metres = rounded(metres + s.length, decimals);
         s.flagged = flagAbove && s.result->totalRate > *flagAbove;
+        addUpFlashovers(sum, s);
+        if (s.totalFlashovers) {
+            flashoverDecimals = std::max(flashoverDecimals, decimalsOf(shortestText(s.length)));
+            flashoverMetres = rounded(flashoverMetres + s.length, flashoverDecimals);
+            s.flaggedFlashovers = flagFlashoversAbove && *s.result->flashoverTotal > *flagFlashoversAbove;
+        }
+    }
+    // A conductor first seen after the last span with flashover figures
+    // has none.
+    if (sum.flashoverSpans > 0) {
+        sum.flashoversPerYear.resize(sum.conductors.size(), 0.0);
     }
     sum.lengthKm = rounded(metres / 1000.0, decimals + 3);
     sum.averagePer100Km = sum.lengthKm > 0.0 ? sum.totalFailuresPerYear / sum.lengthKm * 100.0 : 0.0;
+    sum.flashoverLengthKm = rounded(flashoverMetres / 1000.0, flashoverDecimals + 3);
+    sum.averageFlashoversPer100Km =
+        sum.flashoverLengthKm > 0.0 ? sum.totalFlashoversPerYear / sum.flashoverLengthKm * 100.0 : 0.0;
+}
+
+// The stretches of the spans that flagged says, spans that follow on from
+// each other joined; figure: the rate each stretch gives its highest of.
+template <class Flagged, class Figure>
+std::vector<FlaggedStretch> flaggedStretches(const std::vector<Span>& spans, const Flagged& flagged,
+                                             const Figure& figure)
+{
+    std::vector<FlaggedStretch> stretches;
+    for (const Span& s : spans) {
+        if (!flagged(s)) {
+            continue;
+        }
+        if (!stretches.empty() && stretches.back().to == s.from) {
+            stretches.back().to = s.to;
+            stretches.back().highestRate = std::max(stretches.back().highestRate, figure(s));
+        } else {
+            stretches.push_back(FlaggedStretch{s.from, s.to, figure(s)});
+        }
+    }
+    return stretches;
 }
 
 } // namespace
 
 RouteOutcome assembleRoute(RoutePlan plan, std::vector<egm::CaseOutcome> outcomes,
-                           std::optional<double> flagAbove, int top)
+                           std::optional<double> flagAbove, int top,
+                           std::optional<double> flagFlashoversAbove)
 {
     if (outcomes.size() != plan.spans.size()) {
         throw std::invalid_argument(
@@ -188,37 +262,40 @@ RouteOutcome assembleRoute(RoutePlan plan, std::vector<egm::CaseOutcome> outcome
     }
     RouteOutcome out;
     out.flagAbove = flagAbove;
+    out.flagFlashoversAbove = flagFlashoversAbove;
     out.spans = std::move(plan.spans);
     out.summary.rateMethod = plan.rateMethod;
     std::vector<bool> readFailed;
     for (const egm::CaseInputs& c : plan.cases) {
         readFailed.push_back(!c.error.empty());
     }
-    addUpSpans(out, readFailed, outcomes, flagAbove);
+    addUpSpans(out, readFailed, outcomes, flagAbove, flagFlashoversAbove);
 
     for (std::size_t k = 0; k < out.spans.size(); ++k) {
         if (out.spans[k].result) {
             out.topSpans.push_back(k);
         }
     }
-    std::stable_sort(out.topSpans.begin(), out.topSpans.end(), [&out](std::size_t a, std::size_t b) {
-        return out.spans[a].totalFailures > out.spans[b].totalFailures;
-    });
+    // With flashover figures the spans that flash over most lead; spans
+    // without them follow, by their failures.
+    out.topByFlashovers = out.summary.flashoverSpans > 0;
+    const auto key = [&out](std::size_t k) {
+        const Span& s = out.spans[k];
+        return out.topByFlashovers && s.totalFlashovers ? std::pair{1, *s.totalFlashovers}
+               : out.topByFlashovers                    ? std::pair{0, s.totalFailures}
+                                                        : std::pair{1, s.totalFailures};
+    };
+    std::stable_sort(out.topSpans.begin(), out.topSpans.end(),
+                     [&key](std::size_t a, std::size_t b) { return key(a) > key(b); });
     if (out.topSpans.size() > static_cast<std::size_t>(std::max(0, top))) {
         out.topSpans.resize(static_cast<std::size_t>(std::max(0, top)));
     }
-    // Flagged spans that follow on from each other form one stretch.
-    for (const Span& s : out.spans) {
-        if (!s.flagged) {
-            continue;
-        }
-        if (!out.flagged.empty() && out.flagged.back().to == s.from) {
-            out.flagged.back().to = s.to;
-            out.flagged.back().highestRate = std::max(out.flagged.back().highestRate, s.result->totalRate);
-        } else {
-            out.flagged.push_back(FlaggedStretch{s.from, s.to, s.result->totalRate});
-        }
-    }
+    out.flagged = flaggedStretches(
+        out.spans, [](const Span& s) { return s.flagged; },
+        [](const Span& s) { return s.result->totalRate; });
+    out.flaggedFlashovers = flaggedStretches(
+        out.spans, [](const Span& s) { return s.flaggedFlashovers; },
+        [](const Span& s) { return *s.result->flashoverTotal; });
     return out;
 }
 
@@ -260,7 +337,8 @@ RouteOutcome computeRoute(const InputFlags& flags, const RouteRequest& request, 
     }
     RoutePlan plan = planRoute(rows, "route file '" + request.spans + "'", defaults.rateMethod);
     std::vector<egm::CaseOutcome> outcomes = egm::computeMany(plan.cases, {}, request.jobs, progress);
-    RouteOutcome out = assembleRoute(std::move(plan), std::move(outcomes), request.flagAbove, request.top);
+    RouteOutcome out = assembleRoute(std::move(plan), std::move(outcomes), request.flagAbove, request.top,
+                                     request.flagFlashoversAbove);
     out.towerFiles = std::move(towerFiles);
     return out;
 }
@@ -274,10 +352,25 @@ std::string failuresColumn(const std::string& conductor)
     return column;
 }
 
+std::string flashoversColumn(const std::string& conductor)
+{
+    std::string column = "flashoversPerYear" + conductor;
+    if (!conductor.empty()) {
+        column[17] = static_cast<char>(std::toupper(static_cast<unsigned char>(column[17])));
+    }
+    return column;
+}
+
 double shareOf(const RouteOutcome& out, const Span& s)
 {
     const double total = out.summary.totalFailuresPerYear;
     return total > 0.0 ? s.totalFailures / total : 0.0;
+}
+
+double flashoverShareOf(const RouteOutcome& out, const Span& s)
+{
+    const double total = out.summary.totalFlashoversPerYear;
+    return total > 0.0 && s.totalFlashovers ? *s.totalFlashovers / total : 0.0;
 }
 
 namespace {
@@ -291,6 +384,29 @@ nlohmann::json perConductorJson(const egm::Result& r, const std::vector<double>&
     }
     j["total"] = jsonNumber(totalValue);
     return j;
+}
+
+// Per conductor name (null: none), and the total.
+nlohmann::json perConductorJson(const egm::Result& r, const std::vector<std::optional<double>>& values,
+                                double totalValue)
+{
+    nlohmann::json j = nlohmann::json::object();
+    for (std::size_t k = 0; k < r.conductors.size(); ++k) {
+        j[r.conductors[k].name] = values[k] ? jsonNumber(*values[k]) : nlohmann::json(nullptr);
+    }
+    j["total"] = jsonNumber(totalValue);
+    return j;
+}
+
+nlohmann::json stretchesJson(const std::vector<FlaggedStretch>& stretches, const char* highest)
+{
+    nlohmann::json flagged = nlohmann::json::array();
+    for (const FlaggedStretch& f : stretches) {
+        flagged.push_back({{"fromKm", jsonNumber(f.from)},
+                           {"toKm", jsonNumber(f.to)},
+                           {highest, jsonNumber(f.highestRate)}});
+    }
+    return flagged;
 }
 
 std::string routeJson(const RouteOutcome& out)
@@ -319,6 +435,11 @@ std::string routeJson(const RouteOutcome& out)
             j["rates"] = perConductorJson(*s.result, rates, s.result->totalRate);
             j["failuresPerYear"] = perConductorJson(*s.result, s.failures, s.totalFailures);
             addFlashoverJson(j, *s.result);
+            if (s.totalFlashovers) {
+                j["flashoversPerYear"] = perConductorJson(*s.result, s.flashovers, *s.totalFlashovers);
+                j["flashoverShare"] = jsonNumber(flashoverShareOf(out, s));
+                j["flaggedFlashovers"] = s.flaggedFlashovers;
+            }
             if (!s.towerFile.empty()) {
                 j["tower"] = s.towerFile;
             }
@@ -332,18 +453,12 @@ std::string routeJson(const RouteOutcome& out)
         }
         spans.push_back(j);
     }
-    nlohmann::json flagged = nlohmann::json::array();
-    for (const FlaggedStretch& f : out.flagged) {
-        flagged.push_back({{"fromKm", jsonNumber(f.from)},
-                           {"toKm", jsonNumber(f.to)},
-                           {"highestRate", jsonNumber(f.highestRate)}});
-    }
     nlohmann::json failures = nlohmann::json::object();
     for (std::size_t k = 0; k < sum.conductors.size(); ++k) {
         failures[sum.conductors[k]] = jsonNumber(sum.failuresPerYear[k]);
     }
     failures["total"] = jsonNumber(total);
-    const nlohmann::json summary = {
+    nlohmann::json summary = {
         {"spans", sum.spans},
         {"failed", sum.failed},
         {"lengthKm", jsonNumber(sum.lengthKm)},
@@ -351,8 +466,24 @@ std::string routeJson(const RouteOutcome& out)
         {"failuresPerYear", failures},
         {"averagePer100KmPerYear", jsonNumber(sum.averagePer100Km)},
         {"flagAbove", out.flagAbove ? jsonNumber(*out.flagAbove) : nlohmann::json(nullptr)},
-        {"flaggedStretches", flagged},
+        {"flaggedStretches", stretchesJson(out.flagged, "highestRate")},
+        {"topBy", out.topByFlashovers ? "flashovers" : "failures"},
     };
+    if (sum.flashoverSpans > 0) {
+        nlohmann::json flashovers = nlohmann::json::object();
+        for (std::size_t k = 0; k < sum.conductors.size(); ++k) {
+            flashovers[sum.conductors[k]] = jsonNumber(sum.flashoversPerYear[k]);
+        }
+        flashovers["total"] = jsonNumber(sum.totalFlashoversPerYear);
+        summary["flashoverSpans"] = sum.flashoverSpans;
+        summary["flashoverLengthKm"] = jsonNumber(sum.flashoverLengthKm);
+        summary["flashoversPerYear"] = flashovers;
+        summary["averageFlashoversPer100KmPerYear"] = jsonNumber(sum.averageFlashoversPer100Km);
+    }
+    if (out.flagFlashoversAbove) {
+        summary["flagFlashoversAbove"] = jsonNumber(*out.flagFlashoversAbove);
+        summary["flaggedFlashoverStretches"] = stretchesJson(out.flaggedFlashovers, "highestFlashoverRate");
+    }
     return nlohmann::json{{"spans", spans}, {"summary", summary}}.dump(2) + "\n";
 }
 
@@ -375,6 +506,8 @@ std::string routeCsv(const RouteOutcome& out)
     for (const Span& s : out.spans) {
         flashovers = flashovers || (s.result && hasFlashovers(*s.result));
     }
+    // The flashover columns when some span has flashover figures.
+    const bool spanFlashovers = sum.flashoverSpans > 0;
     std::string text = "span,line,name,km,length,";
     auto to = std::back_inserter(text);
     for (const std::string& column : inputs) {
@@ -384,7 +517,16 @@ std::string routeCsv(const RouteOutcome& out)
     for (const std::string& n : names) {
         fmt::format_to(to, ",{}", csvField(failuresColumn(n)));
     }
-    text += ",failuresTotal,share,flagged,error\n";
+    text += ",failuresTotal,share";
+    if (spanFlashovers) {
+        for (const std::string& n : names) {
+            fmt::format_to(to, ",{}", csvField(flashoversColumn(n)));
+        }
+        text += "," + flashoversColumn("Total") + ",flashoverShare";
+    }
+    text += spanFlashovers ? ",flagged,flaggedFlashovers,error\n" : ",flagged,error\n";
+    // The fields after the result's: failures, flashovers, shares, flags.
+    const std::size_t figureFields = names.size() + 3 + (spanFlashovers ? names.size() + 3 : 0);
     for (const Span& s : out.spans) {
         fmt::format_to(to, "{},{},{},{},{},", s.index, s.line, csvField(s.name), shortestText(s.from),
                        shortestText(s.length));
@@ -394,19 +536,35 @@ std::string routeCsv(const RouteOutcome& out)
             fmt::format_to(to, "{},", given != s.given.end() ? csvField(given->second) : std::string());
         }
         if (!s.result) {
-            fmt::format_to(to, "{}{},,,,{}\n", resultCsvEmptyFields(names, {}, flashovers),
-                           std::string(names.size(), ','), csvField(s.error));
+            fmt::format_to(to, "{}{},{}\n", resultCsvEmptyFields(names, {}, flashovers),
+                           std::string(figureFields, ','), csvField(s.error));
             continue;
         }
         text += resultCsvFields(*s.result, names, {}, flashovers);
-        for (const std::string& n : names) {
+        const auto conductorField = [&s](const std::string& n, const auto& values) {
             const egm::ConductorResult* c = conductorNamed(*s.result, n);
-            fmt::format_to(to, ",{}",
-                           c != nullptr ? shortestText(s.failures[c - s.result->conductors.data()])
-                                        : std::string());
+            return c != nullptr ? values[c - s.result->conductors.data()] : std::nullopt;
+        };
+        for (const std::string& n : names) {
+            const std::optional<double> f =
+                conductorField(n, std::vector<std::optional<double>>(s.failures.begin(), s.failures.end()));
+            fmt::format_to(to, ",{}", f ? shortestText(*f) : std::string());
         }
-        fmt::format_to(to, ",{},{},{},\n", shortestText(s.totalFailures), shortestText(shareOf(out, s)),
-                       s.flagged ? "true" : "false");
+        fmt::format_to(to, ",{},{}", shortestText(s.totalFailures), shortestText(shareOf(out, s)));
+        if (spanFlashovers) {
+            for (const std::string& n : names) {
+                const std::optional<double> f =
+                    s.totalFlashovers ? conductorField(n, s.flashovers) : std::nullopt;
+                fmt::format_to(to, ",{}", f ? shortestText(*f) : std::string());
+            }
+            fmt::format_to(to, ",{},{}", s.totalFlashovers ? shortestText(*s.totalFlashovers) : std::string(),
+                           s.totalFlashovers ? shortestText(flashoverShareOf(out, s)) : std::string());
+        }
+        fmt::format_to(to, ",{}", s.flagged ? "true" : "false");
+        if (spanFlashovers) {
+            fmt::format_to(to, ",{}", s.totalFlashovers ? (s.flaggedFlashovers ? "true" : "false") : "");
+        }
+        text += ",\n";
     }
     fmt::format_to(to, "# spans {}, failed {}, length {} km\n", sum.spans, sum.failed,
                    shortestText(sum.lengthKm));
@@ -417,6 +575,17 @@ std::string routeCsv(const RouteOutcome& out)
     fmt::format_to(to, " total {}\n# average {} per 100 km per year, {}\n",
                    shortestText(sum.totalFailuresPerYear), shortestText(sum.averagePer100Km),
                    rateMethodText(sum.rateMethod));
+    if (spanFlashovers) {
+        fmt::format_to(to,
+                       "# flashovers per year ({} spans with critical currents, {} km):", sum.flashoverSpans,
+                       shortestText(sum.flashoverLengthKm));
+        for (std::size_t k = 0; k < names.size(); ++k) {
+            fmt::format_to(to, " {} {},", names[k], shortestText(sum.flashoversPerYear[k]));
+        }
+        fmt::format_to(to, " total {}\n# average flashovers {} per 100 km per year, {}\n",
+                       shortestText(sum.totalFlashoversPerYear), shortestText(sum.averageFlashoversPer100Km),
+                       rateMethodText(sum.rateMethod));
+    }
     return text;
 }
 
@@ -436,13 +605,35 @@ std::string routeText(const RouteOutcome& out)
     }
     row("total", shortestText(total));
     row("average", shortestText(sum.averagePer100Km) + " per 100 km per year");
-    text += "Spans that contribute most\n";
+    if (sum.flashoverSpans > 0) {
+        text += fmt::format("Expected shielding failure flashovers per year ({}), the {} of {} spans with "
+                            "critical currents, {} km\n",
+                            rateMethodText(sum.rateMethod), sum.flashoverSpans, sum.spans - sum.failed,
+                            shortestText(sum.flashoverLengthKm));
+        for (std::size_t k = 0; k < sum.conductors.size(); ++k) {
+            row(sum.conductors[k], shortestText(sum.flashoversPerYear[k]));
+        }
+        row("total", shortestText(sum.totalFlashoversPerYear));
+        row("average", shortestText(sum.averageFlashoversPer100Km) + " flashovers per 100 km per year");
+    }
+    text += out.topByFlashovers ? "Spans that contribute most flashovers\n" : "Spans that contribute most\n";
     for (std::size_t k : out.topSpans) {
         const Span& s = out.spans[k];
-        text += fmt::format(
-            "  span {:<5} {:<16} km {:9.3f}  {:8.1f} m  rate {:10.4g}  failures {:10.4g}  {:5.1f} %\n",
-            s.index, s.name.substr(0, 16), s.from, s.length, s.result->totalRate, s.totalFailures,
-            100.0 * share(s));
+        const std::string at = fmt::format("  span {:<5} {:<16} km {:9.3f}  {:8.1f} m  ", s.index,
+                                           s.name.substr(0, 16), s.from, s.length);
+        if (out.topByFlashovers && s.totalFlashovers) {
+            text += at + fmt::format("flashover rate {:10.4g}  flashovers {:10.4g}  {:5.1f} %\n",
+                                     *s.result->flashoverTotal, *s.totalFlashovers,
+                                     100.0 * flashoverShareOf(out, s));
+        } else if (out.topByFlashovers) {
+            // No flashover figures: its failures, without a share of the
+            // flashovers it has none of.
+            text += at + fmt::format("rate {:10.4g}  failures {:10.4g}  (no critical current)\n",
+                                     s.result->totalRate, s.totalFailures);
+        } else {
+            text += at + fmt::format("rate {:10.4g}  failures {:10.4g}  {:5.1f} %\n", s.result->totalRate,
+                                     s.totalFailures, 100.0 * share(s));
+        }
     }
     if (out.flagAbove) {
         text += "Stretches whose total rate exceeds " + shortestText(*out.flagAbove) + "\n";
@@ -451,6 +642,17 @@ std::string routeText(const RouteOutcome& out)
         }
         for (const FlaggedStretch& f : out.flagged) {
             text += fmt::format("  km {:.3f} to {:.3f}, highest rate {:.4g}\n", f.from, f.to, f.highestRate);
+        }
+    }
+    if (out.flagFlashoversAbove) {
+        text += "Stretches whose total flashover rate exceeds " + shortestText(*out.flagFlashoversAbove) +
+                " flashovers per 100 km per year\n";
+        if (out.flaggedFlashovers.empty()) {
+            text += "  none\n";
+        }
+        for (const FlaggedStretch& f : out.flaggedFlashovers) {
+            text += fmt::format("  km {:.3f} to {:.3f}, highest flashover rate {:.4g}\n", f.from, f.to,
+                                f.highestRate);
         }
     }
     for (const Span& s : out.spans) {
@@ -505,6 +707,30 @@ Chart routeChart(const RouteOutcome& out)
         total.y.push_back(rate);
     }
     chart.series.push_back(total);
+    // With critical currents, each span's total flashover rate beside it
+    // (NaN where a span has none), in the same unit per 100 km per year.
+    if (out.summary.flashoverSpans > 0) {
+        chart.yLabel =
+            "strokes and flashovers per 100 km per year, " + rateMethodText(out.summary.rateMethod);
+        Series flashovers{
+            "total flashover rate of the span (spans with critical currents)", {}, {}, false, true};
+        for (const Span& s : out.spans) {
+            const double rate =
+                s.result && s.result->flashoverTotal ? *s.result->flashoverTotal : std::nan("");
+            flashovers.x.push_back(s.from);
+            flashovers.y.push_back(rate);
+            flashovers.x.push_back(s.to);
+            flashovers.y.push_back(rate);
+        }
+        chart.series.push_back(flashovers);
+    }
+    if (out.flagFlashoversAbove && out.summary.flashoverSpans > 0 && !total.x.empty()) {
+        Series limit{"flag flashovers above " + legendNumber(*out.flagFlashoversAbove), {}, {}, true};
+        limit.x = {*std::min_element(total.x.begin(), total.x.end()),
+                   *std::max_element(total.x.begin(), total.x.end())};
+        limit.y = {*out.flagFlashoversAbove, *out.flagFlashoversAbove};
+        chart.series.push_back(limit);
+    }
     if (out.flagAbove) {
         Series limit{"flag above " + legendNumber(*out.flagAbove), {}, {}, true};
         if (!total.x.empty()) {

@@ -20,7 +20,10 @@ inline constexpr double kMaxSpanLength = 100000.0;
 struct RouteRequest {
     std::string spans;               // the route file
     std::optional<double> flagAbove; // strokes per 100 km per year
-    int top = 10;                    // spans listed by contribution
+    // Flashovers per 100 km per year: flags the spans whose total
+    // shielding failure flashover rate exceeds it.
+    std::optional<double> flagFlashoversAbove;
+    int top = 10; // spans listed by contribution
     unsigned jobs = 0;
 };
 
@@ -40,6 +43,12 @@ struct Span {
     std::vector<double> failures; // per year, per conductor of the result (tower order)
     double totalFailures = 0.0;   // per year
     bool flagged = false;
+    // Shielding failure flashovers per year (flashover rate times length /
+    // 100 km), per conductor of the result (none: no critical current) and
+    // in total (none: the span has no flashover figures).
+    std::vector<std::optional<double>> flashovers;
+    std::optional<double> totalFlashovers;
+    bool flaggedFlashovers = false; // its total flashover rate exceeds flagFlashoversAbove
 };
 
 // The sums over the computed spans: additive, so that the summaries of parts
@@ -57,20 +66,39 @@ struct RouteSummary {
     double averagePer100Km = 0.0; // total failures per 100 km per year
     // The spans' one rate method (a route never mixes them).
     egm::RateMethod rateMethod = egm::RateMethod::share;
+    // The spans with flashover figures (some conductor with a critical
+    // current): how many, their length (km, summed as lengthKm is) and
+    // their shielding failure flashovers per year, per conductor of
+    // conductors (0 where no span gave that conductor a critical current)
+    // and in total. They add up over parts of a route as the failures do;
+    // the average is 100 total flashovers / flashoverLengthKm.
+    int flashoverSpans = 0;
+    double flashoverLengthKm = 0.0;
+    std::vector<double> flashoversPerYear;
+    double totalFlashoversPerYear = 0.0;
+    double averageFlashoversPer100Km = 0.0; // per 100 km of the spans with flashover figures, per year
 };
 
 struct FlaggedStretch {
     double from = 0.0; // km
     double to = 0.0;
-    double highestRate = 0.0;
+    double highestRate = 0.0; // of the flagged figure: the total rate, or the total flashover rate
 };
 
 struct RouteOutcome {
     std::vector<Span> spans;
     RouteSummary summary;
-    std::vector<std::size_t> topSpans; // indices into spans, by total failures, largest first
+    // Indices into spans, largest contribution first: by flashovers per year
+    // when any span has flashover figures (the spans without any after
+    // them, by failures), else by total failures.
+    std::vector<std::size_t> topSpans;
+    bool topByFlashovers = false;
     std::vector<FlaggedStretch> flagged;
     std::optional<double> flagAbove;
+    // With flagFlashoversAbove, the stretches whose total flashover rate
+    // exceeds it.
+    std::vector<FlaggedStretch> flaggedFlashovers;
+    std::optional<double> flagFlashoversAbove;
     std::vector<std::string> towerFiles; // the tower files the spans read
 };
 
@@ -109,13 +137,15 @@ RoutePlan planRoute(const std::vector<SpanRow>& rows, const std::string& where,
 
 // The route of a plan and the outcomes of its cases (one per case, in
 // order, as egm::computeMany gives them, computed anywhere): each span's
-// failures, the summary, the spans that contribute most (top of them) and,
-// with flagAbove, the stretches whose total rate exceeds it, spans that
+// failures and flashovers, the summary, the spans that contribute most (top
+// of them) and, with flagAbove, the stretches whose total rate exceeds it
+// (with flagFlashoversAbove, whose total flashover rate does), spans that
 // follow on from each other joined. A span not computed keeps its error,
 // after where it is ("line 4: ", or "span 4: " for a row not read from a
 // file).
 RouteOutcome assembleRoute(RoutePlan plan, std::vector<egm::CaseOutcome> outcomes,
-                           std::optional<double> flagAbove, int top);
+                           std::optional<double> flagAbove, int top,
+                           std::optional<double> flagFlashoversAbove = std::nullopt);
 
 // Reads and computes the route file (as batch reads its cases, with the
 // columns length, in metres, and km, the span's kilometre post; tower files
@@ -135,8 +165,14 @@ int runRoute(const InputFlags& flags, const RouteRequest& request, const std::st
 
 // "failuresConductor1": the column of a conductor's failures per year.
 std::string failuresColumn(const std::string& conductor);
+// "flashoversPerYearConductor1": the column of a conductor's flashovers
+// per year; flashoversColumn("Total") is the span's total.
+std::string flashoversColumn(const std::string& conductor);
 // The span's share of the route's total failures; 0 when the route has none.
 double shareOf(const RouteOutcome& outcome, const Span& span);
+// The span's share of the route's total flashovers; 0 when the route has
+// none or the span has no flashover figures.
+double flashoverShareOf(const RouteOutcome& outcome, const Span& span);
 
 std::string routeReport(const RouteOutcome& outcome, const std::string& format);
 

@@ -20,7 +20,8 @@ void addDesignOptions(CLI::App* sub, study::DesignRequest& request)
         ->check(CLI::IsMember(study::designVariableNames()))
         ->option_text(" NAME");
     sub->add_option("--target", request.target,
-                    "total=R, conductor1=R, conductor2=R, each=R or perfect=I (kA)")
+                    "total=R, conductor1=R, conductor2=R, each=R or perfect=I (kA); on insulated conductors "
+                    "flashover-total=R, flashover-NAME=R, flashover-each=R or perfect=critical")
         ->required()
         ->option_text(" KIND=VALUE");
     sub->add_option("--range", request.range, "search range of the variable (default: one that suits it)")
@@ -55,7 +56,8 @@ void setupDesign(CLI::App& app, const Status& status)
 void setupPlotDesign(CLI::App* plot, const Status& status)
 {
     auto run = std::make_shared<DesignRun>();
-    CLI::App* sub = plot->add_subcommand("design", "the rate against the design variable, solution marked");
+    CLI::App* sub = plot->add_subcommand("design", "the response (a stroke or flashover rate, or a current) "
+                                                   "against the design variable, solution marked");
     addInputFlags(sub, run->line);
     addDesignOptions(sub, run->request);
     addOutput(sub, run->line, kPictureHelp);

@@ -18,7 +18,13 @@ void addRouteOptions(CLI::App* sub, study::RouteRequest& request)
     sub->add_option("--flag-above", request.flagAbove,
                     "mark the stretches whose total rate exceeds this, strokes per 100 km per year")
         ->option_text(" R");
-    sub->add_option("--top", request.top, "spans listed by their contribution (default 10)")
+    sub->add_option("--flag-flashovers-above", request.flagFlashoversAbove,
+                    "mark the stretches whose total shielding failure flashover rate exceeds this, "
+                    "flashovers per 100 km per year (spans with critical currents)")
+        ->option_text(" R");
+    sub->add_option("--top", request.top,
+                    "spans listed by their contribution (default 10): by flashovers per year when spans have "
+                    "critical currents, else by failures")
         ->option_text(" N");
     addJobs(sub, request.jobs);
 }

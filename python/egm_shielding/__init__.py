@@ -102,7 +102,7 @@ import numbers
 from . import _core
 from ._results import Result, Strokes
 
-__all__ = ["Line", "Result", "Strokes", "Route", "rates", "strokes", "batch", "sweep", "route",
+__all__ = ["Line", "Result", "Strokes", "Route", "rates", "strokes", "batch", "sweep", "route", "design",
            "exposure", "to_dataframe", "plot_strokes", "plot_exposure", "input_names",
            "MAX_SPAN_LENGTH", "__version__"]
 
@@ -378,22 +378,36 @@ class Route:
         (m), the span's own inputs as given (slope, tower, ...), the result
         columns of batch, failures<Name> per conductor and
         failuresTotal (per year: the rate times the length / 100 km), share
-        (of the route's total failures), flagged, and error.
+        (of the route's total failures), flagged, and error; on a span whose
+        conductors have critical currents also flashoversPerYear<Name> (of
+        each conductor with one), flashoversPerYearTotal (the flashover
+        rate times the length / 100 km), flashoverShare (of the route's
+        total flashovers) and flaggedFlashovers.
       summary: spans, failed, lengthKm (of the computed spans), rateMethod
         (of every span's rates),
         failuresPerYear ({conductor name: ..., "total": ...}, the conductors
-        in order of first appearance), averagePer100KmPerYear. The summaries
-        of a route's parts add up to the whole's.
-      top: the span numbers that contribute most, largest first.
+        in order of first appearance), averagePer100KmPerYear, topBy
+        ("flashovers" or "failures": what orders top); when some span has
+        critical currents also flashoverSpans, flashoverLengthKm (theirs),
+        flashoversPerYear ({conductor name: ..., "total": ...}) and
+        averageFlashoversPer100KmPerYear (per 100 km of those spans). The
+        summaries of a route's parts add up to the whole's.
+      top: the span numbers that contribute most, largest first: by
+        flashovers per year when some span has critical currents (the spans
+        without any after them), else by failures.
       flagged: [(from km, to km, highest rate)] of the stretches whose total
         rate exceeds flag_above, spans that follow on from each other joined.
+      flagged_flashovers: likewise [(from km, to km, highest flashover
+        rate)] of the stretches whose total flashover rate exceeds
+        flag_flashovers_above.
     """
 
-    def __init__(self, spans, summary, top, flagged):
+    def __init__(self, spans, summary, top, flagged, flagged_flashovers=()):
         self.spans = spans
         self.summary = summary
         self.top = top
         self.flagged = flagged
+        self.flagged_flashovers = list(flagged_flashovers)
 
     def __repr__(self):
         s = self.summary
@@ -403,10 +417,10 @@ class Route:
 
 def _route_of(d, frame):
     """The Route of the study layer's assembled route (_core.route_assemble)."""
-    return Route(_table(d["spans"], frame), d["summary"], d["top"], d["flagged"])
+    return Route(_table(d["spans"], frame), d["summary"], d["top"], d["flagged"], d["flaggedFlashovers"])
 
 
-def route(spans, jobs=None, flag_above=None, top=10, rate_method=None):
+def route(spans, jobs=None, flag_above=None, top=10, rate_method=None, flag_flashovers_above=None):
     """A whole line's expected shielding failures, like egm-study route.
 
     Args:
@@ -418,6 +432,10 @@ def route(spans, jobs=None, flag_above=None, top=10, rate_method=None):
       jobs: threads; None for one per core.
       flag_above: marks the stretches whose total rate exceeds this,
         strokes per 100 km per year.
+      flag_flashovers_above: marks the stretches whose total shielding
+        failure flashover rate exceeds this, flashovers per 100 km per year
+        (spans whose conductors have critical currents: the keys
+        critical_current, cfo, ... as for batch).
       top: how many spans Route.top lists.
       rate_method: 'share' or 'exposure' for every span that names none
         ('share' by default).
@@ -433,7 +451,49 @@ def route(spans, jobs=None, flag_above=None, top=10, rate_method=None):
     records, frame = _records(spans)
     plan = _core.route_plan(records, frame, rate_method)
     outcomes = _core.plan_outcomes(plan, 0 if jobs is None else int(jobs))
-    return _route_of(_core.route_assemble(plan, outcomes, flag_above, top, records, frame), frame)
+    return _route_of(_core.route_assemble(plan, outcomes, flag_above, top, records, frame,
+                                          flag_flashovers_above), frame)
+
+
+def design(variable, target, line=None, *, range=None, samples=11, tower=None, flash_density=None,
+           thunder_days=None, slope=None, min_current=None, voltage_term=None, law=None,
+           law_coefficients=None, distribution=None, current_table=None, current_scale=None,
+           current_exponent=None, current_median=None, current_sigma=None, evaluation=None,
+           rate_method=None, ground_wire_sag=None, conductor_sag=None, **insulation):
+    """The values of one design variable that meet a target, like
+    egm-study design (the same study layer solves it).
+
+    Args:
+      variable: 'spread', 'ground-wire-height', 'conductor-height' or
+        'shielding-angle' (the built-in line only).
+      target: 'total=R', 'NAME=R' (a conductor's name), 'each=R' (strokes
+        per 100 km per year), 'perfect=I' (kA: every conductor's classical
+        maximum shielding failure current at most I); on conductors with
+        critical currents (a tower's insulation items, or **insulation)
+        'flashover-total=R', 'flashover-NAME=R', 'flashover-each=R'
+        (flashovers per 100 km per year) or 'perfect=critical' (every
+        conductor's classical maximum current at most its own critical
+        current). A name after flashover- is read as total, each or a
+        conductor's name first.
+      range: (from, to) of the variable; None for one that suits it.
+      samples: values of the response table, 3 to 101.
+      The other arguments are the inputs of rates().
+
+    Returns the design as egm-study design --format json gives it, a dict:
+    target ({kind, value, unit, response: what the response is}), met,
+    metEverywhere, meets (the stretches that meet the target, each with
+    from, to, fromRangeStart, toRangeEnd), monotone, solution, crossings,
+    table (each sample: value, rates, maxShieldingFailureCurrent, response,
+    and with critical currents criticalCurrents, flashoverRates,
+    perfectlyShielded), evaluations, rateMethod. Raises ValueError for an
+    unknown variable or target, a flashover or perfect=critical target on
+    a conductor without a critical current (named), and inputs that cannot
+    be computed.
+    """
+    inputs = _inputs_of({k: v for k, v in locals().items()
+                         if k not in ("variable", "target", "range", "samples")})
+    return _core.design(inputs, str(variable), str(target),
+                        None if range is None else [float(v) for v in range], int(samples))
 
 
 def exposure(line=None, *, tower=None, flash_density=None, thunder_days=None, slope=None, ground=None,

@@ -96,14 +96,17 @@ def batch(cases, client, chunk=CHUNK):
     return _table(_rows(records, frame, client, chunk), frame)
 
 
-def route(spans, client, flag_above=None, top=10, chunk=CHUNK, rate_method=None):
+def route(spans, client, flag_above=None, top=10, chunk=CHUNK, rate_method=None, flag_flashovers_above=None):
     """egm_shielding.route on a Dask cluster: the route planned here, the
     spans' cases computed on client's workers in chunks (as batch), and
     the route assembled here from their outcomes by the same code as
     egm_shielding.route. Returns what egm_shielding.route returns for the
-    same spans and rate_method; raises ValueError, as egm_shielding.route
-    does, before anything is sent."""
+    same spans, rate_method and flags (flashover figures included: each
+    outcome comes back with its critical currents and flashover rates);
+    raises ValueError, as egm_shielding.route does, before anything is
+    sent."""
     records, frame = _records(spans)
     plan = _core.route_plan(records, frame, rate_method)
     outcomes = _rows(records, frame, client, chunk, task=_span_chunk, rate_method=rate_method)
-    return _route_of(_core.route_assemble(plan, outcomes, flag_above, top, records, frame), frame)
+    return _route_of(_core.route_assemble(plan, outcomes, flag_above, top, records, frame,
+                                          flag_flashovers_above), frame)

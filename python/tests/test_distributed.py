@@ -110,6 +110,18 @@ def test_a_route_on_the_cluster_equals_the_local_route(client):
     assert local.summary["failed"] == 86 and local.summary["spans"] == 600
     frame = pandas.DataFrame(spans)
     assert_same_frames(egmd.route(frame, client).spans, egm.route(frame).spans)
+    # Spans with critical currents: their flashover figures come back with
+    # the outcomes, and the route's flashover sums, flags and top list are
+    # the local route's.
+    insulated = [dict(length=200.0 + k, slope=(k % 41) - 20.0,
+                      **({"critical_current": 6.0 + k % 9} if k % 3 else {})) for k in range(90)]
+    local = egm.route(insulated, flag_flashovers_above=0.8, top=7)
+    remote = egmd.route(insulated, client, flag_flashovers_above=0.8, top=7, chunk=20)
+    assert local.summary["flashoverSpans"] == 60 and local.summary["topBy"] == "flashovers"
+    assert local.flagged_flashovers
+    assert remote.spans == local.spans
+    assert remote.summary == local.summary
+    assert (remote.top, remote.flagged_flashovers) == (local.top, local.flagged_flashovers)
     # A span whose length cannot be used refuses the route before anything is sent.
     spans[3]["length"] = -500.0
     with pytest.raises(ValueError, match="span 4 \\(case 4\\) length '-500'"):
