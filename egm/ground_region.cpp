@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "egm_constants.h"
 
 namespace egm::model {
 
 namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 double normalized(double angle)
 {
@@ -19,125 +22,300 @@ double normalized(double angle)
     return angle >= kTwoPi ? 0.0 : angle;
 }
 
-// The points where the circle about c of radius r meets the segment from a
-// to b, as angles at c.
-void segmentCrossings(Point c, double r, Point a, Point b, std::vector<double>& angles)
+bool isCircle(const GroundPiece& p)
 {
-    const double dx = b.x - a.x;
-    const double dy = b.y - a.y;
-    const double fx = a.x - c.x;
-    const double fy = a.y - c.y;
-    if (std::min(a.x, b.x) > c.x + r || std::max(a.x, b.x) < c.x - r || std::min(a.y, b.y) > c.y + r ||
-        std::max(a.y, b.y) < c.y - r) {
+    return p.kind == GroundPiece::Kind::circle;
+}
+
+// The height of the piece's curve at x, within its span: a circle's upper
+// half, a line's point.
+double valueAt(const GroundPiece& p, double x)
+{
+    switch (p.kind) {
+    case GroundPiece::Kind::circle: {
+        const double u = x - p.a.x;
+        return p.a.y + std::sqrt(std::max(0.0, p.r * p.r - u * u));
+    }
+    case GroundPiece::Kind::edge:
+        return p.a.y + (x - p.a.x) / (p.b.x - p.a.x) * (p.b.y - p.a.y);
+    case GroundPiece::Kind::leftLevel:
+        return p.b.y;
+    case GroundPiece::Kind::rightLevel:
+        break;
+    }
+    return p.a.y;
+}
+
+// A finite point of a straight piece and its unit direction.
+void lineOf(const GroundPiece& p, Point& origin, Point& direction)
+{
+    if (p.kind == GroundPiece::Kind::leftLevel) {
+        origin = p.b;
+        direction = Point{1.0, 0.0};
         return;
     }
-    const double qa = dx * dx + dy * dy;
-    const double qb = 2.0 * (fx * dx + fy * dy);
-    const double qc = fx * fx + fy * fy - r * r;
-    const double disc = qb * qb - 4.0 * qa * qc;
-    if (!(disc > 0.0) || !(qa > 0.0)) {
+    origin = p.a;
+    if (p.kind == GroundPiece::Kind::rightLevel) {
+        direction = Point{1.0, 0.0};
+        return;
+    }
+    const double dx = p.b.x - p.a.x;
+    const double dy = p.b.y - p.a.y;
+    const double length = std::hypot(dx, dy);
+    direction = Point{dx / length, dy / length};
+}
+
+// Where the circle about c of radius r meets the line through origin along
+// the unit direction: the points, at most two.
+template <class Sink> void circleLine(Point c, double r, Point origin, Point direction, Sink&& sink)
+{
+    const double fx = origin.x - c.x;
+    const double fy = origin.y - c.y;
+    const double b = fx * direction.x + fy * direction.y;
+    const double disc = b * b - (fx * fx + fy * fy - r * r);
+    if (!(disc >= 0.0)) {
         return;
     }
     const double root = std::sqrt(disc);
-    for (const double t : {(-qb - root) / (2.0 * qa), (-qb + root) / (2.0 * qa)}) {
-        if (t >= 0.0 && t <= 1.0) {
-            angles.push_back(normalized(std::atan2(fy + t * dy, fx + t * dx)));
-        }
+    for (const double t : {-b - root, -b + root}) {
+        sink(Point{origin.x + t * direction.x, origin.y + t * direction.y});
     }
 }
 
-// The points where the circle about c of radius r meets the level line at
-// height y within x <= to (left) or x >= from (right).
-void levelCrossings(Point c, double r, double y, double from, double to, std::vector<double>& angles)
+// Where two circles meet: the points, at most two.
+template <class Sink> void circleCircle(Point c, double r, Point e, double s, Sink&& sink)
 {
-    const double k = y - c.y;
-    if (!(std::fabs(k) < r)) {
-        return;
-    }
-    const double half = std::sqrt(r * r - k * k);
-    for (const double x : {c.x - half, c.x + half}) {
-        if (x >= from && x <= to) {
-            angles.push_back(normalized(std::atan2(k, x - c.x)));
-        }
-    }
-}
-
-// The points where the circle about c of radius r meets the circle about v
-// of radius g.
-void circleCrossings(Point c, double r, Point v, double g, std::vector<double>& angles)
-{
-    const double dx = v.x - c.x;
-    const double dy = v.y - c.y;
+    const double dx = e.x - c.x;
+    const double dy = e.y - c.y;
     const double d2 = dx * dx + dy * dy;
-    if (!(d2 < (r + g) * (r + g)) || !(d2 > (r - g) * (r - g))) {
+    if (!(d2 > 0.0) || !(d2 <= (r + s) * (r + s)) || !(d2 >= (r - s) * (r - s))) {
         return;
     }
     const double d = std::sqrt(d2);
-    const double cosHalf = (r * r + d * d - g * g) / (2.0 * r * d);
-    const double half = std::acos(std::clamp(cosHalf, -1.0, 1.0));
-    const double direction = std::atan2(dy, dx);
-    angles.push_back(normalized(direction - half));
-    angles.push_back(normalized(direction + half));
+    const double along = (r * r - s * s + d2) / (2.0 * d);
+    const double h = std::sqrt(std::max(0.0, r * r - along * along));
+    const double mx = c.x + along * dx / d;
+    const double my = c.y + along * dy / d;
+    sink(Point{mx - h * dy / d, my + h * dx / d});
+    sink(Point{mx + h * dy / d, my - h * dx / d});
 }
 
-// The square of the distance from p to the segment from a to b.
-double squaredDistanceToSegment(Point p, Point a, Point b)
+// Where the curves of two pieces meet (their x).
+template <class Sink> void meetings(const GroundPiece& p, const GroundPiece& q, Sink&& sink)
 {
-    const double dx = b.x - a.x;
-    const double dy = b.y - a.y;
-    const double t = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
-    const double ex = p.x - (a.x + t * dx);
-    const double ey = p.y - (a.y + t * dy);
-    return ex * ex + ey * ey;
+    const auto atX = [&](Point m) { sink(m.x); };
+    if (isCircle(p) && isCircle(q)) {
+        circleCircle(p.a, p.r, q.a, q.r, atX);
+        return;
+    }
+    if (isCircle(p) || isCircle(q)) {
+        const GroundPiece& circle = isCircle(p) ? p : q;
+        Point origin, direction;
+        lineOf(isCircle(p) ? q : p, origin, direction);
+        circleLine(circle.a, circle.r, origin, direction, atX);
+        return;
+    }
+    Point o1, d1, o2, d2;
+    lineOf(p, o1, d1);
+    lineOf(q, o2, d2);
+    const double cross = d1.x * d2.y - d1.y * d2.x;
+    if (cross == 0.0) {
+        return;
+    }
+    const double t = ((o2.x - o1.x) * d2.y - (o2.y - o1.y) * d2.x) / cross;
+    sink(o1.x + t * d1.x);
 }
 
 } // namespace
 
 void GroundRegion::reset(const GroundProfile& profile, double groundStrikeHeight)
 {
-    g_ = groundStrikeHeight;
-    // The surface stays from one current to the next.
-    if (profile == profile_) {
+    if (!(profile == profile_)) {
+        profile_ = profile;
+        const std::vector<GroundPoint>& points = profile.points();
+        const double base = profile.base();
+        surface_.resize(points.size());
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            surface_[i] = Point{points[i].x, points[i].elevation + points[i].cover - base};
+        }
+        normal_.resize(points.size() - 1);
+        for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+            const double dx = surface_[i + 1].x - surface_[i].x;
+            const double dy = surface_[i + 1].y - surface_[i].y;
+            const double length = std::hypot(dx, dy);
+            normal_[i] = Point{-dy / length, dx / length};
+        }
+        top_ = surface_.front().y;
+        for (const Point& p : surface_) {
+            top_ = std::max(top_, p.y);
+        }
+        touchedAt_ = -1.0;
+    }
+    if (groundStrikeHeight == g_ && touchedAt_ == g_) {
         return;
     }
-    profile_ = profile;
-    const std::vector<GroundPoint>& points = profile.points();
-    const double base = profile.base();
-    surface_.resize(points.size());
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        surface_[i] = Point{points[i].x, points[i].elevation + points[i].cover - base};
-    }
-    normal_.resize(points.size() - 1);
-    for (std::size_t i = 0; i + 1 < points.size(); ++i) {
-        const double dx = surface_[i + 1].x - surface_[i].x;
-        const double dy = surface_[i + 1].y - surface_[i].y;
-        const double length = std::hypot(dx, dy);
-        normal_[i] = Point{-dy / length, dx / length};
-    }
-    // A point of the region above the surface has a nearest point on it: a
-    // piece's inside (the point is then in that piece's strip) or a point
-    // where the surface turns down. Where it turns up (or runs straight on)
-    // the directions from the point to the places it is nearest to all
-    // lie under the surface, so its circle adds nothing to the strips.
-    top_ = surface_.front().y;
-    for (const Point& p : surface_) {
-        top_ = std::max(top_, p.y);
-    }
-    convex_.assign(points.size(), 1);
-    for (std::size_t i = 1; i + 1 < points.size(); ++i) {
-        const Point& a = surface_[i - 1];
-        const Point& v = surface_[i];
-        const Point& b = surface_[i + 1];
-        const double turn = (v.x - a.x) * (b.y - v.y) - (v.y - a.y) * (b.x - v.x);
-        convex_[i] = turn < 0.0 ? 1 : 0;
-    }
+    g_ = groundStrikeHeight;
+    findBoundary();
 }
 
-std::size_t GroundRegion::firstAtOrRight(double x) const
+GroundPiece GroundRegion::pieceOf(const Feature& f) const
 {
-    return static_cast<std::size_t>(
-        std::lower_bound(surface_.begin(), surface_.end(), x, [](const Point& p, double v) { return p.x < v; }) -
-        surface_.begin());
+    const double g = g_;
+    switch (f.kind) {
+    case GroundPiece::Kind::leftLevel: {
+        const Point& v = surface_.front();
+        return GroundPiece{f.kind, Point{-kInf, v.y + g}, Point{v.x, v.y + g}, Point{0.0, 1.0}, 0.0, v.y + g, -kInf,
+                           v.x};
+    }
+    case GroundPiece::Kind::rightLevel: {
+        const Point& v = surface_.back();
+        return GroundPiece{f.kind, Point{v.x, v.y + g}, Point{kInf, v.y + g}, Point{0.0, 1.0}, 0.0, v.y + g, v.x,
+                           kInf};
+    }
+    case GroundPiece::Kind::circle: {
+        // Only between the normals of the pieces either side is the point
+        // the nearest of the surface (elsewhere a piece beside it is
+        // nearer): the circle's part there, between the strips' edges.
+        const Point& v = surface_[f.index];
+        const double before = f.index == 0 ? 0.0 : normal_[f.index - 1].x;
+        const double after = f.index + 1 == surface_.size() ? 0.0 : normal_[f.index].x;
+        return GroundPiece{f.kind, v, v, Point{}, g, v.y + g, v.x + g * before, v.x + g * after};
+    }
+    case GroundPiece::Kind::edge:
+        break;
+    }
+    const Point& v = surface_[f.index];
+    const Point& w = surface_[f.index + 1];
+    const Point n = normal_[f.index];
+    const Point a{v.x + n.x * g, v.y + n.y * g};
+    const Point b{w.x + n.x * g, w.y + n.y * g};
+    return GroundPiece{f.kind, a, b, n, 0.0, std::max(a.y, b.y), a.x, b.x};
+}
+
+void GroundRegion::findBoundary()
+{
+    std::vector<Feature> features;
+    if (touchedAt_ >= 0.0 && g_ >= touchedAt_) {
+        features.swap(touched_);
+    } else {
+        features.push_back(Feature{GroundPiece::Kind::leftLevel, 0});
+        for (std::size_t i = 0; i < surface_.size(); ++i) {
+            // Where the surface turns up (or runs straight on) a ball
+            // resting on the point rests on a piece beside it too.
+            const bool turnsDown =
+                i == 0 || i + 1 == surface_.size() ||
+                (surface_[i].x - surface_[i - 1].x) * (surface_[i + 1].y - surface_[i].y) -
+                        (surface_[i].y - surface_[i - 1].y) * (surface_[i + 1].x - surface_[i].x) <
+                    0.0;
+            if (turnsDown) {
+                features.push_back(Feature{GroundPiece::Kind::circle, i});
+            }
+            if (i + 1 < surface_.size()) {
+                features.push_back(Feature{GroundPiece::Kind::edge, i});
+            }
+        }
+        features.push_back(Feature{GroundPiece::Kind::rightLevel, surface_.size() - 1});
+    }
+    // Each feature laid over the boundary found so far: over each part it
+    // meets, it takes the stretches where it stands higher. The parts cover
+    // all x; a gap (no feature yet) stands lowest.
+    struct Part {
+        GroundPiece piece;
+        double from;
+        double to;
+        std::optional<Feature> feature; // none: a gap
+    };
+    std::vector<Part> parts = {Part{GroundPiece{}, -kInf, kInf, std::nullopt}};
+    std::vector<Part> laid;
+    for (const Feature& f : features) {
+        const GroundPiece p = pieceOf(f);
+        // The parts p's span meets: from the one holding p.left on.
+        auto first = std::upper_bound(parts.begin(), parts.end(), p.left,
+                                      [](double x, const Part& q) { return x < q.to; });
+        if (first == parts.end()) {
+            --first;
+        }
+        auto last = first;
+        laid.clear();
+        if (first->from < p.left) {
+            laid.push_back(Part{first->piece, first->from, p.left, first->feature});
+        }
+        const auto lay = [&](const Part& q, double from, double to, bool ours) {
+            if (!(to > from)) {
+                return;
+            }
+            const std::optional<Feature> who = ours ? std::optional<Feature>(f) : q.feature;
+            if (!laid.empty() && laid.back().to == from && laid.back().feature == who) {
+                laid.back().to = to;
+                return;
+            }
+            laid.push_back(ours ? Part{p, from, to, f} : Part{q.piece, from, to, q.feature});
+        };
+        for (; last != parts.end() && last->from < p.right; ++last) {
+            const Part& q = *last;
+            const double lo = std::max(q.from, p.left);
+            const double hi = std::min(q.to, p.right);
+            if (!q.feature) {
+                lay(q, lo, hi, true);
+                continue;
+            }
+            double cut[4];
+            std::size_t n = 0;
+            cut[n++] = lo;
+            meetings(p, q.piece, [&](double x) {
+                if (x > lo && x < hi && n < 3) {
+                    cut[n++] = x;
+                }
+            });
+            if (n == 3 && cut[2] < cut[1]) {
+                std::swap(cut[1], cut[2]);
+            }
+            cut[n++] = hi;
+            for (std::size_t k = 0; k + 1 < n; ++k) {
+                const double a = cut[k];
+                const double b = cut[k + 1];
+                if (!(b > a)) {
+                    continue;
+                }
+                // Midpoints of unbounded stretches: a point inside them.
+                const double middle = std::isfinite(a) && std::isfinite(b) ? (a + b) / 2.0
+                                      : std::isfinite(a)                   ? a + 1.0
+                                      : std::isfinite(b)                   ? b - 1.0
+                                                                           : 0.0;
+                lay(q, a, b, valueAt(p, middle) > valueAt(q.piece, middle));
+            }
+        }
+        if (last == first) {
+            continue;
+        }
+        const Part& end = *(last - 1);
+        if (end.to > p.right) {
+            lay(end, p.right, end.to, false);
+        }
+        const auto at = parts.erase(first, last);
+        parts.insert(at, laid.begin(), laid.end());
+    }
+    boundary_.clear();
+    touched_.clear();
+    for (const Part& part : parts) {
+        if (!part.feature) {
+            continue;
+        }
+        GroundPiece piece = part.piece;
+        piece.left = part.from;
+        piece.right = part.to;
+        // The highest point of the part on the boundary.
+        const auto at = [&](double x) { return std::isfinite(x) ? valueAt(piece, x) : piece.a.y; };
+        piece.top = std::max(at(piece.left), at(piece.right));
+        if (isCircle(piece) && piece.a.x > piece.left && piece.a.x < piece.right) {
+            piece.top = piece.a.y + piece.r;
+        }
+        boundary_.push_back(piece);
+        if (std::find(touched_.begin(), touched_.end(), *part.feature) == touched_.end()) {
+            touched_.push_back(*part.feature);
+        }
+    }
+    touchedAt_ = g_;
 }
 
 bool GroundRegion::contains(Point p) const
@@ -145,36 +323,11 @@ bool GroundRegion::contains(Point p) const
     if (p.y > top_ + g_) {
         return false;
     }
-    const Point& first = surface_.front();
-    const Point& last = surface_.back();
-    if (p.x <= first.x && p.y <= first.y + g_) {
-        return true;
-    }
-    if (p.x >= last.x && p.y <= last.y + g_) {
-        return true;
-    }
-    // Below the surface, or within G of one of its pieces that comes
-    // within G across.
-    const std::size_t n = surface_.size();
-    const std::size_t from = std::min(firstAtOrRight(p.x - g_), n - 1);
-    const std::size_t right = std::min(firstAtOrRight(p.x), n - 1);
-    if (p.x > first.x && p.x < last.x) {
-        const Point& a = surface_[right - 1];
-        const Point& b = surface_[right];
-        if (p.y <= a.y + (p.x - a.x) / (b.x - a.x) * (b.y - a.y)) {
-            return true;
-        }
-    }
-    for (std::size_t i = from == 0 ? 0 : from - 1; i + 1 < n; ++i) {
-        if (surface_[i].x > p.x + g_) {
-            break;
-        }
-        if (squaredDistanceToSegment(p, surface_[i], surface_[i + 1]) <= g_ * g_) {
-            return true;
-        }
-    }
-    const auto within = [&](const Point& q) { return (p.x - q.x) * (p.x - q.x) + (p.y - q.y) * (p.y - q.y) <= g_ * g_; };
-    return within(first) || within(last);
+    // The boundary's piece over p.x: the last one starting at or left of it.
+    const auto it = std::upper_bound(boundary_.begin(), boundary_.end(), p.x,
+                                     [](double x, const GroundPiece& q) { return x < q.left; });
+    const GroundPiece& q = it == boundary_.begin() ? boundary_.front() : *(it - 1);
+    return p.y <= valueAt(q, p.x);
 }
 
 void GroundRegion::crossings(Point c, double r, std::vector<double>& angles) const
@@ -183,29 +336,24 @@ void GroundRegion::crossings(Point c, double r, std::vector<double>& angles) con
     if (c.y - r > top_ + g_) {
         return;
     }
-    const std::size_t n = surface_.size();
-    const double reach = r + g_;
-    const Point& first = surface_.front();
-    const Point& last = surface_.back();
-    if (c.x - reach <= first.x) {
-        levelCrossings(c, r, first.y + g_, -std::numeric_limits<double>::infinity(), first.x, angles);
-    }
-    if (c.x + reach >= last.x) {
-        levelCrossings(c, r, last.y + g_, last.x, std::numeric_limits<double>::infinity(), angles);
-    }
-    const std::size_t from = std::min(firstAtOrRight(c.x - reach), n - 1);
-    for (std::size_t i = from == 0 ? 0 : from - 1; i < n; ++i) {
-        const Point& v = surface_[i];
-        if (v.x > c.x + reach) {
-            break;
-        }
-        if (convex_[i]) {
-            circleCrossings(c, r, v, g_, angles);
-        }
-        if (i + 1 < n) {
-            const Point& w = surface_[i + 1];
-            const Point up{normal_[i].x * g_, normal_[i].y * g_};
-            segmentCrossings(c, r, Point{v.x + up.x, v.y + up.y}, Point{w.x + up.x, w.y + up.y}, angles);
+    const auto first = std::lower_bound(boundary_.begin(), boundary_.end(), c.x - r,
+                                        [](const GroundPiece& q, double x) { return q.right < x; });
+    for (auto it = first; it != boundary_.end() && it->left <= c.x + r; ++it) {
+        const GroundPiece& q = *it;
+        // Points a little past the part's ends too, so that a crossing where
+        // two parts meet is not lost to rounding.
+        const double slack = 1e-9 * (1.0 + std::fabs(q.left) + std::fabs(q.right) + r);
+        const auto keep = [&](Point m) {
+            if (m.x >= q.left - slack && m.x <= q.right + slack && (!isCircle(q) || m.y >= q.a.y - slack)) {
+                angles.push_back(normalized(std::atan2(m.y - c.y, m.x - c.x)));
+            }
+        };
+        if (isCircle(q)) {
+            circleCircle(c, r, q.a, q.r, keep);
+        } else {
+            Point origin, direction;
+            lineOf(q, origin, direction);
+            circleLine(c, r, origin, direction, keep);
         }
     }
     std::sort(angles.begin(), angles.end());
@@ -214,87 +362,32 @@ void GroundRegion::crossings(Point c, double r, std::vector<double>& angles) con
 void GroundRegion::piecesAbove(double y, std::vector<GroundPiece>& pieces) const
 {
     pieces.clear();
-    const double inf = std::numeric_limits<double>::infinity();
-    const Point& first = surface_.front();
-    const Point& last = surface_.back();
-    if (first.y + g_ > y) {
-        pieces.push_back(GroundPiece{GroundPiece::Kind::leftLevel, Point{-inf, first.y + g_},
-                                     Point{first.x, first.y + g_}, Point{0.0, 1.0}, 0.0, first.y + g_, -inf,
-                                     first.x});
-    }
-    for (std::size_t i = 0; i < surface_.size(); ++i) {
-        const Point& v = surface_[i];
-        if (v.y + g_ > y && convex_[i]) {
-            pieces.push_back(
-                GroundPiece{GroundPiece::Kind::circle, v, v, Point{}, g_, v.y + g_, v.x - g_, v.x + g_});
-        }
-        if (i + 1 == surface_.size()) {
-            break;
-        }
-        const Point& w = surface_[i + 1];
-        const Point n = normal_[i];
-        const Point up{n.x * g_, n.y * g_};
-        const Point a{v.x + up.x, v.y + up.y};
-        const Point b{w.x + up.x, w.y + up.y};
-        if (std::max(a.y, b.y) > y) {
-            pieces.push_back(GroundPiece{GroundPiece::Kind::edge, a, b, n, 0.0, std::max(a.y, b.y),
-                                         std::min(a.x, b.x), std::max(a.x, b.x)});
+    for (const GroundPiece& q : boundary_) {
+        if (q.top > y) {
+            pieces.push_back(q);
         }
     }
-    if (last.y + g_ > y) {
-        pieces.push_back(GroundPiece{GroundPiece::Kind::rightLevel, Point{last.x, last.y + g_},
-                                     Point{inf, last.y + g_}, Point{0.0, 1.0}, 0.0, last.y + g_, last.x, inf});
-    }
-    std::sort(pieces.begin(), pieces.end(),
-              [](const GroundPiece& p, const GroundPiece& q) { return p.left < q.left; });
 }
 
 std::vector<Point> GroundRegion::boundary(double from, double to, double step) const
 {
-    // The region's top at x: the highest of the strips' upper edges over x,
-    // the circles' tops and the level ends.
-    const auto top = [&](double x) {
-        double y = -std::numeric_limits<double>::infinity();
-        const Point& first = surface_.front();
-        const Point& last = surface_.back();
-        if (x <= first.x) {
-            y = first.y + g_;
-        }
-        if (x >= last.x) {
-            y = std::max(y, last.y + g_);
-        }
-        for (std::size_t i = 0; i < surface_.size(); ++i) {
-            const Point& v = surface_[i];
-            const double u = x - v.x;
-            if (std::fabs(u) <= g_) {
-                y = std::max(y, v.y + std::sqrt(g_ * g_ - u * u));
-            }
-            if (i + 1 < surface_.size()) {
-                const Point& w = surface_[i + 1];
-                const Point n = normal_[i];
-                const double ax = v.x + n.x * g_;
-                const double bx = w.x + n.x * g_;
-                if (x >= ax && x <= bx) {
-                    y = std::max(y, v.y + n.y * g_ + (x - ax) / (bx - ax) * (w.y - v.y));
-                }
-            }
-        }
-        return y;
-    };
     std::vector<double> xs;
     for (double x = from; x < to; x += step) {
         xs.push_back(x);
     }
     xs.push_back(to);
-    for (const Point& v : surface_) {
-        if (v.x > from && v.x < to) {
-            xs.push_back(v.x);
+    for (const GroundPiece& q : boundary_) {
+        if (q.left > from && q.left < to) {
+            xs.push_back(q.left);
         }
     }
     std::sort(xs.begin(), xs.end());
     std::vector<Point> out;
     for (const double x : xs) {
-        out.push_back(Point{x, top(x)});
+        const auto it = std::upper_bound(boundary_.begin(), boundary_.end(), x,
+                                         [](double v, const GroundPiece& q) { return v < q.left; });
+        const GroundPiece& q = it == boundary_.begin() ? boundary_.front() : *(it - 1);
+        out.push_back(Point{x, valueAt(q, x)});
     }
     return out;
 }

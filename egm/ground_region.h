@@ -44,12 +44,13 @@ class GroundRegion {
     // Whether p lies in the region (on its boundary included).
     bool contains(Point p) const;
     // The angles (radians from +x, in [0, 2pi)) at which the circle about c
-    // of radius r meets the boundary's pieces, with spare ones where it
-    // meets their parts inside the region: between two neighbours the
-    // circle is wholly in the region or wholly out of it.
+    // of radius r meets the boundary's pieces, with spare ones near their
+    // ends: between two neighbours the circle is wholly in the region or
+    // wholly out of it.
     void crossings(Point c, double r, std::vector<double>& angles) const;
-    // The pieces that reach above y, by their left ends: only they can
-    // stand in front of a point at y or higher on the way down.
+    // The boundary's pieces that reach above y, left to right; left, right
+    // and top are those of the part on the boundary. Only they can stand in
+    // front of a point at y or higher on the way down.
     void piecesAbove(double y, std::vector<GroundPiece>& pieces) const;
     // The boundary of the region between x from and to, as a polyline
     // through points spaced at most step apart and at every corner; for
@@ -57,17 +58,31 @@ class GroundRegion {
     std::vector<Point> boundary(double from, double to, double step) const;
 
   private:
-    // The index of the surface's first point at or right of x.
-    std::size_t firstAtOrRight(double x) const;
+    // A piece of the surface a ball of radius G rolling over it can touch:
+    // a point (its circle), a straight piece (its strip's upper edge) or
+    // the level ground beyond an end. index: the point or the piece.
+    struct Feature {
+        GroundPiece::Kind kind;
+        std::size_t index;
+        bool operator==(const Feature&) const = default;
+    };
+    // The feature's piece of the region's boundary, its whole x span.
+    GroundPiece pieceOf(const Feature& f) const;
+    // The boundary: pieces left to right, each over [left, right] of x,
+    // the highest of the features' pieces there.
+    void findBoundary();
 
     GroundProfile profile_; // the profile the surface is of
     std::vector<Point> surface_;
     std::vector<Point> normal_; // per piece of the surface, unit, upwards
-    // Per point: whether the surface turns down there (or is an end); only
-    // there can the circle about it stand out of the strips' edges.
-    std::vector<char> convex_;
-    double top_ = 0.0; // the surface's highest point
-    double g_ = 0.0;
+    double top_ = 0.0;          // the surface's highest point
+    double g_ = -1.0;
+    // The features a ball of the last G touched: a larger ball touches
+    // none of the others (it rests inside a smaller one touching the same
+    // point), so the next, larger G starts from them.
+    std::vector<Feature> touched_;
+    double touchedAt_ = -1.0; // the G they are of
+    std::vector<GroundPiece> boundary_;
 };
 
 } // namespace egm::model

@@ -110,10 +110,18 @@ void drawProfile(Picture& p, const Frame& f, const egm::StrokeGeometry& g)
     }
     boundary.pen = Pen{kGrey, 1.0, {6.0, 4.0}};
     p.lines.push_back(boundary);
-    const auto& right = g.surface.back();
-    p.labels.push_back(label(p.frame.right - 6, f.Y(right.y) - 5, "ground surface (profile)", 11, Align::right));
-    const auto& left = g.groundBoundary.front();
-    p.labels.push_back(label(p.frame.left + 6, f.Y(left.y) - 5, "within G of the ground", 11));
+    // The labels over the tower, the boundary's above the surface's.
+    const auto at = [&](const std::vector<egm::StrokeGeometry::Point>& points) {
+        double y = points.front().y;
+        for (const auto& q : points) {
+            if (q.x <= 0.0) {
+                y = q.y;
+            }
+        }
+        return y;
+    };
+    p.labels.push_back(label(f.X(0.0) + 8, f.Y(at(g.surface)) + 14, "ground surface (profile)", 11));
+    p.labels.push_back(label(f.X(0.0) + 8, f.Y(at(g.groundBoundary)) - 5, "within G of the ground", 11));
 }
 
 // Below the ground line; first-contact: the bands of stroke paths; the
@@ -122,12 +130,20 @@ void drawGround(Picture& p, const Frame& f, const StrokeScene& s)
 {
     const egm::StrokeGeometry& g = s.geometry;
     const bool compat = s.evaluation == egm::Evaluation::compat;
-    // Below the ground line.
+    // Below the ground line, or the profile's surface.
     Polyline earth;
     earth.points = {{p.frame.left, f.Y(0)},
                     {p.frame.right, f.Y(0)},
                     {p.frame.right, p.frame.bottom},
                     {p.frame.left, p.frame.bottom}};
+    if (!g.surface.empty()) {
+        earth.points.clear();
+        for (const auto& q : g.surface) {
+            earth.points.push_back(f.at(q.x, q.y));
+        }
+        earth.points.push_back({earth.points.back().x, p.frame.bottom});
+        earth.points.push_back({earth.points.front().x, p.frame.bottom});
+    }
     earth.pen.colour = Colour{0.93, 0.90, 0.84, 1};
     earth.filled = true;
     p.lines.insert(p.lines.begin(), earth);
@@ -250,10 +266,19 @@ void drawStrokeLegend(Picture& p, const StrokeScene& s)
     text("current " + legendNumber(g.current) + " kA");
     // Both frames: the ground's, in which the picture is drawn, and the
     // vertical's, which a sloped ground turns by the slope.
-    text("angle " + legendNumber(s.angleDegrees) + " deg (ground's frame)");
-    text("  = " + legendNumber(90.0 + s.slope - s.angleDegrees) + " deg from the vertical");
-    text("ground slope " + legendNumber(s.slope) + " deg");
-    text("ground striking line G " + legendNumber(g.groundStrikeHeight) + " m");
+    if (!g.surface.empty()) {
+        // Over a profile the picture stands upright: angles from the true
+        // horizontal, heights above the tower's base.
+        text("angle " + legendNumber(s.angleDegrees) + " deg from the horizontal");
+        text("  = " + legendNumber(90.0 - s.angleDegrees) + " deg from the vertical");
+        text("ground profile, heights above the tower's base");
+        text("ground's striking distance G " + legendNumber(g.groundStrikeHeight) + " m");
+    } else {
+        text("angle " + legendNumber(s.angleDegrees) + " deg (ground's frame)");
+        text("  = " + legendNumber(90.0 + s.slope - s.angleDegrees) + " deg from the vertical");
+        text("ground slope " + legendNumber(s.slope) + " deg");
+        text("ground striking line G " + legendNumber(g.groundStrikeHeight) + " m");
+    }
     text("evaluation " + std::string(egm::evaluationName(s.evaluation)));
     if (s.slope != 0.0) {
         text("dashed: the true horizontal");
@@ -300,8 +325,13 @@ Picture layoutStrokeScene(const StrokeScene& s)
     Picture p;
     p.frame = Box{80, 50, 660, 650};
     const Frame f = sceneFrame(s.geometry, p.frame);
-    p.labels.push_back(label(p.frame.left, 32, "Striking circles in the frame of the sloped ground", 16));
-    axes(p, f, "x along the ground line, m", "height above the ground line, m");
+    if (s.geometry.surface.empty()) {
+        p.labels.push_back(label(p.frame.left, 32, "Striking circles in the frame of the sloped ground", 16));
+        axes(p, f, "x along the ground line, m", "height above the ground line, m");
+    } else {
+        p.labels.push_back(label(p.frame.left, 32, "Striking circles over the ground profile", 16));
+        axes(p, f, "x across the line, m", "height above the tower's base, m");
+    }
     drawGround(p, f, s);
     drawWires(p, f, s);
     drawStrokeLegend(p, s);

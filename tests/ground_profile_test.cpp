@@ -293,6 +293,24 @@ TEST(GroundProfile, WidthsAgreeWithABruteForceOfPaths)
                 for (std::size_t i = 0; i < caught.size(); ++i) {
                     EXPECT_NEAR(geometry.width[i], caught[i], 0.1 + 2e-3 * caught[i]);
                 }
+                // The picture's boundary of the striking region lies G from
+                // the surface.
+                ASSERT_FALSE(geometry.groundBoundary.empty());
+                const std::vector<egm::GroundPoint>& points = in.ground.points();
+                for (const auto& q : geometry.groundBoundary) {
+                    double nearest = std::numeric_limits<double>::infinity();
+                    for (std::size_t k = 0; k + 1 < points.size(); ++k) {
+                        const double ax = points[k].x, ay = points[k].elevation + points[k].cover - base;
+                        const double bx = points[k + 1].x, by = points[k + 1].elevation + points[k + 1].cover - base;
+                        const double t = std::clamp(((q.x - ax) * (bx - ax) + (q.y - ay) * (by - ay)) /
+                                                        ((bx - ax) * (bx - ax) + (by - ay) * (by - ay)),
+                                                    0.0, 1.0);
+                        nearest = std::min(nearest, std::hypot(q.x - ax - t * (bx - ax), q.y - ay - t * (by - ay)));
+                    }
+                    if (q.x > points.front().x && q.x < points.back().x) {
+                        EXPECT_NEAR(geometry.groundStrikeHeight, nearest, 1e-6) << "at x " << q.x;
+                    }
+                }
             }
         }
     }
