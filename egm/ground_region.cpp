@@ -59,10 +59,8 @@ void lineOf(const GroundPiece& p, Point& origin, Point& direction)
         direction = Point{1.0, 0.0};
         return;
     }
-    const double dx = p.b.x - p.a.x;
-    const double dy = p.b.y - p.a.y;
-    const double length = std::hypot(dx, dy);
-    direction = Point{dx / length, dy / length};
+    // Along the edge: its outward normal turned a quarter clockwise.
+    direction = Point{p.normal.y, -p.normal.x};
 }
 
 // Where the circle about c of radius r meets the line through origin along
@@ -127,6 +125,21 @@ template <class Sink> void meetings(const GroundPiece& p, const GroundPiece& q, 
 }
 
 } // namespace
+
+std::size_t GroundRegion::idOf(const Feature& f)
+{
+    switch (f.kind) {
+    case GroundPiece::Kind::leftLevel:
+        return 0;
+    case GroundPiece::Kind::rightLevel:
+        return 1;
+    case GroundPiece::Kind::circle:
+        return 2 + 2 * f.index;
+    case GroundPiece::Kind::edge:
+        break;
+    }
+    return 3 + 2 * f.index;
+}
 
 void GroundRegion::reset(const GroundProfile& profile, double groundStrikeHeight)
 {
@@ -219,14 +232,9 @@ void GroundRegion::findBoundary()
     // Each feature laid over the boundary found so far: over each part it
     // meets, it takes the stretches where it stands higher. The parts cover
     // all x; a gap (no feature yet) stands lowest.
-    struct Part {
-        GroundPiece piece;
-        double from;
-        double to;
-        std::optional<Feature> feature; // none: a gap
-    };
-    std::vector<Part> parts = {Part{GroundPiece{}, -kInf, kInf, std::nullopt}};
-    std::vector<Part> laid;
+    std::vector<Part>& parts = parts_;
+    std::vector<Part>& laid = laid_;
+    parts.assign(1, Part{GroundPiece{}, -kInf, kInf, std::nullopt});
     for (const Feature& f : features) {
         const GroundPiece p = pieceOf(f);
         // The parts p's span meets: from the one holding p.left on.
@@ -297,6 +305,7 @@ void GroundRegion::findBoundary()
     }
     boundary_.clear();
     touched_.clear();
+    seen_.resize(2 * surface_.size() + 2, 0);
     for (const Part& part : parts) {
         if (!part.feature) {
             continue;
@@ -311,9 +320,14 @@ void GroundRegion::findBoundary()
             piece.top = piece.a.y + piece.r;
         }
         boundary_.push_back(piece);
-        if (std::find(touched_.begin(), touched_.end(), *part.feature) == touched_.end()) {
-            touched_.push_back(*part.feature);
+        const Feature& f = *part.feature;
+        if (!seen_[idOf(f)]) {
+            seen_[idOf(f)] = 1;
+            touched_.push_back(f);
         }
+    }
+    for (const Feature& f : touched_) {
+        seen_[idOf(f)] = 0;
     }
     touchedAt_ = g_;
 }

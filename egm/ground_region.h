@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "egm/ground_profile.h"
@@ -83,6 +84,17 @@ class GroundRegion {
     std::vector<Feature> touched_;
     double touchedAt_ = -1.0; // the G they are of
     std::vector<GroundPiece> boundary_;
+    std::vector<char> seen_; // per feature, while the touched ones are listed
+    static std::size_t idOf(const Feature& f);
+    // A stretch of x on which one feature's piece stands highest so far.
+    struct Part {
+        GroundPiece piece;
+        double from;
+        double to;
+        std::optional<Feature> feature; // none: a gap
+    };
+    std::vector<Part> parts_;
+    std::vector<Part> laid_;
 };
 
 } // namespace egm::model
