@@ -168,8 +168,8 @@ class Reader {
                 const std::optional<egm::WireKind> kind = egm::wireKindNamed(text);
                 if (!kind) {
                     fail(record.line, text.empty()
-                                          ? std::string("kind is missing: give ground wire or conductor")
-                                          : "kind '" + text + "': must be ground wire or conductor");
+                                          ? std::string("kind is missing: give ground wire, conductor or other wire")
+                                          : "kind '" + text + "': must be ground wire, conductor or other wire");
                 }
                 wire.kind = *kind;
                 break;

@@ -22,7 +22,7 @@ namespace egm::io {
 
 // A tower file that cannot be used. what(): one line naming the file, the
 // line and the reason: "tower file 'dc.csv', line 4: kind 'phase': must be
-// ground wire or conductor".
+// ground wire, conductor or other wire".
 class TowerFileError : public egm::InputError {
   public:
     using egm::InputError::InputError;

@@ -118,7 +118,7 @@ egm::WireKind wireKind(const py::handle& value, std::size_t wire)
         }
     }
     throw RowError{"wire " + std::to_string(wire + 1) + ": kind '" + textOf(value) +
-                   "': must be ground wire or conductor"};
+                   "': must be ground wire, conductor or other wire"};
 }
 
 // A conductor's insulation inputs by their tower file's column names; a

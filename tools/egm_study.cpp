@@ -19,8 +19,9 @@ constexpr const char* kConventions = R"(Conventions of every subcommand:
   ground wire 2 and conductor 2 those on the -x side; x across the line and
   heights above the ground at the tower, in metres.
   --tower FILE: any tower of up to 16 wires instead, one wire a row under the
-  header name,kind,x,height,voltage-term,sag (kind: ground wire or conductor;
-  name, voltage-term and sag may be left out); results per conductor, named by
+  header name,kind,x,height,voltage-term,sag (kind: ground wire, conductor or
+  other wire, a neighbouring line's wire that catches strokes but is not
+  rated; name, voltage-term and sag may be left out); results per conductor, named by
   the file. A conductor's insulation, optional columns: critical-current (kA),
   or cfo (kV) or insulation-length (m, CFO = 605 kV/m length) with
   surge-impedance (ohm, Ic = 2 CFO/Z) or with conductor-radius (m), and for a

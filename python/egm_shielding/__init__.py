@@ -31,8 +31,9 @@ Conventions:
     critical_current), or a dict with those keys and a conductor's
     insulation items, a pandas DataFrame with those columns, or the path of
     a tower file (egm-study's CSV: name, kind, x, height, voltage-term, sag
-    and the insulation columns); kind is 'ground wire' or 'conductor' (any
-    letter case, 'ground_wire' too). Wires
+    and the insulation columns); kind is 'ground wire', 'conductor' or
+    'other wire' (a neighbouring line's wire: it catches strokes but is not
+    rated; any letter case, 'ground_wire' too). Wires
     without a name are called groundWire1, groundWire2, ... and conductor1,
     conductor2, ..., counted by kind in the tower's order. Results come per
     conductor under these names.
@@ -215,7 +216,8 @@ def rates(line=None, *, tower=None, flash_density=None, thunder_days=None, slope
         (critical-current, cfo, insulation-length, surge-impedance,
         conductor-radius, subconductors, bundle-radius, "_" for "-" too), a
         pandas DataFrame with those columns, or a tower file's path; kind
-        'ground wire' or 'conductor' (the built-in line when neither line
+        'ground wire', 'conductor' or 'other wire' (a neighbouring line's:
+        catches strokes, not rated) (the built-in line when neither line
         nor tower is given). An insulation item left out or None: not given.
       flash_density: ground flashes per km^2 per year (2.8).
       thunder_days: thunder days a year instead of flash_density, which is
@@ -456,7 +458,7 @@ def route(spans, jobs=None, flag_above=None, top=10, rate_method=None, flag_flas
 
 
 def design(variable, target, line=None, *, range=None, samples=11, tower=None, flash_density=None,
-           thunder_days=None, slope=None, min_current=None, voltage_term=None, law=None,
+           thunder_days=None, slope=None, ground=None, min_current=None, voltage_term=None, law=None,
            law_coefficients=None, distribution=None, current_table=None, current_scale=None,
            current_exponent=None, current_median=None, current_sigma=None, evaluation=None,
            rate_method=None, ground_wire_sag=None, conductor_sag=None, **insulation):
