@@ -1,10 +1,11 @@
 // Fuzz target: the input is cut into the contents of a control file, a
-// parameter file, a geometry file and a tower file (at each two bytes
-// 0x00 0x00, or what is missing is empty). The first three are read with
-// egm-shielding's own reading code and the rates computed as the program
-// computes them; the tower file is read with the tower file reader of
-// egm-study and, when it holds a usable tower, computed on it through the
-// validating entry.
+// parameter file, a geometry file, a tower file and a ground profile (at
+// each two bytes 0x00 0x00, or what is missing is empty). The first three
+// are read with egm-shielding's own reading code and the rates computed as
+// the program computes them; the tower file is read with the tower file
+// reader of egm-study and, when it holds a usable tower, computed on it
+// through the validating entry, then over the ground profile when that is
+// one.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,7 @@
 
 #include "circleCrosspoint_initialize.h"
 #include "egm/shielding.h"
+#include "ground_file.h"
 #include "input_files.h"
 #include "integration.h"
 #include "tower_file.h"
@@ -66,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view control = nextPart(rest);
     const std::string_view parameters = nextPart(rest);
     const std::string_view geometry = nextPart(rest);
-    const std::string_view towerFile = rest;
+    const std::string_view towerFile = nextPart(rest);
+    const std::string_view groundFile = rest;
 
     egm::io::ControlFiles files;
     readFrom(control, [&](std::FILE* f) { egm::io::readControl(f, files); });
@@ -101,6 +104,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const egm::io::TowerFileError&) {
         return 0;
     }
+    computeValidated(inputs);
+
+    // The ground profile, read as egm-study reads it, under the same tower.
+    std::istringstream ground{std::string(groundFile)};
+    try {
+        inputs.ground = egm::io::readGroundProfile(ground, "fuzz");
+    } catch (const egm::io::GroundFileError&) {
+        return 0;
+    }
+    inputs.slope = 0.0;
     computeValidated(inputs);
     return 0;
 }
