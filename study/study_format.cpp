@@ -139,6 +139,15 @@ nlohmann::json inputsJson(const egm::Inputs& inputs, const std::string& control,
             j[name] = name == "law-beta" && std::isnan(v) ? nlohmann::json(nullptr) : jsonNumber(v);
         }
     }
+    if (!inputs.ground.empty()) {
+        // Over a ground profile the slope is not an input.
+        j.erase("slope");
+        nlohmann::json points = nlohmann::json::array();
+        for (const egm::GroundPoint& p : inputs.ground.points()) {
+            points.push_back({jsonNumber(p.x), jsonNumber(p.elevation), jsonNumber(p.cover)});
+        }
+        j["ground"] = {{"points", points}, {"base", jsonNumber(inputs.ground.base())}};
+    }
     return j;
 }
 
@@ -241,7 +250,7 @@ std::string maxCurrentText(const egm::MaxCurrent& m)
     return shortestText(*m.current) + " kA";
 }
 
-std::string resultText(const egm::Result& r, const egm::Tower* tower)
+std::string resultText(const egm::Result& r, const egm::Tower* tower, const egm::GroundProfile* ground)
 {
     std::ostringstream out;
     const auto line = [&out](const std::string& label, const std::string& value) {
@@ -291,6 +300,12 @@ std::string resultText(const egm::Result& r, const egm::Tower* tower)
     line("evaluation", std::string(egm::evaluationName(r.evaluation)));
     line("striking-distance law", std::string(egm::lawName(r.law.kind)));
     line("current distribution", std::string(egm::distributionName(r.distribution.kind)));
+    if (ground != nullptr && !ground->empty()) {
+        const std::vector<egm::GroundPoint>& p = ground->points();
+        line("ground", "profile of " + std::to_string(p.size()) + " points from x " + shortestText(p.front().x) +
+                           " to " + shortestText(p.back().x) + " m, the tower's base at elevation " +
+                           shortestText(ground->base()) + " m; angles from the true horizontal");
+    }
     line("terrain factor", shortestText(r.terrainFactor));
     line("collection width", shortestText(r.collectionWidth) + " m");
     line("currents", shortestText(r.currentFrom) + " to " + shortestText(r.currentTo) + " kA, " +

@@ -37,8 +37,10 @@ nlohmann::json resultJson(const egm::Inputs& inputs, const egm::Result& result, 
 // The flashover keys of resultJson into j, when the result has them.
 void addFlashoverJson(nlohmann::json& j, const egm::Result& result);
 // tower: the inputs' tower, for the heights line (said only when some wire
-// hangs with a sag); null: no such line.
-std::string resultText(const egm::Result& result, const egm::Tower* tower = nullptr);
+// hangs with a sag); null: no such line. ground: the inputs' ground, for a
+// line on the profile (none over the plane).
+std::string resultText(const egm::Result& result, const egm::Tower* tower = nullptr,
+                       const egm::GroundProfile* ground = nullptr);
 
 // "share method" or "exposure method": how a result's rates were formed, so
 // that figures of the two methods are never taken for one another.

@@ -31,7 +31,7 @@ int runRate(RateRun& run)
                "," + shortestText(r.collectionWidth) + "," + shortestText(r.currentFrom) + "," +
                shortestText(r.currentTo) + "," + std::to_string(r.currentSteps) + "\n";
     } else {
-        text = study::resultText(r, &inputs.tower);
+        text = study::resultText(r, &inputs.tower, &inputs.ground);
     }
     run.line.write(text);
     return 0;
