@@ -368,10 +368,17 @@ void blockedByGround(const ContactCurrentStep& step, const StrokeAngle& angle, c
     // those that end before left start at least their width before it.
     const auto first = std::lower_bound(ground.begin(), ground.end(), left - step.groundSpan,
                                         [](const GroundPiece& g, double x) { return g.left < x; });
+    // A piece beside the wire's box, x away from it across, blocks only
+    // above the rise of the way back over that distance.
+    const double boxLeft = step.arcLeft[p.wire];
+    const double boxRight = step.arcRight[p.wire];
+    const double climb = std::fabs(angle.sinTheta / angle.cosTheta);
     for (auto it = first; it != ground.end() && it->left <= right; ++it) {
         const GroundPiece& g = *it;
+        const double away = g.right < boxLeft ? boxLeft - g.right : g.left > boxRight ? g.left - boxRight : 0.0;
         GroundFront f;
-        if (!(g.top > low) || !(g.right >= left) || !frontOf(g, angle, f) || !(f.hi > p.lo) || !(f.lo < p.hi)) {
+        if (!(g.top > low) || !(g.right >= left) || (away > 0.0 && !(g.top > low + away * climb)) ||
+            !frontOf(g, angle, f) || !(f.hi > p.lo) || !(f.lo < p.hi)) {
             continue;
         }
         const double lo = std::max(p.lo, f.lo);

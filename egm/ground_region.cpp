@@ -267,6 +267,26 @@ void GroundRegion::findBoundary()
                 lay(q, lo, hi, true);
                 continue;
             }
+            // Wholly below or wholly above over [lo, hi]: a circle is
+            // highest where nearest its centre and lowest at an end, a line
+            // highest and lowest at its ends.
+            if (std::isfinite(lo) && std::isfinite(hi)) {
+                const double pLo = valueAt(p, lo);
+                const double pHi = valueAt(p, hi);
+                const double qLo = valueAt(q.piece, lo);
+                const double qHi = valueAt(q.piece, hi);
+                const double pTop = isCircle(p) ? valueAt(p, std::clamp(p.a.x, lo, hi)) : std::max(pLo, pHi);
+                const double qTop =
+                    isCircle(q.piece) ? valueAt(q.piece, std::clamp(q.piece.a.x, lo, hi)) : std::max(qLo, qHi);
+                if (pTop < std::min(qLo, qHi)) {
+                    lay(q, lo, hi, false);
+                    continue;
+                }
+                if (std::min(pLo, pHi) > qTop) {
+                    lay(q, lo, hi, true);
+                    continue;
+                }
+            }
             double cut[4];
             std::size_t n = 0;
             cut[n++] = lo;
