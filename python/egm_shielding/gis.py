@@ -487,6 +487,7 @@ class _Plan:
         self.layer_crs = None
         self.sections = 0
         self.ts = None       # the sections' fractions of the span
+        self.profile_width = 0.0
 
 
 def _wires_of_span(a, b, files):
@@ -578,6 +579,7 @@ def _plan(towers, dem, tower, cover, flash_density, sections, profile_step, prof
     base = _resolve_inputs(inputs)
     plan = _Plan()
     plan.sections = sections
+    plan.profile_width = profile_width
     plan.towers, plan.layer_crs = _towers_of(towers, tower)
     files = {}
     for t in plan.towers:
@@ -1026,7 +1028,9 @@ def _map_scene(plan, result, dem, pixels=1200):
     ys = [t.at[1] for t in plan.towers]
     mid = ((min(xs) + max(xs)) / 2, (min(ys) + max(ys)) / 2)
     east, north = plan.frame.metres_per_unit(mid)
-    margin = max(0.1 * max((max(xs) - min(xs)) * east, (max(ys) - min(ys)) * north), 200.0)
+    # Around the line: its cross-sections' half width, or a tenth of its extent.
+    margin = max(0.1 * max((max(xs) - min(xs)) * east, (max(ys) - min(ys)) * north), 0.5 * plan.profile_width,
+                 200.0)
     with rasterio.open(os.fspath(dem)) as src:
         t = src.transform
         if t.b != 0 or t.d != 0:
@@ -1066,10 +1070,13 @@ def _draw_map(path, plan, result, dem):
     import matplotlib.colors
     from matplotlib.collections import LineCollection
     from matplotlib.figure import Figure
+    from mpl_toolkits.axes_grid1 import make_axes_locatable
     from mpl_toolkits.axes_grid1.anchored_artists import AnchoredSizeBar
     scene = _map_scene(plan, result, dem)
+    left, right, bottom, top = scene["extent"]
+    tall = (top - bottom) * scene["aspect"] / (right - left)
     # A figure of its own, outside pyplot: no backend and no global state.
-    fig = Figure(figsize=(9, 7.5))
+    fig = Figure(figsize=(9.0, min(max(9.0 * tall, 3.0), 12.0) + 1.0))
     ax = fig.subplots()
     ax.imshow(scene["shade"], cmap="gray", vmin=0.0, vmax=1.0, extent=scene["extent"], origin="upper",
               interpolation="bilinear")
@@ -1099,8 +1106,8 @@ def _draw_map(path, plan, result, dem):
     ax.set_xlim(scene["extent"][0], scene["extent"][1])
     ax.set_ylim(scene["extent"][2], scene["extent"][3])
     ax.set_aspect(scene["aspect"])
-    bar = fig.colorbar(lines, ax=ax, shrink=0.8)
-    bar.set_label(f"shielding failures per 100 km per year ({scene['rate_method']} method)")
+    bar = fig.colorbar(lines, cax=make_axes_locatable(ax).append_axes("right", size="3%", pad=0.1))
+    bar.set_label(f"shielding failures per 100 km per year\n({scene['rate_method']} method)")
     crs = pyproj.CRS.from_user_input(plan.dem_crs)
     ax.set_xlabel(f"{crs.name}: x" if not crs.is_geographic else "longitude, degrees")
     ax.set_ylabel(f"{crs.name}: y" if not crs.is_geographic else "latitude, degrees")
