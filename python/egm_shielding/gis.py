@@ -1213,8 +1213,15 @@ def main(argv=None):
             pass
     client = None
     try:
-        if args.table is not None and Path(args.table).suffix.lower() in (".gpkg", ".geojson", ".png", ".tif"):
-            raise ValueError(f"table '{args.table}': the table is CSV")
+        if args.table is not None:
+            # Refused before anything is computed or written, as the other outputs.
+            table = Path(args.table)
+            if not table.resolve().parent.is_dir():
+                raise ValueError(f"table '{table}': no folder '{table.parent}'")
+            for given in (args.towers, args.dem, args.tower, args.cover, args.flash_density, args.output, args.map):
+                if given is not None and os.path.exists(given) and table.exists() and os.path.samefile(given, table):
+                    raise ValueError(f"table '{table}' is the file '{given}': an input is never replaced; "
+                                     "nothing written")
         if args.client is not None:
             from distributed import Client
             client = Client(args.client)
@@ -1223,7 +1230,6 @@ def main(argv=None):
                        output=args.output, map=args.map, client=client, jobs=args.jobs,
                        flag_above=args.flag_above, top=args.top, **inputs)
         if args.table is not None:
-            table = Path(args.table)
             _replace(table, lambda temporary: _write_table_file(temporary, result))
         else:
             write_table(result, sys.stdout)

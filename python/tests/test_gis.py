@@ -228,7 +228,7 @@ def test_a_dem_in_degrees_measures_the_spans_on_the_ellipsoid(here):
     # Within the projection's scale factor of the map's lengths.
     assert list(r.spans["length"]) == pytest.approx([math.dist(p, q) for p, q in zip(POINTS, POINTS[1:])], rel=1e-3)
     assert_rates(r.spans.iloc[1], egm.rates(tower=str(here / "tower.csv")).rates, SAME)
-    # The default step is the cell, in metres at the line: about 28 m east, 19 m north.
+    # The default step is the cell in metres at the line, the smaller of about 19 m east and 28 m north.
     case = gis.cross_sections(write_towers(here / "towers.gpkg"), dem, tower=here / "tower.csv",
                               profile_width=WIDTH, sections=2)[0]["case"]
     steps = numpy.diff([p[0] for p in case["ground"]])
