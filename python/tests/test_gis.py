@@ -161,6 +161,22 @@ def test_on_level_ground_each_section_stands_at_its_interpolated_heights(here):
         assert row["highestSectionTotal"] == max(totals)
 
 
+def test_a_wire_takes_its_voltage_term_and_insulation_from_the_nearer_tower(here):
+    dem = write_dem(here / "level.tif", lambda x, y: 250.0 + 0 * x)
+    (here / "other.csv").write_text("name,kind,x,height,voltage-term,critical-current\nE,ground wire,0,55,,\n"
+                                    "A1,conductor,6,45,0.8,12\nA2,conductor,-6,45,-0.8,14\n")
+    (here / "plain.csv").write_text("name,kind,x,height,voltage-term,critical-current\nE,ground wire,0,55,,\n"
+                                    "A1,conductor,6,45,0,9\nA2,conductor,-6,45,0,10\n")
+    towers = write_towers(here / "towers.gpkg", POINTS[:2], number=[1, 2], tower=["plain.csv", "other.csv"])
+    sections = gis.cross_sections(towers, dem, profile_width=WIDTH)
+    for s in sections:
+        a1 = s["case"]["tower"][1]
+        assert (a1["voltage-term"], a1["critical-current"]) == ((0.0, 9.0) if s["t"] <= 0.5 else (0.8, 12.0))
+    r = gis.route(towers, dem, profile_width=WIDTH)
+    each = [rates_of(s["case"]) for s in sections]
+    assert r.spans["flashoverTotal"][0] == pytest.approx(trapezoid([e.flashover_total for e in each]), rel=SAME)
+
+
 def test_an_inclined_plane_gives_straight_profiles_and_the_hand_built_cases(here):
     a, b, c = 0.11, -0.07, 400.0
 
@@ -267,6 +283,25 @@ def test_a_ridge_above_the_wires_names_the_span_and_section(here):
     with pytest.raises(ValueError, match=r"^span 2 \(tower 2 to tower 3\), section 3 of 5 \(t = 0.5\): .*height"):
         gis.route(towers, dem, tower=here / "tower.csv", profile_width=WIDTH, output=here / "out.gpkg")
     assert not (here / "out.gpkg").exists()
+
+
+def test_a_section_ends_where_the_dem_has_no_data_or_ends(here):
+    # No data east of 1,100 m; the DEM's west edge 40 m west of the line.
+    dem = write_dem(here / "edge.tif", lambda x, y: numpy.where(x - LEFT > 1100.0, numpy.nan, 200.0 + 0.1 * (x - LEFT)),
+                    nodata=-9999.0, left=LEFT + 1000.0, cells=40)
+    # Northwards, so that +x is east.
+    towers = write_towers(here / "towers.gpkg", [(LEFT + 1040.0, TOP - 900.0), (LEFT + 1040.0, TOP - 600.0)])
+    for s in gis.cross_sections(towers, dem, tower=here / "tower.csv", profile_width=WIDTH, profile_step=15.0,
+                                sections=3):
+        ground = s["case"]["ground"]
+        # Every 15 m from the line: west to the DEM's edge (-40 m), east to
+        # the last sample whose cells all hold data (x = 45 m, between the
+        # centres at 1,062.5 and 1,087.5 m).
+        assert [p[0] for p in ground] == [-30.0, -15.0, 0.0, 15.0, 30.0, 45.0]
+        # Within half a cell of the edge the elevation is the edge cell's.
+        expected = [200.0 + 0.1 * max(1040.0 + p[0], 1012.5) for p in ground]
+        assert [p[1] for p in ground] == pytest.approx(expected, rel=SAME)
+        assert_rates(rates_of(s["case"]).rates, egm.rates(tower=s["case"]["tower"], ground=ground).rates, SAME)
 
 
 # --------------------------------------------------------------------------
