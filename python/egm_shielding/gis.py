@@ -60,7 +60,7 @@ import os
 import sys
 from pathlib import Path
 
-from . import MAX_SPAN_LENGTH, Route, _core, _table, input_names
+from . import Route, _core, _table, input_names
 
 __all__ = ["route", "cross_sections", "main", "SECTION_CHUNK"]
 
@@ -625,8 +625,7 @@ def _plan(towers, dem, tower, cover, flash_density, sections, profile_step, prof
             span_inputs.update(a.inputs)
             name = f"{a.label}-{b.label}"
             if density_points is not None and "flash-density" not in a.inputs:
-                span_inputs["flash-density"] = _mean_density(frame, density_points, a, b, length, sections,
-                                                             i, name)
+                span_inputs["flash-density"] = _mean_density(frame, density_points, a, b, length, sections, i)
             px, py = frame.points(a.at, b.at, ts, xs)
             z = dem_raster.sample(px, py)
             cv = cover_points.sample(px, py) if cover_points is not None else None
@@ -668,7 +667,7 @@ def _place_towers(plan, dem_raster):
         t.elevation = float(e)
 
 
-def _mean_density(frame, density_points, a, b, length, sections, span, name):
+def _mean_density(frame, density_points, a, b, length, sections, span):
     """The flash density averaged along the span (trapezoidal rule), from
     samples at least every cell of its raster."""
     raster = density_points.raster
