@@ -62,7 +62,7 @@ from pathlib import Path
 
 from . import Route, _core, _table, input_names
 
-__all__ = ["route", "cross_sections", "main", "SECTION_CHUNK"]
+__all__ = ["route", "cross_sections", "write_table", "main", "SECTION_CHUNK"]
 
 # Cross-sections per task on a Dask cluster and per step of the progress
 # bar: a section of 100 to 250 profile points takes some 0.1 s of one core,
@@ -733,8 +733,9 @@ def _compute(cases, rate_method, jobs, client):
                          progress=progress.add)
         jobs = 0 if jobs is None else int(jobs)
         threads = jobs or os.cpu_count() or 1
-        # Chunks large enough that the threads seldom wait for each other.
-        chunk = max(SECTION_CHUNK, 8 * threads)
+        # Chunks large enough that the threads seldom wait for each other at
+        # a chunk's end (a section each at most), small enough for the bar.
+        chunk = max(4 * SECTION_CHUNK, 16 * threads)
         out = []
         for s in range(0, len(cases), chunk):
             part = _core.span_outcomes(cases[s:s + chunk], False, rate_method, jobs)
