@@ -90,6 +90,8 @@ value is never taken for "not given": it raises ValueError naming the input
 DataFrame's empty field means "not given").
 
 Batches and routes on a Dask cluster: egm_shielding.distributed.
+A line from its towers on a map and a ground elevation model: egm_shielding.gis
+(the command egm-gis-route).
 
 Example:
     import egm_shielding as egm

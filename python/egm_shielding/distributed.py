@@ -26,7 +26,7 @@ except ImportError as e:
 
 import uuid
 
-from distributed import Future
+from distributed import Future, as_completed
 
 from . import _batch_rows, _core, _records, _route_of, _table
 
@@ -52,9 +52,10 @@ def _span_chunk(records, first, frame, rate_method):
     return _core.span_outcomes(records, frame, rate_method, 1)
 
 
-def _rows(records, frame, client, chunk, task=_chunk, **extra):
+def _rows(records, frame, client, chunk, task=_chunk, progress=None, **extra):
     """What task gives for every record, in order (batch rows, by default),
-    computed on client's workers in chunks."""
+    computed on client's workers in chunks; progress, when given, is called
+    with each chunk's number of records as the chunk completes."""
     chunk = int(chunk)
     if chunk < 1:
         raise ValueError(f"chunk {chunk}: must be 1 case or more")
@@ -67,6 +68,10 @@ def _rows(records, frame, client, chunk, task=_chunk, **extra):
     try:
         futures = client.map(task, [records[s:s + chunk] for s in starts], [s + 1 for s in starts],
                              frame=frame, **extra, key=keys, pure=False)
+        if progress is not None:
+            sizes = {f.key: min(chunk, len(records) - s) for f, s in zip(futures, starts)}
+            for done in as_completed(futures):
+                progress(sizes[done.key])
         parts = client.gather(futures)
     except BaseException:
         # Interrupted, or a chunk raised (a key that names no input): nothing

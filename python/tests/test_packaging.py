@@ -4,6 +4,7 @@ from it, so that the source distribution is seen to hold all the build
 needs), installed into a fresh virtual environment that sees the system's
 numpy, computes what the build tree's module computes, to the last bit."""
 
+import importlib.util
 import json
 import os
 import re
@@ -58,8 +59,11 @@ def test_a_wheel_installed_into_a_fresh_environment_computes_as_the_build_tree(t
     assert len(list(dist.glob(f"egm-shielding-{version}.tar.gz"))) == 1
     with zipfile.ZipFile(wheels[0]) as wheel:
         names = wheel.namelist()
-    assert {"egm_shielding/__init__.py", "egm_shielding/distributed.py"} <= set(names)
+    assert {"egm_shielding/__init__.py", "egm_shielding/distributed.py", "egm_shielding/gis.py"} <= set(names)
     assert any(re.fullmatch(r"egm_shielding/_core\..*\.so", n) for n in names)
+    with zipfile.ZipFile(wheels[0]) as wheel:
+        entry_points = [wheel.read(n).decode() for n in names if n.endswith(".dist-info/entry_points.txt")]
+    assert len(entry_points) == 1 and "egm-gis-route = egm_shielding.gis:main" in entry_points[0]
 
     venv = tmp_path / "venv"
     run([sys.executable, "-m", "venv", "--system-site-packages", venv], tmp_path, env)
@@ -67,6 +71,9 @@ def test_a_wheel_installed_into_a_fresh_environment_computes_as_the_build_tree(t
     run([python, "-m", "pip", "install", "--no-index", "--disable-pip-version-check", wheels[0]], tmp_path,
         env)
     installed = json.loads(run([python, "-c", PROBE], tmp_path, env))
+    # The command the package installs, when the GIS packages are there.
+    if all(importlib.util.find_spec(m) for m in ("rasterio", "geopandas", "shapely", "pyproj")):
+        assert "usage: egm-gis-route" in run([venv / "bin" / "egm-gis-route", "--help"], tmp_path, env)
 
     assert Path(installed["file"]).resolve().is_relative_to(venv.resolve())
     assert installed["version"] == version == egm.__version__

@@ -1,0 +1,1252 @@
+"""A line's expected shielding failures from its towers on a map and a ground
+elevation model: every span's ground across the line sampled from the DEM at
+a few cross-sections and each computed as a ground profile case.
+
+    import egm_shielding.gis as gis
+    r = gis.route("towers.gpkg", "dem.tif", tower="tower.csv", output="spans.gpkg", map="line.png")
+    r.summary["failuresPerYear"]["total"]
+
+The towers are a point layer (GeoJSON, GeoPackage, Shapefile, anything
+geopandas reads) in line order (an `order` or `number` attribute, else the
+file's order), or a line layer of one line whose vertices are the towers.
+Each tower names its tower file in a `tower` attribute (relative to the
+layer's folder), or tower= gives one file for all. Attributes named like the
+inputs (flash-density, min-current, rate-method, ...; "_" for "-" too) give
+a span starting at that tower its own value; the keywords give every span
+that names none.
+
+Along a span from tower A to tower B, `sections` cross-sections stand at the
+fractions t = 0, 1/(n-1), ..., 1 of its length, both towers included. Each
+runs perpendicular to the span, x to the right of the direction A to B, from
+-profile_width to +profile_width every profile_step (the DEM's cell size by
+default), the DEM sampled bilinearly (cover, when given, added as the
+profile's cover). Each wire stands at the elevation
+    (1 - t)(e_A + h_A) + t(e_B + h_B) - 4 sag t (1 - t)
+(e the ground elevation at the tower, h the wire's height in the tower
+file, sag the mean of both files' sags) and at x = (1 - t) x_A + t x_B; the
+section is computed as the ground profile case rates(tower=..., ground=...)
+with each wire's height above the profile's elevation under the line and
+sag 0 (the sag is in the elevations). A wire takes its voltage term and
+insulation from tower A's file up to mid-span and from B's beyond. The
+section rates (per 100 km per year) are combined over the span by the
+trapezoidal rule in t, and the span's expected failures per year are that
+mean times its length / 100 km, as egm_shielding.route adds them up.
+
+Coordinates: the towers are transformed into the DEM's CRS (pyproj). In a
+projected DEM lengths and offsets are the map's, in its linear unit
+converted to metres; a DEM in degrees is sampled in degrees while lengths,
+directions and the cross-sections' offsets are geodesics on the DEM's
+ellipsoid (pyproj.Geod), exact at any latitude and span length. Beyond the
+DEM or on its no-data cells a cross-section ends (the ground is level
+beyond a profile's ends); a tower there is an error naming the tower.
+"""
+
+try:
+    import geopandas
+    import numpy
+    import pyproj
+    import rasterio
+    import rasterio.windows
+    import shapely.geometry
+except ImportError as e:
+    raise ImportError("egm_shielding.gis needs rasterio, geopandas, shapely and pyproj: install "
+                      "python3-rasterio python3-geopandas python3-shapely python3-pyproj (Debian)") from e
+
+import argparse
+import csv
+import math
+import numbers
+import os
+import sys
+from pathlib import Path
+
+from . import Route, _core, _table, input_names
+
+__all__ = ["route", "cross_sections", "write_table", "main", "SECTION_CHUNK"]
+
+# Cross-sections per task on a Dask cluster and per step of the progress
+# bar: a section of 100 to 250 profile points takes some 0.1 s of one core,
+# so a chunk is a few seconds of work, far above the scheduler's cost per
+# task, while a route of 1,000 spans still makes 200 tasks to share out.
+SECTION_CHUNK = 25
+
+# The layer's attributes that are not inputs: the tower's place in the line,
+# its label and its tower file.
+_LAYER_KEYS = ("order", "number", "name", "tower", "geometry")
+
+# Keys of a case besides the input table's names.
+_CASE_KEYS = ("law_coefficients", "current_table")
+
+# Inputs that the DEM and the tower files set for every section.
+_SET_HERE = {"tower": "the tower files give the towers",
+             "ground": "the DEM gives the ground",
+             "slope": "the DEM gives the ground",
+             "line": "the tower files give the towers"}
+
+# The tower file's columns per wire; the rest go to the section's wire as
+# they are (the insulation's columns).
+_WIRE_GEOMETRY = ("name", "kind", "x", "height", "sag")
+
+# Two towers closer than this, m, stand at the same place.
+_SAME_PLACE = 1e-6
+
+
+def _key(name):
+    """An input's name as the input table spells it ('-' for '_'), the
+    special case keys as batch takes them."""
+    k = str(name).strip().lower()
+    if k.replace("-", "_") in _CASE_KEYS:
+        return k.replace("-", "_")
+    return k.replace("_", "-")
+
+
+def _missing(value):
+    """Whether a layer's field is empty: None, a NaN or an empty text."""
+    if value is None:
+        return True
+    if isinstance(value, numbers.Real) and not isinstance(value, bool):
+        return math.isnan(value)
+    return isinstance(value, str) and value.strip() == ""
+
+
+def _plain(value):
+    """A field's value as Python's own number or text (numpy's scalars are
+    not everything the case reader takes)."""
+    if isinstance(value, numpy.generic):
+        return value.item()
+    return value
+
+
+# ---------------------------------------------------------------------------
+# Rasters
+
+
+class _Raster:
+    """A single-band raster sampled bilinearly between its cell centres.
+
+    Within half a cell of its edge a value is interpolated along the edge
+    only; outside its bounds, or where a cell that weighs in holds no data
+    (the nodata value or a NaN), the sample is NaN.
+    """
+
+    def __init__(self, path, what):
+        self.path = os.fspath(path)
+        self.what = what
+        try:
+            self._src = rasterio.open(self.path)
+        except (rasterio.errors.RasterioIOError, OSError) as e:
+            raise ValueError(f"{what} '{self.path}': cannot be read: {_reason(e)}") from None
+        if self._src.count < 1:
+            raise ValueError(f"{what} '{self.path}': holds no band")
+        # pyproj's CRS, which every transformation and comparison here takes.
+        self.crs = pyproj.CRS.from_wkt(self._src.crs.to_wkt()) if self._src.crs is not None else None
+        self.transform = self._src.transform
+        self.width = self._src.width
+        self.height = self._src.height
+        self.bounds = self._src.bounds
+
+    def close(self):
+        self._src.close()
+
+    def cell_size(self):
+        """The cell's width and height in the raster's units."""
+        t = self.transform
+        return math.hypot(t.a, t.d), math.hypot(t.b, t.e)
+
+    def sample(self, xs, ys):
+        """Values at the points (in the raster's CRS): an array of xs' shape,
+        NaN outside the raster and on no data."""
+        xs = numpy.asarray(xs, dtype=float)
+        ys = numpy.asarray(ys, dtype=float)
+        out = numpy.full(xs.shape, numpy.nan)
+        cols, rows = ~self.transform * (xs.ravel(), ys.ravel())
+        cols = numpy.asarray(cols, dtype=float)
+        rows = numpy.asarray(rows, dtype=float)
+        inside = (cols >= 0) & (cols <= self.width) & (rows >= 0) & (rows <= self.height)
+        if not inside.any():
+            return out
+        # Fractional positions between cell centres, clamped to the outermost
+        # centres (half a cell of each edge).
+        fc = numpy.clip(cols[inside] - 0.5, 0.0, self.width - 1.0)
+        fr = numpy.clip(rows[inside] - 0.5, 0.0, self.height - 1.0)
+        c0 = numpy.minimum(numpy.floor(fc).astype(int), max(self.width - 2, 0))
+        r0 = numpy.minimum(numpy.floor(fr).astype(int), max(self.height - 2, 0))
+        c1 = numpy.minimum(c0 + 1, self.width - 1)
+        r1 = numpy.minimum(r0 + 1, self.height - 1)
+        wc = fc - c0
+        wr = fr - r0
+        # Only the window the points cover is read.
+        left, top = int(c0.min()), int(r0.min())
+        window = rasterio.windows.Window(left, top, int(c1.max()) - left + 1, int(r1.max()) - top + 1)
+        block = self._src.read(1, window=window, masked=True).astype(float).filled(numpy.nan)
+        z00 = block[r0 - top, c0 - left]
+        z01 = block[r0 - top, c1 - left]
+        z10 = block[r1 - top, c0 - left]
+        z11 = block[r1 - top, c1 - left]
+        # A cell of no data that carries no weight does not spoil the sample.
+        z00 = numpy.where((wc == 1.0) | (wr == 1.0), numpy.nan_to_num(z00), z00)
+        z01 = numpy.where((wc == 0.0) | (wr == 1.0), numpy.nan_to_num(z01), z01)
+        z10 = numpy.where((wc == 1.0) | (wr == 0.0), numpy.nan_to_num(z10), z10)
+        z11 = numpy.where((wc == 0.0) | (wr == 0.0), numpy.nan_to_num(z11), z11)
+        value = (1.0 - wr) * ((1.0 - wc) * z00 + wc * z01) + wr * ((1.0 - wc) * z10 + wc * z11)
+        flat = out.ravel()
+        flat[inside] = value
+        return flat.reshape(xs.shape)
+
+
+def _reason(e):
+    """An exception's message on one line."""
+    return " ".join(str(e).split()) or type(e).__name__
+
+
+class _Points:
+    """Points of the DEM's CRS taken into another raster's CRS."""
+
+    def __init__(self, dem_crs, raster):
+        self.raster = raster
+        self._to = None
+        if raster.crs is not None and dem_crs is not None and raster.crs != dem_crs:
+            self._to = pyproj.Transformer.from_crs(dem_crs, raster.crs, always_xy=True)
+
+    def point(self, at):
+        """A point of the DEM's CRS in the raster's."""
+        if self._to is None:
+            return at
+        return self._to.transform(at[0], at[1])
+
+    def sample(self, xs, ys):
+        if self._to is not None:
+            xs, ys = self._to.transform(xs, ys)
+        return self.raster.sample(xs, ys)
+
+
+# ---------------------------------------------------------------------------
+# Geometry in the DEM's CRS
+
+
+class _PlaneFrame:
+    """A projected DEM: straight spans on the map, lengths in its linear unit
+    converted to metres."""
+
+    def __init__(self, crs):
+        axis = crs.axis_info[0] if crs is not None and crs.axis_info else None
+        self.metres = axis.unit_conversion_factor if axis is not None else 1.0
+        self.name = "the DEM's projection"
+
+    def length(self, a, b):
+        return math.hypot(b[0] - a[0], b[1] - a[1]) * self.metres
+
+    def points(self, a, b, ts, xs):
+        """The cross-sections' points: arrays (len(ts), len(xs)) of the DEM's
+        x and y; xs in metres to the right of the direction a to b."""
+        dx = b[0] - a[0]
+        dy = b[1] - a[1]
+        d = math.hypot(dx, dy)
+        # The right-hand normal of the direction (dx, dy).
+        nx, ny = dy / d, -dx / d
+        ts = numpy.asarray(ts, dtype=float)[:, None]
+        off = numpy.asarray(xs, dtype=float)[None, :] / self.metres
+        cx = (1.0 - ts) * a[0] + ts * b[0]
+        cy = (1.0 - ts) * a[1] + ts * b[1]
+        return cx + off * nx, cy + off * ny
+
+    def metres_per_unit(self, at):
+        return self.metres, self.metres
+
+
+class _GeodesicFrame:
+    """A DEM in degrees: spans, directions and offsets as geodesics on the
+    DEM's ellipsoid."""
+
+    def __init__(self, crs):
+        self.geod = crs.get_geod() if crs is not None else pyproj.Geod(ellps="WGS84")
+        self.name = "geodesics on the DEM's ellipsoid"
+
+    def length(self, a, b):
+        return abs(self.geod.inv(a[0], a[1], b[0], b[1])[2])
+
+    def points(self, a, b, ts, xs):
+        azimuth, _, length = self.geod.inv(a[0], a[1], b[0], b[1])
+        ts = numpy.asarray(ts, dtype=float)
+        n = len(ts)
+        lon, lat, back = self.geod.fwd(numpy.full(n, a[0]), numpy.full(n, a[1]), numpy.full(n, azimuth),
+                                       ts * length)
+        lon = numpy.asarray(lon)
+        lat = numpy.asarray(lat)
+        # The direction of travel at each section, and the right-hand side.
+        right = numpy.asarray(back) + 180.0 + 90.0
+        xs = numpy.asarray(xs, dtype=float)
+        shape = (n, len(xs))
+        plon, plat, _ = self.geod.fwd(numpy.broadcast_to(lon[:, None], shape).ravel(),
+                                      numpy.broadcast_to(lat[:, None], shape).ravel(),
+                                      numpy.broadcast_to(right[:, None], shape).ravel(),
+                                      numpy.broadcast_to(xs[None, :], shape).ravel())
+        return numpy.asarray(plon).reshape(shape), numpy.asarray(plat).reshape(shape)
+
+    def metres_per_unit(self, at):
+        """Metres per degree of longitude and of latitude at the point."""
+        east = abs(self.geod.inv(at[0] - 0.5, at[1], at[0] + 0.5, at[1])[2])
+        north = abs(self.geod.inv(at[0], at[1] - 0.5, at[0], at[1] + 0.5)[2])
+        return east, north
+
+
+def _frame_of(crs):
+    if crs is not None and pyproj.CRS.from_user_input(crs).is_geographic:
+        return _GeodesicFrame(pyproj.CRS.from_user_input(crs))
+    return _PlaneFrame(pyproj.CRS.from_user_input(crs) if crs is not None else None)
+
+
+# ---------------------------------------------------------------------------
+# Towers
+
+
+class _Tower:
+    """One tower of the line: its label, place (the layer's CRS and the
+    DEM's), tower file, the inputs its attributes give and its ground
+    elevation."""
+
+    def __init__(self, label, point, file, inputs):
+        self.label = label
+        self.point = point
+        self.file = file
+        self.inputs = inputs
+        self.at = None
+        self.elevation = None
+
+    def __str__(self):
+        return f"tower {self.label}"
+
+
+def _read_layer(path):
+    path = os.fspath(path)
+    if not os.path.exists(path):
+        raise ValueError(f"towers '{path}': no such file")
+    try:
+        layer = geopandas.read_file(path)
+    except Exception as e:  # noqa: BLE001 (fiona's and GDAL's many errors: one line)
+        raise ValueError(f"towers '{path}': cannot be read: {_reason(e)}") from None
+    if len(layer) == 0:
+        raise ValueError(f"towers '{path}': holds no feature")
+    return layer
+
+
+def _layer_inputs(row, columns):
+    """The inputs a feature's attributes give: the fields named like inputs,
+    not empty."""
+    known = set(input_names()) | set(_CASE_KEYS)
+    inputs = {}
+    for column in columns:
+        key = _key(column)
+        if str(column).lower() in _LAYER_KEYS or key not in known:
+            continue
+        value = row[column]
+        if not _missing(value):
+            inputs[key] = _plain(value)
+    return inputs
+
+
+def _towers_of(path, tower_file):
+    """The towers of the layer in line order, each with its tower file (a
+    path) and its inputs."""
+    layer = _read_layer(path)
+    folder = Path(os.fspath(path)).resolve().parent
+    columns = [c for c in layer.columns if c != layer.geometry.name]
+    lower = {str(c).lower(): c for c in columns}
+    kinds = set(layer.geometry.geom_type.dropna())
+    towers = []
+
+    def file_of(value, label):
+        if not _missing(value):
+            return folder / str(value)
+        if tower_file is not None:
+            return Path(os.fspath(tower_file))
+        raise ValueError(f"tower {label}: no tower file (a 'tower' attribute, or tower= for every tower)")
+
+    if kinds <= {"Point"} and kinds:
+        order = lower.get("order", lower.get("number"))
+        if order is not None and layer[order].isna().any():
+            first = int(layer[order].isna().to_numpy().nonzero()[0][0]) + 1
+            raise ValueError(f"towers '{os.fspath(path)}': feature {first} has no {order}")
+        rows = layer.sort_values(order, kind="stable") if order is not None else layer
+        for k, (_, row) in enumerate(rows.iterrows(), start=1):
+            number = row[lower["number"]] if "number" in lower else None
+            label = str(_plain(number)) if not _missing(number) else str(k)
+            if "name" in lower and not _missing(row[lower["name"]]):
+                label += f" ({row[lower['name']]})"
+            geometry = row[layer.geometry.name]
+            if geometry is None or geometry.is_empty:
+                raise ValueError(f"tower {label}: has no point")
+            file = file_of(row[lower["tower"]] if "tower" in lower else None, label)
+            towers.append(_Tower(label, (geometry.x, geometry.y), file, _layer_inputs(row, columns)))
+    elif kinds <= {"LineString", "MultiLineString"} and kinds:
+        if len(layer) != 1:
+            raise ValueError(f"towers '{os.fspath(path)}': a line layer must hold one line, not {len(layer)}")
+        row = layer.iloc[0]
+        geometry = row[layer.geometry.name]
+        if geometry.geom_type == "MultiLineString":
+            if len(geometry.geoms) != 1:
+                raise ValueError(f"towers '{os.fspath(path)}': the line has {len(geometry.geoms)} parts, not one")
+            geometry = geometry.geoms[0]
+        inputs = _layer_inputs(row, columns)
+        for k, xy in enumerate(geometry.coords, start=1):
+            label = str(k)
+            file = file_of(row[lower["tower"]] if "tower" in lower else None, label)
+            towers.append(_Tower(label, (xy[0], xy[1]), file, dict(inputs)))
+    else:
+        raise ValueError(f"towers '{os.fspath(path)}': must be points or one line, not "
+                         f"{', '.join(sorted(kinds)) or 'empty geometries'}")
+    if len(towers) < 2:
+        raise ValueError(f"towers '{os.fspath(path)}': a line needs two towers or more, not {len(towers)}")
+    return towers, layer.crs
+
+
+def _number(text, file, row, column):
+    try:
+        value = float(text)
+    except ValueError:
+        raise ValueError(f"tower file '{file}': row {row}: {column} '{text}': not a number") from None
+    if not math.isfinite(value):
+        raise ValueError(f"tower file '{file}': row {row}: {column} '{text}': not a finite number")
+    return value
+
+
+def _read_tower_file(path):
+    """The wires of a tower file, in its order: dicts of name, kind, x,
+    height, sag and the other columns' values (voltage-term, insulation);
+    unnamed wires named by kind, as the computation names them."""
+    try:
+        with open(path, encoding="utf-8-sig", newline="") as f:
+            rows = list(csv.reader(f))
+    except OSError as e:
+        raise ValueError(f"tower file '{path}': cannot be read: {e.strerror or _reason(e)}") from None
+    rows = [r for r in rows if any(cell.strip() for cell in r)]
+    if not rows:
+        raise ValueError(f"tower file '{path}': is empty")
+    header = [_key(c) for c in rows[0]]
+    for needed in ("kind", "x", "height"):
+        if needed not in header:
+            raise ValueError(f"tower file '{path}': no column '{needed}'")
+    wires = []
+    counts = {"ground wire": 0, "conductor": 0}
+    for number, cells in enumerate(rows[1:], start=2):
+        item = dict(zip(header, (c.strip() for c in cells)))
+        kind = item.get("kind", "").lower().replace("_", " ")
+        kind = " ".join(kind.split())
+        if kind not in counts:
+            raise ValueError(f"tower file '{path}': row {number}: kind '{item.get('kind', '')}': "
+                             "must be ground wire or conductor")
+        counts[kind] += 1
+        default = ("groundWire" if kind == "ground wire" else "conductor") + str(counts[kind])
+        wire = {"name": item.get("name") or default, "kind": kind,
+                "x": _number(item.get("x", ""), path, number, "x"),
+                "height": _number(item.get("height", ""), path, number, "height"),
+                "sag": _number(item["sag"], path, number, "sag") if item.get("sag") else 0.0}
+        for column, text in item.items():
+            if column not in _WIRE_GEOMETRY and text != "":
+                wire[column] = _number(text, path, number, column)
+        wires.append(wire)
+    if not wires:
+        raise ValueError(f"tower file '{path}': has no wire")
+    return wires
+
+
+# ---------------------------------------------------------------------------
+# Cross-sections
+
+
+def _profile_offsets(width, step):
+    """x of a cross-section's points, m: every step from -width to +width,
+    x = 0 among them, the ends at +-width."""
+    n = int(math.floor(width / step + 1e-9))
+    xs = [k * step for k in range(-n, n + 1)]
+    if width - n * step > 1e-9 * width:
+        xs = [-width] + xs + [width]
+    return numpy.asarray(xs, dtype=float)
+
+
+def _trapezoid_weights(sections):
+    """Weights of the trapezoidal rule over t = 0 .. 1 at evenly spaced
+    sections: the mean of a quantity is the weighted sum."""
+    h = 1.0 / (sections - 1)
+    w = [h] * sections
+    w[0] = w[-1] = 0.5 * h
+    return w
+
+
+class _Plan:
+    """A route's spans and their cross-sections' cases, sampled on the
+    client: what a worker needs is in the cases."""
+
+    def __init__(self):
+        self.towers = []
+        self.spans = []      # dicts: from, to, length, inputs, name
+        self.cases = []      # one record per section, spans in order
+        self.where = []      # (span index, section index, t) per case
+        self.frame = None
+        self.dem_crs = None
+        self.layer_crs = None
+        self.sections = 0
+        self.ts = None       # the sections' fractions of the span
+        self.profile_width = 0.0
+
+
+def _wires_of_span(a, b, files):
+    """The wires of span a-b: A's wires in A's order, each with B's of the
+    same name; ValueError naming both files when they differ."""
+    wa, wb = files[a.file], files[b.file]
+    names_a = [w["name"] for w in wa]
+    by_name = {w["name"]: w for w in wb}
+    if sorted(names_a) != sorted(by_name) or len(names_a) != len(wb):
+        only_a = sorted(set(names_a) - set(by_name))
+        only_b = sorted(set(by_name) - set(names_a))
+        detail = "; ".join(part for part in (
+            f"only in the first: {', '.join(only_a)}" if only_a else "",
+            f"only in the second: {', '.join(only_b)}" if only_b else "") if part)
+        raise ValueError(f"{a} and {b}: tower files '{a.file}' and '{b.file}' have different wires"
+                         + (f" ({detail})" if detail else ""))
+    pairs = []
+    for w in wa:
+        v = by_name[w["name"]]
+        if v["kind"] != w["kind"]:
+            raise ValueError(f"{a} and {b}: tower files '{a.file}' and '{b.file}' have different wires "
+                             f"({w['name']} is a {w['kind']} in the first, a {v['kind']} in the second)")
+        pairs.append((w, v))
+    return pairs
+
+
+def _section_tower(pairs, ea, eb, base, t):
+    """The wires of the cross-section at t, heights above base (m), sag 0."""
+    wires = []
+    for wa, wb in pairs:
+        sag = 0.5 * (wa["sag"] + wb["sag"])
+        elevation = (1.0 - t) * (ea + wa["height"]) + t * (eb + wb["height"]) - 4.0 * sag * t * (1.0 - t)
+        near = wa if t <= 0.5 else wb
+        wire = {k: v for k, v in near.items() if k not in _WIRE_GEOMETRY}
+        wire.update(name=wa["name"], kind=wa["kind"], x=(1.0 - t) * wa["x"] + t * wb["x"],
+                    height=elevation - base, sag=0.0)
+        wires.append(wire)
+    return wires
+
+
+def _resolve_inputs(inputs):
+    """The keywords for every span, by the input table's names; TypeError
+    for one that names no input, ValueError for one set here."""
+    known = set(input_names()) | set(_CASE_KEYS)
+    out = {}
+    for name, value in inputs.items():
+        if name in _SET_HERE:
+            raise ValueError(f"{name}: not an input here: {_SET_HERE[name]}")
+        key = _key(name)
+        if key not in known:
+            raise TypeError(f"unexpected keyword argument {name!r} (the inputs: {', '.join(sorted(known))})")
+        if value is not None:
+            out[key] = list(value) if key == "law_coefficients" else value
+    return out
+
+
+def _span_profile(xs, z, cover, centre):
+    """The ground profile of a cross-section from its samples: the points
+    of the unbroken run of samples around x = 0 (the ground level beyond);
+    None when x = 0 itself has no sample or no other point has one."""
+    valid = numpy.isfinite(z)
+    if not valid[centre]:
+        return None
+    lo = centre
+    while lo > 0 and valid[lo - 1]:
+        lo -= 1
+    hi = centre
+    while hi < len(z) - 1 and valid[hi + 1]:
+        hi += 1
+    if lo == hi:
+        return None
+    columns = [xs[lo:hi + 1], z[lo:hi + 1]]
+    if cover is not None:
+        c = cover[lo:hi + 1]
+        columns.append(numpy.where(numpy.isfinite(c), numpy.maximum(c, 0.0), 0.0))
+    return numpy.column_stack(columns)
+
+
+def _plan(towers, dem, tower, cover, flash_density, sections, profile_step, profile_width, inputs):
+    """Everything before computing: the towers read and placed, the spans
+    and the cross-sections' cases. Raises ValueError for any input that
+    cannot be used, naming the tower, file or span."""
+    sections = int(sections)
+    if sections < 2:
+        raise ValueError(f"sections {sections}: must be 2 or more (both towers of each span)")
+    profile_width = float(profile_width)
+    if not (math.isfinite(profile_width) and profile_width > 0):
+        raise ValueError(f"profile_width {profile_width}: must be a length above 0 m")
+    base = _resolve_inputs(inputs)
+    plan = _Plan()
+    plan.sections = sections
+    plan.profile_width = profile_width
+    plan.towers, plan.layer_crs = _towers_of(towers, tower)
+    files = {}
+    for t in plan.towers:
+        if t.file not in files:
+            files[t.file] = _read_tower_file(t.file)
+    rasters = []
+    try:
+        dem_raster = _Raster(dem, "DEM")
+        rasters.append(dem_raster)
+        if dem_raster.crs is None:
+            raise ValueError(f"DEM '{dem_raster.path}': has no coordinate reference system")
+        cover_points = None
+        if cover is not None:
+            cover_raster = _Raster(cover, "cover")
+            rasters.append(cover_raster)
+            cover_points = _Points(dem_raster.crs, cover_raster)
+        density_points = None
+        if flash_density is not None and not isinstance(flash_density, numbers.Real):
+            density_raster = _Raster(flash_density, "flash density")
+            rasters.append(density_raster)
+            density_points = _Points(dem_raster.crs, density_raster)
+        elif flash_density is not None:
+            base["flash-density"] = flash_density
+        plan.dem_crs = dem_raster.crs
+        frame = plan.frame = _frame_of(dem_raster.crs)
+        _place_towers(plan, dem_raster)
+        if profile_step is None:
+            east, north = frame.metres_per_unit(plan.towers[len(plan.towers) // 2].at)
+            cx, cy = dem_raster.cell_size()
+            profile_step = min(cx * east, cy * north)
+        profile_step = float(profile_step)
+        if not (math.isfinite(profile_step) and profile_step > 0):
+            raise ValueError(f"profile_step {profile_step}: must be a length above 0 m")
+        xs = _profile_offsets(profile_width, profile_step)
+        centre = int(numpy.argmin(numpy.abs(xs)))
+        ts = plan.ts = numpy.linspace(0.0, 1.0, sections)
+        for i, (a, b) in enumerate(zip(plan.towers, plan.towers[1:]), start=1):
+            length = frame.length(a.at, b.at)
+            if length < _SAME_PLACE:
+                raise ValueError(f"{a} and {b}: stand at the same place")
+            pairs = _wires_of_span(a, b, files)
+            span_inputs = dict(base)
+            span_inputs.update(a.inputs)
+            name = f"{a.label}-{b.label}"
+            if density_points is not None and "flash-density" not in a.inputs:
+                span_inputs["flash-density"] = _mean_density(frame, density_points, a, b, length, sections, i)
+            px, py = frame.points(a.at, b.at, ts, xs)
+            z = dem_raster.sample(px, py)
+            cv = cover_points.sample(px, py) if cover_points is not None else None
+            for k, t in enumerate(ts):
+                ground = _span_profile(xs, z[k], cv[k] if cv is not None else None, centre)
+                if ground is None:
+                    raise ValueError(f"span {i} ({a} to {b}), section {k + 1} of {sections} (t = {t:g}): "
+                                     f"the DEM '{dem_raster.path}' gives no ground across the line there")
+                record = dict(span_inputs)
+                record["tower"] = _section_tower(pairs, a.elevation, b.elevation, z[k][centre], float(t))
+                record["ground"] = ground
+                plan.cases.append(record)
+                plan.where.append((i, k, float(t)))
+            plan.spans.append({"from": a, "to": b, "length": length, "name": name, "inputs": span_inputs})
+    finally:
+        for r in rasters:
+            r.close()
+    return plan
+
+
+def _place_towers(plan, dem_raster):
+    """Each tower's place in the DEM's CRS and its ground elevation; a tower
+    outside the DEM or on no data is an error naming it."""
+    points = [t.point for t in plan.towers]
+    xs = numpy.array([p[0] for p in points], dtype=float)
+    ys = numpy.array([p[1] for p in points], dtype=float)
+    if plan.layer_crs is not None and plan.layer_crs != dem_raster.crs:
+        to = pyproj.Transformer.from_crs(plan.layer_crs, dem_raster.crs, always_xy=True)
+        xs, ys = to.transform(xs, ys)
+        xs, ys = numpy.asarray(xs, dtype=float), numpy.asarray(ys, dtype=float)
+    z = dem_raster.sample(xs, ys)
+    b = dem_raster.bounds
+    for t, x, y, e in zip(plan.towers, xs, ys, z):
+        if not (math.isfinite(x) and math.isfinite(y)) or not (b.left <= x <= b.right and b.bottom <= y <= b.top):
+            raise ValueError(f"{t}: outside the DEM '{dem_raster.path}'")
+        if not math.isfinite(e):
+            raise ValueError(f"{t}: on no-data cells of the DEM '{dem_raster.path}'")
+        t.at = (float(x), float(y))
+        t.elevation = float(e)
+
+
+def _mean_density(frame, density_points, a, b, length, sections, span):
+    """The flash density averaged along the span (trapezoidal rule), from
+    samples at least every cell of its raster."""
+    raster = density_points.raster
+    cx, cy = raster.cell_size()
+    east, north = _frame_of(raster.crs).metres_per_unit(density_points.point(a.at))
+    cell = min(cx * east, cy * north)
+    # Half a cell apart at most: every cell the span crosses weighs in.
+    n = max(sections, int(math.ceil(2.0 * length / cell)) + 1)
+    ts = numpy.linspace(0.0, 1.0, n)
+    px, py = frame.points(a.at, b.at, ts, [0.0])
+    values = density_points.sample(px[:, 0], py[:, 0])
+    if not numpy.isfinite(values).all():
+        raise ValueError(f"span {span} ({a} to {b}): the flash density raster '{raster.path}' "
+                         "has no value along the span")
+    w = _trapezoid_weights(n)
+    mean = 0.0
+    for wk, v in zip(w, values):
+        mean += wk * float(v)
+    return mean
+
+
+# ---------------------------------------------------------------------------
+# Computing and combining
+
+
+class _Progress:
+    """A progress bar on standard error, drawn only on a terminal."""
+
+    def __init__(self, total, what):
+        self.total = total
+        self.done = 0
+        self.what = what
+        self.shown = total > 0 and sys.stderr is not None and sys.stderr.isatty()
+        self.draw()
+
+    def add(self, n):
+        self.done += n
+        self.draw()
+
+    def draw(self):
+        if not self.shown:
+            return
+        width = 30
+        filled = width * self.done // self.total
+        sys.stderr.write(f"\r{self.what} {self.done}/{self.total} [{'#' * filled}{'.' * (width - filled)}] "
+                         f"{100 * self.done // self.total:3d}%")
+        sys.stderr.flush()
+
+    def close(self):
+        if self.shown:
+            sys.stderr.write("\n")
+            sys.stderr.flush()
+
+
+def _compute(cases, rate_method, jobs, client):
+    """Every case's outcome (egm_shielding._core.Outcome), in order: here
+    on jobs threads, or on the Dask client's workers."""
+    progress = _Progress(len(cases), "sections")
+    try:
+        if client is not None:
+            from .distributed import _rows, _span_chunk
+            return _rows(cases, False, client, SECTION_CHUNK, task=_span_chunk, rate_method=rate_method,
+                         progress=progress.add)
+        jobs = 0 if jobs is None else int(jobs)
+        threads = jobs or os.cpu_count() or 1
+        # Chunks large enough that the threads seldom wait for each other at
+        # a chunk's end (a section each at most), small enough for the bar.
+        chunk = max(4 * SECTION_CHUNK, 16 * threads)
+        out = []
+        for s in range(0, len(cases), chunk):
+            part = _core.span_outcomes(cases[s:s + chunk], False, rate_method, jobs)
+            out.extend(part)
+            progress.add(len(part))
+        return out
+    finally:
+        progress.close()
+
+
+# The state of an outcome (egm_shielding._core.Outcome, as pickled):
+# (error,) or (error, conductors, total, rate method, wire names, heights,
+# line figures, law, distribution, notes, flashover total); a conductor
+# (wire, name, rate, (max current, at top), (classical, at top), critical
+# current, flashover rate, perfectly shielded).
+
+
+def _larger_current(states, c, item):
+    """The largest maximum current of conductor c over the sections (None
+    when never exposed) and whether one at that current is at the top."""
+    best = None
+    top = False
+    for s in states:
+        current, at_top = s[1][c][item]
+        if current is not None and (best is None or current > best):
+            best, top = current, at_top
+        elif current is not None and current == best:
+            top = top or at_top
+    return best, top
+
+
+def _span_outcome(states, weights, highest):
+    """The outcome of a span from its sections' outcome states: every rate
+    the trapezoidal mean over t, each maximum current the largest of the
+    sections; the rest (heights, the line's figures, critical currents)
+    those of the highest section."""
+    h = states[highest]
+    conductors = []
+    for c, hc in enumerate(h[1]):
+        rate = 0.0
+        for w, s in zip(weights, states):
+            rate += w * s[1][c][2]
+        flashover = None
+        if all(s[1][c][6] is not None for s in states):
+            flashover = 0.0
+            for w, s in zip(weights, states):
+                flashover += w * s[1][c][6]
+        shielded = all(s[1][c][7] for s in states)
+        critical = hc[5] if flashover is not None else None
+        conductors.append((hc[0], hc[1], rate, _larger_current(states, c, 3), _larger_current(states, c, 4),
+                           critical, flashover, shielded and flashover is not None))
+    total = 0.0
+    for w, s in zip(weights, states):
+        total += w * s[2]
+    flashover_total = None
+    if any(c[6] is not None for c in conductors) and all(s[10] is not None for s in states):
+        flashover_total = 0.0
+        for w, s in zip(weights, states):
+            flashover_total += w * s[10]
+    state = ("", conductors, total) + tuple(h[3:10]) + (flashover_total,)
+    outcome = _core.Outcome.__new__(_core.Outcome)
+    outcome.__setstate__(state)
+    return outcome
+
+
+def _combine(plan, outcomes):
+    """Each span's outcome, highest section and its total; ValueError naming
+    the span and section when some section could not be computed."""
+    states = [o.__getstate__() for o in outcomes]
+    failed = [(where, s[0]) for where, s in zip(plan.where, states) if len(s) == 1]
+    if failed:
+        (i, k, t), message = failed[0]
+        span = plan.spans[i - 1]
+        more = f"; and {len(failed) - 1} more sections" if len(failed) > 1 else ""
+        raise ValueError(f"span {i} ({span['from']} to {span['to']}), section {k + 1} of {plan.sections} "
+                         f"(t = {t:g}): {message}{more}")
+    weights = _trapezoid_weights(plan.sections)
+    spans = []
+    for i in range(len(plan.spans)):
+        own = states[i * plan.sections:(i + 1) * plan.sections]
+        totals = [s[2] for s in own]
+        highest = max(range(len(own)), key=lambda k: totals[k])
+        spans.append((_span_outcome(own, weights, highest), highest, totals[highest]))
+    return spans
+
+
+def _route_records(plan):
+    """The spans as egm_shielding.route places them: name, length and the
+    span's rate method (the rest of the case is the sections')."""
+    records = []
+    for s in plan.spans:
+        record = {"name": s["name"], "length": s["length"]}
+        if "rate-method" in s["inputs"]:
+            record["rate_method"] = s["inputs"]["rate-method"]
+        records.append(record)
+    return records
+
+
+def route(towers, dem, *, tower=None, cover=None, flash_density=None, sections=5, profile_step=None,
+          profile_width=600.0, output=None, map=None, client=None, jobs=None, flag_above=None, top=10,
+          **inputs):
+    """A line's expected shielding failures from its towers on a map and a
+    ground elevation model (see the module's help for the cross-sections).
+
+    Args:
+      towers: the path of a point layer (towers in line order: an order or
+        number attribute, else the file's order) or of a line layer of one
+        line whose vertices are the towers; any format and CRS geopandas
+        reads.
+      dem: the path of the ground elevation raster (m), any CRS.
+      tower: a tower file for every tower without a 'tower' attribute (which
+        names its file relative to the layer's folder).
+      cover: a raster of tree and building heights (m) standing on the
+        ground, added to the surface as the profiles' cover.
+      flash_density: ground flashes per km^2 per year for every span: a
+        number, or a raster averaged along each span.
+      sections: cross-sections per span, evenly spaced, both towers
+        included (5).
+      profile_step: m between a cross-section's points (the DEM's cell).
+      profile_width: m each side of the line (600).
+      output: a .gpkg (layers spans and towers) or .geojson file (both in
+        one, EPSG:4326, a 'feature' attribute telling them apart).
+      map: a picture of the line (.png, .svg or .pdf): the DEM's hillshade,
+        each span coloured by its total rate, the towers numbered.
+      client: a dask.distributed Client: the sections computed on its
+        workers (sampled here; the workers read no raster).
+      jobs: threads here; None for one per core.
+      flag_above, top: as egm_shielding.route.
+      **inputs: every input of egm_shielding.rates for every span (min_current,
+        law, rate_method, ...), but the tower and the ground.
+
+    Returns the Route of egm_shielding.route: spans (a DataFrame: span,
+    name, km, length, from, to, the rates of every conductor and total,
+    the flashover rates when some conductor has a critical current,
+    failures<Name>, failuresTotal, share, flagged, highestSection,
+    highestSectionT, highestSectionTotal, error), summary, top, flagged.
+    Raises ValueError, before anything is written, for any input that
+    cannot be used, naming the tower, file, span or section.
+    """
+    outputs = _check_outputs(output, map, [towers, dem, cover, tower,
+                                           flash_density if not isinstance(flash_density, numbers.Real) else None])
+    plan = _plan(towers, dem, tower, cover, flash_density, sections, profile_step, profile_width, inputs)
+    rate_method = inputs.get("rate_method", inputs.get("rate-method"))
+    records = _route_records(plan)
+    route_plan = _core.route_plan(records, False, rate_method)
+    outcomes = _compute(plan.cases, rate_method, jobs, client)
+    spans = _combine(plan, outcomes)
+    d = _core.route_assemble(route_plan, [s[0] for s in spans], flag_above, top, None, False)
+    rows = []
+    for row, s, (_, highest, highest_total) in zip(d["spans"], plan.spans, spans):
+        out = {}
+        for key, value in row.items():
+            out[key] = value
+            if key == "length":
+                out["from"] = s["from"].label
+                out["to"] = s["to"].label
+                if "flash-density" in s["inputs"]:
+                    out["flashDensity"] = s["inputs"]["flash-density"]
+            if key == "flagged":
+                out["highestSection"] = highest + 1
+                out["highestSectionT"] = float(plan.ts[highest])
+                out["highestSectionTotal"] = highest_total
+        rows.append(out)
+    result = Route(_table(rows, True), d["summary"], d["top"], d["flagged"])
+    if outputs["output"] is not None:
+        _write_layers(outputs["output"], plan, result)
+    if outputs["map"] is not None:
+        _draw_map(outputs["map"], plan, result, dem)
+    return result
+
+
+def cross_sections(towers, dem, *, tower=None, cover=None, flash_density=None, sections=5,
+                   profile_step=None, profile_width=600.0, **inputs):
+    """The cases route() computes, without computing them: one dict per
+    cross-section, spans in order: span, section (1, 2, ...), t, and the
+    case (tower, ground and the inputs) as egm_shielding.rates takes it."""
+    plan = _plan(towers, dem, tower, cover, flash_density, sections, profile_step, profile_width, inputs)
+    return [{"span": i, "section": k + 1, "t": t, "case": case}
+            for (i, k, t), case in zip(plan.where, plan.cases)]
+
+
+# ---------------------------------------------------------------------------
+# Outputs
+
+_LAYER_SUFFIXES = {".gpkg": "GPKG", ".geojson": "GeoJSON", ".json": "GeoJSON"}
+_MAP_SUFFIXES = (".png", ".svg", ".pdf")
+
+
+def _check_outputs(output, map_file, inputs):
+    """The output files by kind, refused before anything is computed when
+    their kind is unknown, their folder missing, or one is an input."""
+    out = {"output": None, "map": None}
+    for what, path, suffixes in (("output", output, tuple(_LAYER_SUFFIXES)), ("map", map_file, _MAP_SUFFIXES)):
+        if path is None:
+            continue
+        path = Path(os.fspath(path))
+        if path.suffix.lower() not in suffixes:
+            raise ValueError(f"{what} '{path}': must end in {', '.join(suffixes)}")
+        if not path.resolve().parent.is_dir():
+            raise ValueError(f"{what} '{path}': no folder '{path.parent}'")
+        for given in inputs:
+            if given is not None and os.path.exists(given) and path.exists() and os.path.samefile(given, path):
+                raise ValueError(f"{what} '{path}' is the input '{given}': an input is never replaced; "
+                                 "nothing written")
+        out[what] = path
+    if out["output"] is not None and out["map"] is not None and out["output"].resolve() == out["map"].resolve():
+        raise ValueError(f"output and map are the same file '{out['output']}'")
+    return out
+
+
+def _scalar_columns(frame):
+    """The columns of a frame that a layer can hold: numbers, texts,
+    booleans (not lists)."""
+    keep = []
+    for c in frame.columns:
+        if frame[c].map(lambda v: isinstance(v, (list, tuple, dict))).any():
+            continue
+        keep.append(c)
+    return frame[keep]
+
+
+def _replace(path, write):
+    """write(temporary path) then the temporary file renamed to path: an
+    interrupted run leaves no partial file."""
+    temporary = path.with_name(f".{path.stem}.{os.getpid()}.partial{path.suffix}")
+    try:
+        if temporary.exists():
+            temporary.unlink()
+        write(temporary)
+        os.replace(temporary, path)
+    finally:
+        if temporary.exists():
+            temporary.unlink()
+
+
+def _layers(plan, result):
+    """The spans as lines and the towers as points, in the towers' CRS."""
+    spans = _scalar_columns(result.spans.copy())
+    spans = geopandas.GeoDataFrame(
+        spans, geometry=[shapely.geometry.LineString([s["from"].point, s["to"].point]) for s in plan.spans],
+        crs=plan.layer_crs)
+    # Each tower's chainage: where its span starts, the last one where the
+    # last span ends.
+    km = list(result.spans["km"])
+    km.append(km[-1] + float(result.spans["length"].iloc[-1]) / 1000.0)
+    towers = geopandas.GeoDataFrame(
+        {"tower": [t.label for t in plan.towers], "file": [str(t.file) for t in plan.towers],
+         "elevation": [t.elevation for t in plan.towers], "km": km},
+        geometry=[shapely.geometry.Point(t.point) for t in plan.towers], crs=plan.layer_crs)
+    return spans, towers
+
+
+def _write_layers(path, plan, result):
+    spans, towers = _layers(plan, result)
+    driver = _LAYER_SUFFIXES[path.suffix.lower()]
+
+    def write(temporary):
+        if driver == "GPKG":
+            spans.to_file(temporary, layer="spans", driver="GPKG")
+            towers.to_file(temporary, layer="towers", driver="GPKG")
+        else:
+            both = geopandas.GeoDataFrame(
+                __import__("pandas").concat([spans.assign(feature="span"), towers.assign(feature="tower")],
+                                            ignore_index=True), crs=spans.crs)
+            if both.crs is not None:
+                both = both.to_crs("EPSG:4326")
+            both.to_file(temporary, driver="GeoJSON")
+
+    _replace(path, write)
+
+
+def _nice_length(metres):
+    """A round length for a scale bar near metres: 1, 2 or 5 times a power
+    of ten."""
+    power = 10.0 ** math.floor(math.log10(metres))
+    for m in (5.0, 2.0, 1.0):
+        if m * power <= metres:
+            return m * power
+    return power
+
+
+def _map_scene(plan, result, dem, pixels=1200):
+    """What the map shows, in numbers: the hillshade (an array and its
+    extent in the DEM's CRS), the spans' segments and totals, the towers'
+    places and labels, the scale bar's length in metres and in map units,
+    and the axes' aspect."""
+    import matplotlib.colors
+    from rasterio.enums import Resampling
+    xs = [t.at[0] for t in plan.towers]
+    ys = [t.at[1] for t in plan.towers]
+    mid = ((min(xs) + max(xs)) / 2, (min(ys) + max(ys)) / 2)
+    east, north = plan.frame.metres_per_unit(mid)
+    # Around the line: its cross-sections' half width, or a tenth of its extent.
+    margin = max(0.1 * max((max(xs) - min(xs)) * east, (max(ys) - min(ys)) * north), 0.5 * plan.profile_width,
+                 200.0)
+    with rasterio.open(os.fspath(dem)) as src:
+        t = src.transform
+        if t.b != 0 or t.d != 0:
+            raise ValueError(f"map: the DEM '{os.fspath(dem)}' is not north up (a rotated grid)")
+        b = src.bounds
+        left = max(b.left, min(xs) - margin / east)
+        right = min(b.right, max(xs) + margin / east)
+        bottom = max(b.bottom, min(ys) - margin / north)
+        top = min(b.top, max(ys) + margin / north)
+        window = rasterio.windows.from_bounds(left, bottom, right, top, transform=t).round_offsets().round_lengths()
+        window = window.intersection(rasterio.windows.Window(0, 0, src.width, src.height))
+        scale = max(1.0, max(window.width, window.height) / pixels)
+        shape = (max(1, int(window.height / scale)), max(1, int(window.width / scale)))
+        z = src.read(1, window=window, out_shape=shape, masked=True,
+                     resampling=Resampling.bilinear).astype(float).filled(numpy.nan)
+        wb = rasterio.windows.bounds(window, t)
+    extent = (wb[0], wb[2], wb[1], wb[3])
+    dx = (extent[1] - extent[0]) / shape[1] * east
+    dy = (extent[3] - extent[2]) / shape[0] * north
+    if numpy.isnan(z).all():
+        z = numpy.zeros(shape)
+    z = numpy.where(numpy.isnan(z), numpy.nanmean(z), z)
+    shade = matplotlib.colors.LightSource(azdeg=315, altdeg=45).hillshade(z, vert_exag=1.0, dx=dx, dy=dy)
+    width_m = (extent[1] - extent[0]) * east
+    bar = _nice_length(width_m / 5.0)
+    labels_every = max(1, int(math.ceil(len(plan.towers) / 40)))
+    return {"shade": shade, "extent": extent,
+            "segments": [[s["from"].at, s["to"].at] for s in plan.spans],
+            "totals": list(result.spans["total"]), "towers": [t.at for t in plan.towers],
+            "labels": [(k, t.label) for k, t in enumerate(plan.towers) if k % labels_every == 0
+                       or k == len(plan.towers) - 1],
+            "bar_metres": bar, "bar_units": bar / east, "aspect": north / east,
+            "rate_method": result.summary["rateMethod"]}
+
+
+def _draw_map(path, plan, result, dem):
+    import matplotlib.colors
+    from matplotlib.collections import LineCollection
+    from matplotlib.figure import Figure
+    from mpl_toolkits.axes_grid1 import make_axes_locatable
+    from mpl_toolkits.axes_grid1.anchored_artists import AnchoredSizeBar
+    scene = _map_scene(plan, result, dem)
+    left, right, bottom, top = scene["extent"]
+    tall = (top - bottom) * scene["aspect"] / (right - left)
+    # A figure of its own, outside pyplot: no backend and no global state.
+    fig = Figure(figsize=(9.0, min(max(9.0 * tall, 3.0), 12.0) + 1.0))
+    ax = fig.subplots()
+    ax.imshow(scene["shade"], cmap="gray", vmin=0.0, vmax=1.0, extent=scene["extent"], origin="upper",
+              interpolation="bilinear")
+    totals = numpy.asarray(scene["totals"], dtype=float)
+    low, high = float(totals.min()), float(totals.max())
+    if not high > low:
+        low, high = 0.0, high if high > 0 else 1.0
+    lines = LineCollection(scene["segments"], cmap="plasma", norm=matplotlib.colors.Normalize(low, high),
+                           linewidths=3.0)
+    lines.set_array(totals)
+    ax.add_collection(lines)
+    px = [p[0] for p in scene["towers"]]
+    py = [p[1] for p in scene["towers"]]
+    ax.plot(px, py, "o", color="white", markeredgecolor="black", markersize=4, zorder=3)
+    for k, label in scene["labels"]:
+        ax.annotate(label, scene["towers"][k], xytext=(4, 4), textcoords="offset points", fontsize=8,
+                    color="black", bbox={"boxstyle": "round,pad=0.1", "fc": "white", "alpha": 0.7, "lw": 0})
+    bar_label = (f"{scene['bar_metres'] / 1000:g} km" if scene["bar_metres"] >= 1000
+                 else f"{scene['bar_metres']:g} m")
+    ax.add_artist(AnchoredSizeBar(ax.transData, scene["bar_units"], bar_label, "lower left", pad=0.5,
+                                  frameon=True, size_vertical=0))
+    ax.annotate("N", xy=(0.95, 0.97), xytext=(0.95, 0.86), xycoords="axes fraction",
+                textcoords="axes fraction", ha="center", va="center", fontsize=11, fontweight="bold",
+                bbox={"boxstyle": "round,pad=0.2", "fc": "white", "alpha": 0.8, "lw": 0},
+                arrowprops={"arrowstyle": "-|>", "color": "black"})
+    ax.ticklabel_format(useOffset=False, style="plain")
+    ax.set_xlim(scene["extent"][0], scene["extent"][1])
+    ax.set_ylim(scene["extent"][2], scene["extent"][3])
+    ax.set_aspect(scene["aspect"])
+    bar = fig.colorbar(lines, cax=make_axes_locatable(ax).append_axes("right", size="3%", pad=0.1))
+    bar.set_label(f"shielding failures per 100 km per year\n({scene['rate_method']} method)")
+    crs = pyproj.CRS.from_user_input(plan.dem_crs)
+    ax.set_xlabel(f"{crs.name}: x" if not crs.is_geographic else "longitude, degrees")
+    ax.set_ylabel(f"{crs.name}: y" if not crs.is_geographic else "latitude, degrees")
+    s = result.summary
+    ax.set_title(f"{s['spans']} spans, {s['lengthKm']:.3f} km: "
+                 f"{s['failuresPerYear']['total']:.4g} shielding failures per year")
+    _replace(path, lambda temporary: fig.savefig(temporary, dpi=120, bbox_inches="tight",
+                                                 format=path.suffix[1:].lower()))
+
+
+# ---------------------------------------------------------------------------
+# The command egm-gis-route
+
+# The command's input flags: every input of rates() that a tower over a
+# ground profile takes, by the input table's names; numbers unless named
+# here.
+_TEXT_INPUTS = ("law", "distribution", "evaluation", "rate-method")
+_FLAG_INPUTS = ("thunder-days", "min-current", "law", "law-a", "law-b", "law-c", "law-d", "law-beta",
+                "distribution", "current-scale", "current-exponent", "current-median", "current-sigma",
+                "rate-method", "evaluation")
+
+
+def _text(value):
+    """A table's field as egm-study writes it: shortest numbers, true and
+    false, nothing for none."""
+    if value is None:
+        return ""
+    if isinstance(value, (bool, numpy.bool_)):
+        return "true" if value else "false"
+    if isinstance(value, numbers.Integral):
+        return str(int(value))
+    if isinstance(value, numbers.Real):
+        v = float(value)
+        if math.isnan(v):
+            return ""
+        return repr(v) if not v.is_integer() or abs(v) >= 1e16 else str(int(v))
+    return str(value)
+
+
+def write_table(result, out):
+    """The route's table as egm-study route --format csv writes it: one row
+    per span, then the summary as '#' lines."""
+    frame = result.spans
+    columns = [c for c in frame.columns
+               if not frame[c].map(lambda v: isinstance(v, (list, tuple, dict))).any()]
+    w = csv.writer(out, lineterminator="\n")
+    w.writerow(columns)
+    for row in frame[columns].itertuples(index=False):
+        w.writerow([_text(_plain(v)) for v in row])
+    s = result.summary
+    out.write(f"# spans {s['spans']}, failed {s['failed']}, length {_text(s['lengthKm'])} km\n")
+    failures = ", ".join(f"{k} {_text(v)}" for k, v in s["failuresPerYear"].items())
+    out.write(f"# failures per year: {failures}\n")
+    out.write(f"# average {_text(s['averagePer100KmPerYear'])} per 100 km per year, {s['rateMethod']} method\n")
+
+
+def _parser():
+    p = argparse.ArgumentParser(
+        prog="egm-gis-route",
+        description="A line's expected shielding failures from its towers on a map and a ground elevation "
+                    "model: each span's ground across the line sampled at cross-sections, each computed as a "
+                    "ground profile case, combined by the trapezoidal rule along the span. Writes the route's "
+                    "table (CSV, one row per span, the summary as '#' lines) to standard output or --table.")
+    p.add_argument("towers", help="point layer of the towers in line order (an order or number attribute, "
+                                  "else the file's order), or a line layer whose vertices are the towers")
+    p.add_argument("dem", help="ground elevation raster, m (GeoTIFF, any CRS)")
+    p.add_argument("--tower", metavar="FILE", help="tower file for every tower without a 'tower' attribute")
+    p.add_argument("--cover", metavar="RASTER", help="raster of tree and building heights, m")
+    p.add_argument("--flash-density", metavar="N|RASTER",
+                   help="ground flashes per km^2 per year: a number, or a raster averaged along each span")
+    p.add_argument("--sections", type=int, default=5, help="cross-sections per span, both towers included (5)")
+    p.add_argument("--profile-step", type=float, metavar="M", help="m between profile points (the DEM's cell)")
+    p.add_argument("--profile-width", type=float, default=600.0, metavar="M", help="m each side of the line (600)")
+    p.add_argument("--output", metavar="FILE", help="spans and towers as a .gpkg or .geojson layer")
+    p.add_argument("--map", metavar="FILE", help="picture of the line: .png, .svg or .pdf")
+    p.add_argument("--table", metavar="FILE", help="the route's table (default: standard output)")
+    p.add_argument("--client", metavar="ADDRESS",
+                   help="a Dask scheduler's address (tcp://host:8786): the sections computed on its workers")
+    p.add_argument("--jobs", type=int, help="threads (default: one per core)")
+    p.add_argument("--flag-above", type=float, metavar="R", help="flag the stretches whose total rate exceeds R")
+    p.add_argument("--top", type=int, default=10, help="spans listed as contributing most (10)")
+    for name in _FLAG_INPUTS:
+        p.add_argument(f"--{name}", type=str if name in _TEXT_INPUTS else float,
+                       help="as egm-study's --" + name)
+    p.add_argument("--current-table", metavar="FILE", help="as egm-study's --current-table")
+    return p
+
+
+def main(argv=None):
+    """egm-gis-route: exit status 0, 1 with one line on standard error for
+    inputs that cannot be used (nothing written), 2 for usage errors."""
+    args = _parser().parse_args(argv)
+    inputs = {}
+    for name in _FLAG_INPUTS + ("current-table",):
+        value = getattr(args, name.replace("-", "_"))
+        if value is not None:
+            inputs[name.replace("-", "_")] = value
+    density = args.flash_density
+    if density is not None:
+        try:
+            density = float(density)
+        except ValueError:
+            pass
+    client = None
+    try:
+        if args.table is not None:
+            # Refused before anything is computed or written, as the other outputs.
+            table = Path(args.table)
+            if not table.resolve().parent.is_dir():
+                raise ValueError(f"table '{table}': no folder '{table.parent}'")
+            for given in (args.towers, args.dem, args.tower, args.cover, args.flash_density, args.output, args.map):
+                if given is not None and os.path.exists(given) and table.exists() and os.path.samefile(given, table):
+                    raise ValueError(f"table '{table}' is the file '{given}': an input is never replaced; "
+                                     "nothing written")
+        if args.client is not None:
+            from distributed import Client
+            client = Client(args.client)
+        result = route(args.towers, args.dem, tower=args.tower, cover=args.cover, flash_density=density,
+                       sections=args.sections, profile_step=args.profile_step, profile_width=args.profile_width,
+                       output=args.output, map=args.map, client=client, jobs=args.jobs,
+                       flag_above=args.flag_above, top=args.top, **inputs)
+        if args.table is not None:
+            _replace(table, lambda temporary: _write_table_file(temporary, result))
+        else:
+            write_table(result, sys.stdout)
+            sys.stdout.flush()
+    except (ValueError, TypeError, OSError) as e:
+        print(f"egm-gis-route: {_reason(e)}", file=sys.stderr)
+        return 1
+    finally:
+        if client is not None:
+            client.close()
+    return 0
+
+
+def _write_table_file(path, result):
+    with open(path, "w", encoding="utf-8", newline="") as f:
+        write_table(result, f)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
