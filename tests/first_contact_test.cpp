@@ -157,7 +157,7 @@ TEST(FirstContactWidth, AStepPreparedForAnotherTowerHoldsOnlyThatTower)
     EXPECT_TRUE(egm::model::hasBoundaryArc(reused, 1));
 }
 
-// The issue's lines, each stroke worked out by hand from the rule.
+// Lines whose strokes were worked out by hand from the rule.
 TEST(FirstContactWidth, OnlyTheReachableFrontOfAGroundWireCounts)
 {
     // Ground wire 2 of this line, seen by strokes 5 degrees above the
@@ -416,10 +416,10 @@ TEST(FirstContactProperties, WidthsHaveNoJumpOverTheIncidenceAngle)
     // step (square-root behaviour at a tangency included) is far smaller.
     std::mt19937 random(3);
     std::vector<egm::Inputs> lines;
-    egm::Inputs issue;
-    issue.tower = egm::towerOf(egm::Line{{16.89, 68}, {-5.11, 60}, {20, 44}, {-10, 50}}, 0.8);
-    issue.slope = 20.0;
-    lines.push_back(issue);
+    egm::Inputs hillside;
+    hillside.tower = egm::towerOf(egm::Line{{16.89, 68}, {-5.11, 60}, {20, 44}, {-10, 50}}, 0.8);
+    hillside.slope = 20.0;
+    lines.push_back(hillside);
     for (int trial = 0; trial < 4; ++trial) {
         lines.push_back(towerInputs(randomTower(random), trial * 10.0 - 15.0));
     }

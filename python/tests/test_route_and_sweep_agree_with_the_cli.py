@@ -78,7 +78,7 @@ def test_a_route_gives_the_same_numbers_from_the_cli_and_python(tmp_path):
                 same_number(text, span[key], f"span {span['span']} {key}")
             compared += 1
     assert compared >= 100
-    # The figures: the km posts kept to their decimals.
+    # The figures worked out by hand: the km posts kept to their decimals.
     assert r.spans[1]["km"] == 1.5679012233333331
     assert r.spans[2]["km"] == 1.5680246801223454
     # The summary lines: "# spans 6, failed 1, length L km", the failures
