@@ -6,8 +6,8 @@
 // ground profiles. Prints the ratios of the
 // median times after the table.
 #include <algorithm>
-#include <cmath>
 #include <benchmark/benchmark.h>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <map>

@@ -90,7 +90,8 @@ void prepareTowerCurrent(const Inputs& in, double current, ContactCurrentStep& s
     if (!ground.empty() && ground.level()) {
         const GroundPoint& p = ground.points().front();
         const double above = p.elevation + p.cover - ground.base();
-        prepareContactCurrentStep(disks, above == 0.0 ? d.groundStrikeHeight : d.groundStrikeHeight + above, step);
+        prepareContactCurrentStep(disks, above == 0.0 ? d.groundStrikeHeight : d.groundStrikeHeight + above,
+                                  step);
         return;
     }
     prepareContactCurrentStep(disks, d.groundStrikeHeight, step, &ground);
@@ -162,7 +163,8 @@ std::vector<double> ContactEvaluator::draw(const StrokeAngle& angle, StrokeGeome
                 geometry.surface.push_back({p.x, p.y});
             }
         }
-        geometry.surface.front().y = from < surface.front().x ? surface.front().y : in_.ground.surfaceAt(from) - in_.ground.base();
+        geometry.surface.front().y =
+            from < surface.front().x ? surface.front().y : in_.ground.surfaceAt(from) - in_.ground.base();
         geometry.surface.push_back({to, in_.ground.surfaceAt(to) - in_.ground.base()});
         for (const Point& p : step_.region.boundary(from, to, (to - from) / 400.0)) {
             geometry.groundBoundary.push_back({p.x, p.y});

@@ -203,7 +203,9 @@ void clipToGround(const GroundRegion& region, const ContactDisk& d, std::size_t 
     region.crossings(Point{d.x, d.y}, d.r, crossing);
     arcs.assign(boundary.begin() + static_cast<std::ptrdiff_t>(first), boundary.end());
     boundary.resize(first);
-    const auto pointAt = [&](double phi) { return Point{d.x + d.r * std::cos(phi), d.y + d.r * std::sin(phi)}; };
+    const auto pointAt = [&](double phi) {
+        return Point{d.x + d.r * std::cos(phi), d.y + d.r * std::sin(phi)};
+    };
     for (const BoundaryArc& arc : arcs) {
         cut.clear();
         cut.push_back(arc.from);
@@ -221,7 +223,8 @@ void clipToGround(const GroundRegion& region, const ContactDisk& d, std::size_t 
         bool open = false;
         double from = 0.0;
         for (std::size_t k = 0; k + 1 < cut.size(); ++k) {
-            const bool outside = cut[k + 1] > cut[k] && !region.contains(pointAt((cut[k] + cut[k + 1]) / 2.0));
+            const bool outside =
+                cut[k + 1] > cut[k] && !region.contains(pointAt((cut[k] + cut[k + 1]) / 2.0));
             if (outside && !open) {
                 open = true;
                 from = cut[k];
@@ -232,8 +235,8 @@ void clipToGround(const GroundRegion& region, const ContactDisk& d, std::size_t 
             }
         }
         if (open) {
-            boundary.push_back(BoundaryArc{arc.wire, from, arc.to, from == arc.from ? arc.start : pointAt(from),
-                                           arc.end});
+            boundary.push_back(
+                BoundaryArc{arc.wire, from, arc.to, from == arc.from ? arc.start : pointAt(from), arc.end});
         }
     }
 }
@@ -375,7 +378,9 @@ void blockedByGround(const ContactCurrentStep& step, const StrokeAngle& angle, c
     const double climb = std::fabs(angle.sinTheta / angle.cosTheta);
     for (auto it = first; it != ground.end() && it->left <= right; ++it) {
         const GroundPiece& g = *it;
-        const double away = g.right < boxLeft ? boxLeft - g.right : g.left > boxRight ? g.left - boxRight : 0.0;
+        const double away = g.right < boxLeft   ? boxLeft - g.right
+                            : g.left > boxRight ? g.left - boxRight
+                                                : 0.0;
         GroundFront f;
         if (!(g.top > low) || !(g.right >= left) || (away > 0.0 && !(g.top > low + away * climb)) ||
             !frontOf(g, angle, f) || !(f.hi > p.lo) || !(f.lo < p.hi)) {
@@ -435,7 +440,8 @@ void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double gro
     if (overProfile) {
         step.region.reset(*profile, groundStrikeHeight);
     }
-    step.general = overProfile || std::any_of(disks.begin(), disks.end(), [](const ContactDisk& d) { return d.other; });
+    step.general =
+        overProfile || std::any_of(disks.begin(), disks.end(), [](const ContactDisk& d) { return d.other; });
     // The centres stay where they are from one current to the next: their
     // distances and directions are worked out again only when they move.
     const bool moved =
@@ -556,7 +562,8 @@ void mergeBands(std::vector<ContactBand>& caught, std::vector<ContactBand>& band
 // another wire's piece or a piece of the ground's striking region; the
 // total is what the line's own wires catch.
 double evaluateGeneralStroke(const ContactCurrentStep& step, const StrokeAngle& angle, const Piece* pieces,
-                             std::size_t n, double* widths, ContactWidths which, std::vector<ContactBand>* bands)
+                             std::size_t n, double* widths, ContactWidths which,
+                             std::vector<ContactBand>* bands)
 {
     static thread_local std::vector<Stretch> blocked;
     static thread_local std::vector<ContactBand> caught;

@@ -177,13 +177,13 @@ GroundPiece GroundRegion::pieceOf(const Feature& f) const
     switch (f.kind) {
     case GroundPiece::Kind::leftLevel: {
         const Point& v = surface_.front();
-        return GroundPiece{f.kind, Point{-kInf, v.y + g}, Point{v.x, v.y + g}, Point{0.0, 1.0}, 0.0, v.y + g, -kInf,
-                           v.x};
+        return GroundPiece{
+            f.kind, Point{-kInf, v.y + g}, Point{v.x, v.y + g}, Point{0.0, 1.0}, 0.0, v.y + g, -kInf, v.x};
     }
     case GroundPiece::Kind::rightLevel: {
         const Point& v = surface_.back();
-        return GroundPiece{f.kind, Point{v.x, v.y + g}, Point{kInf, v.y + g}, Point{0.0, 1.0}, 0.0, v.y + g, v.x,
-                           kInf};
+        return GroundPiece{
+            f.kind, Point{v.x, v.y + g}, Point{kInf, v.y + g}, Point{0.0, 1.0}, 0.0, v.y + g, v.x, kInf};
     }
     case GroundPiece::Kind::circle: {
         // Only between the normals of the pieces either side is the point
@@ -276,8 +276,8 @@ void GroundRegion::findBoundary()
                 const double qLo = valueAt(q.piece, lo);
                 const double qHi = valueAt(q.piece, hi);
                 const double pTop = isCircle(p) ? valueAt(p, std::clamp(p.a.x, lo, hi)) : std::max(pLo, pHi);
-                const double qTop =
-                    isCircle(q.piece) ? valueAt(q.piece, std::clamp(q.piece.a.x, lo, hi)) : std::max(qLo, qHi);
+                const double qTop = isCircle(q.piece) ? valueAt(q.piece, std::clamp(q.piece.a.x, lo, hi))
+                                                      : std::max(qLo, qHi);
                 if (pTop < std::min(qLo, qHi)) {
                     lay(q, lo, hi, false);
                     continue;

@@ -138,7 +138,8 @@ void validate(const Tower& tower)
                  shortestText(1.5 * w.height) + " m), so that the average height stays above the ground");
         }
         if (w.kind == WireKind::groundWire && w.voltageTerm != 0.0) {
-            fail("voltage term " + shortestText(w.voltageTerm) + ": only conductors and other wires have one");
+            fail("voltage term " + shortestText(w.voltageTerm) +
+                 ": only conductors and other wires have one");
         }
         if (w.kind != WireKind::conductor && w.insulation.given()) {
             fail(w.insulation.criticalCurrent

@@ -53,8 +53,9 @@ void validateGround(const Inputs& in)
         return;
     }
     if (const std::optional<GroundProfile::Fault> f = GroundProfile::fault(ground.points())) {
-        throw InputError("ground profile: " + (f->row == 0 ? std::string() : "point " + std::to_string(f->row) + ": ") +
-                         f->reason);
+        throw InputError(
+            "ground profile: " + (f->row == 0 ? std::string() : "point " + std::to_string(f->row) + ": ") +
+            f->reason);
     }
     if (in.slope != 0.0) {
         throw InputError("slope " + shortestText(in.slope) +
@@ -66,7 +67,8 @@ void validateGround(const Inputs& in)
         const double above = ground.surfaceAt(w.x) - base;
         if (!(w.height - 2.0 / 3.0 * w.sag > above)) {
             throw TowerError("wire " + std::to_string(i + 1) + " (" + in.tower.nameOf(i) + "): height " +
-                                 shortestText(w.height) + " m above the tower's base: the ground's surface under it (x " +
+                                 shortestText(w.height) +
+                                 " m above the tower's base: the ground's surface under it (x " +
                                  shortestText(w.x) + " m) stands " + shortestText(above) +
                                  " m above the base, so the wire would be in it",
                              i);

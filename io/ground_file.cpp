@@ -52,8 +52,8 @@ egm::GroundProfile readGroundProfile(std::istream& in, const std::string& file)
                                   std::to_string(header.fields.size()));
         }
         if (points.size() == egm::kMaxProfilePoints) {
-            fail(record.line, "a ground profile takes at most " + std::to_string(egm::kMaxProfilePoints) +
-                                  " points");
+            fail(record.line,
+                 "a ground profile takes at most " + std::to_string(egm::kMaxProfilePoints) + " points");
         }
         std::array<double, 3> values = {0.0, 0.0, 0.0};
         for (std::size_t c = 0; c < kColumns.size(); ++c) {

@@ -167,9 +167,10 @@ class Reader {
             case Column::kind: {
                 const std::optional<egm::WireKind> kind = egm::wireKindNamed(text);
                 if (!kind) {
-                    fail(record.line, text.empty()
-                                          ? std::string("kind is missing: give ground wire, conductor or other wire")
-                                          : "kind '" + text + "': must be ground wire, conductor or other wire");
+                    fail(record.line,
+                         text.empty()
+                             ? std::string("kind is missing: give ground wire, conductor or other wire")
+                             : "kind '" + text + "': must be ground wire, conductor or other wire");
                 }
                 wire.kind = *kind;
                 break;

@@ -390,8 +390,9 @@ egm::GroundProfile groundProfileOf(const py::handle& value)
         rows = py::list(rows);
     }
     if (!isSequence(rows)) {
-        throw RowError{"ground profile '" + textOf(value) +
-                       "': must be (x, elevation) or (x, elevation, cover) tuples, a DataFrame or a file's path"};
+        throw RowError{
+            "ground profile '" + textOf(value) +
+            "': must be (x, elevation) or (x, elevation, cover) tuples, a DataFrame or a file's path"};
     }
     std::vector<egm::GroundPoint> points;
     for (const py::handle item : rows) {
@@ -413,8 +414,8 @@ egm::GroundProfile groundProfileOf(const py::handle& value)
         }
     }
     if (const std::optional<egm::GroundProfile::Fault> f = egm::GroundProfile::fault(points)) {
-        throw RowError{"ground profile: " + (f->row == 0 ? std::string() : "point " + std::to_string(f->row) + ": ") +
-                       f->reason};
+        throw RowError{"ground profile: " +
+                       (f->row == 0 ? std::string() : "point " + std::to_string(f->row) + ": ") + f->reason};
     }
     return egm::GroundProfile(std::move(points));
 }

@@ -138,7 +138,8 @@ const std::variant<T, std::string>& readOnce(std::map<std::string, std::variant<
 
 // The file's tower, table or profile into named; false with the message in
 // error when it cannot be used.
-template <class T> bool take(const std::variant<T, std::string>& read, std::optional<T>& into, std::string& error)
+template <class T>
+bool take(const std::variant<T, std::string>& read, std::optional<T>& into, std::string& error)
 {
     if (const std::string* e = std::get_if<std::string>(&read)) {
         error = *e;
@@ -215,9 +216,8 @@ bool CaseFile::next(const egm::Inputs& defaults, Case& c)
                    tables_, c.currentTableFile, towerPath(c.currentTableFile), egm::io::readCurrentTableFile),
                named.currentTable, error)) ||
         (!c.groundFile.empty() &&
-         !take(readOnce<egm::GroundProfile, egm::io::GroundFileError>(grounds_, c.groundFile,
-                                                                     towerPath(c.groundFile),
-                                                                     egm::io::readGroundProfileFile),
+         !take(readOnce<egm::GroundProfile, egm::io::GroundFileError>(
+                   grounds_, c.groundFile, towerPath(c.groundFile), egm::io::readGroundProfileFile),
                named.ground, error))) {
         c.inputs.error = at + error;
         return true;

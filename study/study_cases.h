@@ -68,7 +68,8 @@ class CaseFile {
     struct Column {
         // as the table names it, or "name", "tower", "current-table", "ground", or an extra
         std::string name;
-        const egm::InputField* field = nullptr; // null for "name", "tower", "current-table", "ground" and extras
+        const egm::InputField* field =
+            nullptr; // null for "name", "tower", "current-table", "ground" and extras
     };
     // Each tower file read once: its tower or its message.
     const std::variant<egm::Tower, std::string>& tower(const std::string& file);

@@ -302,9 +302,10 @@ std::string resultText(const egm::Result& r, const egm::Tower* tower, const egm:
     line("current distribution", std::string(egm::distributionName(r.distribution.kind)));
     if (ground != nullptr && !ground->empty()) {
         const std::vector<egm::GroundPoint>& p = ground->points();
-        line("ground", "profile of " + std::to_string(p.size()) + " points from x " + shortestText(p.front().x) +
-                           " to " + shortestText(p.back().x) + " m, the tower's base at elevation " +
-                           shortestText(ground->base()) + " m; angles from the true horizontal");
+        line("ground", "profile of " + std::to_string(p.size()) + " points from x " +
+                           shortestText(p.front().x) + " to " + shortestText(p.back().x) +
+                           " m, the tower's base at elevation " + shortestText(ground->base()) +
+                           " m; angles from the true horizontal");
     }
     line("terrain factor", shortestText(r.terrainFactor));
     line("collection width", shortestText(r.collectionWidth) + " m");

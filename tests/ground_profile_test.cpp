@@ -42,11 +42,20 @@ TEST(GroundProfile, AgainstAnIndependentBruteForce)
     const double fall25 = -279.78459489299917;
     const double rise30 = 346.41016151377545;
     const std::vector<Reference> cases = {
-        {"ridge, 25 degrees both ways", {{-600.0, fall25}, {0.0, 0.0}, {600.0, fall25}}, 1.21295304396325,
-         0.35249678037467713, 1.5654498243379273},
-        {"hillside, 30 degrees falling towards +x", {{-600.0, rise30}, {600.0, -rise30}}, 1.2930605724710151, 0.0,
+        {"ridge, 25 degrees both ways",
+         {{-600.0, fall25}, {0.0, 0.0}, {600.0, fall25}},
+         1.21295304396325,
+         0.35249678037467713,
+         1.5654498243379273},
+        {"hillside, 30 degrees falling towards +x",
+         {{-600.0, rise30}, {600.0, -rise30}},
+         1.2930605724710151,
+         0.0,
          1.2930605724710151},
-        {"level", {{-600.0, 0.0}, {600.0, 0.0}}, 0.24193729261218427, 0.24300561714751143 - 0.24193729261218427,
+        {"level",
+         {{-600.0, 0.0}, {600.0, 0.0}},
+         0.24193729261218427,
+         0.24300561714751143 - 0.24193729261218427,
          0.24300561714751143},
     };
     for (const Reference& c : cases) {
@@ -94,7 +103,8 @@ std::vector<Shape> shapes()
     return {
         {"ridge", {{-600.0, -279.78459489299917}, {0.0, 0.0}, {600.0, -279.78459489299917}}},
         {"valley, the tower on its side", {{-400.0, 120.0}, {-30.0, -15.0}, {10.0, -18.0}, {500.0, 160.0}}},
-        {"terrace with a forest edge", {{-300.0, 0.0, 20.0}, {-40.0, 0.0, 20.0}, {-39.0, 0.0}, {20.0, 0.0}, {30.0, -12.0}, {400.0, -12.0}}},
+        {"terrace with a forest edge",
+         {{-300.0, 0.0, 20.0}, {-40.0, 0.0, 20.0}, {-39.0, 0.0}, {20.0, 0.0}, {30.0, -12.0}, {400.0, -12.0}}},
         {"rolling ground with a wood", rolling()},
     };
 }
@@ -106,7 +116,8 @@ TEST(GroundProfile, MirrorDatumAndFarForestChangeNothing)
 {
     for (const Shape& shape : shapes()) {
         for (const egm::RateMethod method : {egm::RateMethod::share, egm::RateMethod::exposure}) {
-            SCOPED_TRACE(std::string(shape.name) + (method == egm::RateMethod::share ? ", share" : ", exposure"));
+            SCOPED_TRACE(std::string(shape.name) +
+                         (method == egm::RateMethod::share ? ", share" : ", exposure"));
             egm::Inputs in = over(shape.profile);
             in.rateMethod = method;
             const egm::Result r = egm::computeRates(in, cheap());
@@ -147,7 +158,8 @@ TEST(GroundProfile, LevelProfilesAreThePlane)
 {
     const egm::Result flat = egm::computeRates(egm::Inputs{}, cheap());
     for (const double datum : {0.0, -250.0, 1800.0}) {
-        const egm::Result r = egm::computeRates(over({{-10.0, datum}, {0.0, datum}, {5000.0, datum}}), cheap());
+        const egm::Result r =
+            egm::computeRates(over({{-10.0, datum}, {0.0, datum}, {5000.0, datum}}), cheap());
         EXPECT_NEAR(r.totalRate, flat.totalRate, 1e-12 * flat.totalRate);
         EXPECT_NEAR(r.conductors[0].rate, flat.conductors[0].rate, 1e-12 * flat.totalRate);
     }
@@ -268,7 +280,8 @@ TEST(GroundProfile, WidthsAgreeWithABruteForceOfPaths)
                     const double g = geometry.groundStrikeHeight;
                     const std::vector<egm::GroundPoint>& points = in.ground.points();
                     const double far = 1.0e7;
-                    std::vector<std::pair<double, double>> surface = {{-far, points.front().elevation + points.front().cover - base}};
+                    std::vector<std::pair<double, double>> surface = {
+                        {-far, points.front().elevation + points.front().cover - base}};
                     for (const egm::GroundPoint& p : points) {
                         surface.emplace_back(p.x, p.elevation + p.cover - base);
                     }
@@ -301,11 +314,13 @@ TEST(GroundProfile, WidthsAgreeWithABruteForceOfPaths)
                     double nearest = std::numeric_limits<double>::infinity();
                     for (std::size_t k = 0; k + 1 < points.size(); ++k) {
                         const double ax = points[k].x, ay = points[k].elevation + points[k].cover - base;
-                        const double bx = points[k + 1].x, by = points[k + 1].elevation + points[k + 1].cover - base;
+                        const double bx = points[k + 1].x,
+                                     by = points[k + 1].elevation + points[k + 1].cover - base;
                         const double t = std::clamp(((q.x - ax) * (bx - ax) + (q.y - ay) * (by - ay)) /
                                                         ((bx - ax) * (bx - ax) + (by - ay) * (by - ay)),
                                                     0.0, 1.0);
-                        nearest = std::min(nearest, std::hypot(q.x - ax - t * (bx - ax), q.y - ay - t * (by - ay)));
+                        nearest =
+                            std::min(nearest, std::hypot(q.x - ax - t * (bx - ax), q.y - ay - t * (by - ay)));
                     }
                     if (q.x > points.front().x && q.x < points.back().x) {
                         EXPECT_NEAR(geometry.groundStrikeHeight, nearest, 1e-6) << "at x " << q.x;
@@ -382,8 +397,10 @@ TEST(GroundProfile, MaximumCurrentsFedBackMeetTheirDefinition)
                 continue;
             }
             const double vertical = 3.141592653589793 / 2.0;
-            EXPECT_GT(egm::strokeGeometry(in, *m.current - 0.01, vertical).width[conductors[k]], 0.0) << *m.current;
-            EXPECT_EQ(egm::strokeGeometry(in, *m.current + 0.02, vertical).width[conductors[k]], 0.0) << *m.current;
+            EXPECT_GT(egm::strokeGeometry(in, *m.current - 0.01, vertical).width[conductors[k]], 0.0)
+                << *m.current;
+            EXPECT_EQ(egm::strokeGeometry(in, *m.current + 0.02, vertical).width[conductors[k]], 0.0)
+                << *m.current;
         }
     }
 }
@@ -458,12 +475,24 @@ TEST(GroundProfile, Refusals)
     };
     const std::vector<Bad> cases = {
         {"one point", {{0.0, 0.0}}, "ground profile: a ground profile needs at least two points"},
-        {"repeated x", {{-5.0, 0.0}, {-5.0, 1.0}, {5.0, 0.0}}, "ground profile: point 2: x -5 m: x must increase strictly"},
-        {"unsorted", {{-5.0, 0.0}, {5.0, 1.0}, {2.0, 0.0}}, "ground profile: point 3: x 2 m: x must increase strictly"},
-        {"tower outside", {{1.0, 0.0}, {5.0, 1.0}}, "ground profile: the profile runs from x 1 to 5 m: it must reach the tower at x = 0"},
-        {"not a number", {{-5.0, nan}, {5.0, 0.0}}, "ground profile: point 1: elevation nan m: must be a finite number"},
-        {"negative cover", {{-5.0, 0.0, -1.0}, {5.0, 0.0}}, "ground profile: point 1: cover -1 m: must be a finite number, 0 or more"},
-        {"a wire in a hill", {{-20.0, 0.0}, {0.0, 0.0}, {11.2, 45.0}, {30.0, 0.0}}, "wire 3 (conductor1): height 42 m above the tower's base"},
+        {"repeated x",
+         {{-5.0, 0.0}, {-5.0, 1.0}, {5.0, 0.0}},
+         "ground profile: point 2: x -5 m: x must increase strictly"},
+        {"unsorted",
+         {{-5.0, 0.0}, {5.0, 1.0}, {2.0, 0.0}},
+         "ground profile: point 3: x 2 m: x must increase strictly"},
+        {"tower outside",
+         {{1.0, 0.0}, {5.0, 1.0}},
+         "ground profile: the profile runs from x 1 to 5 m: it must reach the tower at x = 0"},
+        {"not a number",
+         {{-5.0, nan}, {5.0, 0.0}},
+         "ground profile: point 1: elevation nan m: must be a finite number"},
+        {"negative cover",
+         {{-5.0, 0.0, -1.0}, {5.0, 0.0}},
+         "ground profile: point 1: cover -1 m: must be a finite number, 0 or more"},
+        {"a wire in a hill",
+         {{-20.0, 0.0}, {0.0, 0.0}, {11.2, 45.0}, {30.0, 0.0}},
+         "wire 3 (conductor1): height 42 m above the tower's base"},
     };
     for (const Bad& c : cases) {
         SCOPED_TRACE(c.name);

@@ -84,7 +84,9 @@ TEST(StudyGround, Refusals)
     };
     const std::vector<Case> cases = {
         {{"--ground", "none.csv"}, 1, "cannot open ground profile 'none.csv'"},
-        {{"--ground", "unsorted.csv"}, 1, "ground profile 'unsorted.csv', line 4: x 2 m: x must increase strictly"},
+        {{"--ground", "unsorted.csv"},
+         1,
+         "ground profile 'unsorted.csv', line 4: x 2 m: x must increase strictly"},
         {{"--ground", "text.csv"}, 1, "ground profile 'text.csv', line 3: elevation 'high' is not a number"},
         {{"--ground", "nox.csv"}, 1, "ground profile 'nox.csv', line 1: column 'x' is missing"},
         {{"--ground", "cover.csv"}, 1, "ground profile 'cover.csv', line 2: cover -2 m"},

@@ -96,7 +96,7 @@ struct Insulation {
 // One wire of a tower.
 struct TowerWire {
     WireKind kind = WireKind::conductor;
-    double x = 0.0;      // m, across the line, at most kMaxCoordinate either way
+    double x = 0.0; // m, across the line, at most kMaxCoordinate either way
     // m, above the ground at the tower (over a ground profile, above the
     // tower's base); greater than 0 (an other wire's: above the ground
     // under it, at most kMaxCoordinate either way)
