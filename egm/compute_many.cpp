@@ -3,8 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <exception>
+#include <mutex>
 #include <thread>
 
 #include "egm/shielding.h"
