@@ -27,6 +27,7 @@ from rasterio.transform import from_origin  # noqa: E402
 
 import egm_shielding as egm  # noqa: E402
 import egm_shielding.gis as gis  # noqa: E402
+from egm_shielding import _gis_outputs  # noqa: E402
 
 CRS = "EPSG:32633"
 # The DEM's upper left corner and cells (m): 2 km square.
@@ -477,7 +478,7 @@ def test_the_map_shows_the_line_north_up_with_a_round_scale_bar(here):
     towers = write_towers(here / "towers.gpkg")
     plan = gis._plan(towers, dem, here / "tower.csv", None, None, 2, None, WIDTH, {})
     r = gis.route(towers, dem, tower=here / "tower.csv", profile_width=WIDTH, sections=2)
-    scene = gis._map_scene(plan, r, dem)
+    scene = _gis_outputs._map_scene(plan, r, dem)
     left, right, bottom, top = scene["extent"]
     assert left <= min(p[0] for p in POINTS) and right >= max(p[0] for p in POINTS)
     assert bottom <= min(p[1] for p in POINTS) and top >= max(p[1] for p in POINTS)
