@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -246,86 +247,141 @@ double stripEntry(double px, double py, double dx, double dy, double ax, double 
     return lo <= hi ? lo : std::numeric_limits<double>::infinity();
 }
 
+// Each wire's width for the stroke against the brute force, and the
+// picture's boundary of the striking region G from the surface.
+void checkAgainstPaths(const egm::Inputs& in, double current, double degrees)
+{
+    const double base = in.ground.base();
+    const double theta = degrees / 180.0 * 3.141592653589793;
+    const egm::StrokeGeometry geometry = egm::strokeGeometry(in, current, theta);
+    // Paths come from (cos, sin) theta, travelling the other way.
+    const double dx = -std::cos(theta);
+    const double dy = -std::sin(theta);
+    const double nx = std::sin(theta);
+    const double ny = -std::cos(theta);
+    std::vector<double> caught(geometry.circle.size(), 0.0);
+    const double step = 0.01;
+    // Only paths across the circles can meet a wire.
+    double from = std::numeric_limits<double>::infinity();
+    double to = -from;
+    for (const auto& c : geometry.circle) {
+        from = std::min(from, c.x * nx + c.y * ny - c.r);
+        to = std::max(to, c.x * nx + c.y * ny + c.r);
+    }
+    for (double s = std::floor(from) - 1.0; s < to + 1.0; s += step) {
+        const double px = s * nx - 5000.0 * dx;
+        const double py = s * ny - 5000.0 * dy;
+        double best = std::numeric_limits<double>::infinity();
+        std::optional<std::size_t> by;
+        for (std::size_t i = 0; i < geometry.circle.size(); ++i) {
+            const auto& c = geometry.circle[i];
+            const double t = entry(px, py, dx, dy, c.x, c.y, c.r);
+            if (t < best) {
+                best = t;
+                by = i;
+            }
+        }
+        const double g = geometry.groundStrikeHeight;
+        const std::vector<egm::GroundPoint>& points = in.ground.points();
+        const double far = 1.0e7;
+        std::vector<std::pair<double, double>> surface = {
+            {-far, points.front().elevation + points.front().cover - base}};
+        for (const egm::GroundPoint& p : points) {
+            surface.emplace_back(p.x, p.elevation + p.cover - base);
+        }
+        surface.emplace_back(far, points.back().elevation + points.back().cover - base);
+        for (std::size_t k = 0; k + 1 < surface.size(); ++k) {
+            const double t = stripEntry(px, py, dx, dy, surface[k].first, surface[k].second,
+                                        surface[k + 1].first, surface[k + 1].second, g);
+            if (t <= best) {
+                best = t;
+                by.reset();
+            }
+            const double v = entry(px, py, dx, dy, surface[k].first, surface[k].second, g);
+            if (v <= best) {
+                best = v;
+                by.reset();
+            }
+        }
+        if (by) {
+            caught[*by] += step;
+        }
+    }
+    for (std::size_t i = 0; i < caught.size(); ++i) {
+        EXPECT_NEAR(geometry.width[i], caught[i], 0.05 + 1e-3 * caught[i]);
+    }
+    // The picture's boundary of the striking region lies G from
+    // the surface.
+    ASSERT_FALSE(geometry.groundBoundary.empty());
+    const std::vector<egm::GroundPoint>& points = in.ground.points();
+    for (const auto& q : geometry.groundBoundary) {
+        double nearest = std::numeric_limits<double>::infinity();
+        for (std::size_t k = 0; k + 1 < points.size(); ++k) {
+            const double ax = points[k].x, ay = points[k].elevation + points[k].cover - base;
+            const double bx = points[k + 1].x, by = points[k + 1].elevation + points[k + 1].cover - base;
+            const double t = std::clamp(((q.x - ax) * (bx - ax) + (q.y - ay) * (by - ay)) /
+                                            ((bx - ax) * (bx - ax) + (by - ay) * (by - ay)),
+                                        0.0, 1.0);
+            nearest = std::min(nearest, std::hypot(q.x - ax - t * (bx - ax), q.y - ay - t * (by - ay)));
+        }
+        if (q.x > points.front().x && q.x < points.back().x) {
+            EXPECT_NEAR(geometry.groundStrikeHeight, nearest, 1e-6) << "at x " << q.x;
+        }
+    }
+}
+
 TEST(GroundProfile, WidthsAgreeWithABruteForceOfPaths)
 {
     for (const Shape& shape : shapes()) {
         const egm::Inputs in = over(shape.profile);
-        const double base = in.ground.base();
         for (const double current : {8.0, 40.0}) {
             for (const double degrees : {8.0, 30.0, 75.0, 90.0, 130.0, 168.0}) {
                 SCOPED_TRACE(std::string(shape.name) + ", " + std::to_string(current) + " kA, " +
                              std::to_string(degrees) + " degrees");
-                const double theta = degrees / 180.0 * 3.141592653589793;
-                const egm::StrokeGeometry geometry = egm::strokeGeometry(in, current, theta);
-                // Paths come from (cos, sin) theta, travelling the other way.
-                const double dx = -std::cos(theta);
-                const double dy = -std::sin(theta);
-                const double nx = std::sin(theta);
-                const double ny = -std::cos(theta);
-                std::vector<double> caught(geometry.circle.size(), 0.0);
-                const double step = 0.01;
-                for (double s = -700.0; s < 700.0; s += step) {
-                    const double px = s * nx - 5000.0 * dx;
-                    const double py = s * ny - 5000.0 * dy;
-                    double best = std::numeric_limits<double>::infinity();
-                    std::optional<std::size_t> by;
-                    for (std::size_t i = 0; i < geometry.circle.size(); ++i) {
-                        const auto& c = geometry.circle[i];
-                        const double t = entry(px, py, dx, dy, c.x, c.y, c.r);
-                        if (t < best) {
-                            best = t;
-                            by = i;
-                        }
-                    }
-                    const double g = geometry.groundStrikeHeight;
-                    const std::vector<egm::GroundPoint>& points = in.ground.points();
-                    const double far = 1.0e7;
-                    std::vector<std::pair<double, double>> surface = {
-                        {-far, points.front().elevation + points.front().cover - base}};
-                    for (const egm::GroundPoint& p : points) {
-                        surface.emplace_back(p.x, p.elevation + p.cover - base);
-                    }
-                    surface.emplace_back(far, points.back().elevation + points.back().cover - base);
-                    for (std::size_t k = 0; k + 1 < surface.size(); ++k) {
-                        const double t = stripEntry(px, py, dx, dy, surface[k].first, surface[k].second,
-                                                    surface[k + 1].first, surface[k + 1].second, g);
-                        if (t <= best) {
-                            best = t;
-                            by.reset();
-                        }
-                        const double v = entry(px, py, dx, dy, surface[k].first, surface[k].second, g);
-                        if (v <= best) {
-                            best = v;
-                            by.reset();
-                        }
-                    }
-                    if (by) {
-                        caught[*by] += step;
-                    }
-                }
-                for (std::size_t i = 0; i < caught.size(); ++i) {
-                    EXPECT_NEAR(geometry.width[i], caught[i], 0.05 + 1e-3 * caught[i]);
-                }
-                // The picture's boundary of the striking region lies G from
-                // the surface.
-                ASSERT_FALSE(geometry.groundBoundary.empty());
-                const std::vector<egm::GroundPoint>& points = in.ground.points();
-                for (const auto& q : geometry.groundBoundary) {
-                    double nearest = std::numeric_limits<double>::infinity();
-                    for (std::size_t k = 0; k + 1 < points.size(); ++k) {
-                        const double ax = points[k].x, ay = points[k].elevation + points[k].cover - base;
-                        const double bx = points[k + 1].x,
-                                     by = points[k + 1].elevation + points[k + 1].cover - base;
-                        const double t = std::clamp(((q.x - ax) * (bx - ax) + (q.y - ay) * (by - ay)) /
-                                                        ((bx - ax) * (bx - ax) + (by - ay) * (by - ay)),
-                                                    0.0, 1.0);
-                        nearest =
-                            std::min(nearest, std::hypot(q.x - ax - t * (bx - ax), q.y - ay - t * (by - ay)));
-                    }
-                    if (q.x > points.front().x && q.x < points.back().x) {
-                        EXPECT_NEAR(geometry.groundStrikeHeight, nearest, 1e-6) << "at x " << q.x;
-                    }
-                }
+                checkAgainstPaths(in, current, degrees);
+            }
+        }
+    }
+}
+
+// Random profiles: 10 to 40 points at random spacing, slopes up to about
+// 60 degrees, cover on some stretches, under a random tower of the four
+// wires and another line's wire.
+TEST(GroundProfile, RandomProfilesAgreeWithABruteForceOfPaths)
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int trial = 0; trial < 6; ++trial) {
+        std::vector<egm::GroundPoint> points;
+        double x = -250.0 - 150.0 * unit(random);
+        double z = 0.0;
+        const int n = 10 + static_cast<int>(30.0 * unit(random));
+        const double spacing = 700.0 / n;
+        for (int k = 0; k < n || x < 250.0; ++k) {
+            const double cover = unit(random) < 0.25 ? 25.0 * unit(random) : 0.0;
+            points.push_back({x, z, cover});
+            const double dx = spacing * (0.3 + 1.4 * unit(random));
+            x += dx;
+            z += dx * 1.7 * (unit(random) - 0.5);
+        }
+        egm::Inputs in = over(points);
+        const double ground = in.ground.surfaceAt(0.0) - in.ground.base();
+        const double lift = std::max(0.0, std::max(in.ground.surfaceAt(-12.0), in.ground.surfaceAt(12.0)) -
+                                              in.ground.base() - ground);
+        in.tower = egm::towerOf(egm::Line{{9.0 * unit(random) + 2.0, 60.0 + lift + ground},
+                                          {-9.0 * unit(random) - 2.0, 58.0 + lift + ground},
+                                          {11.0, 44.0 + lift + ground},
+                                          {-11.0, 42.0 + lift + ground}},
+                                0.0);
+        const double ox = 40.0 + 20.0 * unit(random);
+        in.tower.wires.push_back(egm::TowerWire{egm::WireKind::otherWire, ox,
+                                                in.ground.surfaceAt(ox) - in.ground.base() + 30.0, 0.0,
+                                                "neighbour"});
+        for (const double current : {10.0, 60.0}) {
+            for (const double degrees : {20.0, 90.0, 150.0}) {
+                SCOPED_TRACE("trial " + std::to_string(trial) + ", " + std::to_string(current) + " kA, " +
+                             std::to_string(degrees) + " degrees");
+                checkAgainstPaths(in, current, degrees);
             }
         }
     }
