@@ -66,9 +66,10 @@ except ModuleNotFoundError as e:
 __all__ = ["route", "cross_sections", "write_table", "main", "SECTION_CHUNK"]
 
 # Cross-sections per task on a Dask cluster and per step of the progress
-# bar: a section of 100 to 250 profile points takes some 0.1 s of one core,
-# so a chunk is a few seconds of work, far above the scheduler's cost per
-# task, while a route of 1,000 spans still makes 200 tasks to share out.
+# bar: a section of 100 to 250 profile points takes some 10 to 30 ms of one
+# core, so a chunk is a fraction of a second of work, well above the
+# scheduler's cost per task, while a route of 1,000 spans still makes 200
+# tasks to share out.
 SECTION_CHUNK = 25
 
 # Inputs that the DEM and the tower files set for every section.
