@@ -173,6 +173,22 @@ bool frontOf(const GroundPiece& g, const StrokeAngle& angle, GroundFront& f)
     return false;
 }
 
+// Where q, a piece of another wire or of the ground, overlaps wire piece p
+// and stands in front of it: the overlap is blocked. The two never cross, so
+// the one in front at the middle of the overlap is in front all over it.
+template <class Front> void blockBehind(const Piece& p, const Front& q, std::vector<Stretch>& blocked)
+{
+    if (!(q.hi > p.lo) || !(q.lo < p.hi)) {
+        return;
+    }
+    const double lo = std::max(p.lo, q.lo);
+    const double hi = std::min(p.hi, q.hi);
+    const double middle = (lo + hi) / 2.0;
+    if (depthAt(q, middle) > depthAt(p, middle)) {
+        blocked.push_back(Stretch{lo, hi});
+    }
+}
+
 // The stretches of wire piece p behind a piece of the ground. Only the
 // ground above the wire's lowest boundary point and on the side the stroke
 // comes from, within the rise of the highest piece over that point along
@@ -204,27 +220,17 @@ void blockedByGround(const ContactCurrentStep& step, const StrokeAngle& angle, c
                             : g.left > boxRight ? g.left - boxRight
                                                 : 0.0;
         GroundFront f;
-        if (!(g.top > low) || !(g.right >= left) || (away > 0.0 && !(g.top > low + away * climb)) ||
-            !frontOf(g, angle, f) || !(f.hi > p.lo) || !(f.lo < p.hi)) {
-            continue;
-        }
-        const double lo = std::max(p.lo, f.lo);
-        const double hi = std::min(p.hi, f.hi);
-        const double middle = (lo + hi) / 2.0;
-        if (depthAt(f, middle) > depthAt(p, middle)) {
-            blocked.push_back(Stretch{lo, hi});
+        if (g.top > low && g.right >= left && (away == 0.0 || g.top > low + away * climb) &&
+            frontOf(g, angle, f)) {
+            blockBehind(p, f, blocked);
         }
     }
     // The level ground beyond the ends has no finite left end or width.
     if (!ground.empty() && ground.front().kind == GroundPiece::Kind::leftLevel && first != ground.begin()) {
         GroundFront f;
         const GroundPiece& g = ground.front();
-        if (g.top > low && g.right >= left && frontOf(g, angle, f) && f.hi > p.lo && f.lo < p.hi) {
-            const double lo = std::max(p.lo, f.lo);
-            const double hi = std::min(p.hi, f.hi);
-            if (depthAt(f, (lo + hi) / 2.0) > depthAt(p, (lo + hi) / 2.0)) {
-                blocked.push_back(Stretch{lo, hi});
-            }
+        if (g.top > low && g.right >= left && frontOf(g, angle, f)) {
+            blockBehind(p, f, blocked);
         }
     }
 }
@@ -261,15 +267,8 @@ double evaluateGeneralStroke(const ContactCurrentStep& step, const StrokeAngle& 
         const Piece& p = pieces[k];
         blocked.clear();
         for (std::size_t j = 0; j < n; ++j) {
-            const Piece& q = pieces[j];
-            if (q.wire == p.wire || !(q.hi > p.lo) || !(q.lo < p.hi)) {
-                continue;
-            }
-            const double lo = std::max(p.lo, q.lo);
-            const double hi = std::min(p.hi, q.hi);
-            const double middle = (lo + hi) / 2.0;
-            if (depthAt(q, middle) > depthAt(p, middle)) {
-                blocked.push_back(Stretch{lo, hi});
+            if (pieces[j].wire != p.wire) {
+                blockBehind(p, pieces[j], blocked);
             }
         }
         if (step.overProfile) {

@@ -94,4 +94,16 @@ std::string lowered(std::string text)
     return text;
 }
 
+std::string recordFault(const CsvRecord& record, std::size_t columns)
+{
+    if (!record.error.empty()) {
+        return record.error;
+    }
+    if (record.fields.size() != columns) {
+        return std::to_string(record.fields.size()) + " fields where the header has " +
+               std::to_string(columns);
+    }
+    return {};
+}
+
 } // namespace egm::io

@@ -23,6 +23,11 @@ struct CsvRecord {
 // return is dropped.
 bool readCsvRecord(std::istream& in, int& line, CsvRecord& record);
 
+// What keeps a record from being a row of a table of `columns` fields: its
+// own error (an unclosed quote) or its count of fields ("3 fields where the
+// header has 2"); empty when it is one.
+std::string recordFault(const CsvRecord& record, std::size_t columns);
+
 // A field without its leading and trailing blanks and tabs.
 std::string trimmedField(const std::string& field);
 // The text in lower case (ASCII), for column names and kinds.

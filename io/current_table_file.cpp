@@ -44,12 +44,8 @@ egm::CurrentTable readCurrentTable(std::istream& in, const std::string& file)
     std::vector<int> lines;
     CsvRecord record;
     while (readCsvRecord(in, line, record)) {
-        if (!record.error.empty()) {
-            fail(record.line, record.error);
-        }
-        if (record.fields.size() != header.fields.size()) {
-            fail(record.line, std::to_string(record.fields.size()) + " fields where the header has " +
-                                  std::to_string(header.fields.size()));
+        if (const std::string fault = recordFault(record, header.fields.size()); !fault.empty()) {
+            fail(record.line, fault);
         }
         double values[2] = {0.0, 0.0};
         const int columns[2] = {currentColumn, probabilityColumn};
