@@ -60,7 +60,7 @@ def test_a_wheel_installed_into_a_fresh_environment_computes_as_the_build_tree(t
     with zipfile.ZipFile(wheels[0]) as wheel:
         names = wheel.namelist()
     assert {"egm_shielding/__init__.py", "egm_shielding/distributed.py", "egm_shielding/gis.py",
-            "egm_shielding/_gis_reading.py", "egm_shielding/_gis_outputs.py"} <= set(names)
+            "egm_shielding/_gis_reading.py", "egm_shielding/_gis_outputs.py", "egm_shielding/_gis_cli.py"} <= set(names)
     assert any(re.fullmatch(r"egm_shielding/_core\..*\.so", n) for n in names)
     with zipfile.ZipFile(wheels[0]) as wheel:
         entry_points = [wheel.read(n).decode() for n in names if n.endswith(".dist-info/entry_points.txt")]
