@@ -146,26 +146,24 @@ std::vector<double> ContactEvaluator::draw(const StrokeAngle& angle, StrokeGeome
         geometry.bands.push_back({b.from / angle.sinTheta, b.to / angle.sinTheta, b.wire});
     }
     if (step_.overProfile) {
-        // Across the circles and G beyond, and the profile's points there.
+        // Twice the circles' reach and G beyond, with the profile's points
+        // there, heights above the tower's base.
         double from = 0.0;
         double to = 0.0;
         for (const ContactDisk& d : step_.disk) {
             from = std::min(from, d.x - 2.0 * d.r);
             to = std::max(to, d.x + 2.0 * d.r);
         }
-        const double g = step_.groundStrikeHeight;
-        from -= g;
-        to += g;
-        const std::vector<Point>& surface = step_.region.surface();
-        geometry.surface.push_back({from, surface.front().y});
-        for (const Point& p : surface) {
+        from -= step_.groundStrikeHeight;
+        to += step_.groundStrikeHeight;
+        const auto height = [&](double x) { return in_.ground.surfaceAt(x) - in_.ground.base(); };
+        geometry.surface.push_back({from, height(from)});
+        for (const Point& p : step_.region.surface()) {
             if (p.x > from && p.x < to) {
                 geometry.surface.push_back({p.x, p.y});
             }
         }
-        geometry.surface.front().y =
-            from < surface.front().x ? surface.front().y : in_.ground.surfaceAt(from) - in_.ground.base();
-        geometry.surface.push_back({to, in_.ground.surfaceAt(to) - in_.ground.base()});
+        geometry.surface.push_back({to, height(to)});
         for (const Point& p : step_.region.boundary(from, to, (to - from) / 400.0)) {
             geometry.groundBoundary.push_back({p.x, p.y});
         }
