@@ -271,7 +271,7 @@ void drawStrokeLegend(Picture& p, const StrokeScene& s)
         // horizontal, heights above the tower's base.
         text("angle " + legendNumber(s.angleDegrees) + " deg from the horizontal");
         text("  = " + legendNumber(90.0 - s.angleDegrees) + " deg from the vertical");
-        text("ground profile, heights above the tower's base");
+        text("ground profile; heights above the base");
         text("ground's striking distance G " + legendNumber(g.groundStrikeHeight) + " m");
     } else {
         text("angle " + legendNumber(s.angleDegrees) + " deg (ground's frame)");
