@@ -317,8 +317,9 @@ def batch(cases, jobs=None):
         'min-current' or 'min_current', 'law', 'rate_method',
         'conductor_sag', 'thunder-days', 'critical-current3', ...), 'tower'
         (a tower as rates() takes it, sag and insulation included),
-        'law_coefficients', 'current_table' and an optional 'name'; a
-        missing key, None or NaN keeps the default.
+        'law_coefficients', 'current_table', 'ground' (a ground profile as
+        rates() takes it) and an optional 'name'; a missing key, None or
+        NaN keeps the default.
       jobs: threads; None for one per core.
 
     Returns one dict per case (a DataFrame for a DataFrame): case, name, the
