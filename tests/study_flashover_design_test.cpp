@@ -10,35 +10,13 @@
 
 #include "bits.h"
 #include "egm/input_table.h"
-#include "program_run.h"
 #include "study_csv_text.h"
 #include "study_design.h"
 #include "study_inputs.h"
 #include "study_route.h"
+#include "study_run.h"
 
 namespace {
-
-const std::string kStudy = EGM_STUDY_EXE;
-
-ProgramRun study(const std::vector<std::string>& args, const ScratchDir& dir)
-{
-    return runProgram(kStudy, dir.path(), args, "", "");
-}
-
-double real(const std::string& text)
-{
-    return std::strtod(text.c_str(), nullptr);
-}
-
-// The field under the header's column of that name; fails the test when
-// there is none.
-std::string field(const std::vector<egm::io::CsvRecord>& rows, std::size_t row, const std::string& column)
-{
-    const std::vector<std::string>& header = rows.at(0).fields;
-    const auto at = std::find(header.begin(), header.end(), column);
-    EXPECT_NE(header.end(), at) << "no column " << column;
-    return at == header.end() ? std::string() : rows.at(row).fields.at(at - header.begin());
-}
 
 // The built-in line, conductor 1 insulated for 9.5 kA and conductor 2 for
 // 14.25 kA.
@@ -344,7 +322,7 @@ TEST(StudyFlashoverDesign, EndToEndTheAnswerFedBackIntoRateMeetsTheTarget)
     std::vector<std::string> args = {
         "design", "--variable", "ground-wire-height", "--target", "flashover-total=0.5", "--format", "json"};
     args.insert(args.end(), ic.begin(), ic.end());
-    const ProgramRun design = study(args, dir);
+    const ProgramRun design = runStudy(args, dir);
     ASSERT_EQ(0, design.status) << design.err;
     const nlohmann::json j = nlohmann::json::parse(design.out);
     ASSERT_EQ(1u, j["meets"].size());
@@ -352,7 +330,7 @@ TEST(StudyFlashoverDesign, EndToEndTheAnswerFedBackIntoRateMeetsTheTarget)
         std::vector<std::string> rate = {"rate", "--ground-wire-height", egm::shortestText(height),
                                          "--format", "json"};
         rate.insert(rate.end(), ic.begin(), ic.end());
-        const ProgramRun r = study(rate, dir);
+        const ProgramRun r = runStudy(rate, dir);
         EXPECT_EQ(0, r.status) << r.err;
         return nlohmann::json::parse(r.out)["flashoverRates"]["total"].get<double>();
     };
@@ -366,15 +344,15 @@ TEST(StudyFlashoverDesign, EndToEndTheAnswerFedBackIntoRateMeetsTheTarget)
     EXPECT_SAME_BITS(flashoverTotal(to), j["meets"][0]["to"]["response"].get<double>());
 
     const ProgramRun csv =
-        study({"design", "--variable", "ground-wire-height", "--target", "flashover-conductor1=0.45",
-               "--critical-current3", "9.5", "--format", "csv"},
-              dir);
+        runStudy({"design", "--variable", "ground-wire-height", "--target", "flashover-conductor1=0.45",
+                  "--critical-current3", "9.5", "--format", "csv"},
+                 dir);
     ASSERT_EQ(0, csv.status) << csv.err;
     const auto rows = csvRecords(csv.out);
     EXPECT_EQ(field(rows, 1, "flashoverRateConductor1"), field(rows, 1, "flashoverResponse"));
 
     for (const std::string target : {"flashover-total=0.5", "flashover-each=0.5", "perfect=critical"}) {
-        const ProgramRun bad = study(
+        const ProgramRun bad = runStudy(
             {"design", "--variable", "ground-wire-height", "--target", target, "--critical-current3", "9.5"},
             dir);
         EXPECT_EQ(2, bad.status) << target;
@@ -382,7 +360,7 @@ TEST(StudyFlashoverDesign, EndToEndTheAnswerFedBackIntoRateMeetsTheTarget)
         EXPECT_EQ(1, std::count(bad.err.begin(), bad.err.end(), '\n')) << bad.err;
         EXPECT_NE(std::string::npos, bad.err.find("conductor2 has no critical current")) << bad.err;
     }
-    const ProgramRun help = study({"design", "--help"}, dir);
+    const ProgramRun help = runStudy({"design", "--help"}, dir);
     for (const char* text :
          {"flashover-total=R", "flashover-NAME=R", "flashover-each=R", "perfect=critical"}) {
         EXPECT_NE(std::string::npos, help.out.find(text)) << text;
@@ -578,7 +556,7 @@ TEST(StudyRouteFlashovers, EndToEndColumnsValuesAndExitStatus)
     dir.write("route.csv", "name,length,critical-current3,critical-current4\n"
                            "a,300,9.5,14.25\nb,400,,\nc,250.5,12,\n");
     const ProgramRun csv =
-        study({"route", "route.csv", "--format", "csv", "--flag-flashovers-above", "0.45"}, dir);
+        runStudy({"route", "route.csv", "--format", "csv", "--flag-flashovers-above", "0.45"}, dir);
     ASSERT_EQ(0, csv.status) << csv.err;
     const auto rows = csvRecords(csv.out);
     ASSERT_GE(rows.size(), 4u);
@@ -611,7 +589,7 @@ TEST(StudyRouteFlashovers, EndToEndColumnsValuesAndExitStatus)
         << csv.out;
 
     const ProgramRun json =
-        study({"route", "route.csv", "--format", "json", "--flag-flashovers-above", "0.45"}, dir);
+        runStudy({"route", "route.csv", "--format", "json", "--flag-flashovers-above", "0.45"}, dir);
     ASSERT_EQ(0, json.status) << json.err;
     const nlohmann::json s = nlohmann::json::parse(json.out)["summary"];
     EXPECT_NEAR(total, s["flashoversPerYear"]["total"].get<double>(), 1e-16);
@@ -623,7 +601,7 @@ TEST(StudyRouteFlashovers, EndToEndColumnsValuesAndExitStatus)
     ASSERT_EQ(1u, s["flaggedFlashoverStretches"].size());
     EXPECT_SAME_BITS(0.3, s["flaggedFlashoverStretches"][0]["toKm"].get<double>());
 
-    const ProgramRun text = study({"route", "route.csv", "--flag-flashovers-above", "0.45"}, dir);
+    const ProgramRun text = runStudy({"route", "route.csv", "--flag-flashovers-above", "0.45"}, dir);
     ASSERT_EQ(0, text.status) << text.err;
     for (const char* line :
          {"Expected shielding failure flashovers per year (share method), the 2 of 3 spans with "
@@ -636,15 +614,15 @@ TEST(StudyRouteFlashovers, EndToEndColumnsValuesAndExitStatus)
 
     // Without critical currents: no flashover column, line or key.
     dir.write("plain.csv", "name,length\na,300\nb,400\n");
-    const ProgramRun plain = study({"route", "plain.csv", "--format", "csv"}, dir);
+    const ProgramRun plain = runStudy({"route", "plain.csv", "--format", "csv"}, dir);
     ASSERT_EQ(0, plain.status) << plain.err;
     EXPECT_EQ(std::string::npos, plain.out.find("lashover")) << plain.out;
-    const ProgramRun plainJson = study({"route", "plain.csv", "--format", "json"}, dir);
+    const ProgramRun plainJson = runStudy({"route", "plain.csv", "--format", "json"}, dir);
     EXPECT_FALSE(nlohmann::json::parse(plainJson.out)["summary"].contains("flashoversPerYear"));
 
     // A span that cannot be computed: exit 1, its row keeps every column.
     dir.write("bad.csv", "name,length,critical-current3,slope\na,300,9.5,\nb,400,9.5,95\n");
-    const ProgramRun bad = study({"route", "bad.csv", "--format", "csv"}, dir);
+    const ProgramRun bad = runStudy({"route", "bad.csv", "--format", "csv"}, dir);
     EXPECT_EQ(1, bad.status);
     const auto badRows = csvRecords(bad.out);
     EXPECT_EQ(badRows.at(0).fields.size(), badRows.at(2).fields.size());

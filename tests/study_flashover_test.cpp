@@ -7,32 +7,10 @@
 #include <nlohmann/json.hpp>
 
 #include "bits.h"
-#include "program_run.h"
 #include "study_csv_text.h"
+#include "study_run.h"
 
 namespace {
-
-const std::string kStudy = EGM_STUDY_EXE;
-
-ProgramRun study(const std::vector<std::string>& args, const ScratchDir& dir)
-{
-    return runProgram(kStudy, dir.path(), args, "", "");
-}
-
-double real(const std::string& text)
-{
-    return std::strtod(text.c_str(), nullptr);
-}
-
-// The field under the header's column of that name; fails the test when
-// there is none.
-std::string field(const std::vector<egm::io::CsvRecord>& rows, std::size_t row, const std::string& column)
-{
-    const std::vector<std::string>& header = rows.at(0).fields;
-    const auto at = std::find(header.begin(), header.end(), column);
-    EXPECT_NE(header.end(), at) << "no column " << column;
-    return at == header.end() ? std::string() : rows.at(row).fields.at(at - header.begin());
-}
 
 // The value after a label in the text's block that starts with heading.
 std::string textValue(const std::string& text, const std::string& heading, const std::string& label)
@@ -71,7 +49,7 @@ std::vector<std::string> with(std::vector<std::string> args, const std::vector<s
 TEST(StudyFlashovers, TwoCriticalCurrentsInTextJsonAndCsvMeetTheReference)
 {
     ScratchDir dir;
-    const ProgramRun text = study(with({"rate"}, kTwoCurrents), dir);
+    const ProgramRun text = runStudy(with({"rate"}, kTwoCurrents), dir);
     ASSERT_EQ(0, text.status) << text.err;
     EXPECT_NEAR(kRef1, real(textValue(text.out, kFlashoverHeading, "conductor1")), kTolerance) << text.out;
     EXPECT_NEAR(kRef2, real(textValue(text.out, kFlashoverHeading, "conductor2")), kTolerance) << text.out;
@@ -80,7 +58,7 @@ TEST(StudyFlashovers, TwoCriticalCurrentsInTextJsonAndCsvMeetTheReference)
     EXPECT_NE(std::string::npos,
               textValue(text.out, kFlashoverHeading, "conductor2").find("  (Ic 14.25 kA)"));
 
-    const ProgramRun json = study(with({"rate", "--format", "json"}, kTwoCurrents), dir);
+    const ProgramRun json = runStudy(with({"rate", "--format", "json"}, kTwoCurrents), dir);
     ASSERT_EQ(0, json.status) << json.err;
     const nlohmann::json j = nlohmann::json::parse(json.out);
     EXPECT_EQ(9.5, j["criticalCurrents"]["conductor1"].get<double>());
@@ -90,7 +68,7 @@ TEST(StudyFlashovers, TwoCriticalCurrentsInTextJsonAndCsvMeetTheReference)
     EXPECT_NEAR(kRefTotal, j["flashoverRates"]["total"].get<double>(), kTolerance);
     EXPECT_FALSE(j["perfectlyShielded"]["conductor1"].get<bool>());
 
-    const ProgramRun csv = study(with({"rate", "--format", "csv"}, kTwoCurrents), dir);
+    const ProgramRun csv = runStudy(with({"rate", "--format", "csv"}, kTwoCurrents), dir);
     ASSERT_EQ(0, csv.status) << csv.err;
     const auto rows = csvRecords(csv.out);
     ASSERT_EQ(2u, rows.size());
@@ -108,7 +86,7 @@ TEST(StudyFlashovers, TwoCriticalCurrentsInTextJsonAndCsvMeetTheReference)
 TEST(StudyFlashovers, TheLowestCurrentAsCriticalCurrentGivesThePlainRates)
 {
     ScratchDir dir;
-    const ProgramRun text = study({"rate", "--critical-current", "23.5"}, dir);
+    const ProgramRun text = runStudy({"rate", "--critical-current", "23.5"}, dir);
     ASSERT_EQ(0, text.status) << text.err;
     for (const std::string name : {"conductor1", "conductor2"}) {
         EXPECT_EQ(textValue(text.out, kStrokesHeading, name) + "  (Ic 23.5 kA)",
@@ -116,7 +94,7 @@ TEST(StudyFlashovers, TheLowestCurrentAsCriticalCurrentGivesThePlainRates)
             << name;
     }
     EXPECT_EQ(textValue(text.out, kStrokesHeading, "total"), textValue(text.out, kFlashoverHeading, "total"));
-    const ProgramRun csv = study({"rate", "--critical-current", "23.5", "--format", "csv"}, dir);
+    const ProgramRun csv = runStudy({"rate", "--critical-current", "23.5", "--format", "csv"}, dir);
     ASSERT_EQ(0, csv.status) << csv.err;
     const auto rows = csvRecords(csv.out);
     EXPECT_EQ(field(rows, 1, "conductor1"), field(rows, 1, "flashoverRateConductor1"));
@@ -127,14 +105,14 @@ TEST(StudyFlashovers, TheLowestCurrentAsCriticalCurrentGivesThePlainRates)
 TEST(StudyFlashovers, WithoutCriticalCurrentsNoFlashoverFigures)
 {
     ScratchDir dir;
-    const ProgramRun text = study({"rate"}, dir);
+    const ProgramRun text = runStudy({"rate"}, dir);
     ASSERT_EQ(0, text.status) << text.err;
     EXPECT_EQ(std::string::npos, text.out.find("flashover")) << text.out;
-    const ProgramRun json = study({"rate", "--format", "json"}, dir);
+    const ProgramRun json = runStudy({"rate", "--format", "json"}, dir);
     const nlohmann::json j = nlohmann::json::parse(json.out);
     EXPECT_FALSE(j.contains("criticalCurrents"));
     EXPECT_FALSE(j.contains("flashoverRates"));
-    const ProgramRun csv = study({"rate", "--format", "csv"}, dir);
+    const ProgramRun csv = runStudy({"rate", "--format", "csv"}, dir);
     EXPECT_EQ(std::string::npos, csv.out.find("flashover")) << csv.out;
 }
 
@@ -142,10 +120,10 @@ TEST(StudyFlashovers, APerfectlyShieldedConductorIsSaidSo)
 {
     ScratchDir dir;
     // Conductor 2's largest shielding failure current is 24.84 kA.
-    const ProgramRun text = study({"rate", "--critical-current", "50"}, dir);
+    const ProgramRun text = runStudy({"rate", "--critical-current", "50"}, dir);
     ASSERT_EQ(0, text.status) << text.err;
     EXPECT_EQ("0  (Ic 50 kA, perfectly shielded)", textValue(text.out, kFlashoverHeading, "conductor2"));
-    const ProgramRun json = study({"rate", "--critical-current", "50", "--format", "json"}, dir);
+    const ProgramRun json = runStudy({"rate", "--critical-current", "50", "--format", "json"}, dir);
     const nlohmann::json j = nlohmann::json::parse(json.out);
     EXPECT_TRUE(j["perfectlyShielded"]["conductor2"].get<bool>());
     EXPECT_FALSE(j["perfectlyShielded"]["conductor1"].get<bool>());
@@ -170,11 +148,11 @@ TEST(StudyFlashovers, ATowerFilesInsulationThroughRateAndBatch)
     dir.write("plain.csv", kDoubleCircuit);
     // a1's flashover rate is its rate from 6 kA up.
     const ProgramRun from6 =
-        study({"rate", "--tower", "plain.csv", "--min-current", "6", "--format", "json"}, dir);
+        runStudy({"rate", "--tower", "plain.csv", "--min-current", "6", "--format", "json"}, dir);
     ASSERT_EQ(0, from6.status) << from6.err;
     const double a1From6 = nlohmann::json::parse(from6.out)["rates"]["a1"].get<double>();
 
-    const ProgramRun json = study({"rate", "--tower", "insulated.csv", "--format", "json"}, dir);
+    const ProgramRun json = runStudy({"rate", "--tower", "insulated.csv", "--format", "json"}, dir);
     ASSERT_EQ(0, json.status) << json.err;
     const nlohmann::json j = nlohmann::json::parse(json.out);
     EXPECT_EQ(6.0, j["criticalCurrents"]["a1"].get<double>());
@@ -184,7 +162,7 @@ TEST(StudyFlashovers, ATowerFilesInsulationThroughRateAndBatch)
     EXPECT_SAME_BITS(a1From6, j["flashoverRates"]["total"].get<double>());
 
     dir.write("cases.csv", "name,tower\ninsulated,insulated.csv\nplain,plain.csv\n");
-    const ProgramRun batch = study({"batch", "cases.csv", "-o", "out.csv"}, dir);
+    const ProgramRun batch = runStudy({"batch", "cases.csv", "-o", "out.csv"}, dir);
     ASSERT_EQ(0, batch.status) << batch.err;
     const auto rows = csvRecords(dir.read("out.csv"));
     ASSERT_EQ(3u, rows.size());
@@ -213,18 +191,18 @@ TEST(StudyCurrentTable, TheFlagAndTheCaseColumnGiveTheSameRates)
     ScratchDir dir;
     fs::create_directory(dir / "sub");
     dir.write("sub/table.csv", kTable);
-    const ProgramRun flag = study(
+    const ProgramRun flag = runStudy(
         {"rate", "--distribution", "table", "--current-table", "sub/table.csv", "--format", "csv"}, dir);
     ASSERT_EQ(0, flag.status) << flag.err;
     const auto rate = csvRecords(flag.out);
     EXPECT_EQ("table", field(rate, 1, "distribution"));
-    const ProgramRun builtIn = study({"rate", "--format", "csv"}, dir);
+    const ProgramRun builtIn = runStudy({"rate", "--format", "csv"}, dir);
     EXPECT_NE(field(csvRecords(builtIn.out), 1, "total"), field(rate, 1, "total"));
 
     // The case file's folder is where its tables are found; each read once.
     dir.write("sub/cases.csv",
               "name,distribution,current-table\na,table,table.csv\nb,built-in,\nc,table,table.csv\n");
-    const ProgramRun batch = study({"batch", "sub/cases.csv", "-o", "out.csv"}, dir);
+    const ProgramRun batch = runStudy({"batch", "sub/cases.csv", "-o", "out.csv"}, dir);
     ASSERT_EQ(0, batch.status) << batch.err;
     const auto rows = csvRecords(dir.read("out.csv"));
     ASSERT_EQ(4u, rows.size());
@@ -255,7 +233,7 @@ TEST(StudyCurrentTable, Refusals)
     for (const Case& c : cases) {
         std::vector<std::string> args = with({"rate"}, c.args);
         SCOPED_TRACE(args.back());
-        const ProgramRun r = study(args, dir);
+        const ProgramRun r = runStudy(args, dir);
         EXPECT_EQ(c.status, r.status) << r.err;
         EXPECT_EQ("", r.out);
         EXPECT_EQ(1, lineCount(r.err)) << r.err;
@@ -264,14 +242,14 @@ TEST(StudyCurrentTable, Refusals)
     EXPECT_EQ(kTable, dir.read("table.csv"));
     // A batch row naming a table that is no distribution fails alone.
     dir.write("cases.csv", "distribution,current-table\ntable,rising.csv\ntable,table.csv\n");
-    const ProgramRun batch = study({"batch", "cases.csv", "-o", "out.csv"}, dir);
+    const ProgramRun batch = runStudy({"batch", "cases.csv", "-o", "out.csv"}, dir);
     EXPECT_EQ(1, batch.status);
     const auto rows = csvRecords(dir.read("out.csv"));
     ASSERT_EQ(3u, rows.size());
     EXPECT_NE(std::string::npos, rows[1].fields.back().find("line 2: current table 'rising.csv', line 4"))
         << rows[1].fields.back();
     EXPECT_EQ("", rows[2].fields.back());
-    const ProgramRun over = study({"batch", "cases.csv", "-o", "table.csv"}, dir);
+    const ProgramRun over = runStudy({"batch", "cases.csv", "-o", "table.csv"}, dir);
     EXPECT_EQ(1, over.status);
     EXPECT_EQ(kTable, dir.read("table.csv"));
 }
@@ -279,11 +257,11 @@ TEST(StudyCurrentTable, Refusals)
 TEST(StudyThunderDays, SixteenDaysAreAFlashDensityOf128)
 {
     ScratchDir dir;
-    const ProgramRun days = study({"rate", "--thunder-days", "16", "--format", "json"}, dir);
+    const ProgramRun days = runStudy({"rate", "--thunder-days", "16", "--format", "json"}, dir);
     ASSERT_EQ(0, days.status) << days.err;
     const nlohmann::json j = nlohmann::json::parse(days.out);
     EXPECT_NEAR(1.28, j["inputs"]["flash-density"].get<double>(), 1e-15);
-    const ProgramRun density = study({"rate", "--flash-density", "1.28", "--format", "json"}, dir);
+    const ProgramRun density = runStudy({"rate", "--flash-density", "1.28", "--format", "json"}, dir);
     ASSERT_EQ(0, density.status) << density.err;
     const nlohmann::json k = nlohmann::json::parse(density.out);
     for (const char* name : {"conductor1", "conductor2", "total"}) {
@@ -291,7 +269,7 @@ TEST(StudyThunderDays, SixteenDaysAreAFlashDensityOf128)
                     1e-14 * k["rates"][name].get<double>())
             << name;
     }
-    const ProgramRun both = study({"rate", "--thunder-days", "16", "--flash-density", "1.28"}, dir);
+    const ProgramRun both = runStudy({"rate", "--thunder-days", "16", "--flash-density", "1.28"}, dir);
     EXPECT_EQ(2, both.status);
     EXPECT_EQ("", both.out);
     EXPECT_NE(std::string::npos, both.err.find("--flash-density 1.28")) << both.err;
@@ -319,7 +297,7 @@ TEST(StudyInsulationFlags, ACriticalCurrentWithItsInsulationIsAUsageError)
         {{"--critical-current3", "-1"}, 1, {"-1"}},
     };
     for (const Case& c : cases) {
-        const ProgramRun r = study(with({"rate"}, c.args), dir);
+        const ProgramRun r = runStudy(with({"rate"}, c.args), dir);
         SCOPED_TRACE(c.named.front());
         EXPECT_EQ(c.status, r.status) << r.err;
         EXPECT_EQ("", r.out);
@@ -329,9 +307,9 @@ TEST(StudyInsulationFlags, ACriticalCurrentWithItsInsulationIsAUsageError)
         }
     }
     // On different conductors a critical current and a CFO go together.
-    const ProgramRun apart = study({"rate", "--critical-current3", "9", "--cfo4", "1200",
-                                    "--surge-impedance4", "400", "--format", "json"},
-                                   dir);
+    const ProgramRun apart = runStudy({"rate", "--critical-current3", "9", "--cfo4", "1200",
+                                       "--surge-impedance4", "400", "--format", "json"},
+                                      dir);
     ASSERT_EQ(0, apart.status) << apart.err;
     const nlohmann::json j = nlohmann::json::parse(apart.out);
     EXPECT_EQ(9.0, j["criticalCurrents"]["conductor1"].get<double>());
@@ -341,7 +319,7 @@ TEST(StudyInsulationFlags, ACriticalCurrentWithItsInsulationIsAUsageError)
 TEST(StudyFlashoverHelp, TheHelpNamesTheNewInputsAndColumns)
 {
     ScratchDir dir;
-    const ProgramRun rate = study({"rate", "--help"}, dir);
+    const ProgramRun rate = runStudy({"rate", "--help"}, dir);
     ASSERT_EQ(0, rate.status) << rate.err;
     for (const char* text : {"--current-table", "--thunder-days", "--critical-current",
                              "criticalCurrentConductor1", "flashoverRateConductor1", "flashoverTotal",
@@ -350,7 +328,7 @@ TEST(StudyFlashoverHelp, TheHelpNamesTheNewInputsAndColumns)
         EXPECT_NE(std::string::npos, rate.out.find(text)) << text;
     }
     EXPECT_EQ(std::string::npos, rate.out.find("default nan"));
-    const ProgramRun batch = study({"batch", "--help"}, dir);
+    const ProgramRun batch = runStudy({"batch", "--help"}, dir);
     EXPECT_NE(std::string::npos, batch.out.find("optional current-table"));
     EXPECT_NE(std::string::npos, batch.out.find("flashoverTotal"));
 }
@@ -361,7 +339,7 @@ TEST(StudyFlashoverHelp, TheHelpNamesTheNewInputsAndColumns)
 TEST(StudyFlashovers, SweepAndRouteRowsCarryTheFlashoverColumns)
 {
     ScratchDir dir;
-    const ProgramRun sweep = study(
+    const ProgramRun sweep = runStudy(
         {"sweep", "--param", "critical-current", "--from", "13.5", "--to", "33.5", "--step", "10"}, dir);
     ASSERT_EQ(0, sweep.status) << sweep.err;
     const auto rows = csvRecords(sweep.out);
@@ -372,13 +350,13 @@ TEST(StudyFlashovers, SweepAndRouteRowsCarryTheFlashoverColumns)
     EXPECT_GT(real(field(rows, 2, "flashoverTotal")), real(field(rows, 3, "flashoverTotal")));
 
     dir.write("route.csv", "name,length,critical-current3\na,300,9.5\nb,400,\n");
-    const ProgramRun csv = study({"route", "route.csv", "--format", "csv"}, dir);
+    const ProgramRun csv = runStudy({"route", "route.csv", "--format", "csv"}, dir);
     ASSERT_EQ(0, csv.status) << csv.err;
     const auto spans = csvRecords(csv.out);
     EXPECT_NEAR(kRef1, real(field(spans, 1, "flashoverRateConductor1")), kTolerance);
     EXPECT_EQ("", field(spans, 1, "flashoverRateConductor2"));
     EXPECT_EQ("", field(spans, 2, "flashoverTotal"));
-    const ProgramRun json = study({"route", "route.csv", "--format", "json"}, dir);
+    const ProgramRun json = runStudy({"route", "route.csv", "--format", "json"}, dir);
     ASSERT_EQ(0, json.status) << json.err;
     const nlohmann::json j = nlohmann::json::parse(json.out);
     EXPECT_NEAR(kRef1, j["spans"][0]["flashoverRates"]["conductor1"].get<double>(), kTolerance);

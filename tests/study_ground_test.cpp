@@ -4,30 +4,10 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include "program_run.h"
 #include "study_csv_text.h"
+#include "study_run.h"
 
 namespace {
-
-const std::string kStudy = EGM_STUDY_EXE;
-
-ProgramRun study(const std::vector<std::string>& args, const ScratchDir& dir)
-{
-    return runProgram(kStudy, dir.path(), args, "", "");
-}
-
-std::string field(const std::vector<egm::io::CsvRecord>& rows, std::size_t row, const std::string& column)
-{
-    const std::vector<std::string>& header = rows.at(0).fields;
-    const auto at = std::find(header.begin(), header.end(), column);
-    EXPECT_NE(header.end(), at) << "no column " << column;
-    return at == header.end() ? std::string() : rows.at(row).fields.at(at - header.begin());
-}
-
-double real(const std::string& text)
-{
-    return std::strtod(text.c_str(), nullptr);
-}
 
 // A ridge falling 25 degrees both ways from the tower, and a 30 degree
 // hillside falling towards +x, with a cover column left empty.
@@ -41,7 +21,7 @@ TEST(StudyGround, TheBruteForceFiguresThroughRateBatchAndRoute)
     fs::create_directory(dir / "sub");
     dir.write("sub/ridge.csv", kRidge);
     dir.write("sub/hill.csv", kHillside);
-    const ProgramRun rate = study({"rate", "--ground", "sub/ridge.csv", "--format", "csv"}, dir);
+    const ProgramRun rate = runStudy({"rate", "--ground", "sub/ridge.csv", "--format", "csv"}, dir);
     ASSERT_EQ(0, rate.status) << rate.err;
     const auto rows = csvRecords(rate.out);
     EXPECT_NEAR(1.21295304396325, real(field(rows, 1, "conductor1")), 1e-9 * kRidgeTotal);
@@ -50,7 +30,7 @@ TEST(StudyGround, TheBruteForceFiguresThroughRateBatchAndRoute)
 
     // Each profile file is found in the case file's folder and read once.
     dir.write("sub/cases.csv", "name,ground\nridge,ridge.csv\nplane,\nhill,hill.csv\nagain,ridge.csv\n");
-    const ProgramRun batch = study({"batch", "sub/cases.csv", "-o", "out.csv"}, dir);
+    const ProgramRun batch = runStudy({"batch", "sub/cases.csv", "-o", "out.csv"}, dir);
     ASSERT_EQ(0, batch.status) << batch.err;
     const auto cases = csvRecords(dir.read("out.csv"));
     ASSERT_EQ(5u, cases.size());
@@ -61,7 +41,7 @@ TEST(StudyGround, TheBruteForceFiguresThroughRateBatchAndRoute)
     EXPECT_GT(1e-40, real(field(cases, 3, "conductor2")));
 
     dir.write("sub/route.csv", "name,length,ground\nA,400,ridge.csv\nB,250,\n");
-    const ProgramRun route = study({"route", "sub/route.csv", "--format", "csv"}, dir);
+    const ProgramRun route = runStudy({"route", "sub/route.csv", "--format", "csv"}, dir);
     ASSERT_EQ(0, route.status) << route.err;
     const auto spans = csvRecords(route.out);
     ASSERT_LE(3u, spans.size());
@@ -99,7 +79,7 @@ TEST(StudyGround, Refusals)
         std::vector<std::string> args = {"rate"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         SCOPED_TRACE(c.args[1]);
-        const ProgramRun r = study(args, dir);
+        const ProgramRun r = runStudy(args, dir);
         EXPECT_EQ(c.status, r.status) << r.err;
         EXPECT_EQ("", r.out);
         EXPECT_EQ(1, lineCount(r.err)) << r.err;
@@ -108,7 +88,7 @@ TEST(StudyGround, Refusals)
     EXPECT_EQ(kRidge, dir.read("ridge.csv"));
     // A row with a bad profile fails alone; a row with a slope too.
     dir.write("cases.csv", "ground,slope\nunsorted.csv,\nridge.csv,\nridge.csv,5\n");
-    const ProgramRun batch = study({"batch", "cases.csv", "-o", "out.csv"}, dir);
+    const ProgramRun batch = runStudy({"batch", "cases.csv", "-o", "out.csv"}, dir);
     EXPECT_EQ(1, batch.status);
     const auto rows = csvRecords(dir.read("out.csv"));
     ASSERT_EQ(4u, rows.size());
@@ -125,7 +105,7 @@ TEST(StudyGround, DrawWritesThePictureOverTheProfile)
     dir.write("ridge.csv", kRidge);
     for (const char* file : {"ridge.svg", "ridge.png"}) {
         const ProgramRun draw =
-            study({"draw", "--ground", "ridge.csv", "--current", "20", "--angle", "70", "-o", file}, dir);
+            runStudy({"draw", "--ground", "ridge.csv", "--current", "20", "--angle", "70", "-o", file}, dir);
         ASSERT_EQ(0, draw.status) << draw.err;
         EXPECT_LT(1000u, dir.read(file).size());
     }

@@ -6,17 +6,10 @@
 #include <nlohmann/json.hpp>
 
 #include "bits.h"
-#include "program_run.h"
 #include "study_csv_text.h"
+#include "study_run.h"
 
 namespace {
-
-const std::string kStudy = EGM_STUDY_EXE;
-
-ProgramRun study(const std::vector<std::string>& args, const ScratchDir& dir)
-{
-    return runProgram(kStudy, dir.path(), args, "", "");
-}
 
 int lines(const std::string& text)
 {
@@ -81,7 +74,7 @@ TEST(StudySafety, AnOutputNeverReplacesAnInput)
             dir.write("ctl.txt", "g.svg p.txt res.txt");
         }
         const std::vector<std::string> before = dir.entries();
-        const ProgramRun r = study(c.args, dir);
+        const ProgramRun r = runStudy(c.args, dir);
         EXPECT_EQ(1, r.status) << r.err;
         EXPECT_EQ("", r.out);
         EXPECT_EQ(1, lines(r.err)) << r.err;
@@ -112,7 +105,7 @@ TEST(StudySafety, InputsOutOfRangeAndNonFiniteResultsFailTheirRow)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[2]);
         ScratchDir dir;
-        const ProgramRun r = study(c.args, dir);
+        const ProgramRun r = runStudy(c.args, dir);
         EXPECT_EQ(1, r.status);
         EXPECT_EQ("", r.out);
         EXPECT_EQ(1, lines(r.err)) << r.err;
@@ -120,7 +113,7 @@ TEST(StudySafety, InputsOutOfRangeAndNonFiniteResultsFailTheirRow)
     }
     ScratchDir dir;
     dir.write("c.csv", "name,h1\nhigh,4500\nhuge,1e300\nfine,57\n");
-    const ProgramRun r = study({"batch", "c.csv"}, dir);
+    const ProgramRun r = runStudy({"batch", "c.csv"}, dir);
     EXPECT_EQ(1, r.status);
     const std::vector<egm::io::CsvRecord> out = csvRecords(r.out);
     ASSERT_EQ(4u, out.size());
@@ -156,7 +149,7 @@ TEST(StudySafety, RouteLengthsAndChainage)
         SCOPED_TRACE(c.spans);
         ScratchDir dir;
         dir.write("r.csv", std::string("name,length\n") + c.spans);
-        const ProgramRun r = study({"route", "r.csv", "--format", "csv", "-o", "out.csv"}, dir);
+        const ProgramRun r = runStudy({"route", "r.csv", "--format", "csv", "-o", "out.csv"}, dir);
         EXPECT_EQ(c.status, r.status) << r.err;
         for (const char* m : c.mentions) {
             EXPECT_NE(std::string::npos, r.err.find(m)) << r.err;
@@ -199,7 +192,7 @@ TEST(StudySafety, PicturesOfFailedRows)
         dir.write("r.csv", "length,slope\n300,0\n300,95\n");
         std::vector<std::string> args = c.args;
         args.insert(args.end(), {"-o", "p.png"});
-        const ProgramRun r = study(args, dir);
+        const ProgramRun r = runStudy(args, dir);
         EXPECT_EQ(1, r.status);
         for (const char* n : c.named) {
             EXPECT_NE(std::string::npos, r.err.find(n)) << r.err;
@@ -234,7 +227,7 @@ TEST(StudySafety, ConflictingFlags)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.named[0]);
         ScratchDir dir;
-        const ProgramRun r = study(c.args, dir);
+        const ProgramRun r = runStudy(c.args, dir);
         EXPECT_EQ(2, r.status);
         EXPECT_EQ("", r.out);
         EXPECT_EQ(1, lines(r.err)) << r.err;
@@ -277,7 +270,7 @@ TEST(StudySafety, ConflictingFlags)
         ScratchDir dir;
         std::vector<std::string> args = {"rate", "--format", "json"};
         args.insert(args.end(), w.args.begin(), w.args.end());
-        const ProgramRun r = study(args, dir);
+        const ProgramRun r = runStudy(args, dir);
         ASSERT_EQ(0, r.status) << r.err;
         const nlohmann::json j = nlohmann::json::parse(r.out);
         EXPECT_EQ(w.aValue, j["inputs"][w.a].get<double>());
@@ -315,7 +308,7 @@ TEST(StudySafety, ClassicalMaximumCurrentsInTheirColumns)
         ScratchDir dir;
         std::vector<std::string> args = {"rate", "--format", "csv"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const ProgramRun r = study(args, dir);
+        const ProgramRun r = runStudy(args, dir);
         ASSERT_EQ(0, r.status) << r.err;
         const std::vector<egm::io::CsvRecord> out = csvRecords(r.out);
         ASSERT_EQ(2u, out.size());
@@ -353,7 +346,7 @@ TEST(StudySafety, MinorOnes)
         ScratchDir dir;
         dir.write("c.csv", "slope\n0\n");
         dir.write("semi.csv", "slope;h1\n0;57\n");
-        const ProgramRun r = study(c.args, dir);
+        const ProgramRun r = runStudy(c.args, dir);
         EXPECT_EQ(c.status, r.status) << r.err;
         EXPECT_NE(std::string::npos, r.out.find(c.out)) << r.out.substr(0, 400);
         EXPECT_NE(std::string::npos, r.err.find(c.err)) << r.err;
