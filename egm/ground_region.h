@@ -39,7 +39,6 @@ class GroundRegion {
     // The profile's surface with heights above the tower's base (the
     // profile's elevation at x = 0); G the ground's striking distance.
     void reset(const GroundProfile& profile, double groundStrikeHeight);
-    double groundStrikeHeight() const { return g_; }
     const std::vector<Point>& surface() const { return surface_; }
 
     // Whether p lies in the region (on its boundary included).

@@ -57,6 +57,8 @@ TEST(StudyGround, Refusals)
     dir.write("nox.csv", "distance,elevation\n-5,0\n5,0\n");
     dir.write("cover.csv", "x,elevation,cover\n-5,0,-2\n5,0,\n");
     dir.write("away.csv", "x,elevation\n3,0\n9,0\n");
+    dir.write("extra.csv", "x,elevation\n-5,0,7\n5,0\n");
+    dir.write("short.csv", "x,elevation,cover\n-5,0\n5,0,\n");
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -71,6 +73,8 @@ TEST(StudyGround, Refusals)
         {{"--ground", "nox.csv"}, 1, "ground profile 'nox.csv', line 1: column 'x' is missing"},
         {{"--ground", "cover.csv"}, 1, "ground profile 'cover.csv', line 2: cover -2 m"},
         {{"--ground", "away.csv"}, 1, "it must reach the tower at x = 0"},
+        {{"--ground", "extra.csv"}, 1, "ground profile 'extra.csv', line 2: 3 fields where the header has 2"},
+        {{"--ground", "short.csv"}, 1, "ground profile 'short.csv', line 2: 2 fields where the header has 3"},
         {{"--ground", "ridge.csv", "--slope", "10"}, 2, "--slope cannot be added"},
         {{"--ground", "ridge.csv", "--compat"}, 2, "the compat evaluation computes plane ground only"},
         {{"--ground", "ridge.csv", "-o", "ridge.csv"}, 1, "is the ground profile 'ridge.csv'"},
