@@ -38,10 +38,6 @@ void mergeBands(std::vector<ContactBand>& caught, std::vector<ContactBand>& band
 void clipToGround(const GroundRegion& region, const ContactDisk& d, std::size_t first,
                   std::vector<BoundaryArc>& boundary);
 
-// Each wire's box of its boundary arcs (step's arcLow, arcLeft, arcRight);
-// returns the lowest point of them all.
-double boxArcs(ContactCurrentStep& step);
-
 // The widths of one stroke by the general rule, from its n front-facing
 // pieces (see evaluateContactStroke).
 double evaluateGeneralStroke(const ContactCurrentStep& step, const StrokeAngle& angle, const Piece* pieces,

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "contact_pieces.h"
 #include "egm_constants.h"
@@ -244,18 +243,6 @@ void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double gro
         const std::size_t first = step.boundary.size();
         appendUncovered(d, i, covered, n, step.boundary);
         clipToGround(step.region, d, first, step.boundary);
-    }
-    step.ground.clear();
-    if (overProfile) {
-        step.region.piecesAbove(boxArcs(step), step.ground);
-        step.groundTop = -std::numeric_limits<double>::infinity();
-        step.groundSpan = 0.0;
-        for (const GroundPiece& piece : step.ground) {
-            step.groundTop = std::max(step.groundTop, piece.top);
-            if (std::isfinite(piece.left) && std::isfinite(piece.right)) {
-                step.groundSpan = std::max(step.groundSpan, piece.right - piece.left);
-            }
-        }
     }
     // The copies of each arc that a stroke's front half can meet: that half
     // lies within (-pi/2, 3pi/2].

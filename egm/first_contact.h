@@ -78,16 +78,9 @@ struct ContactCurrentStep {
     std::vector<BoundaryArc> boundary;
     std::vector<FrontArc> front;
     // Over a ground profile that is not level: its striking region at this
-    // G and the pieces of it that reach above the lowest boundary arc.
+    // G.
     bool overProfile = false;
     GroundRegion region;
-    std::vector<GroundPiece> ground; // by their left ends
-    double groundTop = 0.0;          // the highest of them
-    double groundSpan = 0.0;         // the widest of them in x (finite ones)
-    // Per wire, the box of its boundary arcs: lowest point, left and right.
-    std::vector<double> arcLow;
-    std::vector<double> arcLeft;
-    std::vector<double> arcRight;
     // Widths by the general rule: over a profile, or with another line's
     // wires.
     bool general = false;

@@ -4,7 +4,6 @@
 // front of the wires' pieces.
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "contact_pieces.h"
 #include "egm_constants.h"
@@ -61,44 +60,6 @@ void clipToGround(const GroundRegion& region, const ContactDisk& d, std::size_t 
     }
 }
 
-// Each wire's box of its boundary arcs (step's arcLow, arcLeft, arcRight),
-// and the lowest point of them all: no part of the ground below a point
-// can stand in front of it on the way down.
-double boxArcs(ContactCurrentStep& step)
-{
-    const double inf = std::numeric_limits<double>::infinity();
-    const std::size_t wires = step.disk.size();
-    step.arcLow.assign(wires, inf);
-    step.arcLeft.assign(wires, inf);
-    step.arcRight.assign(wires, -inf);
-    double low = inf;
-    for (const BoundaryArc& arc : step.boundary) {
-        const ContactDisk& d = step.disk[arc.wire];
-        double bottom = std::min(arc.start.y, arc.end.y);
-        double left = std::min(arc.start.x, arc.end.x);
-        double right = std::max(arc.start.x, arc.end.x);
-        // The circle's lowest, leftmost and rightmost points where the arc
-        // runs through them.
-        for (int turn = -1; turn < 3; ++turn) {
-            const double t = static_cast<double>(turn) * kTwoPi;
-            if (t + 3.0 * kHalfPi > arc.from && t + 3.0 * kHalfPi < arc.to) {
-                bottom = d.y - d.r;
-            }
-            if (t + kPi > arc.from && t + kPi < arc.to) {
-                left = d.x - d.r;
-            }
-            if (t > arc.from && t < arc.to) {
-                right = d.x + d.r;
-            }
-        }
-        step.arcLow[arc.wire] = std::min(step.arcLow[arc.wire], bottom);
-        step.arcLeft[arc.wire] = std::min(step.arcLeft[arc.wire], left);
-        step.arcRight[arc.wire] = std::max(step.arcRight[arc.wire], right);
-        low = std::min(low, bottom);
-    }
-    return low;
-}
-
 namespace {
 
 // Offsets from lo to hi.
@@ -107,76 +68,10 @@ struct Stretch {
     double hi;
 };
 
-// A piece of the ground's striking region facing the stroke and where it
-// projects: offsets from lo to hi (either may be infinite for the level
-// ground beyond the profile's ends). A circle's depth is met as a wire's
-// (r > 0); an edge's is depth at offset, rising by tilt per metre of offset.
-struct GroundFront {
-    double lo;
-    double hi;
-    double offset;
-    double depth;
-    double r;
-    double tilt;
-};
-
-double depthAt(const GroundFront& g, double s)
-{
-    if (g.r > 0.0) {
-        const double u = s - g.offset;
-        return g.depth + std::sqrt(std::max(0.0, g.r * g.r - u * u));
-    }
-    return g.depth + (s - g.offset) * g.tilt;
-}
-
-// Where the ground's piece faces the stroke and projects; false when it
-// does not face it.
-bool frontOf(const GroundPiece& g, const StrokeAngle& angle, GroundFront& f)
-{
-    const double sinTheta = angle.sinTheta;
-    const double cosTheta = angle.cosTheta;
-    const double inf = std::numeric_limits<double>::infinity();
-    const auto offsetOf = [&](Point p) { return p.x * sinTheta - p.y * cosTheta; };
-    const auto depthOf = [&](Point p) { return p.x * cosTheta + p.y * sinTheta; };
-    switch (g.kind) {
-    case GroundPiece::Kind::circle: {
-        const double offset = offsetOf(g.a);
-        f = GroundFront{offset - g.r, offset + g.r, offset, depthOf(g.a), g.r, 0.0};
-        return true;
-    }
-    case GroundPiece::Kind::edge: {
-        // Only the side its outward normal faces meets paths first.
-        if (!(g.normal.x * cosTheta + g.normal.y * sinTheta > 0.0)) {
-            return false;
-        }
-        const double sa = offsetOf(g.a);
-        const double sb = offsetOf(g.b);
-        if (!(sa != sb)) {
-            return false;
-        }
-        const double da = depthOf(g.a);
-        const double db = depthOf(g.b);
-        f = GroundFront{std::min(sa, sb), std::max(sa, sb), sa, da, 0.0, (db - da) / (sb - sa)};
-        return true;
-    }
-    case GroundPiece::Kind::leftLevel: {
-        const double s = offsetOf(g.b);
-        f = GroundFront{-inf, s, s, depthOf(g.b), 0.0, cosTheta / sinTheta};
-        return true;
-    }
-    case GroundPiece::Kind::rightLevel: {
-        const double s = offsetOf(g.a);
-        f = GroundFront{s, inf, s, depthOf(g.a), 0.0, cosTheta / sinTheta};
-        return true;
-    }
-    }
-    return false;
-}
-
-// Where q, a piece of another wire or of the ground, overlaps wire piece p
-// and stands in front of it: the overlap is blocked. The two never cross, so
-// the one in front at the middle of the overlap is in front all over it.
-template <class Front> void blockBehind(const Piece& p, const Front& q, std::vector<Stretch>& blocked)
+// Where q, a piece of another wire, overlaps wire piece p and stands in
+// front of it: the overlap is blocked. The two never cross, so the one in
+// front at the middle of the overlap is in front all over it.
+void blockBehind(const Piece& p, const Piece& q, std::vector<Stretch>& blocked)
 {
     if (!(q.hi > p.lo) || !(q.lo < p.hi)) {
         return;
@@ -189,49 +84,43 @@ template <class Front> void blockBehind(const Piece& p, const Front& q, std::vec
     }
 }
 
-// The stretches of wire piece p behind a piece of the ground. Only the
-// ground above the wire's lowest boundary point and on the side the stroke
-// comes from, within the rise of the highest piece over that point along
-// the stroke's way back, can stand in front of it.
-void blockedByGround(const ContactCurrentStep& step, const StrokeAngle& angle, const Piece& p,
+// The stretch of wire piece p in the ground's shadow. Below the path
+// through a grazing point (offsets beyond its offset, on the side away from
+// where the stroke comes from) and downwind of it, a point's way back up
+// passes under that point, into the region. Piece p lies outside the region
+// and so never crosses the region's part straight under the grazing point:
+// the part of p below the path lies all downwind of it or all upwind, as
+// its middle does. Every such part runs to p's far end, so together they
+// are one stretch.
+void blockedByGround(const StrokeAngle& angle, const Piece& p, const std::vector<GrazingPoint>& grazing,
                      std::vector<Stretch>& blocked)
 {
-    const double low = step.arcLow[p.wire];
-    const double rise = step.groundTop - low;
-    if (!(rise > 0.0)) {
+    const double sinTheta = angle.sinTheta;
+    const double cosTheta = angle.cosTheta;
+    const auto xAt = [&](double s) { return s * sinTheta + depthAt(p, s) * cosTheta; };
+    if (cosTheta > 0.0) {
+        // From +x: below is the larger offset, downwind the smaller x.
+        double from = p.hi;
+        for (const GrazingPoint& g : grazing) {
+            const double lo = std::max(p.lo, g.offset);
+            if (lo < from && xAt((lo + p.hi) / 2.0) <= g.x) {
+                from = lo;
+            }
+        }
+        if (from < p.hi) {
+            blocked.push_back(Stretch{from, p.hi});
+        }
         return;
     }
-    const double reach = rise * angle.cosTheta / angle.sinTheta;
-    const double left = step.arcLeft[p.wire] + std::min(reach, 0.0);
-    const double right = step.arcRight[p.wire] + std::max(reach, 0.0);
-    const std::vector<GroundPiece>& ground = step.ground;
-    // The pieces by their left ends: none further right than right, and
-    // those that end before left start at least their width before it.
-    const auto first = std::lower_bound(ground.begin(), ground.end(), left - step.groundSpan,
-                                        [](const GroundPiece& g, double x) { return g.left < x; });
-    // A piece beside the wire's box, x away from it across, blocks only
-    // above the rise of the way back over that distance.
-    const double boxLeft = step.arcLeft[p.wire];
-    const double boxRight = step.arcRight[p.wire];
-    const double climb = std::fabs(angle.sinTheta / angle.cosTheta);
-    for (auto it = first; it != ground.end() && it->left <= right; ++it) {
-        const GroundPiece& g = *it;
-        const double away = g.right < boxLeft   ? boxLeft - g.right
-                            : g.left > boxRight ? g.left - boxRight
-                                                : 0.0;
-        GroundFront f;
-        if (g.top > low && g.right >= left && (away == 0.0 || g.top > low + away * climb) &&
-            frontOf(g, angle, f)) {
-            blockBehind(p, f, blocked);
+    double to = p.lo;
+    for (const GrazingPoint& g : grazing) {
+        const double hi = std::min(p.hi, g.offset);
+        if (hi > to && xAt((p.lo + hi) / 2.0) >= g.x) {
+            to = hi;
         }
     }
-    // The level ground beyond the ends has no finite left end or width.
-    if (!ground.empty() && ground.front().kind == GroundPiece::Kind::leftLevel && first != ground.begin()) {
-        GroundFront f;
-        const GroundPiece& g = ground.front();
-        if (g.top > low && g.right >= left && frontOf(g, angle, f)) {
-            blockBehind(p, f, blocked);
-        }
+    if (to > p.lo) {
+        blocked.push_back(Stretch{p.lo, to});
     }
 }
 
@@ -261,7 +150,12 @@ double evaluateGeneralStroke(const ContactCurrentStep& step, const StrokeAngle& 
 {
     static thread_local std::vector<Stretch> blocked;
     static thread_local std::vector<ContactBand> caught;
+    static thread_local std::vector<GrazingPoint> grazing;
     caught.clear();
+    grazing.clear();
+    if (step.overProfile && n > 0) {
+        step.region.grazingPoints(angle, grazing);
+    }
     double total = 0.0;
     for (std::size_t k = 0; k < n; ++k) {
         const Piece& p = pieces[k];
@@ -271,8 +165,8 @@ double evaluateGeneralStroke(const ContactCurrentStep& step, const StrokeAngle& 
                 blockBehind(p, pieces[j], blocked);
             }
         }
-        if (step.overProfile) {
-            blockedByGround(step, angle, p, blocked);
+        if (!grazing.empty()) {
+            blockedByGround(angle, p, grazing, blocked);
         }
         const ContactDisk& d = step.disk[p.wire];
         const bool own = !d.other;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <optional>
 
+#include "egm/types.h"
 #include "egm_constants.h"
 
 namespace egm::model {
@@ -163,6 +163,7 @@ void GroundRegion::reset(const GroundProfile& profile, double groundStrikeHeight
             top_ = std::max(top_, p.y);
         }
         touchedAt_ = -1.0;
+        findCrests();
     }
     if (groundStrikeHeight == g_ && touchedAt_ == g_) {
         return;
@@ -232,11 +233,15 @@ void GroundRegion::findBoundary()
     // Each feature laid over the boundary found so far: over each part it
     // meets, it takes the stretches where it stands higher. The parts cover
     // all x; a gap (no feature yet) stands lowest.
+    featurePieces_.resize(features.size());
+    for (std::size_t k = 0; k < features.size(); ++k) {
+        featurePieces_[k] = pieceOf(features[k]);
+    }
     std::vector<Part>& parts = parts_;
     std::vector<Part>& laid = laid_;
-    parts.assign(1, Part{GroundPiece{}, -kInf, kInf, std::nullopt});
-    for (const Feature& f : features) {
-        const GroundPiece p = pieceOf(f);
+    parts.assign(1, Part{-kInf, kInf, kGap});
+    for (std::size_t slot = 0; slot < features.size(); ++slot) {
+        const GroundPiece& p = featurePieces_[slot];
         // The parts p's span meets: from the one holding p.left on.
         auto first = std::upper_bound(parts.begin(), parts.end(), p.left,
                                       [](double x, const Part& q) { return x < q.to; });
@@ -246,38 +251,39 @@ void GroundRegion::findBoundary()
         auto last = first;
         laid.clear();
         if (first->from < p.left) {
-            laid.push_back(Part{first->piece, first->from, p.left, first->feature});
+            laid.push_back(Part{first->from, p.left, first->slot});
         }
         const auto lay = [&](const Part& q, double from, double to, bool ours) {
             if (!(to > from)) {
                 return;
             }
-            const std::optional<Feature> who = ours ? std::optional<Feature>(f) : q.feature;
-            if (!laid.empty() && laid.back().to == from && laid.back().feature == who) {
+            const std::size_t who = ours ? slot : q.slot;
+            if (!laid.empty() && laid.back().to == from && laid.back().slot == who) {
                 laid.back().to = to;
                 return;
             }
-            laid.push_back(ours ? Part{p, from, to, f} : Part{q.piece, from, to, q.feature});
+            laid.push_back(Part{from, to, who});
         };
         for (; last != parts.end() && last->from < p.right; ++last) {
             const Part& q = *last;
             const double lo = std::max(q.from, p.left);
             const double hi = std::min(q.to, p.right);
-            if (!q.feature) {
+            if (q.slot == kGap) {
                 lay(q, lo, hi, true);
                 continue;
             }
+            const GroundPiece& qp = featurePieces_[q.slot];
             // Wholly below or wholly above over [lo, hi]: a circle is
             // highest where nearest its centre and lowest at an end, a line
             // highest and lowest at its ends.
             if (std::isfinite(lo) && std::isfinite(hi)) {
                 const double pLo = valueAt(p, lo);
                 const double pHi = valueAt(p, hi);
-                const double qLo = valueAt(q.piece, lo);
-                const double qHi = valueAt(q.piece, hi);
+                const double qLo = valueAt(qp, lo);
+                const double qHi = valueAt(qp, hi);
                 const double pTop = isCircle(p) ? valueAt(p, std::clamp(p.a.x, lo, hi)) : std::max(pLo, pHi);
-                const double qTop = isCircle(q.piece) ? valueAt(q.piece, std::clamp(q.piece.a.x, lo, hi))
-                                                      : std::max(qLo, qHi);
+                const double qTop =
+                    isCircle(qp) ? valueAt(qp, std::clamp(qp.a.x, lo, hi)) : std::max(qLo, qHi);
                 if (pTop < std::min(qLo, qHi)) {
                     lay(q, lo, hi, false);
                     continue;
@@ -290,7 +296,7 @@ void GroundRegion::findBoundary()
             double cut[4];
             std::size_t n = 0;
             cut[n++] = lo;
-            meetings(p, q.piece, [&](double x) {
+            meetings(p, qp, [&](double x) {
                 if (x > lo && x < hi && n < 3) {
                     cut[n++] = x;
                 }
@@ -310,7 +316,7 @@ void GroundRegion::findBoundary()
                                       : std::isfinite(a)                   ? a + 1.0
                                       : std::isfinite(b)                   ? b - 1.0
                                                                            : 0.0;
-                lay(q, a, b, valueAt(p, middle) > valueAt(q.piece, middle));
+                lay(q, a, b, valueAt(p, middle) > valueAt(qp, middle));
             }
         }
         if (last == first) {
@@ -327,10 +333,10 @@ void GroundRegion::findBoundary()
     touched_.clear();
     seen_.resize(2 * surface_.size() + 2, 0);
     for (const Part& part : parts) {
-        if (!part.feature) {
+        if (part.slot == kGap) {
             continue;
         }
-        GroundPiece piece = part.piece;
+        GroundPiece piece = featurePieces_[part.slot];
         piece.left = part.from;
         piece.right = part.to;
         // The highest point of the part on the boundary.
@@ -340,7 +346,7 @@ void GroundRegion::findBoundary()
             piece.top = piece.a.y + piece.r;
         }
         boundary_.push_back(piece);
-        const Feature& f = *part.feature;
+        const Feature& f = features[part.slot];
         if (!seen_[idOf(f)]) {
             seen_[idOf(f)] = 1;
             touched_.push_back(f);
@@ -393,12 +399,97 @@ void GroundRegion::crossings(Point c, double r, std::vector<double>& angles) con
     std::sort(angles.begin(), angles.end());
 }
 
-void GroundRegion::piecesAbove(double y, std::vector<GroundPiece>& pieces) const
+namespace {
+
+// The direction of the normal of the boundary's arcs square to a path of
+// the stroke, on the side the stroke comes from: theta + pi/2 for a stroke
+// coming from +x (cos theta > 0), theta - pi/2 from -x; none (false) for a
+// vertical one.
+bool grazingDirection(const StrokeAngle& angle, double& direction)
 {
-    pieces.clear();
-    for (const GroundPiece& q : boundary_) {
-        if (q.top > y) {
-            pieces.push_back(q);
+    if (angle.cosTheta > 0.0) {
+        direction = angle.theta + kHalfPi;
+        return true;
+    }
+    if (angle.cosTheta < 0.0) {
+        direction = angle.theta - kHalfPi;
+        return true;
+    }
+    return false;
+}
+
+// Directions this close count as the same: the arcs' ends are shared with
+// their neighbours, so a path grazing there is kept on both.
+constexpr double kSameDirection = 1e-12;
+
+} // namespace
+
+void GroundRegion::findCrests()
+{
+    crest_.clear();
+    const std::size_t n = surface_.size();
+    const auto direction = [](Point normal) { return std::atan2(normal.y, normal.x); };
+    for (std::size_t i = 0; i < n; ++i) {
+        const bool turnsDown =
+            i == 0 || i + 1 == n ||
+            (surface_[i].x - surface_[i - 1].x) * (surface_[i + 1].y - surface_[i].y) -
+                    (surface_[i].y - surface_[i - 1].y) * (surface_[i + 1].x - surface_[i].x) <
+                0.0;
+        if (!turnsDown) {
+            continue;
+        }
+        // Beyond an end the ground is level: its normal points straight up.
+        const double before = i == 0 ? kHalfPi : direction(normal_[i - 1]);
+        const double after = i + 1 == n ? kHalfPi : direction(normal_[i]);
+        crest_.push_back(Crest{static_cast<std::uint32_t>(i), std::min(before, after) - kSameDirection,
+                               std::max(before, after) + kSameDirection});
+    }
+    const StrokeAngle* grid = gridAngles();
+    gridStart_.assign(1, 0);
+    gridCrest_.clear();
+    for (int l = 0; l < kAngleSteps; ++l) {
+        double psi = 0.0;
+        if (grazingDirection(grid[l], psi)) {
+            for (std::size_t k = 0; k < crest_.size(); ++k) {
+                if (crest_[k].lo <= psi && psi <= crest_[k].hi) {
+                    gridCrest_.push_back(static_cast<std::uint32_t>(k));
+                }
+            }
+        }
+        gridStart_.push_back(static_cast<std::uint32_t>(gridCrest_.size()));
+    }
+}
+
+void GroundRegion::grazingPoints(const StrokeAngle& angle, std::vector<GrazingPoint>& points) const
+{
+    points.clear();
+    double psi = 0.0;
+    if (!grazingDirection(angle, psi)) {
+        return;
+    }
+    // The arc about crest point v grazed at v + G u, u the unit normal at
+    // psi: u = (-sin theta, cos theta) from +x, (sin theta, -cos theta)
+    // from -x, which moves the offset by -G or +G.
+    const double side = angle.cosTheta > 0.0 ? -1.0 : 1.0;
+    const double sinTheta = angle.sinTheta;
+    const double cosTheta = angle.cosTheta;
+    const auto add = [&](const Crest& c) {
+        const Point& v = surface_[c.point];
+        points.push_back(
+            GrazingPoint{v.x + side * g_ * sinTheta, (v.x * sinTheta - v.y * cosTheta) + side * g_});
+    };
+    // The grid's angles have their crests listed; any other is looked up.
+    const long l = std::lround(angle.theta / kPi * 180.0) - 1;
+    if (l >= 0 && l < kAngleSteps && gridAngles()[l].theta == angle.theta) {
+        for (std::uint32_t k = gridStart_[static_cast<std::size_t>(l)];
+             k < gridStart_[static_cast<std::size_t>(l) + 1]; ++k) {
+            add(crest_[gridCrest_[k]]);
+        }
+        return;
+    }
+    for (const Crest& c : crest_) {
+        if (c.lo <= psi && psi <= c.hi) {
+            add(c);
         }
     }
 }

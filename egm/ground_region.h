@@ -10,11 +10,12 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
+#include <cstdint>
 #include <vector>
 
 #include "egm/ground_profile.h"
 #include "egm_types.h"
+#include "grid.h"
 
 namespace egm::model {
 
@@ -34,6 +35,16 @@ struct GroundPiece {
     double right = 0.0;
 };
 
+// A point where a path parallel to a stroke grazes the region: x and the
+// path's offset across the stroke direction (along (sin theta, -cos theta)).
+// Every point of the region below that path and downwind of the point, the
+// way the stroke travels, lies in its shadow: a path through it meets the
+// region on the way back up before reaching it.
+struct GrazingPoint {
+    double x;
+    double offset;
+};
+
 class GroundRegion {
   public:
     // The profile's surface with heights above the tower's base (the
@@ -48,10 +59,10 @@ class GroundRegion {
     // ends: between two neighbours the circle is wholly in the region or
     // wholly out of it.
     void crossings(Point c, double r, std::vector<double>& angles) const;
-    // The boundary's pieces that reach above y, left to right; left, right
-    // and top are those of the part on the boundary. Only they can stand in
-    // front of a point at y or higher on the way down.
-    void piecesAbove(double y, std::vector<GroundPiece>& pieces) const;
+    // The points where paths parallel to the stroke graze the region, and
+    // some more of its points: together they cast every shadow of the
+    // region on points outside it. None for a vertical stroke.
+    void grazingPoints(const StrokeAngle& angle, std::vector<GrazingPoint>& points) const;
     // The boundary of the region between x from and to, as a polyline
     // through points spaced at most step apart and at every corner; for
     // pictures.
@@ -76,6 +87,21 @@ class GroundRegion {
     std::vector<Point> surface_;
     std::vector<Point> normal_; // per piece of the surface, unit, upwards
     double top_ = 0.0;          // the surface's highest point
+    // The surface's points where it turns down, and its ends: the
+    // directions (radians from +x) of the normals of the boundary's arc
+    // about each, from lo to hi. A path grazes the region only on such an
+    // arc, where the arc's normal is square to it.
+    struct Crest {
+        std::uint32_t point;
+        double lo;
+        double hi;
+    };
+    std::vector<Crest> crest_;
+    // Per angle of the integration's grid, the crests whose arcs a path of
+    // that angle can graze: gridCrest_[gridStart_[l] .. gridStart_[l + 1]).
+    std::vector<std::uint32_t> gridStart_;
+    std::vector<std::uint32_t> gridCrest_;
+    void findCrests();
     double g_ = -1.0;
     // The features a ball of the last G touched: a larger ball touches
     // none of the others (it rests inside a smaller one touching the same
@@ -85,13 +111,15 @@ class GroundRegion {
     std::vector<GroundPiece> boundary_;
     std::vector<char> seen_; // per feature, while the touched ones are listed
     static std::size_t idOf(const Feature& f);
-    // A stretch of x on which one feature's piece stands highest so far.
+    // A stretch of x on which one feature's piece stands highest so far:
+    // slot, the feature's place in the list being laid (kGap: none yet).
+    static constexpr std::size_t kGap = static_cast<std::size_t>(-1);
     struct Part {
-        GroundPiece piece;
         double from;
         double to;
-        std::optional<Feature> feature; // none: a gap
+        std::size_t slot;
     };
+    std::vector<GroundPiece> featurePieces_; // per slot, at this G
     std::vector<Part> parts_;
     std::vector<Part> laid_;
 };
