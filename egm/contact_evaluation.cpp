@@ -71,7 +71,7 @@ double collectionWidthOf(const Tower& tower)
 
 } // namespace
 
-void prepareTowerCurrent(const Inputs& in, double current, ContactCurrentStep& step)
+void prepareTowerCurrent(const Inputs& in, double current, ContactCurrentStep& step, bool deferShielded)
 {
     const StrikingDistances d = strikingDistances(in.law, current, in.tower);
     // The centres turned into the frame of the sloped ground, as the
@@ -94,7 +94,7 @@ void prepareTowerCurrent(const Inputs& in, double current, ContactCurrentStep& s
                                   step);
         return;
     }
-    prepareContactCurrentStep(disks, d.groundStrikeHeight, step, &ground);
+    prepareContactCurrentStep(disks, d.groundStrikeHeight, step, &ground, deferShielded);
 }
 
 void ContactEvaluator::collectAtTower(const Tower& atTower)
@@ -123,7 +123,7 @@ ContactEvaluator::ContactEvaluator(const Inputs& in)
 
 void ContactEvaluator::prepare(double current)
 {
-    prepareTowerCurrent(in_, current, step_);
+    prepareTowerCurrent(in_, current, step_, true);
     live_.clear();
     for (std::size_t k = 0; k < conductors_.size(); ++k) {
         if (hasBoundaryArc(step_, conductors_[k])) {
@@ -134,6 +134,7 @@ void ContactEvaluator::prepare(double current)
 
 std::vector<double> ContactEvaluator::draw(const StrokeAngle& angle, StrokeGeometry& geometry) const
 {
+    settleContactCurrentStep(step_);
     std::vector<double> widths(wireCount());
     std::vector<ContactBand> bands;
     evaluateContactStroke(step_, angle, widths.data(), ContactWidths::all, &bands);
@@ -164,7 +165,11 @@ std::vector<double> ContactEvaluator::draw(const StrokeAngle& angle, StrokeGeome
             }
         }
         geometry.surface.push_back({to, height(to)});
-        for (const Point& p : step_.region.boundary(from, to, (to - from) / 400.0)) {
+        // The strokes need the region's boundary only near the wires'
+        // arcs; the picture draws it all.
+        GroundRegion region = step_.region;
+        region.setStrikeHeight(step_.groundStrikeHeight);
+        for (const Point& p : region.boundary(from, to, (to - from) / 400.0)) {
             geometry.groundBoundary.push_back({p.x, p.y});
         }
     }

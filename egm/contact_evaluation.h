@@ -22,8 +22,10 @@
 namespace egm::model {
 
 // The striking disks of the tower at one current, turned into the frame of
-// the sloped ground, and the boundary of their union above G.
-void prepareTowerCurrent(const Inputs& in, double current, ContactCurrentStep& step);
+// the sloped ground, and the boundary of their union above G
+// (deferShielded: see prepareContactCurrentStep).
+void prepareTowerCurrent(const Inputs& in, double current, ContactCurrentStep& step,
+                         bool deferShielded = false);
 
 // The angle step of the vertical stroke on level ground, pi/2: the grid's
 // angles (l + 1) degrees lie in mirror pairs l and 2 * kHalfTurnStep - l
@@ -58,12 +60,17 @@ class ContactEvaluator {
     // its image's, catches no stroke of the current.
     bool reached(std::size_t wire) const
     {
+        if (step_.groundPending && in_.tower.wires[wire].kind == WireKind::conductor) {
+            return false;
+        }
+        settleContactCurrentStep(step_);
         return hasBoundaryArc(step_, wire) || (mirrored_ && hasBoundaryArc(step_, mirror_[wire]));
     }
     bool anyReached() const { return !live_.empty(); }
 
     double widths(const StrokeAngle& angle, double* w, bool allWires) const
     {
+        settleContactCurrentStep(step_);
         return evaluateContactStroke(step_, angle, w,
                                      allWires ? ContactWidths::all : ContactWidths::conductors);
     }
@@ -136,7 +143,9 @@ class ContactEvaluator {
     std::vector<std::size_t> mirror_;
     std::vector<std::size_t> mirrorConductor_;
     bool mirrored_ = false;
-    ContactCurrentStep step_;
+    // Over a profile, a current that reaches no conductor leaves the ground's
+    // cut of the other wires' arcs until a stroke or a wire is asked for.
+    mutable ContactCurrentStep step_;
     // The conductors (conductor order) with a piece of the boundary at the
     // prepared current.
     std::vector<std::size_t> live_;

@@ -182,13 +182,64 @@ constexpr double kSameEnd = 1e-9;
 
 } // namespace
 
+namespace {
+
+// The copies of each arc that a stroke's front half can meet: that half
+// lies within (-pi/2, 3pi/2].
+void layFront(ContactCurrentStep& step)
+{
+    step.front.clear();
+    for (const BoundaryArc& arc : step.boundary) {
+        const double length = arc.to - arc.from;
+        const double first = normalized(arc.from);
+        for (int turn = 0; turn < 3; ++turn) {
+            const double a = first - static_cast<double>(turn) * kTwoPi;
+            const double b = a + length;
+            if (a < kPi + kHalfPi && b > -kHalfPi) {
+                step.front.push_back(FrontArc{arc.wire, a - kHalfPi, b + kHalfPi, a + kHalfPi, b - kHalfPi,
+                                              arc.start, arc.end});
+            }
+        }
+    }
+}
+
+// Each wire's arcs (in the boundary wire by wire) less their parts in the
+// ground's striking region at the step's G.
+void clipBoundary(ContactCurrentStep& step)
+{
+    // The region's boundary is needed only under the arcs' parts that run
+    // within the band it keeps to.
+    static thread_local std::vector<GroundRegion::Span> spans;
+    spans.clear();
+    const double g = step.groundStrikeHeight;
+    for (const BoundaryArc& arc : step.boundary) {
+        const ContactDisk& d = step.disk[arc.wire];
+        step.region.spansNear(Point{d.x, d.y}, d.r, arc.from, arc.to, g, spans);
+    }
+    step.region.setStrikeHeight(g, spans);
+    static thread_local std::vector<BoundaryArc> arcs;
+    arcs.swap(step.boundary);
+    step.boundary.clear();
+    for (std::size_t k = 0; k < arcs.size();) {
+        const std::size_t wire = arcs[k].wire;
+        const std::size_t first = step.boundary.size();
+        for (; k < arcs.size() && arcs[k].wire == wire; ++k) {
+            step.boundary.push_back(arcs[k]);
+        }
+        clipToGround(step.region, step.disk[wire], first, step.boundary);
+    }
+}
+
+} // namespace
+
 void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double groundStrikeHeight,
-                               ContactCurrentStep& step, const GroundProfile* profile)
+                               ContactCurrentStep& step, const GroundProfile* profile, bool deferShielded)
 {
     const bool overProfile = profile != nullptr && !profile->empty() && !profile->level();
     step.overProfile = overProfile;
+    step.groundPending = false;
     if (overProfile) {
-        step.region.reset(*profile, groundStrikeHeight);
+        step.region.setProfile(*profile);
     }
     step.general =
         overProfile || std::any_of(disks.begin(), disks.end(), [](const ContactDisk& d) { return d.other; });
@@ -236,29 +287,41 @@ void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double gro
         if (whole || !(d.r > 0.0)) {
             continue;
         }
-        if (!overProfile) {
-            appendUncovered(d, i, covered, n, step.boundary);
-            continue;
-        }
-        const std::size_t first = step.boundary.size();
         appendUncovered(d, i, covered, n, step.boundary);
-        clipToGround(step.region, d, first, step.boundary);
     }
-    // The copies of each arc that a stroke's front half can meet: that half
-    // lies within (-pi/2, 3pi/2].
-    step.front.clear();
-    for (const BoundaryArc& arc : step.boundary) {
-        const double length = arc.to - arc.from;
-        const double first = normalized(arc.from);
-        for (int turn = 0; turn < 3; ++turn) {
-            const double a = first - static_cast<double>(turn) * kTwoPi;
-            const double b = a + length;
-            if (a < kPi + kHalfPi && b > -kHalfPi) {
-                step.front.push_back(FrontArc{arc.wire, a - kHalfPi, b + kHalfPi, a + kHalfPi, b - kHalfPi,
-                                              arc.start, arc.end});
-            }
+    if (overProfile) {
+        // An arc within G straight above the surface lies in the ground's
+        // striking region: no path reaches it. Found without the region's
+        // boundary, so when that leaves no conductor an arc, the boundary
+        // and the clipping of the rest wait until a stroke is asked for.
+        const GroundRegion& region = step.region;
+        const auto held = [&](const BoundaryArc& arc) {
+            const ContactDisk& d = disks[arc.wire];
+            return region.surelyHolds(Point{d.x, d.y}, d.r, arc.from, arc.to, arc.start, arc.end, g);
+        };
+        step.boundary.erase(std::remove_if(step.boundary.begin(), step.boundary.end(), held),
+                            step.boundary.end());
+        const bool conductorReached =
+            std::any_of(step.boundary.begin(), step.boundary.end(),
+                        [&](const BoundaryArc& arc) { return disks[arc.wire].conductor; });
+        if (deferShielded && !conductorReached) {
+            step.groundPending = true;
+            step.front.clear();
+            return;
         }
+        clipBoundary(step);
     }
+    layFront(step);
+}
+
+void settleContactCurrentStep(ContactCurrentStep& step)
+{
+    if (!step.groundPending) {
+        return;
+    }
+    step.groundPending = false;
+    clipBoundary(step);
+    layFront(step);
 }
 
 bool hasBoundaryArc(const ContactCurrentStep& step, std::size_t wire)

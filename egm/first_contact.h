@@ -81,6 +81,9 @@ struct ContactCurrentStep {
     // G.
     bool overProfile = false;
     GroundRegion region;
+    // Over a profile, no conductor reached: the boundary's other arcs wait
+    // to be cut by the region (settleContactCurrentStep).
+    bool groundPending = false;
     // Widths by the general rule: over a profile, or with another line's
     // wires.
     bool general = false;
@@ -91,8 +94,13 @@ struct ContactCurrentStep {
 // the disks' centres then stand above the tower's base). A disk wholly
 // inside another catches nothing; of two coincident disks the one that
 // wins the tie keeps the boundary. Reuses step's storage.
+// deferShielded: over a profile, when no conductor is reached, leave the
+// region's boundary and the cutting of the other arcs by it pending.
 void prepareContactCurrentStep(const std::vector<ContactDisk>& disks, double groundStrikeHeight,
-                               ContactCurrentStep& step, const GroundProfile* profile = nullptr);
+                               ContactCurrentStep& step, const GroundProfile* profile = nullptr,
+                               bool deferShielded = false);
+// Finishes a step left pending; a step that is not is left as it is.
+void settleContactCurrentStep(ContactCurrentStep& step);
 
 // Whether wire has a piece of the union's boundary: without one, no stroke
 // of the current reaches it.

@@ -8,7 +8,25 @@
 
 namespace egm {
 
-GroundProfile::GroundProfile(std::vector<GroundPoint> points) : points_(std::move(points)) {}
+GroundProfile::GroundProfile(std::vector<GroundPoint> points)
+    : points_(std::make_shared<const std::vector<GroundPoint>>(std::move(points)))
+{
+    const std::vector<GroundPoint>& p = *points_;
+    level_ = std::all_of(p.begin(), p.end(), [&](const GroundPoint& q) {
+        return q.elevation + q.cover == p.front().elevation + p.front().cover;
+    });
+}
+
+const std::vector<GroundPoint>& GroundProfile::points() const
+{
+    static const std::vector<GroundPoint> none;
+    return points_ ? *points_ : none;
+}
+
+bool GroundProfile::operator==(const GroundProfile& other) const
+{
+    return points_ == other.points_ || points() == other.points();
+}
 
 std::optional<GroundProfile::Fault> GroundProfile::fault(const std::vector<GroundPoint>& points)
 {
@@ -67,19 +85,12 @@ template <class Height> double along(const std::vector<GroundPoint>& points, dou
 
 double GroundProfile::elevationAt(double x) const
 {
-    return along(points_, x, [](const GroundPoint& p) { return p.elevation; });
+    return along(points(), x, [](const GroundPoint& p) { return p.elevation; });
 }
 
 double GroundProfile::surfaceAt(double x) const
 {
-    return along(points_, x, [](const GroundPoint& p) { return p.elevation + p.cover; });
-}
-
-bool GroundProfile::level() const
-{
-    return std::all_of(points_.begin(), points_.end(), [&](const GroundPoint& p) {
-        return p.elevation + p.cover == points_.front().elevation + points_.front().cover;
-    });
+    return along(points(), x, [](const GroundPoint& p) { return p.elevation + p.cover; });
 }
 
 double GroundProfile::meanSteepness(double from, double to) const
@@ -89,7 +100,7 @@ double GroundProfile::meanSteepness(double from, double to) const
     double rise = 0.0;
     double x = from;
     double z = surfaceAt(from);
-    for (const GroundPoint& p : points_) {
+    for (const GroundPoint& p : points()) {
         if (p.x <= from) {
             continue;
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "egm/types.h"
@@ -126,50 +127,240 @@ template <class Sink> void meetings(const GroundPiece& p, const GroundPiece& q, 
 
 } // namespace
 
-std::size_t GroundRegion::idOf(const Feature& f)
+void GroundRegion::setProfile(const GroundProfile& profile)
 {
-    switch (f.kind) {
-    case GroundPiece::Kind::leftLevel:
-        return 0;
-    case GroundPiece::Kind::rightLevel:
-        return 1;
-    case GroundPiece::Kind::circle:
-        return 2 + 2 * f.index;
-    case GroundPiece::Kind::edge:
-        break;
+    if (profile == profile_) {
+        return;
     }
-    return 3 + 2 * f.index;
+    profile_ = profile;
+    const std::vector<GroundPoint>& points = profile.points();
+    const double base = profile.base();
+    surface_.resize(points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        surface_[i] = Point{points[i].x, points[i].elevation + points[i].cover - base};
+    }
+    normal_.resize(points.size() - 1);
+    for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+        const double dx = surface_[i + 1].x - surface_[i].x;
+        const double dy = surface_[i + 1].y - surface_[i].y;
+        const double length = std::hypot(dx, dy);
+        normal_[i] = Point{-dy / length, dx / length};
+    }
+    top_ = surface_.front().y;
+    bottom_ = top_;
+    for (const Point& p : surface_) {
+        top_ = std::max(top_, p.y);
+        bottom_ = std::min(bottom_, p.y);
+    }
+    const std::size_t n = surface_.size();
+    lowest_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        lowest_[i] = surface_[i].y;
+    }
+    for (std::size_t run = 1; 2 * run <= n; run *= 2) {
+        const std::size_t at = lowest_.size();
+        lowest_.resize(at + n);
+        for (std::size_t i = 0; i + 2 * run <= n; ++i) {
+            lowest_[at + i] = std::min(lowest_[at - n + i], lowest_[at - n + i + run]);
+        }
+    }
+    turnsDown_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        // Where the surface turns up (or runs straight on) a ball resting
+        // on the point rests on a piece beside it too.
+        turnsDown_[i] = i == 0 || i + 1 == n ||
+                        (surface_[i].x - surface_[i - 1].x) * (surface_[i + 1].y - surface_[i].y) -
+                                (surface_[i].y - surface_[i - 1].y) * (surface_[i + 1].x - surface_[i].x) <
+                            0.0;
+    }
+    ready_ = false;
+    findCrests();
 }
 
-void GroundRegion::reset(const GroundProfile& profile, double groundStrikeHeight)
+void GroundRegion::setStrikeHeight(double groundStrikeHeight)
 {
-    if (!(profile == profile_)) {
-        profile_ = profile;
-        const std::vector<GroundPoint>& points = profile.points();
-        const double base = profile.base();
-        surface_.resize(points.size());
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            surface_[i] = Point{points[i].x, points[i].elevation + points[i].cover - base};
-        }
-        normal_.resize(points.size() - 1);
-        for (std::size_t i = 0; i + 1 < points.size(); ++i) {
-            const double dx = surface_[i + 1].x - surface_[i].x;
-            const double dy = surface_[i + 1].y - surface_[i].y;
-            const double length = std::hypot(dx, dy);
-            normal_[i] = Point{-dy / length, dx / length};
-        }
-        top_ = surface_.front().y;
-        for (const Point& p : surface_) {
-            top_ = std::max(top_, p.y);
-        }
-        touchedAt_ = -1.0;
-        findCrests();
-    }
-    if (groundStrikeHeight == g_ && touchedAt_ == g_) {
+    if (ready_ && groundStrikeHeight == g_ && everywhere_) {
         return;
     }
     g_ = groundStrikeHeight;
+    everywhere_ = true;
+    where_.clear();
     findBoundary();
+    ready_ = true;
+}
+
+void GroundRegion::setStrikeHeight(double groundStrikeHeight, const std::vector<Span>& where)
+{
+    if (ready_ && groundStrikeHeight == g_ && !everywhere_ && where == where_) {
+        return;
+    }
+    g_ = groundStrikeHeight;
+    everywhere_ = false;
+    where_ = where;
+    findBoundary();
+    ready_ = true;
+}
+
+double GroundRegion::lowestBetween(double from, double to) const
+{
+    // The surface's points of the pieces that reach into [from, to]: its
+    // lowest over the stretch is no lower than theirs (level beyond the
+    // ends, straight between points).
+    const std::size_t n = surface_.size();
+    const auto byX = [](const Point& p, double x) { return p.x < x; };
+    std::size_t first = static_cast<std::size_t>(
+        std::lower_bound(surface_.begin(), surface_.end(), from, byX) - surface_.begin());
+    std::size_t last = static_cast<std::size_t>(std::lower_bound(surface_.begin(), surface_.end(), to, byX) -
+                                                surface_.begin());
+    first = first == 0 ? 0 : first - 1;
+    last = std::min(last, n - 1);
+    std::size_t level = 0;
+    std::size_t run = 1;
+    while (2 * run <= last - first + 1) {
+        run *= 2;
+        ++level;
+    }
+    return std::min(lowest_[level * n + first], lowest_[level * n + last + 1 - run]);
+}
+
+namespace {
+
+// Whether the arc from a to b (radians) runs through angle t or a copy of
+// it a turn away, its ends left out.
+bool runsThrough(double a, double b, double t)
+{
+    for (int turn = -1; turn < 3; ++turn) {
+        const double u = t + static_cast<double>(turn) * kTwoPi;
+        if (u > a && u < b) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The parts of the arc from a to b where sin(phi) > k (above, -1 < k < 1),
+// or < k (below): from asin(k) to pi - asin(k) and its copies a turn apart,
+// or from pi - asin(k) to 2pi + asin(k). Each as (from, to, whether from is
+// a cut at height k, whether to is).
+template <class Sink> void partsBeside(double a, double b, double k, bool above, Sink&& sink)
+{
+    const double s = std::asin(k);
+    const double lo = above ? s : kPi - s;
+    const double hi = above ? kPi - s : kTwoPi + s;
+    for (int turn = -2; turn < 3; ++turn) {
+        const double from = lo + static_cast<double>(turn) * kTwoPi;
+        const double to = hi + static_cast<double>(turn) * kTwoPi;
+        if (to > a && from < b) {
+            sink(std::max(a, from), std::min(b, to), from > a, to < b);
+        }
+    }
+}
+
+} // namespace
+
+bool GroundRegion::surelyHolds(Point c, double r, double from, double to, Point start, Point end,
+                               double g) const
+{
+    // No higher than the region reaches, or not shown.
+    const double highest = top_ + g;
+    if (c.y - r > highest) {
+        return false;
+    }
+    // The arc's parts in turn: one lower than G above the lowest surface
+    // under it is held; of one that is not, what rises above that height
+    // is tried again over the narrower stretch under it.
+    struct Stretch {
+        double from;
+        double to;
+        Point start;
+        Point end;
+        int depth;
+    };
+    constexpr int kDeepest = 8;
+    Stretch stack[2 * kDeepest + 2];
+    std::size_t n = 0;
+    stack[n++] = Stretch{from, to, start, end, 0};
+    while (n > 0) {
+        const Stretch part = stack[--n];
+        const double left =
+            runsThrough(part.from, part.to, kPi) ? c.x - r : std::min(part.start.x, part.end.x);
+        const double right =
+            runsThrough(part.from, part.to, 0.0) ? c.x + r : std::max(part.start.x, part.end.x);
+        const double top =
+            runsThrough(part.from, part.to, kHalfPi) ? c.y + r : std::max(part.start.y, part.end.y);
+        if (top > highest) {
+            return false;
+        }
+        const double floor = lowestBetween(left, right) + g;
+        // Held with room to spare for the rounding of the cuts below.
+        const double held = floor - 1e-9 * (1.0 + std::fabs(floor) + r);
+        if (top <= held) {
+            continue;
+        }
+        const double k = (held - c.y) / r;
+        if (part.depth == kDeepest || !(k > -1.0)) {
+            return false;
+        }
+        // The parts above the height held; the circle meets that height at
+        // x = c.x +- r sqrt(1 - k^2).
+        const double across = r * std::sqrt(std::max(0.0, 1.0 - k * k));
+        partsBeside(part.from, part.to, k, true, [&](double a, double b, bool cutA, bool cutB) {
+            stack[n++] = Stretch{a, b, cutA ? Point{c.x + across, held} : part.start,
+                                 cutB ? Point{c.x - across, held} : part.end, part.depth + 1};
+        });
+    }
+    return true;
+}
+
+void GroundRegion::spansNear(Point c, double r, double from, double to, double g,
+                             std::vector<Span>& spans) const
+{
+    // The band the boundary keeps within, a little wider for rounding.
+    const double margin = 1e-9 * (1.0 + std::fabs(c.y) + r + std::fabs(top_) + g);
+    const double lo = bottom_ + g - margin;
+    const double hi = top_ + g + margin;
+    if (c.y - r > hi || c.y + r < lo) {
+        return;
+    }
+    // Cut the arc where the circle meets the band's edges; each part lies
+    // wholly within the band or wholly out of it.
+    double cut[12];
+    std::size_t n = 0;
+    cut[n++] = from;
+    for (const double y : {lo, hi}) {
+        const double k = (y - c.y) / r;
+        if (k > -1.0 && k < 1.0) {
+            const double s = std::asin(k);
+            for (int turn = -1; turn < 3; ++turn) {
+                for (const double t : {s, kPi - s}) {
+                    const double u = t + static_cast<double>(turn) * kTwoPi;
+                    if (u > from && u < to && n < 11) {
+                        cut[n++] = u;
+                    }
+                }
+            }
+        }
+    }
+    // A handful: sorted in place.
+    for (std::size_t k = 2; k < n; ++k) {
+        for (std::size_t j = k; j > 1 && cut[j] < cut[j - 1]; --j) {
+            std::swap(cut[j], cut[j - 1]);
+        }
+    }
+    cut[n++] = to;
+    for (std::size_t k = 0; k + 1 < n; ++k) {
+        const double a = cut[k];
+        const double b = cut[k + 1];
+        const double y = c.y + r * std::sin((a + b) / 2.0);
+        if (!(b > a) || y < lo || y > hi) {
+            continue;
+        }
+        const double xa = c.x + r * std::cos(a);
+        const double xb = c.x + r * std::cos(b);
+        const double left = runsThrough(a, b, kPi) ? c.x - r : std::min(xa, xb);
+        const double right = runsThrough(a, b, 0.0) ? c.x + r : std::max(xa, xb);
+        spans.push_back(Span{left - margin, right + margin});
+    }
 }
 
 GroundPiece GroundRegion::pieceOf(const Feature& f) const
@@ -208,27 +399,65 @@ GroundPiece GroundRegion::pieceOf(const Feature& f) const
 
 void GroundRegion::findBoundary()
 {
-    std::vector<Feature> features;
-    if (touchedAt_ >= 0.0 && g_ >= touchedAt_) {
-        features.swap(touched_);
-    } else {
-        features.push_back(Feature{GroundPiece::Kind::leftLevel, 0});
-        for (std::size_t i = 0; i < surface_.size(); ++i) {
-            // Where the surface turns up (or runs straight on) a ball
-            // resting on the point rests on a piece beside it too.
-            const bool turnsDown =
-                i == 0 || i + 1 == surface_.size() ||
-                (surface_[i].x - surface_[i - 1].x) * (surface_[i + 1].y - surface_[i].y) -
-                        (surface_[i].y - surface_[i - 1].y) * (surface_[i + 1].x - surface_[i].x) <
-                    0.0;
-            if (turnsDown) {
+    // The features whose pieces reach into the stretches wanted: a
+    // feature's piece lies within G of its point, or of its piece's ends.
+    std::vector<Feature>& features = features_;
+    features.clear();
+    const std::size_t points = surface_.size();
+    const auto add = [&](std::size_t first, std::size_t last) {
+        if (first == 0) {
+            features.push_back(Feature{GroundPiece::Kind::leftLevel, 0});
+        }
+        // The piece that ends at the first point, unless laid already.
+        if (first > 0 && (features.empty() || !(features.back().kind == GroundPiece::Kind::edge &&
+                                                features.back().index + 1 >= first))) {
+            features.push_back(Feature{GroundPiece::Kind::edge, first - 1});
+        }
+        for (std::size_t i = first; i <= last; ++i) {
+            if (turnsDown_[i]) {
                 features.push_back(Feature{GroundPiece::Kind::circle, i});
             }
-            if (i + 1 < surface_.size()) {
+            if (i + 1 < points) {
                 features.push_back(Feature{GroundPiece::Kind::edge, i});
             }
         }
-        features.push_back(Feature{GroundPiece::Kind::rightLevel, surface_.size() - 1});
+        if (last + 1 == points) {
+            features.push_back(Feature{GroundPiece::Kind::rightLevel, points - 1});
+        }
+    };
+    if (everywhere_) {
+        add(0, points - 1);
+    } else {
+        std::vector<Span> spans = where_;
+        std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.from < b.from; });
+        const auto byX = [](const Point& p, double x) { return p.x < x; };
+        std::size_t done = 0; // points before it are laid
+        for (std::size_t k = 0; k < spans.size();) {
+            double from = spans[k].from - g_;
+            double to = spans[k].to + g_;
+            for (++k; k < spans.size() && spans[k].from - g_ <= to; ++k) {
+                to = std::max(to, spans[k].to + g_);
+            }
+            // The points within [from, to], and the pieces beside them.
+            std::size_t first = static_cast<std::size_t>(
+                std::lower_bound(surface_.begin(), surface_.end(), from, byX) - surface_.begin());
+            std::size_t last = static_cast<std::size_t>(
+                std::lower_bound(surface_.begin(), surface_.end(), to, byX) - surface_.begin());
+            last = last < points && surface_[last].x <= to ? last : last - 1;
+            first = std::max(first, done);
+            if (first == points) {
+                // All the points lie left of the stretch: the level ground
+                // beyond the last, and the piece before it.
+                first = points - 1;
+            }
+            if (last + 1 == 0 || last < first) {
+                // No point within: the piece (or the level ground) the
+                // stretch lies over.
+                last = first;
+            }
+            add(first, last);
+            done = last + 1;
+        }
     }
     // Each feature laid over the boundary found so far: over each part it
     // meets, it takes the stretches where it stands higher. The parts cover
@@ -238,7 +467,7 @@ void GroundRegion::findBoundary()
         featurePieces_[k] = pieceOf(features[k]);
     }
     std::vector<Part>& parts = parts_;
-    std::vector<Part>& laid = laid_;
+    std::vector<Part>& laid = laying_;
     parts.assign(1, Part{-kInf, kInf, kGap});
     for (std::size_t slot = 0; slot < features.size(); ++slot) {
         const GroundPiece& p = featurePieces_[slot];
@@ -330,8 +559,6 @@ void GroundRegion::findBoundary()
         parts.insert(at, laid.begin(), laid.end());
     }
     boundary_.clear();
-    touched_.clear();
-    seen_.resize(2 * surface_.size() + 2, 0);
     for (const Part& part : parts) {
         if (part.slot == kGap) {
             continue;
@@ -346,22 +573,16 @@ void GroundRegion::findBoundary()
             piece.top = piece.a.y + piece.r;
         }
         boundary_.push_back(piece);
-        const Feature& f = features[part.slot];
-        if (!seen_[idOf(f)]) {
-            seen_[idOf(f)] = 1;
-            touched_.push_back(f);
-        }
     }
-    for (const Feature& f : touched_) {
-        seen_[idOf(f)] = 0;
-    }
-    touchedAt_ = g_;
 }
 
 bool GroundRegion::contains(Point p) const
 {
     if (p.y > top_ + g_) {
         return false;
+    }
+    if (p.y <= bottom_ + g_) {
+        return true;
     }
     // The boundary's piece over p.x: the last one starting at or left of it.
     const auto it = std::upper_bound(boundary_.begin(), boundary_.end(), p.x,
@@ -376,9 +597,27 @@ void GroundRegion::crossings(Point c, double r, std::vector<double>& angles) con
     if (c.y - r > top_ + g_) {
         return;
     }
-    const auto first = std::lower_bound(boundary_.begin(), boundary_.end(), c.x - r,
+    // Only where the circle runs within the band the boundary keeps to.
+    static thread_local std::vector<Span> spans;
+    spans.clear();
+    spansNear(c, r, 0.0, kTwoPi, g_, spans);
+    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.from < b.from; });
+    for (std::size_t k = 0; k < spans.size(); ++k) {
+        double to = spans[k].to;
+        const double from = spans[k].from;
+        while (k + 1 < spans.size() && spans[k + 1].from <= to) {
+            to = std::max(to, spans[++k].to);
+        }
+        crossingsOver(c, r, from, to, angles);
+    }
+    std::sort(angles.begin(), angles.end());
+}
+
+void GroundRegion::crossingsOver(Point c, double r, double from, double to, std::vector<double>& angles) const
+{
+    const auto first = std::lower_bound(boundary_.begin(), boundary_.end(), from,
                                         [](const GroundPiece& q, double x) { return q.right < x; });
-    for (auto it = first; it != boundary_.end() && it->left <= c.x + r; ++it) {
+    for (auto it = first; it != boundary_.end() && it->left <= to; ++it) {
         const GroundPiece& q = *it;
         // Points a little past the part's ends too, so that a crossing where
         // two parts meet is not lost to rounding.
@@ -396,7 +635,6 @@ void GroundRegion::crossings(Point c, double r, std::vector<double>& angles) con
             circleLine(c, r, origin, direction, keep);
         }
     }
-    std::sort(angles.begin(), angles.end());
 }
 
 namespace {
@@ -478,11 +716,13 @@ void GroundRegion::grazingPoints(const StrokeAngle& angle, std::vector<GrazingPo
         points.push_back(
             GrazingPoint{v.x + side * g_ * sinTheta, (v.x * sinTheta - v.y * cosTheta) + side * g_});
     };
-    // The grid's angles have their crests listed; any other is looked up.
-    const long l = std::lround(angle.theta / kPi * 180.0) - 1;
-    if (l >= 0 && l < kAngleSteps && gridAngles()[l].theta == angle.theta) {
-        for (std::uint32_t k = gridStart_[static_cast<std::size_t>(l)];
-             k < gridStart_[static_cast<std::size_t>(l) + 1]; ++k) {
+    // The grid's own angles have their crests listed; any other is looked
+    // up.
+    const StrokeAngle* grid = gridAngles();
+    const std::less<const StrokeAngle*> before;
+    if (!before(&angle, grid) && before(&angle, grid + kAngleSteps)) {
+        const auto l = static_cast<std::size_t>(&angle - grid);
+        for (std::uint32_t k = gridStart_[l]; k < gridStart_[l + 1]; ++k) {
             add(crest_[gridCrest_[k]]);
         }
         return;

@@ -47,10 +47,34 @@ struct GrazingPoint {
 
 class GroundRegion {
   public:
+    // A stretch of x, from <= to.
+    struct Span {
+        double from;
+        double to;
+        bool operator==(const Span&) const = default;
+    };
     // The profile's surface with heights above the tower's base (the
-    // profile's elevation at x = 0); G the ground's striking distance.
-    void reset(const GroundProfile& profile, double groundStrikeHeight);
+    // profile's elevation at x = 0): what needs no G.
+    void setProfile(const GroundProfile& profile);
+    // G, the ground's striking distance, and where the region's boundary
+    // is wanted: everywhere, or over the stretches given only. The queries
+    // below hold where it is wanted, and above the highest the region
+    // reaches.
+    void setStrikeHeight(double groundStrikeHeight);
+    void setStrikeHeight(double groundStrikeHeight, const std::vector<Span>& where);
     const std::vector<Point>& surface() const { return surface_; }
+
+    // Whether the arc of the circle about c of radius r from angle from to
+    // to (radians, from <= to <= from + 2pi; its points there start and
+    // end) surely lies in the region at G: all of it within G straight
+    // above the surface, or below it. False says only that this could not
+    // be shown. Needs the surface alone.
+    bool surelyHolds(Point c, double r, double from, double to, Point start, Point end, double g) const;
+    // Adds the stretches of x under the arc's parts that run within the
+    // band the region's boundary keeps to at G, from G above the lowest
+    // surface point to G above the highest: only there can the arc meet
+    // it. Needs the surface alone.
+    void spansNear(Point c, double r, double from, double to, double g, std::vector<Span>& spans) const;
 
     // Whether p lies in the region (on its boundary included).
     bool contains(Point p) const;
@@ -59,6 +83,7 @@ class GroundRegion {
     // ends: between two neighbours the circle is wholly in the region or
     // wholly out of it.
     void crossings(Point c, double r, std::vector<double>& angles) const;
+    void crossingsOver(Point c, double r, double from, double to, std::vector<double>& angles) const;
     // The points where paths parallel to the stroke graze the region, and
     // some more of its points: together they cast every shadow of the
     // region on points outside it. None for a vertical stroke.
@@ -79,14 +104,15 @@ class GroundRegion {
     };
     // The feature's piece of the region's boundary, its whole x span.
     GroundPiece pieceOf(const Feature& f) const;
-    // The boundary: pieces left to right, each over [left, right] of x,
-    // the highest of the features' pieces there.
+    // The boundary over the stretches wanted: pieces left to right, each
+    // over [left, right] of x, the highest of the features' pieces there.
     void findBoundary();
 
     GroundProfile profile_; // the profile the surface is of
     std::vector<Point> surface_;
     std::vector<Point> normal_; // per piece of the surface, unit, upwards
     double top_ = 0.0;          // the surface's highest point
+    double bottom_ = 0.0;       // and its lowest
     // The surface's points where it turns down, and its ends: the
     // directions (radians from +x) of the normals of the boundary's arc
     // about each, from lo to hi. A path grazes the region only on such an
@@ -97,20 +123,22 @@ class GroundRegion {
         double hi;
     };
     std::vector<Crest> crest_;
+    // The lowest surface point of each run of 2^k points from i on, at
+    // k * points + i: the surface's lowest over any stretch in two looks.
+    std::vector<double> lowest_;
+    double lowestBetween(double from, double to) const;
     // Per angle of the integration's grid, the crests whose arcs a path of
     // that angle can graze: gridCrest_[gridStart_[l] .. gridStart_[l + 1]).
     std::vector<std::uint32_t> gridStart_;
     std::vector<std::uint32_t> gridCrest_;
     void findCrests();
     double g_ = -1.0;
-    // The features a ball of the last G touched: a larger ball touches
-    // none of the others (it rests inside a smaller one touching the same
-    // point), so the next, larger G starts from them.
-    std::vector<Feature> touched_;
-    double touchedAt_ = -1.0; // the G they are of
+    bool everywhere_ = true;
+    std::vector<Span> where_;     // where the boundary is wanted, unless everywhere_
+    bool ready_ = false;          // the boundary is of g_ and where_
+    std::vector<char> turnsDown_; // per surface point; the ends count
     std::vector<GroundPiece> boundary_;
-    std::vector<char> seen_; // per feature, while the touched ones are listed
-    static std::size_t idOf(const Feature& f);
+    std::vector<Feature> features_;
     // A stretch of x on which one feature's piece stands highest so far:
     // slot, the feature's place in the list being laid (kGap: none yet).
     static constexpr std::size_t kGap = static_cast<std::size_t>(-1);
@@ -121,7 +149,7 @@ class GroundRegion {
     };
     std::vector<GroundPiece> featurePieces_; // per slot, at this G
     std::vector<Part> parts_;
-    std::vector<Part> laid_;
+    std::vector<Part> laying_;
 };
 
 } // namespace egm::model

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,8 +39,8 @@ class GroundProfile {
     static std::optional<Fault> fault(const std::vector<GroundPoint>& points);
 
     // No profile: the ground is the plane (sloped or not) of the inputs.
-    bool empty() const { return points_.empty(); }
-    const std::vector<GroundPoint>& points() const { return points_; }
+    bool empty() const { return points().empty(); }
+    const std::vector<GroundPoint>& points() const;
 
     // The ground's elevation and the surface's (elevation and cover), m.
     double elevationAt(double x) const;
@@ -48,14 +49,17 @@ class GroundProfile {
     double base() const { return elevationAt(0.0); }
     // Whether the surface is one level (same elevation and cover at every
     // point).
-    bool level() const;
+    bool level() const { return level_; }
     // The mean steepness |d surface / dx| over [from, to], from < to.
     double meanSteepness(double from, double to) const;
 
-    bool operator==(const GroundProfile&) const = default;
+    // The same points; copies of one profile compare at once.
+    bool operator==(const GroundProfile& other) const;
 
   private:
-    std::vector<GroundPoint> points_;
+    // Shared by copies; null for no profile.
+    std::shared_ptr<const std::vector<GroundPoint>> points_;
+    bool level_ = true; // as no points are
 };
 
 } // namespace egm
