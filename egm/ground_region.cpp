@@ -203,24 +203,38 @@ void GroundRegion::setStrikeHeight(double groundStrikeHeight, const std::vector<
 
 double GroundRegion::lowestBetween(double from, double to) const
 {
-    // The surface's points of the pieces that reach into [from, to]: its
-    // lowest over the stretch is no lower than theirs (level beyond the
-    // ends, straight between points).
+    // Straight between points, level beyond the ends: the lowest over
+    // [from, to] is at one of its ends or at a point within.
     const std::size_t n = surface_.size();
     const auto byX = [](const Point& p, double x) { return p.x < x; };
-    std::size_t first = static_cast<std::size_t>(
+    const auto first = static_cast<std::size_t>(
         std::lower_bound(surface_.begin(), surface_.end(), from, byX) - surface_.begin());
-    std::size_t last = static_cast<std::size_t>(std::lower_bound(surface_.begin(), surface_.end(), to, byX) -
-                                                surface_.begin());
-    first = first == 0 ? 0 : first - 1;
-    last = std::min(last, n - 1);
-    std::size_t level = 0;
-    std::size_t run = 1;
-    while (2 * run <= last - first + 1) {
-        run *= 2;
-        ++level;
+    const auto end = static_cast<std::size_t>(
+        std::upper_bound(surface_.begin(), surface_.end(), to,
+                         [](double x, const Point& p) { return x < p.x; }) -
+        surface_.begin());
+    const auto heightAt = [&](double x, std::size_t next) {
+        if (next == 0) {
+            return surface_.front().y;
+        }
+        if (next == n) {
+            return surface_.back().y;
+        }
+        const Point& a = surface_[next - 1];
+        const Point& b = surface_[next];
+        return a.y + (x - a.x) / (b.x - a.x) * (b.y - a.y);
+    };
+    double lowest = std::min(heightAt(from, first), heightAt(to, end));
+    if (first < end) {
+        std::size_t level = 0;
+        std::size_t run = 1;
+        while (2 * run <= end - first) {
+            run *= 2;
+            ++level;
+        }
+        lowest = std::min(lowest, std::min(lowest_[level * n + first], lowest_[level * n + end - run]));
     }
-    return std::min(lowest_[level * n + first], lowest_[level * n + last + 1 - run]);
+    return lowest;
 }
 
 namespace {
@@ -708,7 +722,8 @@ void GroundRegion::grazingPoints(const StrokeAngle& angle, std::vector<GrazingPo
     // The arc about crest point v grazed at v + G u, u the unit normal at
     // psi: u = (-sin theta, cos theta) from +x, (sin theta, -cos theta)
     // from -x, which moves the offset by -G or +G.
-    const double side = angle.cosTheta > 0.0 ? -1.0 : 1.0;
+    const bool fromRight = angle.cosTheta > 0.0;
+    const double side = fromRight ? -1.0 : 1.0;
     const double sinTheta = angle.sinTheta;
     const double cosTheta = angle.cosTheta;
     const auto add = [&](const Crest& c) {
@@ -717,7 +732,7 @@ void GroundRegion::grazingPoints(const StrokeAngle& angle, std::vector<GrazingPo
             GrazingPoint{v.x + side * g_ * sinTheta, (v.x * sinTheta - v.y * cosTheta) + side * g_});
     };
     // The grid's own angles have their crests listed; any other is looked
-    // up.
+    // up. Either way they come left to right.
     const StrokeAngle* grid = gridAngles();
     const std::less<const StrokeAngle*> before;
     if (!before(&angle, grid) && before(&angle, grid + kAngleSteps)) {
@@ -725,13 +740,28 @@ void GroundRegion::grazingPoints(const StrokeAngle& angle, std::vector<GrazingPo
         for (std::uint32_t k = gridStart_[l]; k < gridStart_[l + 1]; ++k) {
             add(crest_[gridCrest_[k]]);
         }
-        return;
-    }
-    for (const Crest& c : crest_) {
-        if (c.lo <= psi && psi <= c.hi) {
-            add(c);
+    } else {
+        for (const Crest& c : crest_) {
+            if (c.lo <= psi && psi <= c.hi) {
+                add(c);
+            }
         }
     }
+    // A point below the path through another and downwind of it lies in
+    // that one's shadow, and so does all it shades: walking from where the
+    // stroke comes from, only a point below every one before it is kept.
+    // From +x, below is the larger offset.
+    if (fromRight) {
+        std::reverse(points.begin(), points.end());
+    }
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        if (kept == 0 || (fromRight ? points[k].offset < points[kept - 1].offset
+                                    : points[k].offset > points[kept - 1].offset)) {
+            points[kept++] = points[k];
+        }
+    }
+    points.resize(kept);
 }
 
 std::vector<Point> GroundRegion::boundary(double from, double to, double step) const

@@ -84,9 +84,11 @@ class GroundRegion {
     // wholly out of it.
     void crossings(Point c, double r, std::vector<double>& angles) const;
     void crossingsOver(Point c, double r, double from, double to, std::vector<double>& angles) const;
-    // The points where paths parallel to the stroke graze the region, and
-    // some more of its points: together they cast every shadow of the
-    // region on points outside it. None for a vertical stroke.
+    // The points where paths parallel to the stroke graze the region (and
+    // maybe some more of its points) that no other such point shades:
+    // together they cast every shadow of the region on points outside it.
+    // They come from where the stroke comes from on, each below the path
+    // through the one before. None for a vertical stroke.
     void grazingPoints(const StrokeAngle& angle, std::vector<GrazingPoint>& points) const;
     // The boundary of the region between x from and to, as a polyline
     // through points spaced at most step apart and at every corner; for

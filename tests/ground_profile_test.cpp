@@ -10,6 +10,7 @@
 
 #include "bits.h"
 #include "egm/shielding.h"
+#include "ground_shapes.h"
 
 namespace {
 
@@ -80,34 +81,6 @@ egm::Inputs mirrored(egm::Inputs in)
     }
     in.ground = egm::GroundProfile(points);
     return in;
-}
-
-// Rolling ground 5 m apart, with a wood on the -x side.
-std::vector<egm::GroundPoint> rolling()
-{
-    std::vector<egm::GroundPoint> points;
-    for (int k = 0; k <= 120; ++k) {
-        const double x = -300.0 + 5.0 * k;
-        points.push_back({x, 7.0 * std::sin(x / 45.0) + 2.5 * std::cos(x / 11.0) - 0.1 * x,
-                          x < -60.0 && x > -200.0 ? 18.0 : 0.0});
-    }
-    return points;
-}
-
-struct Shape {
-    const char* name;
-    std::vector<egm::GroundPoint> profile;
-};
-
-std::vector<Shape> shapes()
-{
-    return {
-        {"ridge", {{-600.0, -279.78459489299917}, {0.0, 0.0}, {600.0, -279.78459489299917}}},
-        {"valley, the tower on its side", {{-400.0, 120.0}, {-30.0, -15.0}, {10.0, -18.0}, {500.0, 160.0}}},
-        {"terrace with a forest edge",
-         {{-300.0, 0.0, 20.0}, {-40.0, 0.0, 20.0}, {-39.0, 0.0}, {20.0, 0.0}, {30.0, -12.0}, {400.0, -12.0}}},
-        {"rolling ground with a wood", rolling()},
-    };
 }
 
 // Mirror image (x -> -x, voltage terms kept with their wires), a moved
