@@ -84,16 +84,15 @@ void blockBehind(const Piece& p, const Piece& q, std::vector<Stretch>& blocked)
     }
 }
 
-// The stretch of wire piece p in the ground's shadow. Below the path
+// The stretch of wire piece p out of the ground's shadow. Below the path
 // through a grazing point (offsets beyond its offset, on the side away from
 // where the stroke comes from) and downwind of it, a point's way back up
 // passes under that point, into the region. Piece p lies outside the region
 // and so never crosses the region's part straight under the grazing point:
 // the part of p below the path lies all downwind of it or all upwind, as
-// its middle does. Every such part runs to p's far end, so together they
-// are one stretch.
-void blockedByGround(const StrokeAngle& angle, const Piece& p, const std::vector<GrazingPoint>& grazing,
-                     std::vector<Stretch>& blocked)
+// its middle does. Every such part runs to p's far end, so what is left is
+// one stretch from its near end.
+Stretch outOfShadow(const StrokeAngle& angle, const Piece& p, const std::vector<GrazingPoint>& grazing)
 {
     const double sinTheta = angle.sinTheta;
     const double cosTheta = angle.cosTheta;
@@ -107,10 +106,7 @@ void blockedByGround(const StrokeAngle& angle, const Piece& p, const std::vector
                 from = lo;
             }
         }
-        if (from < p.hi) {
-            blocked.push_back(Stretch{from, p.hi});
-        }
-        return;
+        return Stretch{p.lo, from};
     }
     double to = p.lo;
     for (const GrazingPoint& g : grazing) {
@@ -119,17 +115,19 @@ void blockedByGround(const StrokeAngle& angle, const Piece& p, const std::vector
             to = hi;
         }
     }
-    if (to > p.lo) {
-        blocked.push_back(Stretch{p.lo, to});
-    }
+    return Stretch{to, p.hi};
 }
 
-// The parts of the band from lo to hi outside the blocked stretches.
-template <class Sink> void unblockedParts(double lo, double hi, std::vector<Stretch>& blocked, Sink&& sink)
+// The parts of the band from lo to hi outside the blocked stretches, which
+// come in the order of their starts.
+template <class Sink>
+void unblockedParts(double lo, double hi, const std::vector<Stretch>& blocked, Sink&& sink)
 {
-    std::sort(blocked.begin(), blocked.end(), [](const Stretch& a, const Stretch& b) { return a.lo < b.lo; });
     double from = lo;
     for (const Stretch& b : blocked) {
+        if (!(b.lo < hi)) {
+            break;
+        }
         if (b.lo > from) {
             sink(from, b.lo);
         }
@@ -159,19 +157,19 @@ double evaluateGeneralStroke(const ContactCurrentStep& step, const StrokeAngle& 
     double total = 0.0;
     for (std::size_t k = 0; k < n; ++k) {
         const Piece& p = pieces[k];
+        // The pieces come in the order of their starts, and so do the
+        // stretches they block.
         blocked.clear();
-        for (std::size_t j = 0; j < n; ++j) {
+        for (std::size_t j = 0; j < n && pieces[j].lo < p.hi; ++j) {
             if (pieces[j].wire != p.wire) {
                 blockBehind(p, pieces[j], blocked);
             }
         }
-        if (!grazing.empty()) {
-            blockedByGround(angle, p, grazing, blocked);
-        }
+        const Stretch open = grazing.empty() ? Stretch{p.lo, p.hi} : outOfShadow(angle, p, grazing);
         const ContactDisk& d = step.disk[p.wire];
         const bool own = !d.other;
         const bool counted = which == ContactWidths::all || d.conductor;
-        unblockedParts(p.lo, p.hi, blocked, [&](double lo, double hi) {
+        unblockedParts(open.lo, open.hi, blocked, [&](double lo, double hi) {
             if (own) {
                 total += hi - lo;
             }
