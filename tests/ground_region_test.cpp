@@ -100,53 +100,60 @@ double rayDistance(const std::vector<Point>& s, Point p, Point u)
     return d;
 }
 
-const double kHeights[] = {25.0, 70.0};
+// Each shared shape at G of 25 and 70 m: its profile, its surface, a region
+// over it at that G, and numbers in [0, 1) drawn from the test's own seed.
+template <class Body> void overEachGround(unsigned seed, Body&& body)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const auto draw = [&] { return unit(random); };
+    for (const Shape& shape : shapes()) {
+        const egm::GroundProfile profile(shape.profile);
+        const std::vector<Point> s = surfaceOf(profile);
+        GroundRegion region;
+        region.setProfile(profile);
+        for (const double g : {25.0, 70.0}) {
+            SCOPED_TRACE(std::string(shape.name) + ", G " + std::to_string(g));
+            region.setStrikeHeight(g);
+            body(profile, s, region, g, draw);
+        }
+    }
+}
 
 // Whatever arc is shown held lies in the region, point by point; arcs deep
 // under the surface are shown held, and arcs that rise above the region
 // are not.
 TEST(GroundRegion, AnArcShownHeldLiesInTheRegion)
 {
-    std::mt19937 random(5);
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
-    for (const Shape& shape : shapes()) {
-        const egm::GroundProfile profile(shape.profile);
-        const std::vector<Point> s = surfaceOf(profile);
-        GroundRegion region;
-        region.setProfile(profile);
-        for (const double g : kHeights) {
-            SCOPED_TRACE(std::string(shape.name) + ", G " + std::to_string(g));
-            int held = 0;
-            for (int trial = 0; trial < 300; ++trial) {
-                const double cx = -150.0 + 300.0 * unit(random);
-                const double r = 5.0 + 120.0 * unit(random);
-                const double cy = height(s, cx) + g * (2.0 * unit(random) - 1.0) - r * unit(random);
-                const double from = 2.0 * kPi * unit(random);
-                const double to = from + 2.0 * kPi * unit(random);
-                const auto at = [&](double phi) {
-                    return Point{cx + r * std::cos(phi), cy + r * std::sin(phi)};
-                };
-                if (!region.surelyHolds({cx, cy}, r, from, to, at(from), at(to), g)) {
-                    continue;
-                }
-                ++held;
-                for (int k = 0; k <= 2000; ++k) {
-                    const Point p = at(from + (to - from) * k / 2000.0);
-                    ASSERT_LE(depthOutside(s, p), g * (1.0 + 1e-12)) << "trial " << trial << " at " << p.x;
-                }
+    overEachGround(5, [](const egm::GroundProfile&, const std::vector<Point>& s, const GroundRegion& region,
+                         double g, auto&& unit) {
+        int held = 0;
+        for (int trial = 0; trial < 300; ++trial) {
+            const double cx = -150.0 + 300.0 * unit();
+            const double r = 5.0 + 120.0 * unit();
+            const double cy = height(s, cx) + g * (2.0 * unit() - 1.0) - r * unit();
+            const double from = 2.0 * kPi * unit();
+            const double to = from + 2.0 * kPi * unit();
+            const auto at = [&](double phi) { return Point{cx + r * std::cos(phi), cy + r * std::sin(phi)}; };
+            if (!region.surelyHolds({cx, cy}, r, from, to, at(from), at(to), g)) {
+                continue;
             }
-            EXPECT_GT(held, 20);
-            // A circle wholly under the surface, and one whose top stands
-            // above the highest the region reaches.
-            const double top =
-                std::max_element(s.begin(), s.end(), [](Point a, Point b) { return a.y < b.y; })->y;
-            const double deep = height(s, 10.0) - 30.0;
-            EXPECT_TRUE(region.surelyHolds({10.0, deep - 20.0}, 15.0, 0.0, 2.0 * kPi, {25.0, deep - 20.0},
-                                           {25.0, deep - 20.0}, g));
-            EXPECT_FALSE(
-                region.surelyHolds({0.0, top + g}, 5.0, 0.0, kPi, {5.0, top + g}, {-5.0, top + g}, g));
+            ++held;
+            for (int k = 0; k <= 2000; ++k) {
+                const Point p = at(from + (to - from) * k / 2000.0);
+                ASSERT_LE(depthOutside(s, p), g * (1.0 + 1e-12)) << "trial " << trial << " at " << p.x;
+            }
         }
-    }
+        EXPECT_GT(held, 20);
+        // A circle wholly under the surface, and one whose top stands
+        // above the highest the region reaches.
+        const double top =
+            std::max_element(s.begin(), s.end(), [](Point a, Point b) { return a.y < b.y; })->y;
+        const double deep = height(s, 10.0) - 30.0;
+        EXPECT_TRUE(region.surelyHolds({10.0, deep - 20.0}, 15.0, 0.0, 2.0 * kPi, {25.0, deep - 20.0},
+                                       {25.0, deep - 20.0}, g));
+        EXPECT_FALSE(region.surelyHolds({0.0, top + g}, 5.0, 0.0, kPi, {5.0, top + g}, {-5.0, top + g}, g));
+    });
 }
 
 // A point outside the region is in its shadow, for a stroke of angle
@@ -156,58 +163,48 @@ TEST(GroundRegion, AnArcShownHeldLiesInTheRegion)
 // copies of them (looked up afresh) give the same points.
 TEST(GroundRegion, GrazingPointsCastTheRegionsShadows)
 {
-    std::mt19937 random(8);
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
     const egm::model::StrokeAngle* grid = egm::model::gridAngles();
-    for (const Shape& shape : shapes()) {
-        const egm::GroundProfile profile(shape.profile);
-        const std::vector<Point> s = surfaceOf(profile);
-        GroundRegion region;
-        region.setProfile(profile);
-        for (const double g : kHeights) {
-            region.setStrikeHeight(g);
-            for (const int l : {0, 3, 11, 30, 60, 89, 100, 140, 168, 176, 179}) {
-                SCOPED_TRACE(std::string(shape.name) + ", G " + std::to_string(g) + ", " +
-                             std::to_string(l + 1) + " degrees");
-                const egm::model::StrokeAngle& angle = grid[l];
-                std::vector<GrazingPoint> points;
-                region.grazingPoints(angle, points);
-                const egm::model::StrokeAngle copy = angle;
-                std::vector<GrazingPoint> again;
-                region.grazingPoints(copy, again);
-                ASSERT_EQ(points.size(), again.size());
-                for (std::size_t k = 0; k < points.size(); ++k) {
-                    EXPECT_SAME_BITS(points[k].x, again[k].x);
-                    EXPECT_SAME_BITS(points[k].offset, again[k].offset);
+    overEachGround(8, [&](const egm::GroundProfile&, const std::vector<Point>& s, const GroundRegion& region,
+                          double g, auto&& unit) {
+        for (const int l : {0, 3, 11, 30, 60, 89, 100, 140, 168, 176, 179}) {
+            SCOPED_TRACE(std::to_string(l + 1) + " degrees");
+            const egm::model::StrokeAngle& angle = grid[l];
+            std::vector<GrazingPoint> points;
+            region.grazingPoints(angle, points);
+            const egm::model::StrokeAngle copy = angle;
+            std::vector<GrazingPoint> again;
+            region.grazingPoints(copy, again);
+            ASSERT_EQ(points.size(), again.size());
+            for (std::size_t k = 0; k < points.size(); ++k) {
+                EXPECT_SAME_BITS(points[k].x, again[k].x);
+                EXPECT_SAME_BITS(points[k].offset, again[k].offset);
+            }
+            const Point up{angle.cosTheta, angle.sinTheta};
+            int shaded = 0;
+            int tried = 0;
+            for (int trial = 0; trial < 400; ++trial) {
+                const double x = -200.0 + 400.0 * unit();
+                const Point p{x, height(s, x) + (g + 80.0) * unit()};
+                const double outside = depthOutside(s, p);
+                const double way = rayDistance(s, p, up);
+                if (outside <= g + 1e-6 || std::fabs(way - g) < 1e-6) {
+                    continue;
                 }
-                const Point up{angle.cosTheta, angle.sinTheta};
-                int shaded = 0;
-                int tried = 0;
-                for (int trial = 0; trial < 400; ++trial) {
-                    const double x = -200.0 + 400.0 * unit(random);
-                    const Point p{x, height(s, x) + (g + 80.0) * unit(random)};
-                    const double outside = depthOutside(s, p);
-                    const double way = rayDistance(s, p, up);
-                    if (outside <= g + 1e-6 || std::fabs(way - g) < 1e-6) {
-                        continue;
-                    }
-                    const double offset = p.x * angle.sinTheta - p.y * angle.cosTheta;
-                    const bool inShadow =
-                        std::any_of(points.begin(), points.end(), [&](const GrazingPoint& q) {
-                            return angle.cosTheta > 0.0 ? offset >= q.offset && p.x <= q.x
-                                                        : offset <= q.offset && p.x >= q.x;
-                        });
-                    ++tried;
-                    shaded += way < g;
-                    EXPECT_EQ(inShadow, way < g) << "at (" << p.x << ", " << p.y << ")";
-                }
-                EXPECT_GT(tried, 100);
-                if (l == 89) {
-                    EXPECT_EQ(shaded, 0) << "no shadow under a vertical stroke";
-                }
+                const double offset = p.x * angle.sinTheta - p.y * angle.cosTheta;
+                const bool inShadow = std::any_of(points.begin(), points.end(), [&](const GrazingPoint& q) {
+                    return angle.cosTheta > 0.0 ? offset >= q.offset && p.x <= q.x
+                                                : offset <= q.offset && p.x >= q.x;
+                });
+                ++tried;
+                shaded += way < g;
+                EXPECT_EQ(inShadow, way < g) << "at (" << p.x << ", " << p.y << ")";
+            }
+            EXPECT_GT(tried, 100);
+            if (l == 89) {
+                EXPECT_EQ(shaded, 0) << "no shadow under a vertical stroke";
             }
         }
-    }
+    });
 }
 
 // Laid only under some arcs' parts near the ground, the boundary says of
@@ -215,61 +212,52 @@ TEST(GroundRegion, GrazingPointsCastTheRegionsShadows)
 // circle meets it at the same angles there.
 TEST(GroundRegion, TheBoundaryLaidWhereWantedAgreesWithTheWhole)
 {
-    std::mt19937 random(3);
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
-    for (const Shape& shape : shapes()) {
-        const egm::GroundProfile profile(shape.profile);
-        const std::vector<Point> s = surfaceOf(profile);
-        GroundRegion whole;
-        whole.setProfile(profile);
-        for (const double g : kHeights) {
-            SCOPED_TRACE(std::string(shape.name) + ", G " + std::to_string(g));
-            whole.setStrikeHeight(g);
-            for (int trial = 0; trial < 40; ++trial) {
-                const double cx = -120.0 + 240.0 * unit(random);
-                const double r = 10.0 + 100.0 * unit(random);
-                const double cy = height(s, cx) + g + 40.0 * (unit(random) - 0.5);
-                const double from = 2.0 * kPi * unit(random);
-                const double to = from + 2.0 * kPi * (0.2 + 0.8 * unit(random));
-                std::vector<GroundRegion::Span> spans;
-                whole.spansNear({cx, cy}, r, from, to, g, spans);
-                GroundRegion part;
-                part.setProfile(profile);
-                part.setStrikeHeight(g, spans);
-                for (int k = 0; k <= 500; ++k) {
-                    const double phi = from + (to - from) * k / 500.0;
-                    const Point p{cx + r * std::cos(phi), cy + r * std::sin(phi)};
-                    ASSERT_EQ(part.contains(p), whole.contains(p)) << "trial " << trial << " at " << p.x;
-                }
-                std::vector<double> all;
-                std::vector<double> some;
-                whole.crossings({cx, cy}, r, all);
-                part.crossings({cx, cy}, r, some);
-                const auto onArc = [&](double a) {
-                    for (int turn = -1; turn < 3; ++turn) {
-                        const double t = a + 2.0 * kPi * turn;
-                        if (t > from + 1e-6 && t < to - 1e-6) {
-                            return true;
-                        }
+    overEachGround(3, [](const egm::GroundProfile& profile, const std::vector<Point>& s,
+                         const GroundRegion& whole, double g, auto&& unit) {
+        for (int trial = 0; trial < 40; ++trial) {
+            const double cx = -120.0 + 240.0 * unit();
+            const double r = 10.0 + 100.0 * unit();
+            const double cy = height(s, cx) + g + 40.0 * (unit() - 0.5);
+            const double from = 2.0 * kPi * unit();
+            const double to = from + 2.0 * kPi * (0.2 + 0.8 * unit());
+            std::vector<GroundRegion::Span> spans;
+            whole.spansNear({cx, cy}, r, from, to, g, spans);
+            GroundRegion part;
+            part.setProfile(profile);
+            part.setStrikeHeight(g, spans);
+            for (int k = 0; k <= 500; ++k) {
+                const double phi = from + (to - from) * k / 500.0;
+                const Point p{cx + r * std::cos(phi), cy + r * std::sin(phi)};
+                ASSERT_EQ(part.contains(p), whole.contains(p)) << "trial " << trial << " at " << p.x;
+            }
+            std::vector<double> all;
+            std::vector<double> some;
+            whole.crossings({cx, cy}, r, all);
+            part.crossings({cx, cy}, r, some);
+            const auto onArc = [&](double a) {
+                for (int turn = -1; turn < 3; ++turn) {
+                    const double t = a + 2.0 * kPi * turn;
+                    if (t > from + 1e-6 && t < to - 1e-6) {
+                        return true;
                     }
-                    return false;
-                };
-                // Where two pieces meet, both may give the crossing.
-                const auto distinct = [&](std::vector<double>& angles) {
-                    std::erase_if(angles, [&](double a) { return !onArc(a); });
-                    angles.erase(std::unique(angles.begin(), angles.end(),
-                                             [](double a, double b) { return b - a < 1e-12; }),
-                                 angles.end());
-                };
-                distinct(all);
-                distinct(some);
-                ASSERT_EQ(all.size(), some.size()) << "trial " << trial;
-                for (std::size_t k = 0; k < all.size(); ++k) {
-                    EXPECT_NEAR(all[k], some[k], 1e-12);
                 }
+                return false;
+            };
+            // Where two pieces meet, both may give the crossing.
+            const auto distinct = [&](std::vector<double>& angles) {
+                std::erase_if(angles, [&](double a) { return !onArc(a); });
+                angles.erase(std::unique(angles.begin(), angles.end(),
+                                         [](double a, double b) { return b - a < 1e-12; }),
+                             angles.end());
+            };
+            distinct(all);
+            distinct(some);
+            ASSERT_EQ(all.size(), some.size()) << "trial " << trial;
+            for (std::size_t k = 0; k < all.size(); ++k) {
+                EXPECT_NEAR(all[k], some[k], 1e-12);
             }
         }
-    }
+    });
 }
 
 // A current that reaches no conductor leaves its ground pending; asked for
