@@ -91,31 +91,40 @@ void blockBehind(const Piece& p, const Piece& q, std::vector<Stretch>& blocked)
 // and so never crosses the region's part straight under the grazing point:
 // the part of p below the path lies all downwind of it or all upwind, as
 // its middle does. Every such part runs to p's far end, so what is left is
-// one stretch from its near end.
-Stretch outOfShadow(const StrokeAngle& angle, const Piece& p, const std::vector<GrazingPoint>& grazing)
+// one stretch from its near end. The grazing points come from upwind on,
+// each below the path through the one before; a part downwind of one is
+// downwind of every one before it, so those that shade p come first, and
+// the last of them shades the most.
+Stretch outOfShadow(const StrokeAngle& angle, const Piece& p, const GrazingPoints& grazing)
 {
     const double sinTheta = angle.sinTheta;
     const double cosTheta = angle.cosTheta;
     const auto xAt = [&](double s) { return s * sinTheta + depthAt(p, s) * cosTheta; };
-    if (cosTheta > 0.0) {
-        // From +x: below is the larger offset, downwind the smaller x.
-        double from = p.hi;
-        for (const GrazingPoint& g : grazing) {
-            const double lo = std::max(p.lo, g.offset);
-            if (lo < from && xAt((lo + p.hi) / 2.0) <= g.x) {
-                from = lo;
+    // The first of grazing[from, to) for which holds is false.
+    const auto firstNot = [&](std::size_t from, std::size_t to, auto&& holds) {
+        while (from < to) {
+            const std::size_t middle = from + (to - from) / 2;
+            if (holds(grazing[middle])) {
+                from = middle + 1;
+            } else {
+                to = middle;
             }
         }
-        return Stretch{p.lo, from};
+        return from;
+    };
+    const std::size_t n = grazing.size();
+    if (cosTheta > 0.0) {
+        // From +x: below is the larger offset, downwind the smaller x.
+        const std::size_t reach = firstNot(0, n, [&](const GrazingPoint& g) { return !(g.offset < p.hi); });
+        const std::size_t past = firstNot(reach, n, [&](const GrazingPoint& g) {
+            return xAt((std::max(p.lo, g.offset) + p.hi) / 2.0) <= g.x;
+        });
+        return Stretch{p.lo, past == reach ? p.hi : std::max(p.lo, grazing[past - 1].offset)};
     }
-    double to = p.lo;
-    for (const GrazingPoint& g : grazing) {
-        const double hi = std::min(p.hi, g.offset);
-        if (hi > to && xAt((p.lo + hi) / 2.0) >= g.x) {
-            to = hi;
-        }
-    }
-    return Stretch{to, p.hi};
+    const std::size_t reach = firstNot(0, n, [&](const GrazingPoint& g) { return !(g.offset > p.lo); });
+    const std::size_t past = firstNot(
+        reach, n, [&](const GrazingPoint& g) { return xAt((p.lo + std::min(p.hi, g.offset)) / 2.0) >= g.x; });
+    return Stretch{past == reach ? p.lo : std::min(p.hi, grazing[past - 1].offset), p.hi};
 }
 
 // The parts of the band from lo to hi outside the blocked stretches, which
@@ -148,12 +157,9 @@ double evaluateGeneralStroke(const ContactCurrentStep& step, const StrokeAngle& 
 {
     static thread_local std::vector<Stretch> blocked;
     static thread_local std::vector<ContactBand> caught;
-    static thread_local std::vector<GrazingPoint> grazing;
     caught.clear();
-    grazing.clear();
-    if (step.overProfile && n > 0) {
-        step.region.grazingPoints(angle, grazing);
-    }
+    const GrazingPoints grazing =
+        step.overProfile && n > 0 ? step.region.grazingPoints(angle) : GrazingPoints{};
     double total = 0.0;
     for (std::size_t k = 0; k < n; ++k) {
         const Piece& p = pieces[k];

@@ -209,10 +209,10 @@ double GroundRegion::lowestBetween(double from, double to) const
     const auto byX = [](const Point& p, double x) { return p.x < x; };
     const auto first = static_cast<std::size_t>(
         std::lower_bound(surface_.begin(), surface_.end(), from, byX) - surface_.begin());
-    const auto end = static_cast<std::size_t>(
-        std::upper_bound(surface_.begin(), surface_.end(), to,
-                         [](double x, const Point& p) { return x < p.x; }) -
-        surface_.begin());
+    const auto end =
+        static_cast<std::size_t>(std::upper_bound(surface_.begin(), surface_.end(), to,
+                                                  [](double x, const Point& p) { return x < p.x; }) -
+                                 surface_.begin());
     const auto heightAt = [&](double x, std::size_t next) {
         if (next == 0) {
             return surface_.front().y;
@@ -700,68 +700,70 @@ void GroundRegion::findCrests()
     gridStart_.assign(1, 0);
     gridCrest_.clear();
     for (int l = 0; l < kAngleSteps; ++l) {
-        double psi = 0.0;
-        if (grazingDirection(grid[l], psi)) {
-            for (std::size_t k = 0; k < crest_.size(); ++k) {
-                if (crest_[k].lo <= psi && psi <= crest_[k].hi) {
-                    gridCrest_.push_back(static_cast<std::uint32_t>(k));
-                }
-            }
-        }
+        unshadedCrests(grid[l], gridCrest_);
         gridStart_.push_back(static_cast<std::uint32_t>(gridCrest_.size()));
     }
 }
 
-void GroundRegion::grazingPoints(const StrokeAngle& angle, std::vector<GrazingPoint>& points) const
+void GroundRegion::unshadedCrests(const StrokeAngle& angle, std::vector<Grazed>& grazed) const
 {
-    points.clear();
     double psi = 0.0;
     if (!grazingDirection(angle, psi)) {
         return;
     }
-    // The arc about crest point v grazed at v + G u, u the unit normal at
-    // psi: u = (-sin theta, cos theta) from +x, (sin theta, -cos theta)
-    // from -x, which moves the offset by -G or +G.
-    const bool fromRight = angle.cosTheta > 0.0;
-    const double side = fromRight ? -1.0 : 1.0;
-    const double sinTheta = angle.sinTheta;
-    const double cosTheta = angle.cosTheta;
-    const auto add = [&](const Crest& c) {
-        const Point& v = surface_[c.point];
-        points.push_back(
-            GrazingPoint{v.x + side * g_ * sinTheta, (v.x * sinTheta - v.y * cosTheta) + side * g_});
-    };
-    // The grid's own angles have their crests listed; any other is looked
-    // up. Either way they come left to right.
-    const StrokeAngle* grid = gridAngles();
-    const std::less<const StrokeAngle*> before;
-    if (!before(&angle, grid) && before(&angle, grid + kAngleSteps)) {
-        const auto l = static_cast<std::size_t>(&angle - grid);
-        for (std::uint32_t k = gridStart_[l]; k < gridStart_[l + 1]; ++k) {
-            add(crest_[gridCrest_[k]]);
-        }
-    } else {
-        for (const Crest& c : crest_) {
-            if (c.lo <= psi && psi <= c.hi) {
-                add(c);
-            }
+    const std::size_t first = grazed.size();
+    for (const Crest& c : crest_) {
+        if (c.lo <= psi && psi <= c.hi) {
+            const Point& v = surface_[c.point];
+            grazed.push_back(Grazed{c.point, v.x * angle.sinTheta - v.y * angle.cosTheta});
         }
     }
     // A point below the path through another and downwind of it lies in
     // that one's shadow, and so does all it shades: walking from where the
     // stroke comes from, only a point below every one before it is kept.
-    // From +x, below is the larger offset.
+    // From +x, below is the larger offset. G moves every grazing point
+    // alike, so which are kept does not depend on it.
+    const bool fromRight = angle.cosTheta > 0.0;
+    const auto begin = grazed.begin() + static_cast<std::ptrdiff_t>(first);
     if (fromRight) {
-        std::reverse(points.begin(), points.end());
+        std::reverse(begin, grazed.end());
     }
-    std::size_t kept = 0;
-    for (std::size_t k = 0; k < points.size(); ++k) {
-        if (kept == 0 || (fromRight ? points[k].offset < points[kept - 1].offset
-                                    : points[k].offset > points[kept - 1].offset)) {
-            points[kept++] = points[k];
+    std::size_t kept = first;
+    for (std::size_t k = first; k < grazed.size(); ++k) {
+        if (kept == first || (fromRight ? grazed[k].offset < grazed[kept - 1].offset
+                                        : grazed[k].offset > grazed[kept - 1].offset)) {
+            grazed[kept++] = grazed[k];
         }
     }
-    points.resize(kept);
+    grazed.resize(kept);
+}
+
+GrazingPoints GroundRegion::grazingPoints(const StrokeAngle& angle) const
+{
+    GrazingPoints points;
+    // The grid's own angles have their crests listed; any other is looked
+    // up.
+    static thread_local std::vector<Grazed> lookedUp;
+    const StrokeAngle* grid = gridAngles();
+    const std::less<const StrokeAngle*> before;
+    if (!before(&angle, grid) && before(&angle, grid + kAngleSteps)) {
+        const auto l = static_cast<std::size_t>(&angle - grid);
+        points.first_ = gridCrest_.data() + gridStart_[l];
+        points.count_ = gridStart_[l + 1] - gridStart_[l];
+    } else {
+        lookedUp.clear();
+        unshadedCrests(angle, lookedUp);
+        points.first_ = lookedUp.data();
+        points.count_ = lookedUp.size();
+    }
+    // The arc about crest point v grazed at v + G u, u the unit normal at
+    // psi: u = (-sin theta, cos theta) from +x, (sin theta, -cos theta)
+    // from -x, which moves the offset by -G or +G.
+    const double side = angle.cosTheta > 0.0 ? -1.0 : 1.0;
+    points.surface_ = surface_.data();
+    points.shiftX_ = side * g_ * angle.sinTheta;
+    points.shiftOffset_ = side * g_;
+    return points;
 }
 
 std::vector<Point> GroundRegion::boundary(double from, double to, double step) const

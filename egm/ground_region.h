@@ -45,6 +45,31 @@ struct GrazingPoint {
     double offset;
 };
 
+// The grazing points of one stroke, worked out as they are read.
+class GrazingPoints {
+  public:
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    GrazingPoint operator[](std::size_t k) const
+    {
+        const Entry& e = first_[k];
+        return GrazingPoint{surface_[e.point].x + shiftX_, e.offset + shiftOffset_};
+    }
+
+  private:
+    friend class GroundRegion;
+    // A crest point and the offset of the path through it.
+    struct Entry {
+        std::uint32_t point;
+        double offset;
+    };
+    const Entry* first_ = nullptr;
+    std::size_t count_ = 0;
+    const Point* surface_ = nullptr;
+    double shiftX_ = 0.0;
+    double shiftOffset_ = 0.0;
+};
+
 class GroundRegion {
   public:
     // A stretch of x, from <= to.
@@ -89,7 +114,9 @@ class GroundRegion {
     // together they cast every shadow of the region on points outside it.
     // They come from where the stroke comes from on, each below the path
     // through the one before. None for a vertical stroke.
-    void grazingPoints(const StrokeAngle& angle, std::vector<GrazingPoint>& points) const;
+    // A stroke at an angle other than the grid's own reads its points
+    // from storage of the thread's that the next such call reuses.
+    GrazingPoints grazingPoints(const StrokeAngle& angle) const;
     // The boundary of the region between x from and to, as a polyline
     // through points spaced at most step apart and at every corner; for
     // pictures.
@@ -129,10 +156,16 @@ class GroundRegion {
     // k * points + i: the surface's lowest over any stretch in two looks.
     std::vector<double> lowest_;
     double lowestBetween(double from, double to) const;
-    // Per angle of the integration's grid, the crests whose arcs a path of
-    // that angle can graze: gridCrest_[gridStart_[l] .. gridStart_[l + 1]).
+    // A crest point a path of the stroke grazes the arc about, and the
+    // offset of the path through the point itself.
+    using Grazed = GrazingPoints::Entry;
+    // The crests a path of the stroke's angle grazes, and of them those no
+    // other shades, from where the stroke comes from on.
+    void unshadedCrests(const StrokeAngle& angle, std::vector<Grazed>& grazed) const;
+    // Per angle of the integration's grid, its unshaded crests:
+    // gridCrest_[gridStart_[l] .. gridStart_[l + 1]).
     std::vector<std::uint32_t> gridStart_;
-    std::vector<std::uint32_t> gridCrest_;
+    std::vector<Grazed> gridCrest_;
     void findCrests();
     double g_ = -1.0;
     bool everywhere_ = true;

@@ -169,11 +169,17 @@ TEST(GroundRegion, GrazingPointsCastTheRegionsShadows)
         for (const int l : {0, 3, 11, 30, 60, 89, 100, 140, 168, 176, 179}) {
             SCOPED_TRACE(std::to_string(l + 1) + " degrees");
             const egm::model::StrokeAngle& angle = grid[l];
-            std::vector<GrazingPoint> points;
-            region.grazingPoints(angle, points);
+            const auto all = [&](const egm::model::StrokeAngle& a) {
+                const egm::model::GrazingPoints view = region.grazingPoints(a);
+                std::vector<GrazingPoint> points;
+                for (std::size_t k = 0; k < view.size(); ++k) {
+                    points.push_back(view[k]);
+                }
+                return points;
+            };
+            const std::vector<GrazingPoint> points = all(angle);
             const egm::model::StrokeAngle copy = angle;
-            std::vector<GrazingPoint> again;
-            region.grazingPoints(copy, again);
+            const std::vector<GrazingPoint> again = all(copy);
             ASSERT_EQ(points.size(), again.size());
             for (std::size_t k = 0; k < points.size(); ++k) {
                 EXPECT_SAME_BITS(points[k].x, again[k].x);
