@@ -213,6 +213,41 @@ TEST(GroundRegion, GrazingPointsCastTheRegionsShadows)
     });
 }
 
+// The region holds just the points within G of the surface or under it:
+// random points, and points about G above the surface's lowest and highest
+// points, where the region's quick answers are given.
+TEST(GroundRegion, HoldsWhatLiesWithinGOfTheSurface)
+{
+    overEachGround(13, [](const egm::GroundProfile& profile, const std::vector<Point>& s,
+                          const GroundRegion& region, double g, auto&& unit) {
+        const std::vector<egm::GroundPoint>& points = profile.points();
+        const auto lowest = std::min_element(points.begin(), points.end(), [](const auto& a, const auto& b) {
+            return a.elevation + a.cover < b.elevation + b.cover;
+        });
+        const auto highest = std::max_element(points.begin(), points.end(), [](const auto& a, const auto& b) {
+            return a.elevation + a.cover < b.elevation + b.cover;
+        });
+        std::vector<Point> tried;
+        for (const auto& at : {*lowest, *highest}) {
+            const double x = std::clamp(at.x, -400.0, 400.0);
+            for (int k = 0; k < 300; ++k) {
+                const double px = x + 60.0 * (unit() - 0.5);
+                tried.push_back({px, height(s, x) + g + 4.0 * (unit() - 0.5)});
+            }
+        }
+        for (int k = 0; k < 600; ++k) {
+            const double px = -300.0 + 600.0 * unit();
+            tried.push_back({px, height(s, px) + (g + 30.0) * (2.0 * unit() - 0.5)});
+        }
+        for (const Point& p : tried) {
+            const double d = depthOutside(s, p);
+            if (std::fabs(d - g) > 1e-9 * (1.0 + g)) {
+                EXPECT_EQ(region.contains(p), d < g) << "at (" << p.x << ", " << p.y << ")";
+            }
+        }
+    });
+}
+
 // Laid only under some arcs' parts near the ground, the boundary says of
 // every point of those arcs what the boundary laid everywhere says, and a
 // circle meets it at the same angles there.
