@@ -350,8 +350,8 @@ TEST(GroundProfile, RandomProfilesAgreeWithABruteForceOfPaths)
         in.tower.wires.push_back(egm::TowerWire{egm::WireKind::otherWire, ox,
                                                 in.ground.surfaceAt(ox) - in.ground.base() + 30.0, 0.0,
                                                 "neighbour"});
-        for (const double current : {10.0, 60.0}) {
-            for (const double degrees : {20.0, 90.0, 150.0}) {
+        for (const double current : {10.0, 60.0, 150.0}) {
+            for (const double degrees : {4.0, 20.0, 90.0, 150.0, 176.0}) {
                 SCOPED_TRACE("trial " + std::to_string(trial) + ", " + std::to_string(current) + " kA, " +
                              std::to_string(degrees) + " degrees");
                 checkAgainstPaths(in, current, degrees);
