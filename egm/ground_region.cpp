@@ -383,13 +383,13 @@ GroundPiece GroundRegion::pieceOf(const Feature& f) const
     switch (f.kind) {
     case GroundPiece::Kind::leftLevel: {
         const Point& v = surface_.front();
-        return GroundPiece{
-            f.kind, Point{-kInf, v.y + g}, Point{v.x, v.y + g}, Point{0.0, 1.0}, 0.0, v.y + g, -kInf, v.x};
+        return GroundPiece{f.kind, Point{-kInf, v.y + g}, Point{v.x, v.y + g}, Point{0.0, 1.0}, 0.0, -kInf,
+                           v.x};
     }
     case GroundPiece::Kind::rightLevel: {
         const Point& v = surface_.back();
-        return GroundPiece{
-            f.kind, Point{v.x, v.y + g}, Point{kInf, v.y + g}, Point{0.0, 1.0}, 0.0, v.y + g, v.x, kInf};
+        return GroundPiece{f.kind, Point{v.x, v.y + g}, Point{kInf, v.y + g}, Point{0.0, 1.0}, 0.0, v.x,
+                           kInf};
     }
     case GroundPiece::Kind::circle: {
         // Only between the normals of the pieces either side is the point
@@ -398,7 +398,7 @@ GroundPiece GroundRegion::pieceOf(const Feature& f) const
         const Point& v = surface_[f.index];
         const double before = f.index == 0 ? 0.0 : normal_[f.index - 1].x;
         const double after = f.index + 1 == surface_.size() ? 0.0 : normal_[f.index].x;
-        return GroundPiece{f.kind, v, v, Point{}, g, v.y + g, v.x + g * before, v.x + g * after};
+        return GroundPiece{f.kind, v, v, Point{}, g, v.x + g * before, v.x + g * after};
     }
     case GroundPiece::Kind::edge:
         break;
@@ -408,7 +408,7 @@ GroundPiece GroundRegion::pieceOf(const Feature& f) const
     const Point n = normal_[f.index];
     const Point a{v.x + n.x * g, v.y + n.y * g};
     const Point b{w.x + n.x * g, w.y + n.y * g};
-    return GroundPiece{f.kind, a, b, n, 0.0, std::max(a.y, b.y), a.x, b.x};
+    return GroundPiece{f.kind, a, b, n, 0.0, a.x, b.x};
 }
 
 void GroundRegion::findBoundary()
@@ -580,12 +580,6 @@ void GroundRegion::findBoundary()
         GroundPiece piece = featurePieces_[part.slot];
         piece.left = part.from;
         piece.right = part.to;
-        // The highest point of the part on the boundary.
-        const auto at = [&](double x) { return std::isfinite(x) ? valueAt(piece, x) : piece.a.y; };
-        piece.top = std::max(at(piece.left), at(piece.right));
-        if (isCircle(piece) && piece.a.x > piece.left && piece.a.x < piece.right) {
-            piece.top = piece.a.y + piece.r;
-        }
         boundary_.push_back(piece);
     }
 }

@@ -28,9 +28,8 @@ struct GroundPiece {
     Kind kind = Kind::edge;
     Point a{};
     Point b{};
-    Point normal{}; // edges: outward, unit
-    double r = 0.0; // circles
-    double top = 0.0;
+    Point normal{};    // edges: outward, unit
+    double r = 0.0;    // circles
     double left = 0.0; // the x it spans
     double right = 0.0;
 };
@@ -108,7 +107,6 @@ class GroundRegion {
     // ends: between two neighbours the circle is wholly in the region or
     // wholly out of it.
     void crossings(Point c, double r, std::vector<double>& angles) const;
-    void crossingsOver(Point c, double r, double from, double to, std::vector<double>& angles) const;
     // The points where paths parallel to the stroke graze the region (and
     // maybe some more of its points) that no other such point shades:
     // together they cast every shadow of the region on points outside it.
@@ -133,6 +131,9 @@ class GroundRegion {
     };
     // The feature's piece of the region's boundary, its whole x span.
     GroundPiece pieceOf(const Feature& f) const;
+    // Adds the crossings with the boundary's pieces that reach into x from
+    // from to to.
+    void crossingsOver(Point c, double r, double from, double to, std::vector<double>& angles) const;
     // The boundary over the stretches wanted: pieces left to right, each
     // over [left, right] of x, the highest of the features' pieces there.
     void findBoundary();
