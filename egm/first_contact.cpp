@@ -180,10 +180,6 @@ constexpr std::size_t kStackPieces = 64;
 // Relative distance under which the ends of two bands are the same offset.
 constexpr double kSameEnd = 1e-9;
 
-} // namespace
-
-namespace {
-
 // The copies of each arc that a stroke's front half can meet: that half
 // lies within (-pi/2, 3pi/2].
 void layFront(ContactCurrentStep& step)

@@ -127,7 +127,6 @@ class GroundRegion {
     struct Feature {
         GroundPiece::Kind kind;
         std::size_t index;
-        bool operator==(const Feature&) const = default;
     };
     // The feature's piece of the region's boundary, its whole x span.
     GroundPiece pieceOf(const Feature& f) const;

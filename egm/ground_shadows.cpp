@@ -42,12 +42,8 @@ void GroundRegion::findCrests()
     const std::size_t n = surface_.size();
     const auto direction = [](Point normal) { return std::atan2(normal.y, normal.x); };
     for (std::size_t i = 0; i < n; ++i) {
-        const bool turnsDown =
-            i == 0 || i + 1 == n ||
-            (surface_[i].x - surface_[i - 1].x) * (surface_[i + 1].y - surface_[i].y) -
-                    (surface_[i].y - surface_[i - 1].y) * (surface_[i + 1].x - surface_[i].x) <
-                0.0;
-        if (!turnsDown) {
+        // Only where the surface turns down has the boundary an arc.
+        if (!turnsDown_[i]) {
             continue;
         }
         // Beyond an end the ground is level: its normal points straight up.
