@@ -340,4 +340,35 @@ TEST(GroundRegion, APendingCurrentGivesAFreshOnesStrokes)
     EXPECT_GT(pendingAll, 10);
 }
 
+// A step prepared for one tower and then for another one well away from it
+// over the same profile at the same current (so the same G) cuts the second tower's arcs by the
+// region where they run, as a fresh step does.
+TEST(GroundRegion, AStepPreparedAgainForAnotherTowerIsFresh)
+{
+    for (const Shape& shape : shapes()) {
+        SCOPED_TRACE(shape.name);
+        egm::Inputs first;
+        first.ground = egm::GroundProfile(shape.profile);
+        egm::Inputs second = first;
+        // Well away to one side, and higher, clear of every shape's ground.
+        for (egm::TowerWire& w : second.tower.wires) {
+            w.x += 120.0;
+            w.height += 80.0;
+        }
+        for (const double current : {15.0, 45.0}) {
+            egm::model::ContactCurrentStep reused;
+            egm::model::prepareTowerCurrent(first, current, reused);
+            egm::model::prepareTowerCurrent(second, current, reused);
+            egm::model::ContactCurrentStep fresh;
+            egm::model::prepareTowerCurrent(second, current, fresh);
+            ASSERT_EQ(reused.boundary.size(), fresh.boundary.size()) << current << " kA";
+            for (std::size_t i = 0; i < fresh.boundary.size(); ++i) {
+                EXPECT_EQ(reused.boundary[i].wire, fresh.boundary[i].wire);
+                EXPECT_SAME_BITS(fresh.boundary[i].from, reused.boundary[i].from);
+                EXPECT_SAME_BITS(fresh.boundary[i].to, reused.boundary[i].to);
+            }
+        }
+    }
+}
+
 } // namespace
